@@ -1,0 +1,61 @@
+#include "app/paths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace talery {
+namespace {
+
+bool makeFolders(const Path& path) {
+    if (path.empty()) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    const Path parent = parentFolder(path);
+    if (parent != path && !makeFolders(parent)) return false;
+    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+Path stripTrailingSlash(Path p) {
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+}  // namespace
+
+Path programDirectory() {
+    if (const char* home = std::getenv("TALERY_HOME"); home && *home) {
+        Path p = stripTrailingSlash(home);
+        makeFolders(p);
+        return p;
+    }
+    std::vector<char> buf(PATH_MAX + 1);
+    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), PATH_MAX);
+    if (n > 0) {
+        const Path folder = parentFolder(Path(buf.data(), static_cast<std::size_t>(n)));
+        if (::access(folder.c_str(), W_OK) == 0) return folder;
+    }
+    Path data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && xdg[0] == '/') {
+        data = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        data = Path(home) + "/.local/share";
+    } else {
+        data = "/tmp";
+    }
+    Path p = stripTrailingSlash(data) + "/talery";
+    makeFolders(p);
+    return p;
+}
+
+Path currentDirectory() {
+    std::vector<char> buf(PATH_MAX + 1);
+    if (::getcwd(buf.data(), buf.size())) return Path(buf.data());
+    return ".";
+}
+
+}  // namespace talery

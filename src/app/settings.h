@@ -1,0 +1,71 @@
+#pragma once
+// The settings file: an INI file of GBK bytes read and written with the
+// semantics of the Windows private-profile functions, so that files written by
+// either program read the same in the other.
+
+#include "core/colour.h"
+#include "core/files.h"
+#include "core/text.h"
+
+#include <optional>
+
+namespace talery {
+
+// Longest value a read returns (the reference reads into a 10240-byte buffer).
+constexpr std::size_t kIniValueLimit = 10239;
+// Larger files are not settings files; they read as empty and are never rewritten.
+constexpr std::size_t kIniFileLimit = 16u << 20;
+
+// Pure forms over the file's bytes, for reading and for planning a write.
+Text iniRead(std::string_view content, std::string_view section, std::string_view key);
+// The whole new content after writing the value, or nothing when the
+// arguments cannot be stored (empty names, line breaks or NUL inside).
+std::optional<std::string> iniWrite(std::string_view content, std::string_view section, std::string_view key,
+                                    std::string_view value);
+
+// Integer as the reader parses it: leading blanks, an optional sign, then
+// the leading digits; anything else gives 0. Saturates at the 32-bit range.
+int parseInteger(std::string_view text);
+
+class IniFile {
+public:
+    explicit IniFile(Path path) : path_(std::move(path)) {}
+    const Path& path() const { return path_; }
+
+    Text read(std::string_view section, std::string_view key) const;
+    bool write(std::string_view section, std::string_view key, std::string_view value) const;
+
+    int readInt(std::string_view section, std::string_view key) const { return parseInteger(read(section, key)); }
+    bool readBool(std::string_view section, std::string_view key) const;  // exactly "真"
+    Colour readColour(std::string_view section, std::string_view key) const {
+        return static_cast<Colour>(readInt(section, key)) & 0xFFFFFF;
+    }
+    bool writeInt(std::string_view section, std::string_view key, long long value) const {
+        return write(section, key, decimal(value));
+    }
+    bool writeBool(std::string_view section, std::string_view key, bool value) const;
+
+    bool exists() const { return fileExists(path_); }
+
+private:
+    Path path_;
+};
+
+// The two settings files: everything lives in the program directory's file,
+// except the section that holds the points, which the working directory's
+// file carries (the same file when the program starts from its own folder).
+class SettingsStore {
+public:
+    SettingsStore(Path programDirectory, Path workingDirectory)
+        : programDir_(std::move(programDirectory)), workingDir_(std::move(workingDirectory)) {}
+
+    IniFile program() const { return IniFile(programDir_ + "/setting.ini"); }
+    IniFile working() const { return IniFile(workingDir_ + "/setting.ini"); }
+    const Path& programDirectory() const { return programDir_; }
+
+private:
+    Path programDir_;
+    Path workingDir_;
+};
+
+}  // namespace talery

@@ -1,0 +1,24 @@
+#include "core/clock.h"
+
+#include <ctime>
+
+namespace talery {
+
+int weekday(int year, int month, int day) {
+    // Sakamoto's method gives 0 = Sunday.
+    static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 3) year -= 1;
+    const int w = (year + year / 4 - year / 100 + year / 400 + offsets[(month + 11) % 12] + day) % 7;
+    return w + 1;
+}
+
+Text dateStamp(const LocalDateTime& t) { return decimal(t.year) + decimal(t.month) + decimal(t.day); }
+
+LocalDateTime SystemClock::now() const {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace talery

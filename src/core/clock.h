@@ -1,0 +1,46 @@
+#pragma once
+// Local date and time, read through an injectable clock so that tests can fix
+// the day (day stamps, temporary and diary titles, the Saturday bonus).
+
+#include "core/text.h"
+
+namespace talery {
+
+struct LocalDateTime {
+    int year = 1970;
+    int month = 1;   // 1..12
+    int day = 1;     // 1..31
+    int hour = 0;    // 0..23
+    int minute = 0;
+    int second = 0;
+};
+
+// 1 = Sunday ... 7 = Saturday, from the Gregorian date alone.
+int weekday(int year, int month, int day);
+inline int weekday(const LocalDateTime& t) { return weekday(t.year, t.month, t.day); }
+
+// Year, month and day in decimal without leading zeros, concatenated.
+Text dateStamp(const LocalDateTime& t);
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalDateTime now() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    LocalDateTime now() const override;
+};
+
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(LocalDateTime t) : time_(t) {}
+    LocalDateTime now() const override { return time_; }
+    void set(LocalDateTime t) { time_ = t; }
+
+private:
+    LocalDateTime time_;
+};
+
+}  // namespace talery

@@ -1,0 +1,261 @@
+#include "core/text.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/uniset.h>
+#include <unicode/unistr.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace talery {
+namespace {
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+// ICU's windows-936 is Microsoft's table: 0x80 is the euro sign and the
+// user-defined areas map to the Private Use Area.
+ConverterPtr openGbk() {
+    UErrorCode status = U_ZERO_ERROR;
+    ConverterPtr conv(ucnv_open("windows-936", &status));
+    if (U_FAILURE(status)) throw std::runtime_error("windows-936 converter unavailable");
+    ucnv_setFallback(conv.get(), false);
+    return conv;
+}
+
+UConverter* strictGbk() {
+    thread_local ConverterPtr conv = [] {
+        ConverterPtr c = openGbk();
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_setToUCallBack(c.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        ucnv_setFromUCallBack(c.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        return c;
+    }();
+    ucnv_reset(conv.get());
+    return conv.get();
+}
+
+const icu::UnicodeSet& roundTripSet() {
+    static const icu::UnicodeSet set = [] {
+        icu::UnicodeSet s;
+        ConverterPtr c = openGbk();
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_getUnicodeSet(c.get(), s.toUSet(), UCNV_ROUNDTRIP_SET, &status);
+        if (U_FAILURE(status)) throw std::runtime_error("windows-936 set unavailable");
+        s.freeze();
+        return s;
+    }();
+    return set;
+}
+
+}  // namespace
+
+Text gbk(std::u8string_view utf8) {
+    return gbk(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+Text gbk(std::string_view utf8) {
+    auto wide = decodeUtf8(utf8);
+    if (!wide) throw std::logic_error("literal is not UTF-8");
+    auto bytes = encodeGbk(*wide);
+    if (!bytes) throw std::logic_error("literal not representable in GBK");
+    return *bytes;
+}
+
+std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError* error) {
+    if (bytes.empty()) return std::u16string();
+    // The converter reports the failing position only loosely, so walk the
+    // input character by character; GBK sequences are at most 2 bytes.
+    UConverter* conv = strictGbk();
+    std::u16string out;
+    out.resize(bytes.size());
+    UErrorCode status = U_ZERO_ERROR;
+    const char* src = bytes.data();
+    const char* srcEnd = bytes.data() + bytes.size();
+    char16_t* dst = out.data();
+    ucnv_toUnicode(conv, reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out.data() + out.size()),
+                   &src, srcEnd, nullptr, true, &status);
+    if (U_SUCCESS(status)) {
+        out.resize(static_cast<std::size_t>(dst - out.data()));
+        return out;
+    }
+    if (error) {
+        // Locate the first bad character by re-decoding one character at a time.
+        std::size_t pos = 0;
+        while (pos < bytes.size()) {
+            std::size_t len = gbkCharLength(bytes, pos);
+            UConverter* one = strictGbk();
+            char16_t buf[4];
+            char16_t* d = buf;
+            const char* s = bytes.data() + pos;
+            UErrorCode st = U_ZERO_ERROR;
+            ucnv_toUnicode(one, reinterpret_cast<UChar**>(&d), reinterpret_cast<UChar*>(buf + 4), &s, s + len,
+                           nullptr, true, &st);
+            if (U_FAILURE(st)) break;
+            pos += len;
+        }
+        error->offset = pos;
+    }
+    return std::nullopt;
+}
+
+std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error) {
+    Text out;
+    out.reserve(text.size() * 2);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        UChar32 c;
+        U16_NEXT(text.data(), i, text.size(), c);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (!gbkCanHold(static_cast<char32_t>(c))) {
+            if (error) error->offset = start;
+            return std::nullopt;
+        }
+        UConverter* conv = strictGbk();
+        char buf[8];
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = ucnv_fromUChars(conv, buf, sizeof buf, reinterpret_cast<const UChar*>(text.data() + start),
+                                          static_cast<int32_t>(i - start), &status);
+        if (U_FAILURE(status) || n <= 0) {
+            if (error) error->offset = start;
+            return std::nullopt;
+        }
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+Text encodeGbkLossy(std::u16string_view text) {
+    Text out;
+    out.reserve(text.size() * 2);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        UChar32 c;
+        U16_NEXT(text.data(), i, text.size(), c);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        auto one = gbkCanHold(static_cast<char32_t>(c)) ? encodeGbk(text.substr(start, i - start)) : std::nullopt;
+        out += one ? *one : Text("?");
+    }
+    return out;
+}
+
+std::u16string decodeGbkLossy(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t len = gbkCharLength(bytes, pos);
+        if (len == 1 && static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            out.push_back(static_cast<char16_t>(bytes[pos]));
+            ++pos;
+            continue;
+        }
+        auto one = decodeGbk(bytes.substr(pos, len));
+        if (one) {
+            out += *one;
+            pos += len;
+        } else {
+            out.push_back(u'\uFFFD');
+            pos += 1;  // resynchronise on the next byte
+        }
+    }
+    return out;
+}
+
+bool isValidGbk(std::string_view bytes) { return decodeGbk(bytes).has_value(); }
+
+bool gbkCanHold(char32_t c) {
+    if (c < 0x80) return true;
+    return roundTripSet().contains(static_cast<UChar32>(c));
+}
+
+std::optional<std::u16string> decodeUtf8(std::string_view bytes, ConversionError* error) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto n = static_cast<int32_t>(bytes.size());
+    int32_t pos = 0;
+    while (pos < n) {
+        const int32_t start = pos;
+        UChar32 c;
+        U8_NEXT(s, pos, n, c);
+        if (c < 0) {
+            if (error) error->offset = static_cast<std::size_t>(start);
+            return std::nullopt;
+        }
+        if (c <= 0xFFFF) {
+            out.push_back(static_cast<char16_t>(c));
+        } else {
+            out.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            out.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        }
+    }
+    return out;
+}
+
+std::string encodeUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        UChar32 c;
+        U16_NEXT(text.data(), i, text.size(), c);
+        if (U_IS_SURROGATE(c)) c = 0xFFFD;  // a lone surrogate cannot be written as UTF-8
+        uint8_t buf[4];
+        int32_t len = 0;
+        U8_APPEND_UNSAFE(buf, len, c);
+        out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
+    }
+    return out;
+}
+
+bool isValidUtf8(std::string_view bytes) { return decodeUtf8(bytes).has_value(); }
+
+std::string gbkToUtf8Lossy(std::string_view gbkBytes) { return encodeUtf8(decodeGbkLossy(gbkBytes)); }
+
+Text utf8ToGbkLossy(std::string_view utf8) {
+    // Invalid UTF-8 bytes become U+FFFD first, which GBK then shows as "?".
+    std::u16string wide;
+    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+    const auto n = static_cast<int32_t>(utf8.size());
+    int32_t pos = 0;
+    while (pos < n) {
+        UChar32 c;
+        U8_NEXT_OR_FFFD(s, pos, n, c);
+        if (c <= 0xFFFF) {
+            wide.push_back(static_cast<char16_t>(c));
+        } else {
+            wide.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            wide.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        }
+    }
+    return encodeGbkLossy(wide);
+}
+
+std::size_t findGbk(std::string_view haystack, std::string_view needle, std::size_t from) {
+    if (needle.empty()) return std::string_view::npos;
+    std::size_t pos = 0;
+    // Walk from the start so that `from` inside a character is never a start.
+    while (pos < from && pos < haystack.size()) pos += gbkCharLength(haystack, pos);
+    while (pos + needle.size() <= haystack.size()) {
+        if (haystack.compare(pos, needle.size(), needle) == 0) return pos;
+        pos += gbkCharLength(haystack, pos);
+    }
+    return std::string_view::npos;
+}
+
+Text decimal(long long value) { return std::to_string(value); }
+
+}  // namespace talery

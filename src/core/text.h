@@ -1,0 +1,62 @@
+#pragma once
+// Text in Talery is GBK (code page 936) bytes; lengths and offsets count bytes.
+// Conversion to and from Unicode happens only at the window boundary, in the
+// pattern counter and when files in other encodings are read or written.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace talery {
+
+using Text = std::string;  // GBK bytes, no terminating NUL
+
+// A UTF-8 source literal turned into GBK. Only for the program's own texts,
+// which are all representable; anything else is a programming error.
+Text gbk(std::u8string_view utf8);
+Text gbk(std::string_view utf8);
+
+// Result of a strict conversion: `ok` false names the first offending offset
+// (a byte offset in the input for decoding, a UTF-16 index for encoding).
+struct ConversionError {
+    std::size_t offset = 0;
+};
+
+// Strict GBK -> UTF-16: invalid or truncated sequences are an error.
+std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError* error = nullptr);
+// Strict UTF-16 -> GBK: characters GBK cannot hold are an error.
+std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error = nullptr);
+// UTF-16 -> GBK, every character GBK cannot hold becomes "?" (one per code point).
+Text encodeGbkLossy(std::u16string_view text);
+// GBK -> UTF-16, invalid bytes become U+FFFD.
+std::u16string decodeGbkLossy(std::string_view bytes);
+
+bool isValidGbk(std::string_view bytes);
+// Whether a code point has a round-trip mapping in code page 936.
+bool gbkCanHold(char32_t c);
+
+// UTF-8 helpers (strict; used for files and command lines).
+std::optional<std::u16string> decodeUtf8(std::string_view bytes, ConversionError* error = nullptr);
+std::string encodeUtf8(std::u16string_view text);
+bool isValidUtf8(std::string_view bytes);
+
+std::string gbkToUtf8Lossy(std::string_view gbkBytes);
+Text utf8ToGbkLossy(std::string_view utf8);
+
+// Byte length of the character starting at `pos`: 2 for a GBK lead byte
+// (0x81..0xFE) followed by another byte, else 1. Searches step by this so a
+// match never starts on the second byte of a double-byte character.
+inline std::size_t gbkCharLength(std::string_view text, std::size_t pos) {
+    const auto b = static_cast<unsigned char>(text[pos]);
+    return (b >= 0x81 && b <= 0xFE && pos + 1 < text.size()) ? 2 : 1;
+}
+
+// First occurrence of `needle` at or after `from`, starting only on character
+// boundaries; npos when absent.
+std::size_t findGbk(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
+// Decimal formatting of integers as ASCII (which is also GBK).
+Text decimal(long long value);
+
+}  // namespace talery

@@ -1,0 +1,284 @@
+#include "session/writing_session.h"
+
+#include "session/cipher.h"
+
+namespace talery {
+namespace {
+
+const Text& caption() {
+    static const Text t = gbk(u8"Talery");
+    return t;
+}
+
+Text joinLines(std::initializer_list<Text> lines) {
+    Text out;
+    for (const Text& line : lines) {
+        if (!out.empty()) out += "\r\n";
+        out += line;
+    }
+    return out;
+}
+
+}  // namespace
+
+Answer SessionView::message(const Text& text, Buttons buttons, const Text& caption) {
+    return w_.messageBox(text, caption, buttons, Icon::None);
+}
+
+SessionController::SessionController(Window& window, const Clock& clock, const SettingsStore& settings,
+                                     SessionHooks* hooks)
+    : view_(window), clock_(clock), settings_(settings), hooks_(hooks) {
+    session_.keyPrefix = Text(keyPrefix);
+}
+
+Text SessionController::makeTemporaryTitle() const {
+    const LocalDateTime t = clock_.now();
+    return gbk(u8"临时文本： 产生于") + decimal(t.year) + gbk(u8"年") + decimal(t.month) + gbk(u8"月") + decimal(t.day) +
+           gbk(u8"日") + decimal(t.hour) + gbk(u8"时") + decimal(t.minute) + gbk(u8"分") + decimal(t.second) +
+           gbk(u8"秒    by：Talery");
+}
+
+bool SessionController::diaryMode() const { return !view_.window().enabled(Unit::颜色); }
+
+Text SessionController::keyText() const { return session_.keyPrefix + session_.password; }
+
+void SessionController::startWriting(bool withTitleLine) {
+    view_.setTitleEnabled(false);
+    view_.setStartCaption(gbk(u8"立刻保存"));
+    view_.setBodyEnabled(true);
+    view_.alignBodyLeft();
+    if (withTitleLine) {
+        view_.setBody(view_.title() + "\r\n");
+        view_.caretToEnd();
+    }
+    view_.setMenuEntryEnabled(Unit::新建日记, false);
+    view_.focusBody();
+    view_.setMenuEntryEnabled(Unit::打开文件, false);
+    view_.focusBody();
+    session_.phase = Phase::Writing;
+}
+
+void SessionController::toggleWriting(bool fromFile) {
+    if (view_.title().empty()) view_.setTitle(makeTemporaryTitle());
+    if (!view_.titleEnabled()) {
+        view_.setTitleCaption(gbk(u8"标题/题目："));
+        saveDocument();
+        view_.focusBody();
+        return;
+    }
+    if (!fromFile) session_.format = {};
+    startWriting(!fromFile);
+}
+
+void SessionController::newTemporaryText() {
+    if (view_.bodyEnabled()) {
+        view_.message(gbk(u8"当前正在编辑文档呢，您可以保存或清空当前编辑来创建临时文本"), Buttons::OK, caption());
+        return;
+    }
+    view_.setTitle(makeTemporaryTitle());
+    session_.format = {};
+    startWriting(true);
+    view_.setTitleCaption(gbk(u8"标题/题目："));
+}
+
+void SessionController::giveUpEditing() {
+    if (!view_.bodyEnabled()) {
+        view_.message(gbk(u8"还没有开始书写"), Buttons::OK, caption());
+        return;
+    }
+    if (view_.message(gbk(u8"警告！该操作将会删除所有内容！清空当前软件编辑，但是不影响原文件"), Buttons::OKCancel,
+                      caption()) != Answer::OK)
+        return;
+    if (view_.message(gbk(u8"警告！您真的接受初始化软件的一切后果么？"), Buttons::OKCancel, caption()) != Answer::OK)
+        return;
+    view_.setTitleEnabled(true);
+    view_.setBody(gbk(u8"文本已经清空，感谢您的使用"));
+    view_.setBodyEnabled(false);
+    view_.setMenuEntryEnabled(Unit::新建日记, true);
+    view_.setMenuEntryEnabled(Unit::打开文件, true);
+    view_.setTitle({});
+    session_.currentPath.clear();
+    session_.openedFromFile = false;
+    session_.format = {};
+    view_.setStartCaption(gbk(u8"开始书写"));
+    session_.phase = Phase::Idle;
+    if (diaryMode()) {
+        view_.setTitleCaption(gbk(u8"标题/题目："));
+        if (hooks_) hooks_->leaveDiaryMode();
+        session_.password.clear();
+        if (hooks_) hooks_->saveSettings();
+    }
+}
+
+FileDialogRequest SessionController::dialogRequest(Unit dialog, bool withTitle) const {
+    FileDialogRequest r;
+    r.dialog = dialog;
+    r.initialFolder = settings_.programDirectory();
+    if (withTitle) r.initialName = gbkToUtf8Lossy(view_.title());
+    return r;
+}
+
+void SessionController::askPassword() {
+    Window& w = view_.window();
+    const PasswordDialogLook look{w.windowBackground(), w.textColour(Unit::标题栏)};
+    if (auto typed = w.askPassword(look)) session_.password = *typed;
+}
+
+void SessionController::showEncryptorNotice() {
+    view_.message(gbk(u8"加密工具已经删除，您可以保存文件时使用tlr文件保存，支持加密"), Buttons::OK, gbk(u8"信息："));
+}
+
+bool SessionController::choosePassword(bool askAboutPrevious) {
+    if (askAboutPrevious && !session_.password.empty()) {
+        const Answer a = view_.message(
+            gbk(u8"使用原密码保存文件么？\r\n是：使用原密码 否：使用新密码 取消：放弃保存"), Buttons::YesNoCancel, caption());
+        if (a == Answer::Yes) return true;
+        if (a != Answer::No) return false;
+    }
+    askPassword();
+    return true;
+}
+
+bool SessionController::writeDocument(const Path& path, bool encrypted, const DocumentFormat& format) {
+    const Text body = view_.body();
+    const std::string bytes = encrypted ? encryptText(body, keyText()) : encodeTextDocument(body, format);
+    FileError error;
+    if (writeFileAtomic(path, bytes, &error)) return true;
+    view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), utf8ToGbkLossy(path),
+                             gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8),
+                             gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
+                  Buttons::OK, caption());
+    return false;
+}
+
+SaveOutcome SessionController::saveDocument() {
+    if (session_.currentPath.empty()) {
+        auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+        if (!path) return SaveOutcome::Cancelled;
+        const bool encrypted = isEncryptedPath(*path);
+        if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
+        if (!writeDocument(*path, encrypted, session_.format)) return SaveOutcome::Failed;
+        finishSave(false);
+        return SaveOutcome::Saved;
+    }
+
+    const Answer a = view_.message(gbk(u8"覆盖原文件保存么？\r\n是：覆盖原文件 否：选择其他位置 取消：放弃保存\r\n"
+                                       u8"如果想清空正在编辑的文件可以点击F12"),
+                                   Buttons::YesNoCancel, caption());
+    if (a == Answer::Yes) {
+        const bool encrypted = isEncryptedPath(session_.currentPath);
+        if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
+        if (!writeDocument(session_.currentPath, encrypted, session_.format)) return SaveOutcome::Failed;
+    } else if (a == Answer::No) {
+        auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+        if (!path) return SaveOutcome::Cancelled;
+        const bool encrypted = isEncryptedPath(*path);
+        if (encrypted) askPassword();
+        if (!writeDocument(*path, encrypted, session_.format)) return SaveOutcome::Failed;
+    } else {
+        return SaveOutcome::Cancelled;
+    }
+    finishSave(true);
+    return SaveOutcome::Saved;
+}
+
+void SessionController::finishSave(bool opened) {
+    view_.setTitleEnabled(true);
+    view_.setBody(gbk(u8"文本已经保存，感谢您的使用"));
+    view_.setBodyEnabled(false);
+    view_.setMenuEntryEnabled(Unit::新建日记, true);
+    view_.setMenuEntryEnabled(Unit::打开文件, true);
+    view_.setTitle({});
+    session_.currentPath.clear();
+    session_.format = {};
+    session_.phase = Phase::Idle;
+    view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, caption());
+    session_.openedFromFile = false;
+    view_.setStartCaption(gbk(u8"开始书写"));
+    if (diaryMode() && hooks_) {
+        hooks_->leaveDiaryMode();
+        hooks_->saveSettings();
+    }
+}
+
+void SessionController::openDocument() {
+    session_.openedFromFile = true;
+    auto path = view_.window().openFileDialog(dialogRequest(Unit::通用对话框1, false));
+    if (!path) return;
+    const std::string ext = extensionOf(*path);
+    if (ext == "txt") {
+        loadTextDocument(*path);
+    } else if (ext == "tlr") {
+        loadEncryptedDocument(*path);
+    }
+    // Other extensions, "wav" included for now, open nothing here.
+}
+
+void SessionController::refuseFile(const Path& path, const std::string& reasonUtf8) {
+    view_.message(joinLines({gbk(u8"无法打开文件："), utf8ToGbkLossy(path), gbk(u8"原因：") + utf8ToGbkLossy(reasonUtf8),
+                             gbk(u8"文件没有被修改。")}),
+                  Buttons::OK, caption());
+}
+
+bool SessionController::loadTextDocument(const Path& path) {
+    if (writing()) return false;
+    FileError error;
+    auto bytes = readWholeFile(path, &error);
+    if (!bytes) {
+        refuseFile(path, error.reasonUtf8);
+        return false;
+    }
+    DecodeProblem problem;
+    auto decoded = decodeTextDocument(*bytes, &problem);
+    if (!decoded) {
+        switch (problem) {
+            case DecodeProblem::ContainsNul: refuseFile(path, "这不是文本文件（含有空字节）"); break;
+            case DecodeProblem::NotRepresentable:
+                refuseFile(path, "文件中有GBK编码无法保存的字符，打开后再保存会损坏原文");
+                break;
+            default: refuseFile(path, "文件既不是GBK编码也不是UTF-8编码，无法正确显示"); break;
+        }
+        return false;
+    }
+    session_.currentPath = path;
+    view_.setTitle(titleFromPath(path));
+    toggleWriting(true);
+    view_.setBody(decoded->body);
+    view_.alignBodyLeft();
+    session_.format = decoded->format;
+    return true;
+}
+
+bool SessionController::loadEncryptedDocument(const Path& path) {
+    if (writing()) return false;
+    // The password comes first, so that a wrong one leaves the session untouched.
+    askPassword();
+    FileError error;
+    auto bytes = readWholeFile(path, &error);
+    if (!bytes) {
+        refuseFile(path, error.reasonUtf8);
+        return false;
+    }
+    std::string plain = decryptBytes(*bytes, keyText());
+    if (!plausibleDecipheredText(plain)) {
+        refuseFile(path, "解密后的内容不是文本，密码可能不正确");
+        return false;
+    }
+    session_.currentPath = path;
+    view_.setTitle(titleFromPath(path));
+    toggleWriting(true);
+    view_.setBody(plain);
+    view_.alignBodyLeft();
+    session_.format = {};
+    settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
+    return true;
+}
+
+bool SessionController::bodyMatchesFile() const {
+    if (session_.currentPath.empty()) return false;
+    auto bytes = readWholeFile(session_.currentPath);
+    if (!bytes) return false;
+    return *bytes == documentBytesFor(view_.body(), session_.currentPath, session_.format, keyText());
+}
+
+}  // namespace talery

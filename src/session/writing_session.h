@@ -1,0 +1,79 @@
+#pragma once
+// The writing session: the one document the main window holds, and the
+// operations that start it, save it, open it and give it up.
+
+#include "app/settings.h"
+#include "core/clock.h"
+#include "session/documents.h"
+#include "session/session_view.h"
+
+namespace talery {
+
+enum class Phase { Idle, Writing };
+
+struct WritingSession {
+    Phase phase = Phase::Idle;
+    Path currentPath;            // the file the session is bound to, UTF-8 path
+    bool openedFromFile = false;
+    Text password;               // last password confirmed in the password dialog
+    Text keyPrefix;              // set once at start-up
+    DocumentFormat format;       // how the bound file stores its text
+};
+
+// What ending a diary needs of the theme and diary parts of the program.
+class SessionHooks {
+public:
+    virtual ~SessionHooks() = default;
+    virtual void leaveDiaryMode() = 0;
+    virtual void saveSettings() = 0;
+};
+
+enum class SaveOutcome { Saved, Cancelled, Failed };
+
+class SessionController {
+public:
+    SessionController(Window& window, const Clock& clock, const SettingsStore& settings, SessionHooks* hooks = nullptr);
+
+    WritingSession& record() { return session_; }
+    const WritingSession& record() const { return session_; }
+
+    // The session operations.
+    void toggleWriting(bool fromFile);
+    void newTemporaryText();
+    void giveUpEditing();
+    Text makeTemporaryTitle() const;
+
+    // Saving and opening.
+    SaveOutcome saveDocument();
+    void openDocument();
+    bool loadTextDocument(const Path& path);
+    bool loadEncryptedDocument(const Path& path);
+
+    // The password dialog: on confirmation `password` takes the typed text.
+    void askPassword();
+    void showEncryptorNotice();
+
+    // Whether the body, saved to the bound file as it would be now, gives the
+    // bytes already on disk. False when there is no bound file or it cannot be read.
+    bool bodyMatchesFile() const;
+    bool diaryMode() const;
+    bool writing() const { return !view_.titleEnabled(); }
+
+private:
+    void startWriting(bool withTitleLine);
+    bool writeDocument(const Path& path, bool encrypted, const DocumentFormat& format);
+    // Returns false when the user gave up at the previous-password question.
+    bool choosePassword(bool askAboutPrevious);
+    void finishSave(bool opened);
+    Text keyText() const;
+    FileDialogRequest dialogRequest(Unit dialog, bool withTitle) const;
+    void refuseFile(const Path& path, const std::string& reasonUtf8);
+
+    SessionView view_;
+    const Clock& clock_;
+    const SettingsStore& settings_;
+    SessionHooks* hooks_;
+    WritingSession session_;
+};
+
+}  // namespace talery

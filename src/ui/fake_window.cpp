@@ -1,0 +1,229 @@
+#include "ui/fake_window.h"
+
+#include "app/unit_table.h"
+
+#include <stdexcept>
+
+namespace talery {
+
+FakeWindow::FakeWindow() : units_(kUnitCount) {
+    for (const UnitSpec& spec : unitTable()) {
+        UnitState& s = units_[index(spec.unit)];
+        s.rect = spec.rect;
+        s.visible = !(spec.flags & (kHidden | kInvisibleUnit));
+        s.enabled = !(spec.flags & kDisabled);
+        s.checked = spec.flags & kChecked;
+        s.align = (spec.flags & kCentred) ? Align::Centre : Align::Left;
+        s.fontSize = spec.fontSize ? spec.fontSize : 9;
+        s.interval = spec.value;
+        s.textColour = kDesignText;
+        s.background = kDesignBackground;
+        if (spec.kind == UnitKind::TabControl) {
+            s.selection = 0;
+        } else if (spec.kind == UnitKind::ComboBox) {
+            s.selection = 0;
+        }
+        if (spec.kind == UnitKind::ComboBox || spec.kind == UnitKind::TabControl) {
+            for (auto item : spec.items) s.items.push_back(gbk(item));
+        }
+        if (spec.kind == UnitKind::StatusBar) {
+            for (std::size_t i = 0; i < spec.items.size() && i < status_.size(); ++i) status_[i] = gbk(spec.items[i]);
+        }
+        s.text = gbk(spec.text);
+    }
+    units_[index(Unit::编辑框1)].text = gbk(welcomeText());
+    units_[index(Unit::章节名称)].background = kDesignTitleFieldBackground;
+    units_[index(Unit::章节名称)].textColour = kDesignTitleFieldText;
+    window_ = kMainWindowDesign;
+}
+
+FakeWindow::UnitState& FakeWindow::state(Unit unit) {
+    if (unit == Unit::None || unit == Unit::Count) throw std::out_of_range("no such unit");
+    return units_[index(unit)];
+}
+
+const FakeWindow::UnitState& FakeWindow::state(Unit unit) const {
+    if (unit == Unit::None || unit == Unit::Count) throw std::out_of_range("no such unit");
+    return units_[index(unit)];
+}
+
+void FakeWindow::raise(const UiEvent& event) {
+    if (sink_) sink_->handle(event);
+}
+
+std::vector<std::string> FakeWindow::messageTexts() const {
+    std::vector<std::string> out;
+    for (const auto& m : messages) out.push_back(gbkToUtf8Lossy(m.text));
+    return out;
+}
+
+std::string FakeWindow::lastMessage() const { return messages.empty() ? std::string() : gbkToUtf8Lossy(messages.back().text); }
+
+void FakeWindow::click(Unit unit) {
+    if (!enabled(unit)) return;
+    if (specOf(unit).kind == UnitKind::CheckBox) setChecked(unit, !checked(unit));
+    raise({.unit = unit, .type = EventType::Click});
+}
+
+void FakeWindow::mouseDown(Unit unit) {
+    if (enabled(unit)) raise({.unit = unit, .type = EventType::MouseDown});
+}
+
+void FakeWindow::doubleClick(Unit unit) {
+    if (enabled(unit)) raise({.unit = unit, .type = EventType::DoubleClick});
+}
+
+void FakeWindow::pressKey(Unit unit, int keyCode, int modifiers) {
+    // A disabled box has no focus and gets no keys.
+    if (enabled(unit)) raise({.unit = unit, .type = EventType::KeyDown, .key = keyCode, .modifiers = modifiers});
+}
+
+void FakeWindow::trigger(Unit menuEntry) {
+    if (enabled(menuEntry)) raise({.unit = menuEntry, .type = EventType::Triggered});
+}
+
+void FakeWindow::tick(Unit timer) {
+    if (timerInterval(timer) > 0) raise({.unit = timer, .type = EventType::Tick});
+}
+
+void FakeWindow::choose(Unit list, int index) {
+    if (!enabled(list)) return;
+    setSelection(list, index);
+    raise({.unit = list, .type = EventType::SelectionChanged, .index = index});
+}
+
+void FakeWindow::turnPage(Unit tabs, int page) {
+    setSelection(tabs, page);
+    raise({.unit = tabs, .type = EventType::PageChanged, .index = page});
+}
+
+void FakeWindow::chooseColour(Unit picker, Colour colour) {
+    if (!enabled(picker)) return;
+    setBackgroundColour(picker, colour);
+    raise({.unit = picker, .type = EventType::ColourChosen});
+}
+
+void FakeWindow::dropFile(const Path& path) { raise({.type = EventType::FileDropped, .path = path}); }
+
+void FakeWindow::trayEvent(int type) { raise({.type = EventType::Tray, .index = type}); }
+
+void FakeWindow::typeText(Unit unit, std::string_view utf8) {
+    if (!enabled(unit)) throw std::logic_error("typing into a disabled box");
+    UnitState& s = state(unit);
+    const Text typed = utf8ToGbkLossy(utf8);
+    if (unit == Unit::编辑框1) {
+        // Typing replaces the selection and leaves the caret behind the text.
+        const std::size_t start = std::min(bodySelection_.start, s.text.size());
+        const std::size_t length = std::min(bodySelection_.length, s.text.size() - start);
+        s.text.replace(start, length, typed);
+        bodySelection_ = {start + typed.size(), 0};
+        ++bodyChanges;
+    } else {
+        s.text += typed;
+    }
+    raise({.unit = unit, .type = EventType::TextChanged});
+}
+
+bool FakeWindow::userCloses() {
+    requestClose();
+    return closed;
+}
+
+Text FakeWindow::text(Unit unit) const { return state(unit).text; }
+
+void FakeWindow::setText(Unit unit, const Text& text) {
+    state(unit).text = text;
+    if (unit == Unit::编辑框1) {
+        // As an edit control does: the caret goes to the start, and the
+        // change notification runs for the program's changes too.
+        bodySelection_ = {0, 0};
+        ++bodyChanges;
+        raise({.unit = unit, .type = EventType::TextChanged});
+    }
+}
+
+Text FakeWindow::itemText(Unit unit, int index) const {
+    const auto& items = state(unit).items;
+    if (index < 0 || index >= static_cast<int>(items.size())) return {};
+    return items[static_cast<std::size_t>(index)];
+}
+
+void FakeWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair& b, const ColourPair& c) {
+    state(unit).pairs = {a, b, c};
+}
+
+void FakeWindow::setBodySelection(TextSelection selection) {
+    const std::size_t size = text(Unit::编辑框1).size();
+    selection.start = std::min(selection.start, size);
+    selection.length = std::min(selection.length, size - selection.start);
+    bodySelection_ = selection;
+}
+
+Text FakeWindow::statusText(int part) const {
+    return part >= 0 && part < 4 ? status_[static_cast<std::size_t>(part)] : Text();
+}
+
+void FakeWindow::setStatusText(int part, const Text& text) {
+    if (part >= 0 && part < 4) status_[static_cast<std::size_t>(part)] = text;
+}
+
+void FakeWindow::setStatusPartWidth(int part, int width) {
+    if (part >= 0 && part < 4) statusWidths_[static_cast<std::size_t>(part)] = width;
+}
+
+int FakeWindow::statusPartWidth(int part) const {
+    return part >= 0 && part < 4 ? statusWidths_[static_cast<std::size_t>(part)] : 0;
+}
+
+void FakeWindow::insertListItem(Unit list, int position, const Text& caption) {
+    auto& items = state(list).items;
+    const auto pos = static_cast<std::size_t>(std::max(position, 0));
+    items.insert(items.begin() + static_cast<std::ptrdiff_t>(std::min(pos, items.size())), caption);
+}
+
+void FakeWindow::setWindowSize(int width, int height) {
+    window_.width = width;
+    window_.height = height;
+    raise({.type = EventType::Resized});
+}
+
+void FakeWindow::requestClose() {
+    if (!sink_ || sink_->closeRequested()) closed = true;
+}
+
+Answer FakeWindow::messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) {
+    messages.push_back({text, caption, buttons, icon});
+    if (answers.empty()) {
+        if (buttons == Buttons::OK) return Answer::OK;
+        throw std::logic_error("unanswered question: " + gbkToUtf8Lossy(text));
+    }
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::optional<Path> FakeWindow::openFileDialog(const FileDialogRequest& request) {
+    openDialogs.push_back(request);
+    if (dialogResults.empty()) throw std::logic_error("unexpected open dialog");
+    auto r = dialogResults.front();
+    dialogResults.pop_front();
+    return r;
+}
+
+std::optional<Path> FakeWindow::saveFileDialog(const FileDialogRequest& request) {
+    saveDialogs.push_back(request);
+    if (dialogResults.empty()) throw std::logic_error("unexpected save dialog");
+    auto r = dialogResults.front();
+    dialogResults.pop_front();
+    return r;
+}
+
+std::optional<Text> FakeWindow::askPassword(const PasswordDialogLook& look) {
+    passwordDialogs.push_back(look);
+    if (passwordResults.empty()) throw std::logic_error("unexpected password dialog");
+    auto r = passwordResults.front();
+    passwordResults.pop_front();
+    return r;
+}
+
+}  // namespace talery

@@ -1,0 +1,165 @@
+#pragma once
+// An in-memory window for tests of the logic. It starts in the design state of
+// the unit table, records every message and dialog, and answers questions from
+// a script; a question without a scripted answer fails the test.
+
+#include "ui/window.h"
+
+#include <array>
+#include <deque>
+#include <string>
+
+namespace talery {
+
+class FakeWindow : public Window {
+public:
+    FakeWindow();
+
+    // --- Script and record ---------------------------------------------
+    std::deque<Answer> answers;                       // for questions (OK-only boxes answer themselves)
+    std::deque<std::optional<Path>> dialogResults;    // for open and save dialogs
+    std::deque<std::optional<Text>> passwordResults;  // for the password dialog
+    std::vector<MessageRecord> messages;
+    std::vector<FileDialogRequest> openDialogs;
+    std::vector<FileDialogRequest> saveDialogs;
+    std::vector<PasswordDialogLook> passwordDialogs;
+    std::vector<std::string> openedUrls;
+    std::vector<Unit> poppedMenus;
+    Text clipboard;
+    bool closed = false;
+    bool trayShown = false;
+    Text trayTip;
+    int alpha = 255;
+    bool alwaysOnTop = false;
+    int moveLoops = 0;
+    std::vector<int> resizeLoops;
+    int bodyChanges = 0;  // TextChanged events raised for the body
+
+    // Texts of the recorded messages in UTF-8, for readable assertions.
+    std::vector<std::string> messageTexts() const;
+    std::string lastMessage() const;
+
+    // --- The user's actions -------------------------------------------
+    void click(Unit unit);
+    void mouseDown(Unit unit);
+    void doubleClick(Unit unit);
+    void pressKey(Unit unit, int keyCode, int modifiers = 0);
+    void trigger(Unit menuEntry);
+    void tick(Unit timer);
+    void choose(Unit list, int index);
+    void turnPage(Unit tabs, int page);
+    void chooseColour(Unit picker, Colour colour);
+    void dropFile(const Path& path);
+    void trayEvent(int type);
+    // Types UTF-8 text at the end of an edit box, as a keyboard or input method
+    // would: characters GBK cannot hold arrive as "?".
+    void typeText(Unit unit, std::string_view utf8);
+    bool userCloses();
+
+    // --- Window ---------------------------------------------------------
+    void setEventSink(EventSink* sink) override { sink_ = sink; }
+    Text text(Unit unit) const override;
+    void setText(Unit unit, const Text& text) override;
+    bool enabled(Unit unit) const override { return state(unit).enabled; }
+    void setEnabled(Unit unit, bool on) override { state(unit).enabled = on; }
+    bool visible(Unit unit) const override { return state(unit).visible; }
+    void setVisible(Unit unit, bool on) override { state(unit).visible = on; }
+    bool checked(Unit unit) const override { return state(unit).checked; }
+    void setChecked(Unit unit, bool on) override { state(unit).checked = on; }
+    int selection(Unit unit) const override { return state(unit).selection; }
+    void setSelection(Unit unit, int index) override { state(unit).selection = index; }
+    Text itemText(Unit unit, int index) const override;
+    int itemCount(Unit unit) const override { return static_cast<int>(state(unit).items.size()); }
+    Colour textColour(Unit unit) const override { return state(unit).textColour; }
+    void setTextColour(Unit unit, Colour colour) override { state(unit).textColour = colour; }
+    Colour backgroundColour(Unit unit) const override { return state(unit).background; }
+    void setBackgroundColour(Unit unit, Colour colour) override { state(unit).background = colour; }
+    int fontSize(Unit unit) const override { return state(unit).fontSize; }
+    void setFontSize(Unit unit, int points) override { state(unit).fontSize = points; }
+    Rect geometry(Unit unit) const override { return state(unit).rect; }
+    void setGeometry(Unit unit, const Rect& rect) override { state(unit).rect = rect; }
+    void setAlignment(Unit unit, Align align) override { state(unit).align = align; }
+    Align alignment(Unit unit) const override { return state(unit).align; }
+    void setFocus(Unit unit) override { focus_ = unit; }
+    Unit focus() const override { return focus_; }
+    void setButtonColours(Unit unit, const ColourPair& a, const ColourPair& b, const ColourPair& c) override;
+    std::array<ColourPair, 3> buttonColours(Unit unit) const { return state(unit).pairs; }
+    void setPicture(Unit unit, Picture picture) override { state(unit).picture = picture; }
+    Picture picture(Unit unit) const { return state(unit).picture; }
+
+    TextSelection bodySelection() const override { return bodySelection_; }
+    void setBodySelection(TextSelection selection) override;
+
+    Text statusText(int part) const override;
+    void setStatusText(int part, const Text& text) override;
+    void setStatusPartWidth(int part, int width) override;
+    int statusPartWidth(int part) const;
+
+    int timerInterval(Unit timer) const override { return state(timer).interval; }
+    void setTimerInterval(Unit timer, int milliseconds) override { state(timer).interval = milliseconds; }
+
+    void clearList(Unit list) override { state(list).items.clear(); }
+    void insertListItem(Unit list, int position, const Text& caption) override;
+    std::vector<Text> listItems(Unit list) const override { return state(list).items; }
+
+    Rect windowGeometry() const override { return window_; }
+    void setWindowSize(int width, int height) override;
+    WindowState windowState() const override { return windowState_; }
+    void setWindowState(WindowState s) override { windowState_ = s; }
+    void setAlwaysOnTop(bool on) override { alwaysOnTop = on; }
+    void setWindowAlpha(int a) override { alpha = a; }
+    Colour windowBackground() const override { return windowBackground_; }
+    void setWindowBackground(Colour colour) override { windowBackground_ = colour; }
+    void startSystemMove() override { ++moveLoops; }
+    void startSystemResize(int side) override { resizeLoops.push_back(side); }
+    void requestClose() override;
+    void popupMenu(Unit menu) override { poppedMenus.push_back(menu); }
+    void showTrayIcon(const Text& tip) override {
+        trayShown = true;
+        trayTip = tip;
+    }
+    void removeTrayIcon() override { trayShown = false; }
+
+    Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) override;
+    std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
+    std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
+    std::optional<Text> askPassword(const PasswordDialogLook& look) override;
+
+    Text clipboardText() const override { return clipboard; }
+    void setClipboardText(const Text& text) override { clipboard = text; }
+    void openUrl(const std::string& url) override { openedUrls.push_back(url); }
+
+private:
+    struct UnitState {
+        Text text;
+        bool enabled = true;
+        bool visible = true;
+        bool checked = false;
+        int selection = -1;
+        std::vector<Text> items;
+        Colour textColour = 0;
+        Colour background = 0xFFFFFF;
+        int fontSize = 9;
+        Rect rect{};
+        Align align = Align::Left;
+        std::array<ColourPair, 3> pairs{};
+        Picture picture = Picture::None;
+        int interval = 0;
+    };
+
+    UnitState& state(Unit unit);
+    const UnitState& state(Unit unit) const;
+    void raise(const UiEvent& event);
+
+    std::vector<UnitState> units_;
+    std::array<Text, 4> status_{};
+    std::array<int, 4> statusWidths_{};
+    TextSelection bodySelection_{};
+    Rect window_{};
+    WindowState windowState_ = WindowState::Normal;
+    Colour windowBackground_ = 0;
+    Unit focus_ = Unit::None;
+    EventSink* sink_ = nullptr;
+};
+
+}  // namespace talery

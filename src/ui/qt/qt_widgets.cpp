@@ -1,0 +1,269 @@
+#include "ui/qt/qt_widgets.h"
+
+#include "ui/qt/qt_window.h"
+
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace talery {
+namespace {
+
+QStringList localFiles(const QMimeData* mime) {
+    QStringList out;
+    if (!mime || !mime->hasUrls()) return out;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile()) out << url.toLocalFile();
+    return out;
+}
+
+}  // namespace
+
+int virtualKey(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return 'A' + (qtKey - Qt::Key_A);
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return '0' + (qtKey - Qt::Key_0);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
+    switch (qtKey) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Delete: return 46;
+        case Qt::Key_Space: return 32;
+        case Qt::Key_Left: return 37;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Right: return 39;
+        case Qt::Key_Down: return 40;
+        default: return 0;
+    }
+}
+
+int modifierBits(Qt::KeyboardModifiers m) {
+    int bits = 0;
+    if (m & Qt::ControlModifier) bits |= modifier::Ctrl;
+    if (m & Qt::ShiftModifier) bits |= modifier::Shift;
+    if (m & Qt::AltModifier) bits |= modifier::Alt;
+    return bits;
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit pressed();
+    QLabel::mousePressEvent(event);
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& typed) {
+        const QString safe = gbkSafe(typed);
+        if (safe != typed) {
+            const int caret = cursorPosition();
+            setText(safe);
+            setCursorPosition(std::min(caret, static_cast<int>(safe.size())));
+        }
+        emit userEdited();
+    });
+}
+
+void LineEdit::keyPressEvent(QKeyEvent* event) {
+    const int vk = virtualKey(event->key());
+    if (vk) emit keyDown(vk, modifierBits(event->modifiers()));
+    QLineEdit::keyPressEvent(event);
+}
+
+TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    connect(document(), &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!fixing_) emit contentChanged();
+    });
+}
+
+void TextEdit::setContent(const QString& text) {
+    setting_ = true;
+    setPlainText(text);
+    setting_ = false;
+}
+
+void TextEdit::setCentred(bool centred) {
+    centred_ = centred;
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(centred ? Qt::AlignHCenter : Qt::AlignLeft);
+    document()->setDefaultTextOption(option);
+}
+
+void TextEdit::onContentsChange(int position, int /*removed*/, int added) {
+    // Only what the user adds needs checking; the program's own text is GBK.
+    if (setting_ || fixing_ || added <= 0) return;
+    QTextCursor cursor(document());
+    cursor.setPosition(position);
+    cursor.setPosition(std::min(position + added, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    const QString addedText = cursor.selectedText();  // block breaks read as U+2029
+    QString safe = addedText;
+    bool changed = false;
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        const QChar c = safe.at(i);
+        if (c == QChar::ParagraphSeparator) continue;
+        if (c.isHighSurrogate() && i + 1 < safe.size() && safe.at(i + 1).isLowSurrogate()) {
+            safe.replace(i, 2, QStringLiteral("?"));
+            changed = true;
+            continue;
+        }
+        if (!gbkCanHold(c.unicode())) {
+            safe[i] = QLatin1Char('?');
+            changed = true;
+        }
+    }
+    if (!changed) return;
+    fixing_ = true;
+    cursor.insertText(safe);
+    fixing_ = false;
+    emit contentChanged();
+}
+
+void TextEdit::keyPressEvent(QKeyEvent* event) {
+    const int vk = virtualKey(event->key());
+    if (vk) emit keyDown(vk, modifierBits(event->modifiers()));
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+bool TextEdit::canInsertFromMimeData(const QMimeData* source) const {
+    return !localFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void TextEdit::insertFromMimeData(const QMimeData* source) {
+    // Files dropped or pasted onto the body open as files, not as path text.
+    const QStringList files = localFiles(source);
+    if (!files.isEmpty()) {
+        emit filesDropped(files);
+        return;
+    }
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    for (auto& p : parts_) {
+        p = new ClickLabel(this);
+        p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        p->setIndent(4);
+        connect(p, &ClickLabel::pressed, this, &StatusBarWidget::pressed);
+    }
+}
+
+void StatusBarWidget::setPartWidth(int i, int width) {
+    if (i < 0 || i > 3) return;
+    widths_[static_cast<std::size_t>(i)] = std::max(width, 0);
+    layoutParts();
+}
+
+void StatusBarWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutParts();
+}
+
+void StatusBarWidget::layoutParts() {
+    int x = 0;
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        // The last part takes what is left.
+        const int w = i + 1 == parts_.size() ? std::max(width() - x, 0) : widths_[i];
+        parts_[i]->setGeometry(x, 0, w, height());
+        x += w;
+    }
+}
+
+ColourPicker::ColourPicker(QWidget* parent) : QPushButton(parent) {
+    connect(this, &QPushButton::clicked, this, &ColourPicker::pick);
+    setColour(0);
+}
+
+void ColourPicker::setColour(unsigned bgr) {
+    colour_ = bgr & 0xFFFFFF;
+    const QColor c(red(colour_), green(colour_), blue(colour_));
+    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }").arg(c.name()));
+}
+
+void ColourPicker::pick() {
+    const QColor start(red(colour_), green(colour_), blue(colour_));
+    const QColor chosenColour = QColorDialog::getColor(start, window());
+    if (!chosenColour.isValid()) return;
+    setColour(rgb(chosenColour.red(), chosenColour.green(), chosenColour.blue()));
+    emit chosen();
+}
+
+TabControl::TabControl(QWidget* parent, const std::vector<QString>& captions) : QWidget(parent), bar_(new QTabBar(this)) {
+    for (const QString& caption : captions) {
+        bar_->addTab(caption);
+        auto* page = new QWidget(this);
+        page->setAutoFillBackground(false);
+        pages_.push_back(page);
+    }
+    bar_->raise();
+    connect(bar_, &QTabBar::currentChanged, this, [this](int index) {
+        show(index);
+        if (!programmatic_) emit pageChanged(index);
+    });
+    show(0);
+}
+
+void TabControl::setCurrent(int index) {
+    programmatic_ = true;
+    bar_->setCurrentIndex(index);
+    programmatic_ = false;
+    show(index);
+}
+
+void TabControl::show(int index) {
+    for (std::size_t i = 0; i < pages_.size(); ++i) pages_[i]->setVisible(static_cast<int>(i) == index);
+}
+
+void TabControl::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    for (QWidget* page : pages_) page->setGeometry(0, 0, width(), height());
+    bar_->setGeometry(0, 0, width(), bar_->sizeHint().height());
+    bar_->raise();
+}
+
+MainWidget::MainWidget() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    setAcceptDrops(true);
+    setAutoFillBackground(true);
+}
+
+void MainWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (onResized) onResized();
+}
+
+void MainWidget::closeEvent(QCloseEvent* event) {
+    if (!onCloseRequested || onCloseRequested()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWidget::dragEnterEvent(QDragEnterEvent* event) {
+    if (!localFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWidget::dropEvent(QDropEvent* event) {
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    for (const QString& f : files)
+        if (onFileDropped) onFileDropped(f);
+}
+
+}  // namespace talery

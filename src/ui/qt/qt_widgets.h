@@ -1,0 +1,149 @@
+#pragma once
+// Widgets of the Qt window layer that report what the logic listens to.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QTabBar>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace talery {
+
+// Virtual-key code and modifier bits of a key event, as the logic numbers them.
+int virtualKey(int qtKey);
+int modifierBits(Qt::KeyboardModifiers modifiers);
+
+// A label that reports the left button going down and double clicks.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void pressed();
+    void doubleClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// Single-line edit box. What the user types or pastes that GBK cannot hold
+// becomes "?" at once, so what is shown is what is saved.
+class LineEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit LineEdit(QWidget* parent);
+signals:
+    void keyDown(int key, int modifiers);
+    void userEdited();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// Multi-line edit box; the same "?" rule for everything the user adds.
+class TextEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TextEdit(QWidget* parent);
+    // Replaces the whole content without treating it as typed.
+    void setContent(const QString& text);
+    bool settingContent() const { return setting_; }
+    void setCentred(bool centred);
+    bool centred() const { return centred_; }
+signals:
+    void keyDown(int key, int modifiers);
+    void contentChanged();
+    void filesDropped(const QStringList& paths);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void onContentsChange(int position, int removed, int added);
+    bool setting_ = false;
+    bool fixing_ = false;
+    bool centred_ = false;
+};
+
+class StatusBarWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusBarWidget(QWidget* parent);
+    ClickLabel* part(int i) const { return parts_[static_cast<std::size_t>(i)]; }
+    void setPartWidth(int i, int width);
+signals:
+    void pressed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void layoutParts();
+    std::array<ClickLabel*, 4> parts_{};
+    std::array<int, 4> widths_{110, 170, 759, 80};
+};
+
+class ColourPicker : public QPushButton {
+    Q_OBJECT
+public:
+    explicit ColourPicker(QWidget* parent);
+    unsigned colour() const { return colour_; }
+    void setColour(unsigned bgr);
+signals:
+    void chosen();
+
+private:
+    void pick();
+    unsigned colour_ = 0;
+};
+
+// A tab control whose pages lie over its whole rectangle, so that units on a
+// page are placed relative to the control, as designed.
+class TabControl : public QWidget {
+    Q_OBJECT
+public:
+    TabControl(QWidget* parent, const std::vector<QString>& captions);
+    QWidget* page(int i) const { return pages_.at(static_cast<std::size_t>(i)); }
+    int pageCount() const { return static_cast<int>(pages_.size()); }
+    int current() const { return bar_->currentIndex(); }
+    void setCurrent(int index);  // from the program: no pageChanged
+    QTabBar* bar() const { return bar_; }
+signals:
+    void pageChanged(int index);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void show(int index);
+    QTabBar* bar_;
+    std::vector<QWidget*> pages_;
+    bool programmatic_ = false;
+};
+
+// The frameless main window.
+class MainWidget : public QWidget {
+    Q_OBJECT
+public:
+    MainWidget();
+    std::function<void()> onResized;
+    std::function<bool()> onCloseRequested;
+    std::function<void(const QString&)> onFileDropped;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
+
+}  // namespace talery

@@ -1,0 +1,857 @@
+#include "ui/qt/qt_window.h"
+
+#include "app/unit_table.h"
+#include "session/password_dialog.h"
+#include "ui/qt/qt_widgets.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSystemTrayIcon>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+
+namespace talery {
+namespace {
+
+QColor qcolour(Colour c) { return QColor(red(c), green(c), blue(c)); }
+Colour fromQColour(const QColor& c) { return rgb(c.red(), c.green(), c.blue()); }
+
+QStringList fontFamilies(std::string_view design) {
+    // The design names Windows fonts; each is followed by CJK fonts Linux has.
+    QStringList families{utf8ToQt(design)};
+    if (design == "微软雅黑") families << "Microsoft YaHei";
+    if (design == "微软雅黑 Light") families << "Microsoft YaHei Light" << "Microsoft YaHei";
+    if (design == "SimSun") families << "宋体" << "NSimSun";
+    families << "WenQuanYi Micro Hei" << "Noto Sans CJK SC" << "Source Han Sans SC" << "Droid Sans Fallback";
+    return families;
+}
+
+QFont designFont(const UnitSpec& spec) {
+    QFont font = QApplication::font();
+    if (!spec.font.empty()) font.setFamilies(fontFamilies(spec.font));
+    if (spec.fontSize > 0) font.setPointSize(spec.fontSize);
+    return font;
+}
+
+// "desc|pattern|" of the design becomes a Qt name filter.
+QStringList nameFilters(const UnitSpec& dialog) {
+    QStringList out;
+    for (std::string_view item : dialog.items) {
+        const QStringList parts = utf8ToQt(item).split(QLatin1Char('|'));
+        if (parts.size() >= 2) out << QStringLiteral("%1 (%2)").arg(parts[0], parts[1]);
+    }
+    return out;
+}
+
+QPixmap drawPicture(Picture picture, QSize size) {
+    QPixmap pm(size.isEmpty() ? QSize(24, 24) : size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(pm.rect()).adjusted(2, 2, -2, -2);
+    switch (picture) {
+        case Picture::MenuGlyph: {
+            p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
+            for (int i = 0; i < 3; ++i) {
+                const qreal y = r.top() + r.height() * (0.25 + 0.25 * i);
+                p.drawLine(QPointF(r.left() + 2, y), QPointF(r.right() - 2, y));
+            }
+            break;
+        }
+        case Picture::RecordIdle:
+        case Picture::RecordActive: {
+            p.setPen(QPen(QColor(230, 60, 60), 2));
+            p.setBrush(picture == Picture::RecordActive ? QColor(230, 60, 60) : QColor(0, 0, 0, 0));
+            p.drawEllipse(r);
+            p.setBrush(QColor(230, 60, 60));
+            p.drawEllipse(r.center(), r.width() / 5, r.height() / 5);
+            break;
+        }
+        case Picture::TopImage1:
+        case Picture::TopImage2: {
+            QLinearGradient g(r.topLeft(), r.topRight());
+            g.setColorAt(0, picture == Picture::TopImage1 ? QColor(20, 40, 90) : QColor(60, 10, 20));
+            g.setColorAt(1, picture == Picture::TopImage1 ? QColor(120, 170, 230) : QColor(200, 150, 60));
+            p.fillRect(pm.rect(), g);
+            break;
+        }
+        case Picture::Statistics: {
+            p.setPen(Qt::NoPen);
+            const QColor colours[] = {QColor(0, 96, 192), QColor(0, 136, 255), QColor(255, 136, 0)};
+            for (int i = 0; i < 3; ++i) {
+                const qreal h = r.height() * (0.4 + 0.25 * i);
+                p.setBrush(colours[i]);
+                p.drawRect(QRectF(r.left() + i * r.width() / 3 + 2, r.bottom() - h, r.width() / 3 - 4, h));
+            }
+            break;
+        }
+        case Picture::None: break;
+    }
+    return pm;
+}
+
+QIcon trayImage() {
+    QPixmap pm(64, 64);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0, 96, 192));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setPixelSize(44);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRectF(0, 0, 64, 64), Qt::AlignCenter, QStringLiteral("T"));
+    return QIcon(pm);
+}
+
+void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
+    QPalette pal = w->palette();
+    pal.setColor(role, qcolour(c));
+    w->setPalette(pal);
+}
+
+}  // namespace
+
+QString toQt(const Text& gbkText) {
+    QString s = QString::fromStdU16String(decodeGbkLossy(gbkText));
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+Text fromQt(const QString& text) {
+    QString s = text;
+    s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    s.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return encodeGbkLossy(s.toStdU16String());
+}
+
+QString utf8ToQt(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+QString gbkSafe(const QString& text) { return QString::fromStdU16String(decodeGbkLossy(encodeGbkLossy(text.toStdU16String()))); }
+
+QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount) {
+    build();
+}
+
+QtWindow::~QtWindow() {
+    if (tray_) tray_->hide();
+    sink_ = nullptr;
+}
+
+QWidget* QtWindow::widget() const { return main_.get(); }
+QWidget* QtWindow::unitWidget(Unit unit) const { return slots_.at(index(unit)).widget.data(); }
+QAction* QtWindow::menuAction(Unit unit) const { return slots_.at(index(unit)).action; }
+QMenu* QtWindow::menu() const { return menu_; }
+QTimer* QtWindow::timer(Unit unit) const { return slots_.at(index(unit)).timer; }
+
+void QtWindow::raise(const UiEvent& event) {
+    if (sink_) sink_->handle(event);
+}
+
+bool QtWindow::askClose() { return !sink_ || sink_->closeRequested(); }
+
+QWidget* QtWindow::parentFor(const UnitSpec& spec) const {
+    if (spec.parent == Unit::None) return main_.get();
+    QWidget* parent = unitWidget(spec.parent);
+    if (auto* tabs = qobject_cast<TabControl*>(parent); tabs && spec.page >= 0) return tabs->page(spec.page);
+    return parent;
+}
+
+void QtWindow::build() {
+    MainWidget* w = main_.get();
+    w->setObjectName(QStringLiteral("主窗口"));
+    w->setWindowTitle(utf8ToQt(kMainWindowCaption));
+    w->setGeometry(kMainWindowDesign.left, kMainWindowDesign.top, kMainWindowDesign.width, kMainWindowDesign.height);
+    setWindowBackground(kDesignBackground);
+    w->onResized = [this] { raise({.type = EventType::Resized}); };
+    w->onCloseRequested = [this] { return askClose(); };
+    w->onFileDropped = [this](const QString& path) {
+        raise({.type = EventType::FileDropped, .path = QFile::encodeName(path).toStdString()});
+    };
+
+    menu_ = new QMenu(w);
+    menu_->setObjectName(QStringLiteral("开始"));
+    for (const UnitSpec& spec : unitTable()) {
+        Slot& slot = slots_[index(spec.unit)];
+        slot.text = gbk(spec.text);
+        slot.enabled = !(spec.flags & kDisabled);
+        if (spec.kind == UnitKind::MenuEntry) {
+            if (spec.flags & kSeparatorBefore) menu_->addSeparator();
+            slot.action = menu_->addAction(utf8ToQt(spec.text));
+            slot.action->setObjectName(utf8ToQt(spec.name));
+            const Unit u = spec.unit;
+            connect(slot.action, &QAction::triggered, this, [this, u] { raise({.unit = u, .type = EventType::Triggered}); });
+            continue;
+        }
+        if (spec.kind == UnitKind::Timer) {
+            slot.timer = new QTimer(this);
+            slot.timer->setObjectName(utf8ToQt(spec.name));
+            const Unit u = spec.unit;
+            connect(slot.timer, &QTimer::timeout, this, [this, u] { raise({.unit = u, .type = EventType::Tick}); });
+            setTimerInterval(spec.unit, spec.value);
+            continue;
+        }
+        if (spec.flags & kInvisibleUnit) continue;
+        slot.widget = createUnit(spec, parentFor(spec));
+    }
+    // Later units lie above earlier ones, except the window-wide strips.
+    if (auto* bg = unitWidget(Unit::背景)) bg->lower();
+    unitWidget(Unit::关于)->raise();
+}
+
+QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
+    const Unit u = spec.unit;
+    const QString text = utf8ToQt(spec.text);
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+        case UnitKind::EditBox: {
+            if (spec.flags & kMultiLine) {
+                auto* e = new TextEdit(parent);
+                e->setContent(u == Unit::编辑框1 ? utf8ToQt(welcomeText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                                 : text.split(QStringLiteral("\r\n")).join(QLatin1Char('\n')));
+                e->setVerticalScrollBarPolicy((spec.flags & kVerticalScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+                e->setReadOnly(spec.flags & kReadOnlyBox);
+                e->setCentred(spec.flags & kCentred);
+                e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                connect(e, &TextEdit::keyDown, this, [this, u](int k, int m) {
+                    raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
+                });
+                connect(e, &TextEdit::contentChanged, this, [this, u] { raise({.unit = u, .type = EventType::TextChanged}); });
+                connect(e, &TextEdit::filesDropped, this, [this](const QStringList& files) {
+                    for (const QString& f : files)
+                        raise({.type = EventType::FileDropped, .path = QFile::encodeName(f).toStdString()});
+                });
+                widget = e;
+            } else {
+                auto* e = new LineEdit(parent);
+                e->setText(text);
+                if (spec.flags & kCentred) e->setAlignment(Qt::AlignCenter);
+                connect(e, &LineEdit::keyDown, this, [this, u](int k, int m) {
+                    raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
+                });
+                connect(e, &LineEdit::userEdited, this, [this, u] { raise({.unit = u, .type = EventType::TextChanged}); });
+                widget = e;
+            }
+            break;
+        }
+        case UnitKind::PictureBox:
+        case UnitKind::TransparentLabel:
+        case UnitKind::HyperlinkLabel: {
+            auto* l = new ClickLabel(parent);
+            l->setText(text.split(QStringLiteral("\r\n")).join(QLatin1Char('\n')));
+            l->setWordWrap(spec.kind != UnitKind::PictureBox && spec.rect.height > 30);
+            if (spec.flags & kCentred) l->setAlignment(Qt::AlignCenter);
+            if (spec.kind == UnitKind::HyperlinkLabel) {
+                QFont f = designFont(spec);
+                f.setUnderline(true);
+                l->setFont(f);
+                setPaletteColour(l, QPalette::WindowText, 0xCC0000);
+            }
+            connect(l, &ClickLabel::pressed, this, [this, u] { raise({.unit = u, .type = EventType::MouseDown}); });
+            connect(l, &ClickLabel::doubleClicked, this, [this, u] { raise({.unit = u, .type = EventType::DoubleClick}); });
+            widget = l;
+            break;
+        }
+        case UnitKind::GroupBox: {
+            auto* g = new QGroupBox(text, parent);
+            widget = g;
+            break;
+        }
+        case UnitKind::CheckBox: {
+            auto* c = new QCheckBox(text, parent);
+            c->setChecked(spec.flags & kChecked);
+            connect(c, &QCheckBox::clicked, this, [this, u] { raise({.unit = u, .type = EventType::Click}); });
+            widget = c;
+            break;
+        }
+        case UnitKind::ComboBox: {
+            auto* c = new QComboBox(parent);
+            for (std::string_view item : spec.items) c->addItem(utf8ToQt(item));
+            c->setCurrentIndex(0);
+            // Only the user's choice runs the change handler, never the program's.
+            connect(c, &QComboBox::activated, this, [this, u](int i) {
+                raise({.unit = u, .type = EventType::SelectionChanged, .index = i});
+            });
+            widget = c;
+            break;
+        }
+        case UnitKind::ColourPicker: {
+            auto* c = new ColourPicker(parent);
+            connect(c, &ColourPicker::chosen, this, [this, u] { raise({.unit = u, .type = EventType::ColourChosen}); });
+            widget = c;
+            break;
+        }
+        case UnitKind::ListView: {
+            widget = new QListWidget(parent);
+            break;
+        }
+        case UnitKind::StatusBar: {
+            auto* s = new StatusBarWidget(parent);
+            for (int i = 0; i < 4 && i < static_cast<int>(spec.items.size()); ++i)
+                s->part(i)->setText(utf8ToQt(spec.items[static_cast<std::size_t>(i)]));
+            connect(s, &StatusBarWidget::pressed, this, [this, u] { raise({.unit = u, .type = EventType::MouseDown}); });
+            widget = s;
+            break;
+        }
+        case UnitKind::Button: {
+            auto* b = new QPushButton(text, parent);
+            if (!spec.tooltip.empty()) b->setToolTip(utf8ToQt(spec.tooltip));
+            connect(b, &QPushButton::clicked, this, [this, u] { raise({.unit = u, .type = EventType::Click}); });
+            widget = b;
+            break;
+        }
+        case UnitKind::TabControl: {
+            std::vector<QString> captions;
+            for (std::string_view item : spec.items) captions.push_back(utf8ToQt(item));
+            auto* t = new TabControl(parent, captions);
+            for (int i = 0; i < t->pageCount(); ++i) t->page(i)->setObjectName(utf8ToQt(spec.name) + QStringLiteral("#%1").arg(i));
+            connect(t, &TabControl::pageChanged, this, [this, u](int i) {
+                raise({.unit = u, .type = EventType::PageChanged, .index = i});
+            });
+            widget = t;
+            break;
+        }
+        default: return nullptr;
+    }
+    widget->setObjectName(utf8ToQt(spec.name));
+    widget->setFont(designFont(spec));
+    widget->setGeometry(spec.rect.left, spec.rect.top, spec.rect.width, spec.rect.height);
+    if (!spec.tooltip.empty()) widget->setToolTip(utf8ToQt(spec.tooltip));
+    if (spec.flags & kHandCursor) widget->setCursor(Qt::PointingHandCursor);
+    if (spec.flags & kDisabled) widget->setEnabled(false);
+    if (spec.flags & kHidden) widget->hide();
+
+    // The design-time look.
+    if (spec.parent == Unit::None) {
+        switch (u) {
+            case Unit::编辑框1:
+                setBackgroundColour(u, kDesignBackground);
+                setTextColour(u, kDesignText);
+                break;
+            case Unit::章节名称:
+                setBackgroundColour(u, kDesignTitleFieldBackground);
+                setTextColour(u, kDesignTitleFieldText);
+                break;
+            case Unit::开始书写按钮:
+                setButtonColours(u, {0xFFFFFF, 0xC06000}, {0xFFFFFF, 0xFF8800}, {0xFFFFFF, 0xC06000});
+                break;
+            case Unit::标题栏:
+            case Unit::章节名称提示:
+            case Unit::最小化按钮1:
+            case Unit::关闭按钮: setTextColour(u, kDesignText); break;
+            case Unit::录音按钮1: setPicture(u, Picture::MenuGlyph); break;
+            case Unit::录音按钮: setPicture(u, Picture::RecordIdle); break;
+            case Unit::关于:
+            case Unit::wav播放器:
+                // Panels keep the desktop's own light look over any theme.
+                widget->setAutoFillBackground(true);
+                widget->setPalette(QApplication::palette());
+                break;
+            default: break;
+        }
+    }
+    if (u == Unit::图片框1) setPicture(u, Picture::Statistics);
+    if (u == Unit::背景) setPicture(u, Picture::TopImage1);
+    return widget;
+}
+
+Text QtWindow::text(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (auto* a = menuAction(unit)) return fromQt(a->text());
+    if (!w) return slots_[index(unit)].text;
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return fromQt(e->toPlainText());
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return fromQt(e->text());
+    if (auto* l = qobject_cast<QLabel*>(w)) return fromQt(l->text());
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return fromQt(b->text());
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return fromQt(g->title());
+    if (auto* c = qobject_cast<QComboBox*>(w)) return fromQt(c->currentText());
+    return slots_[index(unit)].text;
+}
+
+void QtWindow::setText(Unit unit, const Text& text) {
+    QWidget* w = unitWidget(unit);
+    const QString s = toQt(text);
+    if (auto* a = menuAction(unit)) {
+        a->setText(s);
+        return;
+    }
+    if (!w) {
+        slots_[index(unit)].text = text;
+        return;
+    }
+    if (auto* e = qobject_cast<TextEdit*>(w)) {
+        e->setContent(s);
+    } else if (auto* e2 = qobject_cast<QLineEdit*>(w)) {
+        e2->setText(s);
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(s);
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(s);
+    } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+        g->setTitle(s);
+    } else {
+        slots_[index(unit)].text = text;
+    }
+}
+
+bool QtWindow::enabled(Unit unit) const {
+    if (auto* a = menuAction(unit)) return a->isEnabled();
+    if (QWidget* w = unitWidget(unit)) return w->isEnabled();
+    return slots_[index(unit)].enabled;
+}
+
+void QtWindow::setEnabled(Unit unit, bool on) {
+    if (auto* a = menuAction(unit)) {
+        a->setEnabled(on);
+    } else if (QWidget* w = unitWidget(unit)) {
+        w->setEnabled(on);
+    } else {
+        slots_[index(unit)].enabled = on;
+    }
+}
+
+bool QtWindow::visible(Unit unit) const {
+    if (auto* a = menuAction(unit)) return a->isVisible();
+    if (QWidget* w = unitWidget(unit)) return !w->isHidden();
+    return slots_[index(unit)].visible;
+}
+
+void QtWindow::setVisible(Unit unit, bool on) {
+    if (auto* a = menuAction(unit)) {
+        a->setVisible(on);
+    } else if (QWidget* w = unitWidget(unit)) {
+        w->setVisible(on);
+        if (on) w->raise();
+    } else {
+        slots_[index(unit)].visible = on;
+    }
+}
+
+bool QtWindow::checked(Unit unit) const {
+    auto* c = qobject_cast<QCheckBox*>(unitWidget(unit));
+    return c && c->isChecked();
+}
+
+void QtWindow::setChecked(Unit unit, bool on) {
+    if (auto* c = qobject_cast<QCheckBox*>(unitWidget(unit))) c->setChecked(on);
+}
+
+int QtWindow::selection(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentIndex();
+    if (auto* t = qobject_cast<TabControl*>(w)) return t->current();
+    if (auto* l = qobject_cast<QListWidget*>(w)) return l->currentRow();
+    return -1;
+}
+
+void QtWindow::setSelection(Unit unit, int i) {
+    QWidget* w = unitWidget(unit);
+    if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentIndex(i);
+    if (auto* t = qobject_cast<TabControl*>(w)) t->setCurrent(i);
+    if (auto* l = qobject_cast<QListWidget*>(w)) l->setCurrentRow(i);
+}
+
+Text QtWindow::itemText(Unit unit, int i) const {
+    QWidget* w = unitWidget(unit);
+    if (auto* c = qobject_cast<QComboBox*>(w)) return i >= 0 && i < c->count() ? fromQt(c->itemText(i)) : Text();
+    if (auto* t = qobject_cast<TabControl*>(w)) return i >= 0 && i < t->pageCount() ? fromQt(t->bar()->tabText(i)) : Text();
+    if (auto* l = qobject_cast<QListWidget*>(w)) return i >= 0 && i < l->count() ? fromQt(l->item(i)->text()) : Text();
+    return {};
+}
+
+int QtWindow::itemCount(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (auto* c = qobject_cast<QComboBox*>(w)) return c->count();
+    if (auto* t = qobject_cast<TabControl*>(w)) return t->pageCount();
+    if (auto* l = qobject_cast<QListWidget*>(w)) return l->count();
+    return 0;
+}
+
+Colour QtWindow::textColour(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (!w) return slots_[index(unit)].textColour;
+    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) return fromQColour(w->palette().color(QPalette::Text));
+    if (qobject_cast<QPushButton*>(w)) return slots_[index(unit)].textColour;
+    return fromQColour(w->palette().color(QPalette::WindowText));
+}
+
+void QtWindow::setTextColour(Unit unit, Colour colour) {
+    QWidget* w = unitWidget(unit);
+    slots_[index(unit)].textColour = colour;
+    if (!w) return;
+    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) {
+        setPaletteColour(w, QPalette::Text, colour);
+    } else {
+        setPaletteColour(w, QPalette::WindowText, colour);
+        setPaletteColour(w, QPalette::ButtonText, colour);
+    }
+}
+
+Colour QtWindow::backgroundColour(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (auto* c = qobject_cast<ColourPicker*>(w)) return c->colour();
+    if (w && (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)))
+        return fromQColour(w->palette().color(QPalette::Base));
+    return slots_[index(unit)].background;
+}
+
+void QtWindow::setBackgroundColour(Unit unit, Colour colour) {
+    QWidget* w = unitWidget(unit);
+    slots_[index(unit)].background = colour;
+    if (!w) return;
+    if (auto* c = qobject_cast<ColourPicker*>(w)) {
+        c->setColour(colour);
+    } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) {
+        setPaletteColour(w, QPalette::Base, colour);
+    } else {
+        w->setAutoFillBackground(true);
+        setPaletteColour(w, QPalette::Window, colour);
+    }
+}
+
+int QtWindow::fontSize(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    return w ? w->font().pointSize() : 0;
+}
+
+void QtWindow::setFontSize(Unit unit, int points) {
+    if (QWidget* w = unitWidget(unit); w && points > 0) {
+        QFont f = w->font();
+        f.setPointSize(points);
+        w->setFont(f);
+    }
+}
+
+Rect QtWindow::geometry(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (!w) return {};
+    const QRect g = w->geometry();
+    return {g.x(), g.y(), g.width(), g.height()};
+}
+
+void QtWindow::setGeometry(Unit unit, const Rect& r) {
+    if (QWidget* w = unitWidget(unit)) w->setGeometry(r.left, r.top, r.width, r.height);
+}
+
+void QtWindow::setAlignment(Unit unit, Align align) {
+    QWidget* w = unitWidget(unit);
+    if (auto* e = qobject_cast<TextEdit*>(w)) e->setCentred(align == Align::Centre);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setAlignment(align == Align::Centre ? Qt::AlignCenter : Qt::AlignLeft);
+    if (auto* l = qobject_cast<QLabel*>(w)) l->setAlignment(align == Align::Centre ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+Align QtWindow::alignment(Unit unit) const {
+    QWidget* w = unitWidget(unit);
+    if (auto* e = qobject_cast<TextEdit*>(w)) return e->centred() ? Align::Centre : Align::Left;
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return (e->alignment() & Qt::AlignHCenter) ? Align::Centre : Align::Left;
+    if (auto* l = qobject_cast<QLabel*>(w)) return (l->alignment() & Qt::AlignHCenter) ? Align::Centre : Align::Left;
+    return Align::Left;
+}
+
+void QtWindow::setFocus(Unit unit) {
+    if (QWidget* w = unitWidget(unit)) w->setFocus(Qt::OtherFocusReason);
+}
+
+Unit QtWindow::focus() const {
+    QWidget* f = QApplication::focusWidget();
+    for (std::size_t i = 1; i < slots_.size(); ++i)
+        if (f && slots_[i].widget == f) return static_cast<Unit>(i);
+    return Unit::None;
+}
+
+void QtWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair& b, const ColourPair& c) {
+    QWidget* w = unitWidget(unit);
+    slots_[index(unit)].textColour = a.text;
+    if (!w) return;
+    // Pair 1 is the resting look, pair 2 the hovered one, pair 3 the pressed one.
+    w->setStyleSheet(QStringLiteral("QPushButton { color: %1; background-color: %2; border: none; }"
+                                    "QPushButton:hover { color: %3; background-color: %4; }"
+                                    "QPushButton:pressed { color: %5; background-color: %6; }")
+                         .arg(qcolour(a.text).name(), qcolour(a.face).name(), qcolour(b.text).name(),
+                              qcolour(b.face).name(), qcolour(c.text).name(), qcolour(c.face).name()));
+}
+
+void QtWindow::setPicture(Unit unit, Picture picture) {
+    if (auto* l = qobject_cast<QLabel*>(unitWidget(unit))) l->setPixmap(drawPicture(picture, l->size()));
+}
+
+namespace {
+
+// Byte offset in the GBK form of the body for a character position, and back.
+std::size_t gbkOffset(QPlainTextEdit* e, int position) {
+    QTextCursor c(e->document());
+    c.setPosition(0);
+    c.setPosition(position, QTextCursor::KeepAnchor);
+    return fromQt(c.selectedText()).size();
+}
+
+int charPosition(QPlainTextEdit* e, std::size_t offset) {
+    const Text all = fromQt(e->toPlainText());
+    offset = std::min(offset, all.size());
+    // Count characters up to the offset; CR LF is one character in the widget.
+    int pos = 0;
+    std::size_t i = 0;
+    while (i < offset) {
+        if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') {
+            i += 2;
+        } else {
+            i += gbkCharLength(all, i);
+        }
+        ++pos;
+    }
+    return pos;
+}
+
+}  // namespace
+
+TextSelection QtWindow::bodySelection() const {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    const QTextCursor c = e->textCursor();
+    const std::size_t start = gbkOffset(e, c.selectionStart());
+    const std::size_t end = gbkOffset(e, c.selectionEnd());
+    return {start, end - start};
+}
+
+void QtWindow::setBodySelection(TextSelection selection) {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    QTextCursor c = e->textCursor();
+    c.setPosition(charPosition(e, selection.start));
+    c.setPosition(charPosition(e, selection.start + selection.length), QTextCursor::KeepAnchor);
+    e->setTextCursor(c);
+}
+
+Text QtWindow::statusText(int part) const {
+    auto* s = qobject_cast<StatusBarWidget*>(unitWidget(Unit::状态条1));
+    return part >= 0 && part < 4 ? fromQt(s->part(part)->text()) : Text();
+}
+
+void QtWindow::setStatusText(int part, const Text& text) {
+    auto* s = qobject_cast<StatusBarWidget*>(unitWidget(Unit::状态条1));
+    if (part >= 0 && part < 4) s->part(part)->setText(toQt(text));
+}
+
+void QtWindow::setStatusPartWidth(int part, int width) {
+    qobject_cast<StatusBarWidget*>(unitWidget(Unit::状态条1))->setPartWidth(part, width);
+}
+
+int QtWindow::timerInterval(Unit unit) const {
+    QTimer* t = timer(unit);
+    return t && t->isActive() ? t->interval() : 0;
+}
+
+void QtWindow::setTimerInterval(Unit unit, int milliseconds) {
+    QTimer* t = timer(unit);
+    if (!t) return;
+    if (milliseconds <= 0) {
+        t->stop();
+    } else {
+        t->start(milliseconds);
+    }
+}
+
+void QtWindow::clearList(Unit list) {
+    if (auto* l = qobject_cast<QListWidget*>(unitWidget(list))) l->clear();
+}
+
+void QtWindow::insertListItem(Unit list, int position, const Text& caption) {
+    if (auto* l = qobject_cast<QListWidget*>(unitWidget(list))) l->insertItem(std::clamp(position, 0, l->count()), toQt(caption));
+}
+
+std::vector<Text> QtWindow::listItems(Unit list) const {
+    std::vector<Text> out;
+    if (auto* l = qobject_cast<QListWidget*>(unitWidget(list)))
+        for (int i = 0; i < l->count(); ++i) out.push_back(fromQt(l->item(i)->text()));
+    return out;
+}
+
+Rect QtWindow::windowGeometry() const {
+    const QRect g = main_->geometry();
+    return {g.x(), g.y(), g.width(), g.height()};
+}
+
+void QtWindow::setWindowSize(int width, int height) { main_->resize(std::max(width, 1), std::max(height, 1)); }
+
+WindowState QtWindow::windowState() const {
+    const Qt::WindowStates s = main_->windowState();
+    if (s & Qt::WindowMinimized) return WindowState::Minimised;
+    if (s & Qt::WindowMaximized) return WindowState::Maximised;
+    return WindowState::Normal;
+}
+
+void QtWindow::setWindowState(WindowState state) {
+    switch (state) {
+        case WindowState::Normal: main_->setWindowState(Qt::WindowNoState); break;
+        case WindowState::Minimised: main_->setWindowState(Qt::WindowMinimized); break;
+        case WindowState::Maximised: main_->setWindowState(Qt::WindowMaximized); break;
+    }
+}
+
+void QtWindow::setAlwaysOnTop(bool on) {
+    if (on) {
+        main_->raise();
+        main_->activateWindow();
+    }
+}
+
+void QtWindow::setWindowAlpha(int alpha) { main_->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0); }
+
+Colour QtWindow::windowBackground() const { return windowBackground_; }
+
+void QtWindow::setWindowBackground(Colour colour) {
+    windowBackground_ = colour;
+    setPaletteColour(main_.get(), QPalette::Window, colour);
+}
+
+void QtWindow::startSystemMove() {
+    if (QWindow* h = main_->windowHandle()) h->startSystemMove();
+}
+
+void QtWindow::startSystemResize(int side) {
+    static const Qt::Edges edges[] = {{},
+                                      Qt::LeftEdge,
+                                      Qt::RightEdge,
+                                      Qt::TopEdge,
+                                      Qt::TopEdge | Qt::LeftEdge,
+                                      Qt::TopEdge | Qt::RightEdge,
+                                      Qt::BottomEdge,
+                                      Qt::BottomEdge | Qt::LeftEdge,
+                                      Qt::BottomEdge | Qt::RightEdge};
+    if (side < 1 || side > 8) return;
+    if (QWindow* h = main_->windowHandle()) h->startSystemResize(edges[side]);
+}
+
+void QtWindow::requestClose() { main_->close(); }
+
+void QtWindow::popupMenu(Unit menu) {
+    if (menu == Unit::开始) menu_->popup(QCursor::pos());
+}
+
+void QtWindow::showTrayIcon(const Text& tip) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(trayImage(), this);
+        connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            int type = 0;
+            if (reason == QSystemTrayIcon::Trigger) type = 1;
+            if (reason == QSystemTrayIcon::DoubleClick) type = 2;
+            if (reason == QSystemTrayIcon::Context) type = 3;
+            if (type) raise({.type = EventType::Tray, .index = type});
+        });
+    }
+    tray_->setToolTip(toQt(tip));
+    tray_->show();
+}
+
+void QtWindow::removeTrayIcon() {
+    if (tray_) tray_->hide();
+}
+
+Answer QtWindow::messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) {
+    QMessageBox box(main_.get());
+    box.setWindowTitle(toQt(caption));
+    box.setText(toQt(text));
+    switch (icon) {
+        case Icon::Information: box.setIcon(QMessageBox::Information); break;
+        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case Icon::Question: box.setIcon(QMessageBox::Question); break;
+        case Icon::None: break;
+    }
+    QMessageBox::StandardButtons set = QMessageBox::Ok;
+    switch (buttons) {
+        case Buttons::OK: set = QMessageBox::Ok; break;
+        case Buttons::OKCancel: set = QMessageBox::Ok | QMessageBox::Cancel; break;
+        case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+        case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    }
+    box.setStandardButtons(set);
+    switch (box.exec()) {
+        case QMessageBox::Ok: return Answer::OK;
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return buttons == Buttons::OK ? Answer::OK : (buttons == Buttons::YesNo ? Answer::No : Answer::Cancel);
+    }
+}
+
+std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bool save) {
+    const UnitSpec& spec = specOf(request.dialog);
+    QFileDialog dialog(main_.get());
+    dialog.setObjectName(utf8ToQt(spec.name));
+    // Qt's own dialog on every desktop: the same behaviour everywhere.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters(spec));
+    dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
+    if (!spec.extra.empty()) dialog.setDefaultSuffix(utf8ToQt(spec.extra));
+    if (!request.initialName.empty()) {
+        // A title may hold "/"; it must not turn the offered name into a path.
+        QString name = utf8ToQt(request.initialName);
+        name.replace(QLatin1Char('/'), QStringLiteral("／"));
+        dialog.selectFile(name);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+}
+
+std::optional<Path> QtWindow::openFileDialog(const FileDialogRequest& request) { return runFileDialog(request, false); }
+std::optional<Path> QtWindow::saveFileDialog(const FileDialogRequest& request) { return runFileDialog(request, true); }
+
+std::optional<Text> QtWindow::askPassword(const PasswordDialogLook& look) {
+    QDialog dialog(main_.get());
+    dialog.setObjectName(QStringLiteral("密码对话框"));
+    dialog.setWindowTitle(utf8ToQt(kPasswordDialogCaption));
+    dialog.setFixedSize(kPasswordDialogSize.width, kPasswordDialogSize.height);
+    dialog.setAutoFillBackground(true);
+    setPaletteColour(&dialog, QPalette::Window, look.background);
+    QLineEdit* edit = nullptr;
+    for (const DialogUnitSpec& unit : passwordDialogUnits()) {
+        QWidget* w = nullptr;
+        if (unit.kind == UnitKind::EditBox) {
+            auto* e = new LineEdit(&dialog);
+            connect(e, &QLineEdit::returnPressed, &dialog, &QDialog::accept);
+            edit = e;
+            w = e;
+        } else if (unit.kind == UnitKind::Button) {
+            auto* b = new QPushButton(utf8ToQt(unit.text), &dialog);
+            b->setAutoDefault(false);
+            connect(b, &QPushButton::clicked, &dialog, &QDialog::accept);
+            w = b;
+        } else {
+            auto* l = new QLabel(utf8ToQt(unit.text).split(QStringLiteral("\r\n")).join(QLatin1Char('\n')), &dialog);
+            setPaletteColour(l, QPalette::WindowText, look.labelText);
+            w = l;
+        }
+        w->setObjectName(utf8ToQt(unit.name));
+        w->setGeometry(unit.rect.left, unit.rect.top, unit.rect.width, unit.rect.height);
+    }
+    edit->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return fromQt(edit->text());
+}
+
+Text QtWindow::clipboardText() const { return fromQt(QApplication::clipboard()->text()); }
+void QtWindow::setClipboardText(const Text& text) { QApplication::clipboard()->setText(toQt(text)); }
+void QtWindow::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
+
+}  // namespace talery

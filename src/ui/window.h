@@ -1,0 +1,185 @@
+#pragma once
+// What the logic asks of the window layer. The logic never sees a toolkit:
+// it reads and writes unit properties here, addressed by unit, and receives
+// the user's actions as events through EventSink. Texts are GBK bytes.
+
+#include "core/colour.h"
+#include "core/files.h"
+#include "core/text.h"
+#include "ui/unit.h"
+
+#include <optional>
+#include <vector>
+
+namespace talery {
+
+enum class Answer { OK, Cancel, Yes, No };
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel };
+enum class Icon { None, Information, Warning, Question };
+
+enum class Align { Left, Centre };
+
+enum class WindowState { Normal = 0, Minimised = 2, Maximised = 3 };
+
+// Key codes follow the virtual-key numbering the program was designed with.
+namespace key {
+constexpr int Enter = 13;
+constexpr int F1 = 112, F2 = 113, F5 = 116, F12 = 123;
+constexpr int A = 65, F = 70, H = 72;
+}  // namespace key
+namespace modifier {
+constexpr int Ctrl = 1, Shift = 2, Alt = 4;
+}
+
+enum class EventType {
+    Click,            // button or check box clicked by the user
+    MouseDown,        // left button went down on a label or picture
+    DoubleClick,      // left double click on a label
+    KeyDown,          // key pressed in an edit box (key, modifiers)
+    TextChanged,      // content of an edit box changed
+    SelectionChanged, // the user picked a list item (index)
+    PageChanged,      // the user turned a tab control to a page (index)
+    ColourChosen,     // the user chose a colour in a colour picker
+    Triggered,        // menu entry chosen
+    Tick,             // timer fired
+    Resized,          // main window size changed
+    Tray,             // tray icon event (index: 1 left up, 2 double click, 3 right up)
+    FileDropped,      // a file was dropped on the window (path)
+};
+
+struct UiEvent {
+    Unit unit = Unit::None;
+    EventType type = EventType::Click;
+    int key = 0;
+    int modifiers = 0;
+    int index = 0;
+    Path path{};
+};
+
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void handle(const UiEvent& event) = 0;
+    // The user or the program asked to close the main window; false keeps it open.
+    virtual bool closeRequested() = 0;
+};
+
+// Selection of the body in bytes of its GBK text.
+struct TextSelection {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    friend bool operator==(const TextSelection&, const TextSelection&) = default;
+};
+
+// One of the three looks of the start button: text and face colour.
+struct ColourPair {
+    Colour text = kWhite;
+    Colour face = 0;
+    friend bool operator==(const ColourPair&, const ColourPair&) = default;
+};
+
+enum class Picture { None, MenuGlyph, RecordIdle, RecordActive, TopImage1, TopImage2, Statistics };
+
+struct FileDialogRequest {
+    Unit dialog = Unit::None;  // which dialog unit: its filters and default extension apply
+    Path initialFolder;
+    Path initialName;          // UTF-8 file name offered, may be empty
+};
+
+// How the password dialog looks: it takes the main window's background and the
+// title strip's text colour.
+struct PasswordDialogLook {
+    Colour background = 0;
+    Colour labelText = kWhite;
+};
+
+struct MessageRecord {
+    Text text;
+    Text caption;
+    Buttons buttons = Buttons::OK;
+    Icon icon = Icon::None;
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+
+    virtual void setEventSink(EventSink* sink) = 0;
+
+    // Unit properties.
+    virtual Text text(Unit unit) const = 0;
+    virtual void setText(Unit unit, const Text& text) = 0;
+    virtual bool enabled(Unit unit) const = 0;
+    virtual void setEnabled(Unit unit, bool on) = 0;
+    virtual bool visible(Unit unit) const = 0;
+    virtual void setVisible(Unit unit, bool on) = 0;
+    virtual bool checked(Unit unit) const = 0;
+    virtual void setChecked(Unit unit, bool on) = 0;
+    virtual int selection(Unit unit) const = 0;          // list: current item, -1 none; tab control: page
+    virtual void setSelection(Unit unit, int index) = 0; // never raises SelectionChanged / PageChanged
+    virtual Text itemText(Unit unit, int index) const = 0;
+    virtual int itemCount(Unit unit) const = 0;
+    virtual Colour textColour(Unit unit) const = 0;
+    virtual void setTextColour(Unit unit, Colour colour) = 0;
+    virtual Colour backgroundColour(Unit unit) const = 0;  // colour picker: its chosen colour
+    virtual void setBackgroundColour(Unit unit, Colour colour) = 0;
+    virtual int fontSize(Unit unit) const = 0;
+    virtual void setFontSize(Unit unit, int points) = 0;
+    virtual Rect geometry(Unit unit) const = 0;
+    virtual void setGeometry(Unit unit, const Rect& rect) = 0;
+    virtual void setAlignment(Unit unit, Align align) = 0;
+    virtual Align alignment(Unit unit) const = 0;
+    virtual void setFocus(Unit unit) = 0;
+    virtual Unit focus() const = 0;
+    virtual void setButtonColours(Unit unit, const ColourPair& pair1, const ColourPair& pair2,
+                                  const ColourPair& pair3) = 0;
+    virtual void setPicture(Unit unit, Picture picture) = 0;
+
+    // The body box.
+    virtual TextSelection bodySelection() const = 0;
+    virtual void setBodySelection(TextSelection selection) = 0;
+
+    // Status bar parts (0..3).
+    virtual Text statusText(int part) const = 0;
+    virtual void setStatusText(int part, const Text& text) = 0;
+    virtual void setStatusPartWidth(int part, int width) = 0;
+
+    // Timers: an interval of 0 stops the timer.
+    virtual int timerInterval(Unit timer) const = 0;
+    virtual void setTimerInterval(Unit timer, int milliseconds) = 0;
+
+    // List view.
+    virtual void clearList(Unit list) = 0;
+    virtual void insertListItem(Unit list, int position, const Text& caption) = 0;  // past the end appends
+    virtual std::vector<Text> listItems(Unit list) const = 0;
+
+    // The main window.
+    virtual Rect windowGeometry() const = 0;
+    virtual void setWindowSize(int width, int height) = 0;  // raises Resized
+    virtual WindowState windowState() const = 0;
+    virtual void setWindowState(WindowState state) = 0;
+    virtual void setAlwaysOnTop(bool on) = 0;
+    virtual void setWindowAlpha(int alpha) = 0;             // 255 opaque
+    virtual Colour windowBackground() const = 0;
+    virtual void setWindowBackground(Colour colour) = 0;
+    virtual void startSystemMove() = 0;
+    virtual void startSystemResize(int side) = 0;           // 1 left ... 8 bottom-right
+    virtual void requestClose() = 0;                        // goes through EventSink::closeRequested
+    virtual void popupMenu(Unit menu) = 0;
+    virtual void showTrayIcon(const Text& tip) = 0;
+    virtual void removeTrayIcon() = 0;
+
+    // Modal interaction.
+    virtual Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon = Icon::None) = 0;
+    virtual std::optional<Path> openFileDialog(const FileDialogRequest& request) = 0;
+    virtual std::optional<Path> saveFileDialog(const FileDialogRequest& request) = 0;
+    // The password dialog: the confirmed text, or nothing when it was closed otherwise.
+    virtual std::optional<Text> askPassword(const PasswordDialogLook& look) = 0;
+
+    // Platform services.
+    virtual Text clipboardText() const = 0;
+    virtual void setClipboardText(const Text& text) = 0;
+    virtual void openUrl(const std::string& url) = 0;
+};
+
+}  // namespace talery
