@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/layout.h"
 #include "app/resources.h"
 #include "app/unit_table.h"
 
@@ -47,6 +48,7 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::最小化按钮1) window_.setWindowState(WindowState::Minimised);
             else if (e.unit == Unit::标题栏) window_.startSystemMove();
             break;
+        case EventType::Resized: layoutMainWindow(window_, settings_.program()); break;
         default: break;
     }
 }
@@ -54,7 +56,7 @@ void Application::handle(const UiEvent& e) {
 bool Application::closeRequested() {
     // A running session whose text is not on disk as it stands goes through
     // the save flow; if that is cancelled or fails, the window stays open.
-    if (session_.writing() && !session_.bodyMatchesFile()) return session_.saveDocument() == SaveOutcome::Saved;
+    if (!window_.enabled(Unit::打开文件) && !session_.bodyMatchesFile()) return session_.saveDocument() == SaveOutcome::Saved;
     return true;
 }
 

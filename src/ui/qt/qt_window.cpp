@@ -129,6 +129,17 @@ void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
     w->setPalette(pal);
 }
 
+// The desktop's own colours, marked as set so that they override the window's theme.
+QPalette desktopPalette() {
+    const QPalette app = QApplication::palette();
+    QPalette p;
+    for (auto role : {QPalette::Window, QPalette::WindowText, QPalette::Base, QPalette::Text, QPalette::Button,
+                      QPalette::ButtonText})
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            p.setColor(group, role, app.color(group, role));
+    return p;
+}
+
 }  // namespace
 
 QString toQt(const Text& gbkText) {
@@ -333,6 +344,7 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
         }
         default: return nullptr;
     }
+    slots_[index(u)].widget = widget;
     widget->setObjectName(utf8ToQt(spec.name));
     widget->setFont(designFont(spec));
     widget->setGeometry(spec.rect.left, spec.rect.top, spec.rect.width, spec.rect.height);
@@ -363,9 +375,10 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
             case Unit::录音按钮: setPicture(u, Picture::RecordIdle); break;
             case Unit::关于:
             case Unit::wav播放器:
+            case Unit::状态条1:
                 // Panels keep the desktop's own light look over any theme.
                 widget->setAutoFillBackground(true);
-                widget->setPalette(QApplication::palette());
+                widget->setPalette(desktopPalette());
                 break;
             default: break;
         }

@@ -1,0 +1,12 @@
+#pragma once
+#include "app/settings.h"
+
+#include <optional>
+#include "ui/window.h"
+
+namespace talery {
+
+// Re-places the units that follow the window's size, and records the size.
+void layoutMainWindow(Window& window, const IniFile& programSettings);
+
+}  // namespace talery
