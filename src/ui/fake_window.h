@@ -54,6 +54,9 @@ public:
     // Types UTF-8 text at the end of an edit box, as a keyboard or input method
     // would: characters GBK cannot hold arrive as "?".
     void typeText(Unit unit, std::string_view utf8);
+    void typeText(Unit unit, std::u8string_view utf8) {
+        typeText(unit, std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+    }
     bool userCloses();
 
     // --- Window ---------------------------------------------------------
