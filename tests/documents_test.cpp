@@ -1,1 +1,213 @@
+// Byte values written out here are the standard encodings, not taken from the
+// code: UTF-8 中 E4 B8 AD, 文 E6 96 87, 日 E6 97 A5, 记 E8 AE B0, 档 E6 A1 A3;
+// GBK 中 D6 D0, 文 CE C4, 日 C8 D5, 记 BC C7, 档 B5 B5, 第 B5 DA, 一 D2 BB,
+// 章 D5 C2, é A8 A6. The ciphertext 8cad551cc8 is RC4 of "hello" under the
+// key derived from "mqd517283946", computed outside this code.
+
+#include "session/cipher.h"
+#include "session/documents.h"
+#include "core/text.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace talery;
+using namespace std::string_literals;
+
+namespace {
+
+using Enc = DocumentFormat::Encoding;
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+TEST(DocumentPaths, EncryptedWhereverTlrAppearsCaseSensitive) {
+    EXPECT_TRUE(isEncryptedPath("/d/x.tlr"));
+    EXPECT_TRUE(isEncryptedPath("x.tlr"));
+    EXPECT_TRUE(isEncryptedPath("/d/x.tlr.bak/a.txt"));
+    EXPECT_TRUE(isEncryptedPath("/d/a.tlrx"));
+    EXPECT_TRUE(isEncryptedPath("\xE6\x96\x87\xE6\xA1\xA3.tlr"));  // 文档.tlr
+    EXPECT_FALSE(isEncryptedPath("a.TLR"));
+    EXPECT_FALSE(isEncryptedPath("a.Tlr"));
+    EXPECT_FALSE(isEncryptedPath("/d/a.txt"));
+    EXPECT_FALSE(isEncryptedPath("/d/tlr"));
+    EXPECT_FALSE(isEncryptedPath(""));
+}
+
+TEST(DocumentPaths, ExtensionIsTextAfterLastDot) {
+    EXPECT_EQ(extensionOf("a.txt"), "txt");
+    EXPECT_EQ(extensionOf("a.TXT"), "TXT");
+    EXPECT_EQ(extensionOf("/d/b.tar.tlr"), "tlr");
+    EXPECT_EQ(extensionOf("a."), "");
+    EXPECT_EQ(extensionOf("README"), "README");
+    EXPECT_EQ(extensionOf(""), "");
+    EXPECT_EQ(extensionOf("C:\\\xE6\x96\x87.txt"), "txt");
+}
+
+TEST(DocumentPaths, TitleIsFileNameUpToFirstDotInGbk) {
+    // C:\文档\日记.2015.txt
+    EXPECT_EQ(titleFromPath("C:\\\xE6\x96\x87\xE6\xA1\xA3\\\xE6\x97\xA5\xE8\xAE\xB0.2015.txt"), "\xC8\xD5\xBC\xC7");
+    // /书/第一章.草稿.txt
+    EXPECT_EQ(titleFromPath("/\xE4\xB9\xA6/\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0.\xE8\x8D\x89\xE7\xA8\xBF.txt"),
+              "\xB5\xDA\xD2\xBB\xD5\xC2");
+    EXPECT_EQ(titleFromPath("/a/.hidden.txt"), "");
+    EXPECT_EQ(titleFromPath("plain"), "plain");
+    EXPECT_EQ(titleFromPath("notes.txt"), "notes");
+    EXPECT_EQ(titleFromPath("/a.b/c"), "c");          // a dot in a folder name is not the title's
+    EXPECT_EQ(titleFromPath("/a/b\\c.d/e.txt"), "e");  // both separators count
+    EXPECT_EQ(titleFromPath("/a/"), "");
+}
+
+TEST(DocumentPaths, TitleReplacesWhatGbkCannotHold) {
+    // 한 (U+D55C, ED 95 9C) and 😀 (U+1F600, F0 9F 98 80) are not in GBK: one "?" each.
+    EXPECT_EQ(titleFromPath("/x/\xED\x95\x9C\xE4\xB8\xAD.txt"), "?\xD6\xD0");
+    EXPECT_EQ(titleFromPath("/x/a\xF0\x9F\x98\x80" "b.txt"), "a?b");
+}
+
+struct Accepted {
+    const char* name;
+    std::string file;
+    std::string body;
+    DocumentFormat format;
+};
+
+std::vector<Accepted> acceptedFiles() {
+    return {
+        {"empty", "", "", {Enc::Gbk, false}},
+        {"ascii", "abc def", "abc def", {Enc::Gbk, false}},
+        {"gbk crlf", "\xD6\xD0\xCE\xC4\r\nabc\r\n", "\xD6\xD0\xCE\xC4\r\nabc\r\n", {Enc::Gbk, false}},
+        {"gbk lf only", "\xD6\xD0\n\xCE\xC4\n", "\xD6\xD0\r\n\xCE\xC4\r\n", {Enc::Gbk, true}},
+        {"ascii lf only", "a\n\nb", "a\r\n\r\nb", {Enc::Gbk, true}},
+        {"mixed breaks kept", "a\r\nb\nc", "a\r\nb\nc", {Enc::Gbk, false}},
+        {"lone cr in lf file", "a\rb\nc\n", "a\rb\r\nc\r\n", {Enc::Gbk, true}},
+        {"lone cr only", "a\rb", "a\rb", {Enc::Gbk, false}},
+        {"utf8 crlf", "\xE4\xB8\xAD\xE6\x96\x87\r\nx", "\xD6\xD0\xCE\xC4\r\nx", {Enc::Utf8, false}},
+        {"utf8 lf only", "\xE4\xB8\xAD\n\n", "\xD6\xD0\r\n\r\n", {Enc::Utf8, true}},
+        {"utf8 bom", kBom + "\xE4\xB8\xAD\r\nx", "\xD6\xD0\r\nx", {Enc::Utf8Bom, false}},
+        {"utf8 bom lf only", kBom + "\xE6\x96\x87\nx\n", "\xCE\xC4\r\nx\r\n", {Enc::Utf8Bom, true}},
+        {"utf8 bom ascii", kBom + "abc", "abc", {Enc::Utf8Bom, false}},
+        {"utf8 bom alone", kBom, "", {Enc::Utf8Bom, false}},
+        // C3 A9 is also valid GBK, but valid UTF-8 with a multi-byte sequence wins.
+        {"utf8 also valid gbk", "caf\xC3\xA9", "caf\xA8\xA6", {Enc::Utf8, false}},
+    };
+}
+
+TEST(DocumentDecode, AcceptedFilesGiveGbkCrLfBodyAndFormat) {
+    for (const auto& c : acceptedFiles()) {
+        SCOPED_TRACE(c.name);
+        DecodeProblem problem = DecodeProblem::ContainsNul;
+        auto decoded = decodeTextDocument(c.file, &problem);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(problem, DecodeProblem::None);
+        EXPECT_EQ(decoded->body, c.body);
+        EXPECT_EQ(decoded->format.encoding, c.format.encoding);
+        EXPECT_EQ(decoded->format.lfLineBreaks, c.format.lfLineBreaks);
+    }
+}
+
+TEST(DocumentDecode, SavingBackWritesTheOriginalBytes) {
+    for (const auto& c : acceptedFiles()) {
+        SCOPED_TRACE(c.name);
+        auto decoded = decodeTextDocument(c.file);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(encodeTextDocument(decoded->body, decoded->format), c.file);
+        EXPECT_EQ(documentBytesFor(decoded->body, "/d/a.txt", decoded->format, "mqd517283946"), c.file);
+    }
+}
+
+TEST(DocumentDecode, EveryCharacterGbkHoldsSurvivesUtf8OpenAndSave) {
+    // One UTF-8 file holding every character below U+10000 that GBK can hold,
+    // each between ASCII letters so that single-byte GBK codes (the euro at
+    // 0x80) sit next to double-byte ones.
+    std::u16string all;
+    std::size_t count = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        if (!gbkCanHold(c)) continue;
+        all += static_cast<char16_t>(c);
+        all += u'a';
+        ++count;
+    }
+    EXPECT_GT(count, 21000u);  // GBK holds over 21 000 characters
+    const std::string file = encodeUtf8(all);
+    DecodeProblem problem = DecodeProblem::None;
+    auto decoded = decodeTextDocument(file, &problem);
+    ASSERT_TRUE(decoded.has_value()) << static_cast<int>(problem);
+    EXPECT_EQ(decoded->format.encoding, Enc::Utf8);
+    EXPECT_EQ(encodeTextDocument(decoded->body, decoded->format), file);
+    auto bom = decodeTextDocument(kBom + file);
+    ASSERT_TRUE(bom.has_value());
+    EXPECT_EQ(encodeTextDocument(bom->body, bom->format), kBom + file);
+}
+
+TEST(DocumentDecode, RefusesWhatCannotBeWrittenBackUnchanged) {
+    struct Refused {
+        const char* name;
+        std::string file;
+        DecodeProblem problem;
+    };
+    const std::vector<Refused> cases = {
+        {"nul in ascii", "ab\0c"s, DecodeProblem::ContainsNul},
+        {"nul at end", "abc\0"s, DecodeProblem::ContainsNul},
+        {"nul in utf8 bom", kBom + "\xE4\xB8\xAD\0"s, DecodeProblem::ContainsNul},
+        {"nul in gbk", "\xD6\xD0\0\xCE\xC4"s, DecodeProblem::ContainsNul},
+        {"truncated gbk lead", "ab\xD6", DecodeProblem::UnknownEncoding},
+        {"bad gbk trail", "\x81\x20x", DecodeProblem::UnknownEncoding},
+        {"bom then gbk", kBom + "\xD6\xD0\xCE\xC4", DecodeProblem::UnknownEncoding},
+        {"utf8 hangul", "\xED\x95\x9C\xE4\xB8\xAD", DecodeProblem::NotRepresentable},
+        {"utf8 emoji", "a\xF0\x9F\x98\x80", DecodeProblem::NotRepresentable},
+        {"bom then emoji", kBom + "\xF0\x9F\x98\x80", DecodeProblem::NotRepresentable},
+        {"second bom inside", kBom + "a" + kBom, DecodeProblem::NotRepresentable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodeProblem problem = DecodeProblem::None;
+        EXPECT_FALSE(decodeTextDocument(c.file, &problem).has_value());
+        EXPECT_EQ(problem, c.problem);
+        EXPECT_FALSE(decodeTextDocument(c.file).has_value());  // no report asked for
+    }
+}
+
+TEST(DocumentEncode, WritesBodyInTheRequestedFormat) {
+    const Text body = "\xD6\xD0\r\nx\r\n";
+    EXPECT_EQ(encodeTextDocument(body, {}), body);
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Gbk, true}), "\xD6\xD0\nx\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8, false}), "\xE4\xB8\xAD\r\nx\r\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8, true}), "\xE4\xB8\xAD\nx\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8Bom, false}), kBom + "\xE4\xB8\xAD\r\nx\r\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8Bom, true}), kBom + "\xE4\xB8\xAD\nx\n");
+    EXPECT_EQ(encodeTextDocument("", {Enc::Utf8Bom, true}), kBom);
+}
+
+TEST(DocumentEncode, EncryptedPathGetsCiphertextOfGbkBody) {
+    const std::string keyText = "mqd517283946";
+    EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr", {}, keyText), "\x8c\xad\x55\x1c\xc8");
+    EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr.bak/a.txt", {}, keyText), "\x8c\xad\x55\x1c\xc8");
+    // The format of a text file never applies to an encrypted one: the body stays GBK CR LF.
+    const Text body = "\xD6\xD0\r\n";
+    const std::string cipher = documentBytesFor(body, "/d/x.tlr", {Enc::Utf8Bom, true}, keyText);
+    EXPECT_NE(cipher, body);
+    EXPECT_EQ(decryptBytes(cipher, keyText), body);
+    EXPECT_EQ(documentBytesFor("", "/d/x.tlr", {}, keyText), "");
+    // A path without ".tlr" is plain text, whatever the key.
+    EXPECT_EQ(documentBytesFor("hello", "/d/x.TLR", {}, keyText), "hello");
+    EXPECT_EQ(documentBytesFor(body, "/d/x.txt", {Enc::Utf8, true}, keyText), "\xE4\xB8\xAD\n");
+}
+
+TEST(DocumentDecipher, PlausibleOnlyForGbkWithoutNul) {
+    EXPECT_TRUE(plausibleDecipheredText(""));
+    EXPECT_TRUE(plausibleDecipheredText("hello\r\n"));
+    EXPECT_TRUE(plausibleDecipheredText("\xD6\xD0\xCE\xC4"));
+    EXPECT_FALSE(plausibleDecipheredText("a\0b"s));
+    EXPECT_FALSE(plausibleDecipheredText("\0"s));
+    EXPECT_FALSE(plausibleDecipheredText("\xD6\xD0\0"s));
+    EXPECT_FALSE(plausibleDecipheredText("ab\xD6"));
+    EXPECT_FALSE(plausibleDecipheredText("\x81\x20"));
+    // Deciphering under a wrong key gives noise, which must not pass as a body.
+    const std::string cipher = encryptText(std::string(300, 'a'), "mqd517283946right");
+    EXPECT_FALSE(plausibleDecipheredText(decryptBytes(cipher, "mqd517283946wrong")));
+}
+
+}  // namespace

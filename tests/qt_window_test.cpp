@@ -1,4 +1,432 @@
+// The real main window, offscreen: its units as designed, and a writer's
+// story driven by key events, clicks and the real dialogs.
+
+#include "app/application.h"
+#include "app/unit_table.h"
+#include "session/cipher.h"
+#include "test_support.h"
+#include "ui/qt/qt_widgets.h"
+#include "ui/qt/qt_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest>
-class QtWindowTest : public QObject { Q_OBJECT private slots: void placeholder() { QVERIFY(true); } };
+
+#include <deque>
+#include <functional>
+
+using namespace talery;
+
+namespace {
+
+QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
+Text g(const char8_t* s) { return gbk(s); }
+
+// Answers modal windows in order as they appear.
+class ModalScript : public QObject {
+public:
+    using Step = std::function<void(QWidget*)>;
+    explicit ModalScript(std::initializer_list<Step> steps) : steps_(steps) {
+        connect(&timer_, &QTimer::timeout, this, &ModalScript::poll);
+        timer_.start(20);
+    }
+    bool done() const { return steps_.empty(); }
+    QStringList seen;  // texts or titles of the modal windows answered
+
+private:
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == last_ || steps_.empty()) return;
+        last_ = modal;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) seen << box->text();
+        else seen << modal->windowTitle();
+        Step step = steps_.front();
+        steps_.pop_front();
+        step(modal);
+    }
+    std::deque<Step> steps_;
+    QTimer timer_;
+    QPointer<QWidget> last_;
+};
+
+ModalScript::Step press(QMessageBox::StandardButton which) {
+    return [which](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        QVERIFY(box);
+        box->button(which)->click();
+    };
+}
+
+ModalScript::Step chooseFile(const QString& path) {
+    return [path](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        QVERIFY(dialog);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(path);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+}
+
+ModalScript::Step typePassword(const QString& password) {
+    return [password](QWidget* w) {
+        auto* edit = w->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
+        if (!edit) {
+            w->close();
+            QFAIL("no password box");
+        }
+        // The dialog puts the focus into its box; activation may take a moment.
+        const bool focused = QTest::qWaitFor([edit] { return QApplication::focusWidget() == edit; }, 2000);
+        QTest::keyClicks(edit, password);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(focused);
+    };
+}
+
+// Sends text as a keyboard or input method delivers it, which keyClicks cannot do for Chinese.
+void typeText(QWidget* target, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+}
+
+struct Expected {
+    const char8_t* name;
+    const char* qtClass;
+    const char8_t* parent;  // object name of the Qt parent
+    int left, top, width, height;  // width and height -1 where the design leaves them open
+    const char8_t* text;           // nullptr where the design leaves it open
+};
+
+// The main window's units as designed, written down independently of the program's table.
+const Expected kInventory[] = {
+    {u8"背景", "QLabel", u8"主窗口", 0, 0, 1120, 64, nullptr},
+    {u8"标题栏", "QLabel", u8"主窗口", 9, 0, 1031, 32, u8"Talery6—你的原创写作助手 v6.1 2015 正式版"},
+    {u8"最小化按钮1", "QLabel", u8"主窗口", 1070, 3, 16, 24, u8"_"},
+    {u8"关闭按钮", "QLabel", u8"主窗口", 1094, 6, 24, 24, u8"×"},
+    {u8"左上调节器", "QLabel", u8"主窗口", 0, 0, 8, 8, nullptr},
+    {u8"上调节器", "QLabel", u8"主窗口", 8, -8, 1112, 5, nullptr},
+    {u8"右上调节器", "QLabel", u8"主窗口", 1111, 0, 8, 8, nullptr},
+    {u8"右调节器", "QLabel", u8"主窗口", 1112, 0, 8, 824, nullptr},
+    {u8"右下调节器", "QLabel", u8"主窗口", 1110, 829, 8, 8, nullptr},
+    {u8"下调节器", "QLabel", u8"主窗口", 16, 832, 1104, 5, nullptr},
+    {u8"左下调节器", "QLabel", u8"主窗口", 0, 829, 8, 8, nullptr},
+    {u8"左侧调节器", "QLabel", u8"主窗口", 0, 24, 5, 816, nullptr},
+    {u8"章节名称提示", "QLabel", u8"主窗口", 33, 32, 71, 32, u8"标题/题目："},
+    {u8"章节名称", "QLineEdit", u8"主窗口", 104, 36, 864, 24, u8""},
+    {u8"开始书写按钮", "QPushButton", u8"主窗口", 971, 36, 88, 24, u8"开始书写"},
+    {u8"录音按钮", "QLabel", u8"主窗口", 1063, 36, 24, 24, nullptr},
+    {u8"录音按钮1", "QLabel", u8"主窗口", 4, 36, 24, 24, nullptr},
+    {u8"编辑框1", "QPlainTextEdit", u8"主窗口", 2, 64, 990, 743, nullptr},
+    {u8"状态条1", "talery::StatusBarWidget", u8"主窗口", 0, 771, 1113, 24, nullptr},
+    {u8"wav播放器", "QGroupBox", u8"主窗口", 648, 760, 470, 58, u8"wav播放控制面板"},
+    {u8"关于", "QGroupBox", u8"主窗口", 280, 264, 592, 368, nullptr},
+    {u8"励志名言警句", "QPlainTextEdit", u8"主窗口", 16, 288, 104, 56, nullptr},
+    {u8"中国地理历史", "QPlainTextEdit", u8"主窗口", 16, 232, 104, 56, nullptr},
+    {u8"音乐相关1", "QPushButton", u8"wav播放器", 6, 22, 58, 24, u8"打开"},
+    {u8"wav地址", "QLabel", u8"wav播放器", 66, 23, 222, 24, u8"wav文件未打开"},
+    {u8"音乐相关2", "QPushButton", u8"wav播放器", 291, 24, 88, 24, u8"播放/暂停"},
+    {u8"音乐相关3", "QPushButton", u8"wav播放器", 380, 24, 88, 24, u8"停止播放"},
+    {u8"高级选择夹1", "talery::TabControl", u8"关于", 4, 0, 584, 336, nullptr},
+    {u8"透明标签1", "QLabel", u8"关于", 559, 340, 24, 24, u8"取消"},
+    {u8"联系作者按钮", "QPushButton", u8"关于", 8, 340, 97, 24, u8"联系作者"},
+    {u8"官方博客按钮", "QPushButton", u8"关于", 112, 340, 97, 24, u8"官方博客"},
+    {u8"保存设置", "QPushButton", u8"关于", 454, 340, 97, 24, u8"确定"},
+    {u8"软件设置分组框", "QGroupBox", u8"高级选择夹1#0", 21, 88, 248, 232, nullptr},
+    {u8"软件主题颜色标签1", "QLabel", u8"软件设置分组框", 10, 22, -1, -1, u8"顶图："},
+    {u8"顶图类型", "QComboBox", u8"软件设置分组框", 108, 23, 133, 20, nullptr},
+    {u8"软件主题颜色标签", "QLabel", u8"软件设置分组框", 10, 50, -1, -1, u8"背景颜色："},
+    {u8"颜色", "talery::ColourPicker", u8"软件设置分组框", 107, 53, 133, 24, nullptr},
+    {u8"文本颜色标签", "QLabel", u8"软件设置分组框", 10, 79, -1, -1, nullptr},
+    {u8"文本颜色", "QComboBox", u8"软件设置分组框", 107, 81, 133, 20, nullptr},
+    {u8"小提示内容标签", "QLabel", u8"软件设置分组框", 9, 110, -1, -1, nullptr},
+    {u8"提示类型", "QComboBox", u8"软件设置分组框", 107, 111, 133, 20, nullptr},
+    {u8"小提示内容标签1", "QLabel", u8"软件设置分组框", 10, 140, -1, -1, nullptr},
+    {u8"按钮类型", "QComboBox", u8"软件设置分组框", 108, 141, 133, 20, nullptr},
+    {u8"状态栏选择", "QCheckBox", u8"软件设置分组框", 10, 199, 87, 24, u8"隐藏状态栏"},
+    {u8"透明化选择", "QCheckBox", u8"软件设置分组框", 104, 199, 80, 24, u8"软件透明"},
+    {u8"自动保存", "QCheckBox", u8"高级选择夹1#0", 338, 91, 163, 24, u8"自动备份保存"},
+    {u8"大字体", "QCheckBox", u8"高级选择夹1#0", 338, 124, 205, 24, u8"大字体模式（快捷键：F2）"},
+    {u8"放弃编辑", "QPushButton", u8"高级选择夹1#0", 336, 294, 133, 24, u8"一键放弃编辑 F12"},
+    {u8"超级链接框2", "QLabel", u8"高级选择夹1#0", 512, 93, -1, -1, u8"保存到哪？"},
+    {u8"透明标签2", "QLabel", u8"高级选择夹1#0", -1, -1, -1, -1, u8"查找文本ctrl+F"},
+    {u8"透明标签3", "QLabel", u8"高级选择夹1#0", -1, -1, -1, -1, u8"替换文本ctrl+H"},
+    {u8"透明标签5", "QLabel", u8"高级选择夹1#0", -1, -1, -1, -1, u8"添加时间 F5"},
+    {u8"下次更新时间", "QLabel", u8"高级选择夹1#0", 16, 56, 507, 24, nullptr},
+    {u8"版本号标签提示", "QLabel", u8"高级选择夹1#0", 16, 32, -1, -1, nullptr},
+    {u8"版本标签", "QLabel", u8"高级选择夹1#0", 69, 32, 507, 24, nullptr},
+    {u8"高级字数统计", "QPlainTextEdit", u8"高级选择夹1#1", 8, 37, 269, 275, u8"开始书写之后会显示详细的字数统计"},
+    {u8"图片框1", "QLabel", u8"高级选择夹1#1", 381, 56, 72, 72, nullptr},
+    {u8"透明标签4", "QLabel", u8"高级选择夹1#1", 280, 136, 292, 32, nullptr},
+    {u8"数据参考标签", "QLabel", u8"高级选择夹1#1", 20, 309, 445, 24, u8"数据仅供参考"},
+    {u8"网页功能分组框", "QGroupBox", u8"高级选择夹1#2", 14, 96, 556, 232, nullptr},
+    {u8"手写查字按钮", "QPushButton", u8"网页功能分组框", -1, 32, 97, 24, u8"手写查字"},
+    {u8"世界历史按钮", "QPushButton", u8"网页功能分组框", -1, 32, 97, 24, u8"世界历史"},
+    {u8"世界历史按钮1", "QPushButton", u8"网页功能分组框", -1, 32, 97, 24, u8"小说素材"},
+    {u8"世界历史按钮2", "QPushButton", u8"网页功能分组框", -1, 32, 97, 24, u8"小说素材2"},
+    {u8"透明标签14", "QLabel", u8"网页功能分组框", 16, 200, 504, 24, nullptr},
+    {u8"文件加密器按钮", "QPushButton", u8"高级选择夹1#2", 16, 48, -1, -1, u8"打开文件加密器"},
+    {u8"加密器标签", "QLabel", u8"高级选择夹1#2", 120, 48, 445, 24, nullptr},
+    {u8"编辑框2", "QPlainTextEdit", u8"高级选择夹1#3", 0, 24, 584, 311, nullptr},
+    {u8"积分显示", "QLabel", u8"高级选择夹1#4", 8, 23, 280, 24, u8"积分"},
+    {u8"称号显示", "QLabel", u8"高级选择夹1#4", 288, 26, 248, 24, u8"称号"},
+    {u8"称号说明按钮", "QPushButton", u8"高级选择夹1#4", 536, 27, 48, 24, u8"说明"},
+    {u8"分组框1", "QGroupBox", u8"高级选择夹1#4", 1, 50, 592, 256, u8"任务列表"},
+    {u8"超级列表框1", "QListWidget", u8"分组框1", 1, 17, 585, 237, nullptr},
+    {u8"刷新任务按钮", "QPushButton", u8"高级选择夹1#4", 6, 308, 106, 24, u8"刷新任务"},
+    {u8"加密器标签1", "QLabel", u8"高级选择夹1#4", 120, 308, 445, 24, nullptr},
+    {u8"高级选择夹2", "talery::TabControl", u8"高级选择夹1#5", 4, 29, 576, 288, nullptr},
+    {u8"透明标签9", "QLabel", u8"高级选择夹2#0", 44, 31, 488, 56,
+     u8"小说人物快速取名，可能会出现一大波奇葩的名字，但我相信多随机几次一定会有你想要的\n无数个姓名库，只为充满想象力的你"},
+    {u8"透明标签10", "QLabel", u8"高级选择夹2#0", 161, 88, 253, 24, u8"哇！一个超给力的名字！这个名字是："},
+    {u8"编辑框4", "QLineEdit", u8"高级选择夹2#0", 176, 120, 224, 32, u8"0积分开启本功能"},
+    {u8"保存设置8", "QPushButton", u8"高级选择夹2#0", 169, 176, 109, 24, u8"太奇葩了，换一个"},
+    {u8"保存设置9", "QPushButton", u8"高级选择夹2#0", 296, 176, 109, 24, u8"就是TA了！"},
+    {u8"透明标签12", "QLabel", u8"高级选择夹2#0", 143, 256, 289, 19, u8"如果需要特定的姓氏，可以取代生成的姓名中的姓。"},
+    {u8"透明标签15", "QLabel", u8"高级选择夹2#1", 64, 32, 448, 16,
+     u8"小说地点随机生成，这个名字怎么就起的这么奇葩呢？奇葩的名字给充满想象力的你"},
+    {u8"透明标签16", "QLabel", u8"高级选择夹2#1", 187, 85, 201, 24, u8"哇！一个超给力的地名！这个地名是："},
+    {u8"编辑框5", "QLineEdit", u8"高级选择夹2#1", 164, 126, 151, 32, u8"0积分开启本功能"},
+    {u8"组合框1", "QComboBox", u8"高级选择夹2#1", 324, 133, 72, 20, nullptr},
+    {u8"保存设置13", "QPushButton", u8"高级选择夹2#1", 159, 173, 109, 24, u8"太奇葩了，换一个"},
+    {u8"保存设置14", "QPushButton", u8"高级选择夹2#1", 303, 173, 109, 24, u8"就是TA了！"},
+    {u8"透明标签17", "QLabel", u8"高级选择夹2#1", 31, 256, 549, 32,
+     u8"为了照顾新人作者，Talery对于随机取名功能仅15积分开放，真是太棒了！~"},
+};
+
+QString shownText(QWidget* w) {
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return e->toPlainText();
+    return {};
+}
+
+QStringList itemsOf(QWidget* w) {
+    QStringList out;
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+    if (auto* t = qobject_cast<TabControl*>(w))
+        for (int i = 0; i < t->pageCount(); ++i) out << t->bar()->tabText(i);
+    if (auto* s = qobject_cast<StatusBarWidget*>(w))
+        for (int i = 0; i < 4; ++i) out << s->part(i)->text();
+    return out;
+}
+
+QStringList list(std::initializer_list<const char8_t*> items) {
+    QStringList out;
+    for (auto* i : items) out << q(i);
+    return out;
+}
+
+}  // namespace
+
+class QtWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void inventoryMatchesTheDesign() {
+        QtWindow window;
+        QWidget* main = window.widget();
+        QCOMPARE(main->objectName(), QStringLiteral("主窗口"));
+        QCOMPARE(main->windowTitle(), q(u8"Talery5—你的原创写作助手 v5.6 2015-十月版"));
+        QCOMPARE(main->geometry(), QRect(50, 50, 1119, 838));
+        QVERIFY(main->windowFlags() & Qt::FramelessWindowHint);
+
+        for (const Expected& e : kInventory) {
+            const QString name = q(e.name);
+            auto* w = main->findChild<QWidget*>(name);
+            QVERIFY2(w, qPrintable(name));
+            QVERIFY2(w->inherits(e.qtClass), qPrintable(name + " is " + w->metaObject()->className()));
+            QCOMPARE(w->parentWidget()->objectName(), q(e.parent));
+            const QRect r = w->geometry();
+            if (e.left != -1) QCOMPARE(r.x(), e.left);
+            if (e.top != -1) QCOMPARE(r.y(), e.top);
+            if (e.width != -1) QCOMPARE(r.width(), e.width);
+            if (e.height != -1) QCOMPARE(r.height(), e.height);
+            if (e.text) QCOMPARE(shownText(w), q(e.text));
+        }
+
+        // Every unit of the program's table has its widget, action or timer.
+        for (const UnitSpec& spec : unitTable()) {
+            const bool hasObject = window.unitWidget(spec.unit) || window.menuAction(spec.unit) || window.timer(spec.unit);
+            QVERIFY2(hasObject || (spec.flags & kInvisibleUnit), spec.name.data());
+        }
+
+        QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"按钮类型"))),
+                 list({u8"经典暗色系", u8"清爽夏日系", u8"纯·午夜黑（10积分）", u8"纯·空灵白（58积分）",
+                       u8"精简文字感（500积分）", u8"国庆欢庆系（88积分）", u8"秋景所感（限时免分）"}));
+        QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"顶图类型"))),
+                 list({u8"经典纯色", u8"天隙流光（180积分）", u8"英雄联盟（限时免分）"}));
+        QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"提示类型"))), list({u8"中国地理历史", u8"励志名言警句", u8"共同打造"}));
+        QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"文本颜色"))), list({u8"白色", u8"黑色"}));
+        const QStringList places = itemsOf(main->findChild<QWidget*>(q(u8"组合框1")));
+        QCOMPARE(places.size(), 42);
+        QCOMPARE(places.first(), q(u8"山"));
+        QCOMPARE(places.at(19), q(u8"小学"));
+        QCOMPARE(places.at(40), q(u8"基地"));
+        QCOMPARE(places.last(), QString());
+        QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"高级选择夹1"))),
+                 list({u8"功能设置", u8"字数统计", u8"应用中心", u8"许可协议", u8"获取积分", u8"随机取名"}));
+        QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"状态条1"))),
+                 list({u8"当前字数", u8"你已经连续书写", u8"Talery小提示，你的思路也许从这里开始", u8"Talery"}));
+
+        // The menu "开始" with its separators, in display order.
+        QStringList entries;
+        for (QAction* a : window.menu()->actions()) entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(entries, list({u8"打开文件", u8"新建临时文本", u8"新建日记", u8"-", u8"清空正在编辑", u8"-", u8"设置", u8"退出"}));
+
+        QCOMPARE(window.timer(Unit::时钟1)->interval(), 7500);
+        QCOMPARE(window.timer(Unit::时钟2)->interval(), 1000);
+        QCOMPARE(main->findChild<QWidget*>(q(u8"开始书写按钮"))->toolTip(), q(u8"点击这个按钮可以开始书写和停止书写。"));
+        QCOMPARE(main->findChild<QWidget*>(q(u8"放弃编辑"))->toolTip(), q(u8"使用一键放弃文本可以清空当前编辑。"));
+        QVERIFY(main->findChild<QWidget*>(q(u8"关于"))->isHidden());
+        QVERIFY(main->findChild<QWidget*>(q(u8"wav播放器"))->isHidden());
+        QVERIFY(main->findChild<QWidget*>(q(u8"励志名言警句"))->isHidden());
+        QVERIFY(qobject_cast<QCheckBox*>(main->findChild<QWidget*>(q(u8"自动保存")))->isChecked());
+
+        // The body: multi-line, scroll bar, disabled, the welcome text centred.
+        auto* body = main->findChild<TextEdit*>(q(u8"编辑框1"));
+        QVERIFY(body->centred());
+        QVERIFY(!body->isEnabled());
+        QCOMPARE(body->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        const Text welcome = window.text(Unit::编辑框1);
+        QCOMPARE(welcome.size(), std::size_t(499));
+        QCOMPARE(welcome, gbk(welcomeText()));
+        QVERIFY(body->font().families().contains(q(u8"微软雅黑")));
+        QVERIFY(main->findChild<QWidget*>(q(u8"章节名称"))->font().families().contains(q(u8"微软雅黑 Light")));
+    }
+
+    void dialogFiltersAsDesigned() {
+        QtWindow window;
+        test::TempDir dir;
+        QStringList filters;
+        QString suffix;
+        ModalScript script({[&](QWidget* w) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            filters = d->nameFilters();
+            suffix = d->defaultSuffix();
+            d->reject();
+        }});
+        QVERIFY(!window.saveFileDialog({Unit::通用对话框2, dir.path(), "name"}));
+        QCOMPARE(filters, list({u8"文本文档（*.txt） (*.txt)", u8"Talery加密文档（*.tlr） (*.tlr)"}));
+        QCOMPARE(suffix, QStringLiteral("txt"));
+    }
+
+    void writeAChapterAndGiveItUp() {
+        test::TempDir dir;
+        QtWindow window;
+        FixedClock clock({2026, 12, 8, 9, 30, 0});
+        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        app.start();
+        window.widget()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        title->setFocus();
+        QTest::keyClicks(title, "Chapter 1");
+        typeText(title, q(u8" 开端"));
+        QTest::keyClick(title, Qt::Key_Return);
+
+        QVERIFY(!title->isEnabled());
+        QVERIFY(body->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), body);
+        QCOMPARE(window.text(Unit::开始书写按钮), g(u8"立刻保存"));
+        QVERIFY(!window.menuAction(Unit::打开文件)->isEnabled());
+
+        typeText(body, q(u8"天色已晚，"));
+        QTest::keyClick(body, Qt::Key_Return);
+        typeText(body, q(u8"他笑了😀。ก"));
+        QCOMPARE(window.text(Unit::编辑框1), g(u8"Chapter 1 开端\r\n天色已晚，\r\n他笑了?。?"));
+        QCOMPARE(body->toPlainText(), q(u8"Chapter 1 开端\n天色已晚，\n他笑了?。?"));
+
+        ModalScript script({press(QMessageBox::Ok), press(QMessageBox::Ok)});
+        QTest::keyClick(body, Qt::Key_F12);
+        QVERIFY(script.done());
+        QCOMPARE(script.seen, list({u8"警告！该操作将会删除所有内容！清空当前软件编辑，但是不影响原文件",
+                                    u8"警告！您真的接受初始化软件的一切后果么？"}));
+        QVERIFY(title->isEnabled());
+        QVERIFY(!body->isEnabled());
+        QVERIFY(title->text().isEmpty());
+        QCOMPARE(body->toPlainText(), q(u8"文本已经清空，感谢您的使用"));
+        QCOMPARE(window.text(Unit::开始书写按钮), g(u8"开始书写"));
+        QVERIFY(window.menuAction(Unit::打开文件)->isEnabled());
+    }
+
+    void saveThroughTheRealDialogAndOpenItAgain() {
+        test::TempDir dir;
+        QtWindow window;
+        FixedClock clock({2026, 12, 8, 9, 30, 0});
+        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        app.start();
+        window.widget()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        auto* start = qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮));
+        typeText(title, q(u8"第三章"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        typeText(body, q(u8"夜里下了雨。"));
+        const Text written = window.text(Unit::编辑框1);
+        QCOMPARE(written, g(u8"第三章\r\n夜里下了雨。"));
+
+        const QString path = QString::fromStdString(dir.file("ch3.txt"));
+        ModalScript saving({chooseFile(path), press(QMessageBox::Ok)});
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(saving.done());
+        QCOMPARE(saving.seen.last(), q(u8"保存成功！"));
+        QCOMPARE(test::readBytes(dir.file("ch3.txt")), written);
+        QCOMPARE(body->toPlainText(), q(u8"文本已经保存，感谢您的使用"));
+
+        ModalScript opening({chooseFile(path)});
+        window.menuAction(Unit::打开文件)->trigger();
+        QVERIFY(opening.done());
+        QCOMPARE(window.text(Unit::编辑框1), written);
+        QCOMPARE(title->text(), QStringLiteral("ch3"));
+        QVERIFY(body->isEnabled());
+    }
+
+    void encryptedSaveThroughTheRealPasswordDialog() {
+        test::TempDir dir;
+        QtWindow window;
+        FixedClock clock({2026, 12, 8, 9, 30, 0});
+        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        app.start();
+        window.widget()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+
+        auto* start = qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮));
+        typeText(qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)), q(u8"日记"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        const Text written = window.text(Unit::编辑框1);
+
+        const QString path = QString::fromStdString(dir.file("d.tlr"));
+        ModalScript saving({chooseFile(path), typePassword(QStringLiteral("Secret")), press(QMessageBox::Ok)});
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(saving.done());
+        QCOMPARE(saving.seen.at(1), q(u8"tlr密码输入"));
+        QCOMPARE(test::readBytes(dir.file("d.tlr")), encryptText(written, documentKeyText("Secret")));
+
+        ModalScript opening({chooseFile(path), typePassword(QStringLiteral("Secret"))});
+        window.menuAction(Unit::打开文件)->trigger();
+        QVERIFY(opening.done());
+        QCOMPARE(window.text(Unit::编辑框1), written);
+    }
+};
+
 QTEST_MAIN(QtWindowTest)
 #include "qt_window_test.moc"

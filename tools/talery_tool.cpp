@@ -31,6 +31,23 @@ int fail(int code, const std::string& line) {
     return code;
 }
 
+// Wrong command lines: the problem on one line, then how to call the tool.
+int usageError(const std::string& line) {
+    std::cerr << "talery-tool: " << line << "\n" << kUsage;
+    return kUsageError;
+}
+
+// A name as it appears in a message: control bytes would break the one-line
+// message (or drive the terminal), so they show as "?".
+std::string shown(std::string_view name) {
+    std::string out = "'";
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        out += (b < 0x20 || b == 0x7F) ? '?' : c;
+    }
+    return out + "'";
+}
+
 bool writeOut(std::string_view bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
@@ -54,42 +71,43 @@ std::optional<Text> passwordToGbk(std::string_view utf8, std::string& problem) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) return fail(kUsageError, "no command given\n" + std::string(kUsage));
+    if (args.empty()) return usageError("no command given");
     if (args[0] == "--help" || args[0] == "-h") {
         std::cout << kUsage;
         return 0;
     }
     const std::string command = args[0];
-    if (command != "decrypt" && command != "encrypt") return fail(kUsageError, "unknown command '" + command + "'\n" + kUsage);
+    if (command != "decrypt" && command != "encrypt") return usageError("unknown command " + shown(command));
 
     std::optional<std::string> passwordUtf8;
     std::optional<std::string> passwordFile;
     bool utf8Output = false;
+    bool optionsEnded = false;  // after "--" every argument is a file name
     std::optional<std::string> file;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--password" || a == "--password-file") {
-            if (i + 1 >= args.size()) return fail(kUsageError, a + " needs a value");
-            if (passwordUtf8 || passwordFile) return fail(kUsageError, "give the password only once");
+        if (!optionsEnded && (a == "--password" || a == "--password-file")) {
+            if (i + 1 >= args.size()) return usageError(a + " needs a value");
+            if (passwordUtf8 || passwordFile) return usageError("give the password only once");
             (a == "--password" ? passwordUtf8 : passwordFile) = args[++i];
-        } else if (a == "--utf8" && command == "decrypt") {
+        } else if (!optionsEnded && a == "--utf8" && command == "decrypt") {
             utf8Output = true;
-        } else if (a.size() > 1 && a[0] == '-' && a != "--") {
-            return fail(kUsageError, "unknown option '" + a + "'\n" + kUsage);
+        } else if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            return usageError("unknown option " + shown(a));
         } else {
-            if (a == "--" && i + 1 < args.size()) {
-                ++i;
-            }
-            if (file) return fail(kUsageError, "more than one file given");
-            file = args[i];
+            if (file) return usageError("more than one file given");
+            file = a;
         }
     }
-    if (!file) return fail(kUsageError, "no file given\n" + std::string(kUsage));
+    if (!file) return usageError("no file given");
 
     if (passwordFile) {
         FileError error;
         auto content = readWholeFile(*passwordFile, &error);
-        if (!content) return fail(kFileError, "cannot read password file '" + *passwordFile + "': " + error.reasonUtf8);
+        if (!content)
+            return fail(kFileError, "cannot read password file " + shown(*passwordFile) + ": " + error.reasonUtf8);
         // One final line break is the editor's, not the password's.
         if (!content->empty() && content->back() == '\n') content->pop_back();
         if (!content->empty() && content->back() == '\r') content->pop_back();
@@ -101,14 +119,14 @@ int main(int argc, char** argv) {
 
     FileError error;
     auto input = readWholeFile(*file, &error);
-    if (!input) return fail(kFileError, "cannot read '" + *file + "': " + error.reasonUtf8);
+    if (!input) return fail(kFileError, "cannot read " + shown(*file) + ": " + error.reasonUtf8);
 
     const std::string keyText = documentKeyText(*password);
     if (command == "encrypt") return writeOut(encryptText(*input, keyText)) ? 0 : fail(kFileError, "cannot write output");
 
     const std::string plain = decryptBytes(*input, keyText);
     if (!plausibleDecipheredText(plain))
-        return fail(kWrongPassword, "'" + *file + "' does not decipher to GBK text: the password is probably wrong");
+        return fail(kWrongPassword, shown(*file) + " does not decipher to GBK text: the password is probably wrong");
     const std::string out = utf8Output ? gbkToUtf8Lossy(plain) : plain;
     return writeOut(out) ? 0 : fail(kFileError, "cannot write output");
 }
