@@ -1,1 +1,462 @@
+// The settings store: an INI file of GBK bytes with the reading and writing
+// rules of the Windows private-profile functions. Expectations are whole file
+// contents, byte for byte. Chinese names go through gbk(u8"..."), whose bytes
+// CoreGbkEncode.LiteralHelper checks against an independent codec.
+
+#include "app/settings.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::string_literals;
+
+namespace talery {
+namespace {
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+// The content after a write that must succeed.
+std::string written(std::string_view content, std::string_view section, std::string_view key,
+                    std::string_view value) {
+    auto out = iniWrite(content, section, key, value);
+    EXPECT_TRUE(out.has_value()) << "write of [" << section << "] " << key << " refused";
+    return out.value_or("<refused>");
+}
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "talery-settings-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void put(const std::string& path, std::string_view bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(f.good()) << path;
+}
+
+std::string contentOf(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// ---------------------------------------------------------------------------
+// Writing: where new lines go and which bytes stay
+
+TEST(IniWrite, NewFileGetsHeaderAndKeyWithCrLf) {
+    // [软件设置] CR LF 最后一次登录=20261208 CR LF
+    const std::string expected =
+        "[\xC8\xED\xBC\xFE\xC9\xE8\xD6\xC3]\r\n"
+        "\xD7\xEE\xBA\xF3\xD2\xBB\xB4\xCE\xB5\xC7\xC2\xBC=20261208\r\n";
+    EXPECT_EQ(written("", gbk(u8"软件设置"), gbk(u8"最后一次登录"), "20261208"), expected);
+}
+
+TEST(IniWrite, NewSectionIsAppendedRightAfterTheLastLine) {
+    EXPECT_EQ(written("[a]\r\nx=1\r\n", "b", "y", "2"), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n");
+    // The last line had no line break: one is added first.
+    EXPECT_EQ(written("[a]\r\nx=1", "b", "y", "2"), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n");
+    EXPECT_EQ(written("; only a note", "b", "y", "2"), "; only a note\r\n[b]\r\ny=2\r\n");
+    // Blank lines at the end stay as they are; none is added.
+    EXPECT_EQ(written("[a]\r\nx=1\r\n\r\n", "b", "y", "2"), "[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n");
+    // The file's own LF-only breaks are kept; new lines use CR LF.
+    EXPECT_EQ(written("[a]\nx=1\n", "b", "y", "2"), "[a]\nx=1\n[b]\r\ny=2\r\n");
+}
+
+TEST(IniWrite, NewKeyGoesAfterTheLastKeyOfItsSection) {
+    const std::string before =
+        "[a]\r\nx=1\r\n; note\r\nw=2\r\n\r\n; about b\r\n[b]\r\nz=3\r\n";
+    const std::string after =
+        "[a]\r\nx=1\r\n; note\r\nw=2\r\nnew=5\r\n\r\n; about b\r\n[b]\r\nz=3\r\n";
+    EXPECT_EQ(written(before, "a", "new", "5"), after);
+    // In the last section too, before its trailing blank lines.
+    EXPECT_EQ(written("[a]\r\nx=1\r\n\r\n\r\n", "a", "y", "2"), "[a]\r\nx=1\r\ny=2\r\n\r\n\r\n");
+    // A last key line without a line break gets one.
+    EXPECT_EQ(written("[a]\r\nx=1", "a", "y", "2"), "[a]\r\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(written("[a]\nx=1\n[b]\n", "a", "y", "2"), "[a]\nx=1\ny=2\r\n[b]\n");
+}
+
+TEST(IniWrite, NewKeyInASectionWithoutKeysGoesRightAfterTheHeader) {
+    EXPECT_EQ(written("[a]\r\n\r\n[b]\r\nz=3\r\n", "a", "y", "2"), "[a]\r\ny=2\r\n\r\n[b]\r\nz=3\r\n");
+    EXPECT_EQ(written("[a]\r\n; note\r\n[b]", "a", "y", "2"), "[a]\r\ny=2\r\n; note\r\n[b]");
+    EXPECT_EQ(written("[a]", "a", "y", "2"), "[a]\r\ny=2\r\n");
+}
+
+TEST(IniWrite, ReplacingAValueKeepsEveryOtherByte) {
+    const std::string before = "; top\n[a]\nx=1\r\ny=old\r\n; note\nz=3\n\n[b]\ny=9\n";
+    EXPECT_EQ(written(before, "a", "y", "new value"), "; top\n[a]\nx=1\r\ny=new value\r\n; note\nz=3\n\n[b]\ny=9\n");
+    EXPECT_EQ(written(before, "b", "y", ""), "; top\n[a]\nx=1\r\ny=old\r\n; note\nz=3\n\n[b]\ny=\n");
+    // The key keeps the spelling it has in the file.
+    EXPECT_EQ(written("[A]\r\nKey=1\r\n", "a", "KEY", "2"), "[A]\r\nKey=2\r\n");
+    // The last line had no break and still has none.
+    EXPECT_EQ(written("[a]\r\nk=1", "a", "k", "22"), "[a]\r\nk=22");
+}
+
+TEST(IniWrite, DuplicatesUpdateTheFirstOccurrence) {
+    EXPECT_EQ(written("[a]\r\nk=1\r\nk=2\r\n", "a", "k", "9"), "[a]\r\nk=9\r\nk=2\r\n");
+    EXPECT_EQ(written("[a]\r\nk=1\r\n[b]\r\n[a]\r\nk=2\r\n", "a", "k", "9"), "[a]\r\nk=9\r\n[b]\r\n[a]\r\nk=2\r\n");
+    // A key that only the second copy of a section has is added to the first.
+    EXPECT_EQ(written("[a]\r\nk=1\r\n[a]\r\nj=2\r\n", "a", "j", "9"), "[a]\r\nk=1\r\nj=9\r\n[a]\r\nj=2\r\n");
+}
+
+TEST(IniWrite, NamesMatchIgnoringTheCaseOfAsciiLettersOnly) {
+    // Full-width Ａ (A3 C1) and ａ (A3 E1) are different names.
+    const std::string wideUpper = "\xA3\xC1", wideLower = "\xA3\xE1";
+    EXPECT_EQ(written("[s]\r\n" + wideUpper + "=1\r\n", "S", wideLower, "2"),
+              "[s]\r\n" + wideUpper + "=1\r\n" + wideLower + "=2\r\n");
+    // 丄 (81 41) and 乤 (81 61) differ only in a trail byte that looks like
+    // "A" and "a"; they are different characters.
+    const std::string shang = "\x81\x41", other = "\x81\x61";
+    EXPECT_EQ(written("[s]\r\n" + shang + "=1\r\n", "s", other, "2"),
+              "[s]\r\n" + shang + "=1\r\n" + other + "=2\r\n");
+    EXPECT_EQ(written("[" + shang + "]\r\nk=1\r\n", other, "k", "2"),
+              "[" + shang + "]\r\nk=1\r\n[" + other + "]\r\nk=2\r\n");
+}
+
+TEST(IniWrite, RefusesWhatCouldNotBeReadBack) {
+    const std::string content = "[a]\r\nk=1\r\n";
+    EXPECT_FALSE(iniWrite(content, "", "k", "v"));
+    EXPECT_FALSE(iniWrite(content, "a", "", "v"));
+    EXPECT_FALSE(iniWrite(content, "a", "k", "line\r\nbreak"));
+    EXPECT_FALSE(iniWrite(content, "a", "k", "lf\nonly"));
+    EXPECT_FALSE(iniWrite(content, "a", "k", "nul\0inside"s));
+    EXPECT_FALSE(iniWrite(content, "a\nb", "k", "v"));
+    EXPECT_FALSE(iniWrite(content, "a", "k\r", "v"));
+    EXPECT_FALSE(iniWrite(content, "a]b", "k", "v"));  // header would end at "]"
+    EXPECT_FALSE(iniWrite(content, "a", "k=j", "v"));  // key would end at "="
+    EXPECT_FALSE(iniWrite(content, "a", "[k", "v"));   // line would be a header
+    EXPECT_FALSE(iniWrite(content, "a", " k", "v"));   // names are read trimmed
+    EXPECT_FALSE(iniWrite(content, " a", "k", "v"));
+    EXPECT_FALSE(iniWrite(content, "a", "k\t", "v"));
+    EXPECT_FALSE(iniWrite(content, "a", " ", "v"));
+    // Brackets elsewhere in a key, and blanks inside names, are fine.
+    EXPECT_TRUE(iniWrite(content, "a", "k[1]", "v"));
+    EXPECT_TRUE(iniWrite(content, "a b", "k l", "v = [x]"));
+}
+
+TEST(IniWrite, NamesWithAsciiLookingTrailBytesReadBack) {
+    // 乚 (81 5D) ends in the byte of "]"; 乕 (81 5B) in that of "[".
+    const std::string section = "\x81\x5D", key = "\x81\x5B";
+    const std::string content = written("", section, key, "1");
+    EXPECT_EQ(content, "[" + section + "]\r\n" + key + "=1\r\n");
+    EXPECT_EQ(iniRead(content, section, key), "1");
+    EXPECT_EQ(written(content, section, key, "2"), "[" + section + "]\r\n" + key + "=2\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+TEST(IniRead, TrimsSpacesAndTabsButNotTheFullWidthSpace) {
+    EXPECT_EQ(iniRead("[a]\r\n \t key \t= \t value with  inner \t \r\n", "a", "key"), "value with  inner");
+    EXPECT_EQ(iniRead("  [ a ]  \r\nk=1\r\n", "a", "k"), "1");
+    // U+3000 is A1 A1 in GBK.
+    EXPECT_EQ(iniRead("[a]\r\nk=\xA1\xA1v\xA1\xA1\r\n", "a", "k"), "\xA1\xA1v\xA1\xA1");
+    EXPECT_EQ(iniRead("[a]\r\n\xA1\xA1k=1\r\n", "a", "k"), "");
+}
+
+TEST(IniRead, StripsOnePairOfEnclosingQuotes) {
+    const std::string file =
+        "[a]\r\n"
+        "plain=\"two words\"\r\n"
+        "spaced=  \" kept inside \"  \r\n"
+        "double=\"\"x\"\"\r\n"
+        "open=\"abc\r\n"
+        "close=abc\"\r\n"
+        "lone=\"\r\n"
+        "empty=\"\"\r\n";
+    EXPECT_EQ(iniRead(file, "a", "plain"), "two words");
+    EXPECT_EQ(iniRead(file, "a", "spaced"), " kept inside ");
+    EXPECT_EQ(iniRead(file, "a", "double"), "\"x\"");
+    EXPECT_EQ(iniRead(file, "a", "open"), "\"abc");
+    EXPECT_EQ(iniRead(file, "a", "close"), "abc\"");
+    EXPECT_EQ(iniRead(file, "a", "lone"), "\"");
+    EXPECT_EQ(iniRead(file, "a", "empty"), "");
+}
+
+TEST(IniRead, NamesMatchIgnoringTheCaseOfAsciiLettersOnly) {
+    EXPECT_EQ(iniRead("[Soft Ware]\r\nLast=1\r\n", "sOFT wARE", "LAST"), "1");
+    // Full-width Ａ (A3 C1) is not ａ (A3 E1).
+    EXPECT_EQ(iniRead("[s]\r\n\xA3\xC1=1\r\n", "s", "\xA3\xE1"), "");
+    EXPECT_EQ(iniRead("[s]\r\n\xA3\xC1=1\r\n", "s", "\xA3\xC1"), "1");
+    // 丄 (81 41) is not 乤 (81 61), although the trail bytes are "A" and "a".
+    const std::string file = "[s]\r\n\x81\x41=1\r\n\x81\x61=2\r\n";
+    EXPECT_EQ(iniRead(file, "s", "\x81\x61"), "2");
+    EXPECT_EQ(iniRead(file, "s", "\x81\x41"), "1");
+    EXPECT_EQ(iniRead("[\x81\x41]\r\nk=1\r\n", "\x81\x61", "k"), "");
+    // A section whose name ends in the byte of "]": 乚 (81 5D).
+    EXPECT_EQ(iniRead("[\x81\x5D]\r\nk=1\r\n", "\x81\x5D", "k"), "1");
+    EXPECT_EQ(iniRead("[\x81\x5D]\r\nk=1\r\n", "\x81", "k"), "");
+}
+
+TEST(IniRead, DuplicatesFirstKeyWinsAndOnlyTheFirstSectionCounts) {
+    EXPECT_EQ(iniRead("[a]\r\nk=1\r\nK=2\r\n", "a", "k"), "1");
+    const std::string file = "[a]\r\nk=1\r\n[b]\r\nj=0\r\n[A]\r\nk=2\r\nj=3\r\n";
+    EXPECT_EQ(iniRead(file, "a", "k"), "1");
+    EXPECT_EQ(iniRead(file, "a", "j"), "");
+    EXPECT_EQ(iniRead(file, "b", "j"), "0");
+}
+
+TEST(IniRead, LinesKeysAndMissingThings) {
+    const std::string file =
+        "k=before any section\r\n"
+        "[a]\r\n"
+        "just words\r\n"
+        "k\r\n"
+        "empty=\r\n"
+        "x=1=2\r\n"
+        "k=found\n"
+        "last=no break";
+    EXPECT_EQ(iniRead(file, "a", "k"), "found");        // lines without "=" are ignored
+    EXPECT_EQ(iniRead(file, "a", "empty"), "");
+    EXPECT_EQ(iniRead(file, "a", "x"), "1=2");          // the first "=" splits
+    EXPECT_EQ(iniRead(file, "a", "last"), "no break");
+    EXPECT_EQ(iniRead(file, "a", "just words"), "");
+    EXPECT_EQ(iniRead(file, "a", "missing"), "");
+    EXPECT_EQ(iniRead(file, "b", "k"), "");
+    EXPECT_EQ(iniRead("", "a", "k"), "");
+    // Empty names read empty even where the file has them.
+    EXPECT_EQ(iniRead("[]\r\n=v\r\nk=w\r\n[a]\r\n=u\r\n", "", "k"), "");
+    EXPECT_EQ(iniRead("[]\r\n=v\r\nk=w\r\n[a]\r\n=u\r\n", "a", ""), "");
+}
+
+TEST(IniRead, LongValuesAreCutWithoutSplittingACharacter) {
+    auto fileWith = [](const std::string& value) { return "[s]\r\nk=" + value + "\r\nnext=1\r\n"; };
+    const std::string zhong = "\xD6\xD0";  // 中
+    EXPECT_EQ(iniRead(fileWith(std::string(10239, 'c')), "s", "k"), std::string(10239, 'c'));
+    EXPECT_EQ(iniRead(fileWith(std::string(10240, 'b')), "s", "k"), std::string(10239, 'b'));
+    EXPECT_EQ(iniRead(fileWith(std::string(20000, 'b')), "s", "k"), std::string(10239, 'b'));
+    EXPECT_EQ(iniRead(fileWith(std::string(10238, 'a') + zhong), "s", "k"), std::string(10238, 'a'));
+    EXPECT_EQ(iniRead(fileWith(std::string(10237, 'a') + zhong), "s", "k"), std::string(10237, 'a') + zhong);
+    EXPECT_EQ(iniRead(fileWith(std::string(10238, 'a') + zhong), "s", "next"), "1");
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+TEST(IniParseInteger, LeadingBlanksSignAndDigits) {
+    EXPECT_EQ(parseInteger(gbk(u8"白色")), 0);
+    EXPECT_EQ(parseInteger("  -12abc"), -12);
+    EXPECT_EQ(parseInteger("+7"), 7);
+    EXPECT_EQ(parseInteger(""), 0);
+    EXPECT_EQ(parseInteger("\t5"), 5);
+    EXPECT_EQ(parseInteger("007"), 7);
+    EXPECT_EQ(parseInteger("12 34"), 12);
+    EXPECT_EQ(parseInteger("-"), 0);
+    EXPECT_EQ(parseInteger("- 5"), 0);
+    EXPECT_EQ(parseInteger("x5"), 0);
+    EXPECT_EQ(parseInteger("\xA3\xB5"), 0);  // full-width ５
+}
+
+TEST(IniParseInteger, SaturatesAtThe32BitLimits) {
+    EXPECT_EQ(parseInteger("2147483647"), INT_MAX);
+    EXPECT_EQ(parseInteger("2147483648"), INT_MAX);
+    EXPECT_EQ(parseInteger("99999999999999999999999999"), INT_MAX);
+    EXPECT_EQ(parseInteger("-2147483648"), INT_MIN);
+    EXPECT_EQ(parseInteger("-2147483649"), INT_MIN);
+    EXPECT_EQ(parseInteger("-99999999999999999999999999"), INT_MIN);
+}
+
+// ---------------------------------------------------------------------------
+// The file on disk
+
+TEST(IniFile, NewFileHasExactlyTheExpectedBytes) {
+    TempFolder dir;
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_FALSE(ini.exists());
+    ASSERT_TRUE(ini.write(gbk(u8"软件设置"), gbk(u8"最后一次登录"), "20261208"));
+    EXPECT_TRUE(ini.exists());
+    // No byte-order mark, no blanks around "=", CR LF after every line.
+    EXPECT_EQ(contentOf(dir / "setting.ini"),
+              "[\xC8\xED\xBC\xFE\xC9\xE8\xD6\xC3]\r\n"
+              "\xD7\xEE\xBA\xF3\xD2\xBB\xB4\xCE\xB5\xC7\xC2\xBC=20261208\r\n");
+    EXPECT_EQ(ini.read(gbk(u8"软件设置"), gbk(u8"最后一次登录")), "20261208");
+}
+
+TEST(IniFile, UpdatesKeepTheRestOfTheFile) {
+    TempFolder dir;
+    put(dir / "setting.ini", "; mine\n[a]\nx=1\n\n");
+    const IniFile ini(dir / "setting.ini");
+    ASSERT_TRUE(ini.write("a", "y", "2"));
+    ASSERT_TRUE(ini.write("a", "x", "3"));
+    ASSERT_TRUE(ini.write("b", "z", "4"));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "; mine\n[a]\nx=3\ny=2\r\n\n[b]\r\nz=4\r\n");
+    // Writing the value that is already there changes nothing and succeeds.
+    ASSERT_TRUE(ini.write("a", "x", "3"));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "; mine\n[a]\nx=3\ny=2\r\n\n[b]\r\nz=4\r\n");
+}
+
+TEST(IniFile, ReadOnlyFileRefusesWritesAndKeepsItsValue) {
+    TempFolder dir;
+    const std::string original = "[a]\r\nk=1\r\n";
+    put(dir / "setting.ini", original);
+    ASSERT_TRUE(setReadOnly(dir / "setting.ini", true));
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_FALSE(ini.write("a", "k", "2"));
+    EXPECT_FALSE(ini.write("a", "new", "2"));
+    EXPECT_FALSE(ini.write("a", "k", "1"));  // even when nothing would change
+    EXPECT_EQ(contentOf(dir / "setting.ini"), original);
+    EXPECT_EQ(ini.read("a", "k"), "1");
+}
+
+TEST(IniFile, MissingFolderOrEmptyNamesFailWithoutCreatingAnything) {
+    TempFolder dir;
+    const IniFile inMissing(dir / "missing/setting.ini");
+    EXPECT_FALSE(inMissing.write("a", "k", "v"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_EQ(inMissing.read("a", "k"), "");
+
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_FALSE(ini.write("", "k", "v"));
+    EXPECT_FALSE(ini.write("a", "", "v"));
+    EXPECT_FALSE(ini.exists());
+    EXPECT_EQ(ini.read("", "k"), "");
+
+    EXPECT_FALSE(IniFile("").write("a", "k", "v"));
+    EXPECT_EQ(IniFile("").read("a", "k"), "");
+}
+
+TEST(IniFile, IntegersBooleansAndColours) {
+    TempFolder dir;
+    const IniFile ini(dir / "setting.ini");
+    ASSERT_TRUE(ini.writeInt("n", "neg", -42));
+    ASSERT_TRUE(ini.writeInt("n", "big", 3000000000LL));
+    ASSERT_TRUE(ini.writeBool("b", "on", true));
+    ASSERT_TRUE(ini.writeBool("b", "off", false));
+    // 真 = D5 E6, 假 = BC D9
+    EXPECT_EQ(contentOf(dir / "setting.ini"),
+              "[n]\r\nneg=-42\r\nbig=3000000000\r\n[b]\r\non=\xD5\xE6\r\noff=\xBC\xD9\r\n");
+    EXPECT_EQ(ini.readInt("n", "neg"), -42);
+    EXPECT_EQ(ini.readInt("n", "big"), INT_MAX);
+    EXPECT_EQ(ini.readInt("n", "missing"), 0);
+    EXPECT_TRUE(ini.readBool("b", "on"));
+    EXPECT_FALSE(ini.readBool("b", "off"));
+    EXPECT_FALSE(ini.readBool("b", "missing"));
+
+    put(dir / "setting.ini",
+        "[b]\r\ntrue=true\r\ntwice=\xD5\xE6\xD5\xE6\r\nempty=\r\n"
+        "[c]\r\nred=255\r\nblue=16711680\r\nwhite=-1\r\nword=\xB0\xD7\xC9\xAB\r\n");  // 白色
+    EXPECT_FALSE(ini.readBool("b", "true"));
+    EXPECT_FALSE(ini.readBool("b", "twice"));
+    EXPECT_FALSE(ini.readBool("b", "empty"));
+    EXPECT_EQ(ini.readColour("c", "red"), rgb(255, 0, 0));
+    EXPECT_EQ(ini.readColour("c", "blue"), rgb(0, 0, 255));
+    EXPECT_EQ(ini.readColour("c", "white"), kWhite);
+    EXPECT_EQ(ini.readColour("c", "word"), kBlack);
+}
+
+// ---------------------------------------------------------------------------
+// Files that are not what they should be
+
+TEST(IniFileBadContent, EmptyFile) {
+    TempFolder dir;
+    put(dir / "setting.ini", "");
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_EQ(ini.read("a", "k"), "");
+    ASSERT_TRUE(ini.write("a", "k", "v"));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=v\r\n");
+}
+
+TEST(IniFileBadContent, BinaryBytesWithNulAreKept) {
+    TempFolder dir;
+    const std::string garbage = "\0\0\x01\xFF\x80 junk\0[\r\n"s;
+    put(dir / "setting.ini", garbage + "[a]\r\nk=v\r\n\0tail\0"s);
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_EQ(ini.read("a", "k"), "v");
+    ASSERT_TRUE(ini.write("a", "j", "w"));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), garbage + "[a]\r\nk=v\r\nj=w\r\n\0tail\0"s);
+}
+
+TEST(IniFileBadContent, BytesThatAreNotGbkAreKeptByteForByte) {
+    TempFolder dir;
+    // 0xFF, a lone 0x80 before a lead byte, a pair with trail 0x7F, a lead
+    // byte right before "=".
+    const std::string before = "[a]\r\nk=\xFF\x80\x81\r\nz=\x81\x7F\r\n\x81=lead\r\n";
+    put(dir / "setting.ini", before);
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_EQ(ini.read("a", "k"), "\xFF\x80\x81");
+    EXPECT_EQ(ini.read("a", "z"), "\x81\x7F");
+    EXPECT_EQ(ini.read("a", "\x81"), "lead");
+    ASSERT_TRUE(ini.write("a", "k", "new"));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=new\r\nz=\x81\x7F\r\n\x81=lead\r\n");
+}
+
+TEST(IniFileBadContent, FileOverTheSizeLimitReadsEmptyAndIsNeverRewritten) {
+    TempFolder dir;
+    const std::string path = dir / "setting.ini";
+    put(path, "[a]\r\nk=v\r\n");
+    std::filesystem::resize_file(path, kIniFileLimit + 1);  // sparse, NUL bytes after the text
+    const IniFile ini(path);
+    EXPECT_EQ(ini.read("a", "k"), "");
+    EXPECT_FALSE(ini.write("a", "k", "w"));
+    EXPECT_FALSE(ini.write("b", "k", "w"));
+    EXPECT_EQ(std::filesystem::file_size(path), kIniFileLimit + 1);
+    EXPECT_EQ(contentOf(path).substr(0, 10), "[a]\r\nk=v\r\n");
+
+    // At the limit it is still a settings file.
+    std::filesystem::resize_file(path, kIniFileLimit);
+    EXPECT_EQ(ini.read("a", "k"), "v");
+}
+
+TEST(IniFileBadContent, FolderInPlaceOfTheFile) {
+    TempFolder dir;
+    ASSERT_EQ(::mkdir((dir / "setting.ini").c_str(), 0755), 0);
+    const IniFile ini(dir / "setting.ini");
+    EXPECT_EQ(ini.read("a", "k"), "");
+    EXPECT_FALSE(ini.write("a", "k", "v"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "setting.ini"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "setting.ini"));
+}
+
+// ---------------------------------------------------------------------------
+// The two settings files
+
+TEST(SettingsStore, FilesLiveInTheProgramAndWorkingFolders) {
+    TempFolder program, working;
+    const SettingsStore store(program.path(), working.path());
+    EXPECT_EQ(store.program().path(), program / "setting.ini");
+    EXPECT_EQ(store.working().path(), working / "setting.ini");
+    EXPECT_EQ(store.programDirectory(), program.path());
+
+    ASSERT_TRUE(store.program().write("a", "k", "p"));
+    ASSERT_TRUE(store.working().write("a", "k", "w"));
+    EXPECT_EQ(store.program().read("a", "k"), "p");
+    EXPECT_EQ(store.working().read("a", "k"), "w");
+    EXPECT_EQ(contentOf(program / "setting.ini"), "[a]\r\nk=p\r\n");
+}
+
+TEST(SettingsStore, SameFolderMeansOneFile) {
+    TempFolder dir;
+    const SettingsStore store(dir.path(), dir.path());
+    ASSERT_TRUE(store.program().write("a", "k", "1"));
+    ASSERT_TRUE(store.working().write("b", "j", "2"));
+    EXPECT_EQ(store.program().read("b", "j"), "2");
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=1\r\n[b]\r\nj=2\r\n");
+}
+
+}  // namespace
+}  // namespace talery

@@ -15,12 +15,38 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Names compare without regard to the case of ASCII letters only.
+// Length of the character at `pos`: 2 for a lead byte followed by a valid
+// trail byte (0x40..0xFE except 0x7F), else 1. The second byte of a
+// double-byte character may be "]" or an ASCII letter and must never be taken
+// for one; invalid pairs fall apart into single bytes, as a decoder would.
+std::size_t charLength(std::string_view s, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(s[pos]);
+    if (lead < 0x81 || lead > 0xFE || pos + 1 >= s.size()) return 1;
+    const auto trail = static_cast<unsigned char>(s[pos + 1]);
+    return (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) ? 2 : 1;
+}
+
+// First `c` (an ASCII byte) that is a character of its own, or npos.
+std::size_t findChar(std::string_view s, char c) {
+    for (std::size_t pos = 0; pos < s.size(); pos += charLength(s, pos)) {
+        if (s[pos] == c) return pos;
+    }
+    return std::string_view::npos;
+}
+
+// Names compare without regard to the case of ASCII letters only; bytes of
+// double-byte characters compare exactly.
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (fold(a[i]) != fold(b[i])) return false;
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size();) {
+        const std::size_t len = charLength(a, i);
+        if (len == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+        } else if (fold(a[i]) != fold(b[i])) {
+            return false;
+        }
+        i += len;
     }
     return true;
 }
@@ -51,7 +77,7 @@ std::vector<Line> splitLines(std::string_view content) {
 std::optional<std::string_view> sectionOf(std::string_view text) {
     text = trim(text);
     if (text.empty() || text.front() != '[') return std::nullopt;
-    const auto close = text.find(']');
+    const auto close = findChar(text, ']');
     std::string_view name = text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
     return trim(name);
 }
@@ -63,7 +89,7 @@ struct KeyLine {
 
 std::optional<KeyLine> keyOf(std::string_view content, const Line& line) {
     const std::string_view text = content.substr(line.begin, line.end - line.begin);
-    const auto eq = text.find('=');
+    const auto eq = findChar(text, '=');
     if (eq == std::string_view::npos) return std::nullopt;
     return KeyLine{trim(text.substr(0, eq)), line.begin + eq + 1};
 }
@@ -81,6 +107,17 @@ std::string_view limitValue(std::string_view value) {
 }
 
 bool storable(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+
+// Names that would not read back as written are refused: the reader trims
+// blanks around names, a "]" ends a section header early, a key splits at
+// its first "=", and a key line starting with "[" is a section header.
+bool storableName(std::string_view name) { return !name.empty() && storable(name) && trim(name) == name; }
+bool storableSection(std::string_view section) {
+    return storableName(section) && findChar(section, ']') == std::string_view::npos;
+}
+bool storableKey(std::string_view key) {
+    return storableName(key) && findChar(key, '=') == std::string_view::npos && key.front() != '[';
+}
 
 }  // namespace
 
@@ -125,7 +162,7 @@ Text iniRead(std::string_view content, std::string_view section, std::string_vie
 
 std::optional<std::string> iniWrite(std::string_view content, std::string_view section, std::string_view key,
                                     std::string_view value) {
-    if (section.empty() || key.empty() || !storable(section) || !storable(key) || !storable(value)) return std::nullopt;
+    if (!storableSection(section) || !storableKey(key) || !storable(value)) return std::nullopt;
     const std::vector<Line> lines = splitLines(content);
     const std::string keyLine = std::string(key) + "=" + std::string(value);
 

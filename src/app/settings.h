@@ -19,7 +19,9 @@ constexpr std::size_t kIniFileLimit = 16u << 20;
 // Pure forms over the file's bytes, for reading and for planning a write.
 Text iniRead(std::string_view content, std::string_view section, std::string_view key);
 // The whole new content after writing the value, or nothing when the
-// arguments cannot be stored (empty names, line breaks or NUL inside).
+// arguments cannot be stored so that they read back: empty names, line
+// breaks or NUL inside, blanks around a name, "]" in a section name, "=" in a
+// key or a key starting with "[".
 std::optional<std::string> iniWrite(std::string_view content, std::string_view section, std::string_view key,
                                     std::string_view value);
 

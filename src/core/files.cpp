@@ -135,7 +135,9 @@ bool setReadOnly(const Path& path, bool readOnly) {
 }
 
 std::optional<std::string> readWholeFile(const Path& path, FileError* error, std::size_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK so that a FIFO in place of the file is refused below instead
+    // of hanging until some writer opens it; regular files ignore the flag.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         fail(error, errno);
         return std::nullopt;
@@ -182,6 +184,12 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error)
     const Path target = resolveLinks(path);
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) {
+        // A loop of links, a path through a file, no search permission: the
+        // rename below would replace whatever is there, so stop here.
+        fail(error, errno);
+        return false;
+    }
     if (exists) {
         if (S_ISDIR(st.st_mode)) {
             fail(error, EISDIR);

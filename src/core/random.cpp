@@ -9,8 +9,8 @@ namespace talery {
 
 int tickRandomFrom(std::uint32_t t, int lo, int hi) {
     if (hi < lo) return 0;
-    const auto span = static_cast<std::uint64_t>(hi - lo + 1);
-    return lo + static_cast<int>((23ull * t + 7ull) % span);
+    const auto span = static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo + 1);
+    return static_cast<int>(lo + static_cast<std::int64_t>((23ull * t + 7ull) % span));
 }
 
 int tickRandom(int lo, int hi) {

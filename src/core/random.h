@@ -14,8 +14,14 @@ public:
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int>((state_ >> 16) & 0x7FFF);
     }
-    // lo + (r mod (hi - lo + 1)).
-    int range(int lo, int hi) { return lo + next() % (hi - lo + 1); }
+    // lo + (r mod (hi - lo + 1)); 0 when hi < lo. A value is drawn either way
+    // so that the shared sequence does not depend on the arguments.
+    int range(int lo, int hi) {
+        const int r = next();
+        if (hi < lo) return 0;
+        const auto span = static_cast<std::int64_t>(hi) - lo + 1;  // up to 2^32, no int overflow
+        return static_cast<int>(lo + r % span);
+    }
     std::uint32_t state() const { return state_; }
 
 private:
