@@ -10,6 +10,8 @@
 #include "core/random.h"
 #include "core/text.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +27,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -316,46 +320,11 @@ TEST(CoreRandom, TickRandomStaysInRange) {
 // ---------------------------------------------------------------------------
 // Whole-file access
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "talery-core-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+using TempFolder = test::TempDir;
 
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
+void put(const std::string& path, std::string_view bytes) { test::writeBytes(path, bytes); }
 
-    // Names in the folder, sorted, so that stray temporary files show.
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    std::string path_;
-};
-
-void put(const std::string& path, std::string_view bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(f.good()) << path;
-}
-
-std::string contentOf(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+std::string contentOf(const std::string& path) { return test::readBytes(path); }
 
 mode_t permissionsOf(const std::string& path) {
     struct stat st {};
@@ -578,6 +547,37 @@ TEST(FilesHelpers, ExistenceChecks) {
     EXPECT_FALSE(fileExists(dir / "g"));
     EXPECT_FALSE(isReadOnly(dir / "g"));
     EXPECT_FALSE(setReadOnly(dir / "g", true));
+}
+
+}  // namespace
+}  // namespace talery
+
+namespace talery {
+namespace {
+
+// A writer killed in the middle of a save leaves the old file or the new one,
+// never a mixture or a cut-off file.
+TEST(FilesAtomicWrite, KilledWriterLeavesOldOrNewFileWhole) {
+    test::TempDir dir;
+    const std::string path = dir.file("novel.txt");
+    const std::string old(100000, 'o');
+    test::writeBytes(path, old);
+    const std::string fresh(48u << 20, 'n');
+    for (int delayMs : {1, 5, 20}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            writeFileAtomic(path, fresh);
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const std::string now = test::readBytes(path);
+        EXPECT_TRUE(now == old || now == fresh) << "size " << now.size();
+        test::writeBytes(path, old);
+    }
 }
 
 }  // namespace

@@ -432,3 +432,43 @@ TEST_F(SaveOpenTest, ClosingIdleWindowClosesAtOnce) {
 
 }  // namespace
 }  // namespace talery
+
+namespace talery {
+namespace {
+
+using namespace test;
+
+// The command-line companion and the program read each other's documents.
+class ToolInteropTest : public AppTest {
+protected:
+    std::string run(const std::string& arguments, const std::string& output) {
+        const std::string command = std::string(TALERY_TOOL) + " " + arguments + " > " + output + " 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return readBytes(output);
+    }
+};
+
+TEST_F(ToolInteropTest, ProgramDocumentDecryptsWithTheToolAndToolDocumentOpensInTheProgram) {
+    startWithTitle(u8"密信");
+    w.typeText(Unit::编辑框1, u8"今晚八点，老地方见。");
+    const Text body = w.text(Unit::编辑框1);
+    w.dialogResults = {dir.file("letter.tlr")};
+    w.passwordResults = {g(u8"中文密码")};
+    w.click(Unit::开始书写按钮);
+    const std::string pw = u8(u8"中文密码");
+    EXPECT_EQ(run("decrypt --password '" + pw + "' " + dir.file("letter.tlr"), dir.file("out.txt")), body);
+    EXPECT_EQ(run("decrypt --utf8 --password '" + pw + "' " + dir.file("letter.tlr"), dir.file("out8.txt")),
+              u8(u8"密信\r\n今晚八点，老地方见。"));
+
+    const Text text = g(u8"工具写的第二封信\r\n");
+    writeBytes(dir.file("plain.txt"), text);
+    run("encrypt --password '" + pw + "' " + dir.file("plain.txt"), dir.file("second.tlr"));
+    w.dialogResults = {dir.file("second.tlr")};
+    w.passwordResults = {g(u8"中文密码")};
+    w.trigger(Unit::打开文件);
+    expectWriting();
+    EXPECT_EQ(w.text(Unit::编辑框1), text);
+}
+
+}  // namespace
+}  // namespace talery

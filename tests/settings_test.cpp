@@ -3,7 +3,10 @@
 // contents, byte for byte. Chinese names go through gbk(u8"..."), whose bytes
 // CoreGbkEncode.LiteralHelper checks against an independent codec.
 
+#include "app/paths.h"
 #include "app/settings.h"
+
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -33,38 +36,11 @@ std::string written(std::string_view content, std::string_view section, std::str
     return out.value_or("<refused>");
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "talery-settings-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+using TempFolder = test::TempDir;
 
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
+void put(const std::string& path, std::string_view bytes) { test::writeBytes(path, bytes); }
 
-private:
-    std::string path_;
-};
-
-void put(const std::string& path, std::string_view bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(f.good()) << path;
-}
-
-std::string contentOf(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+std::string contentOf(const std::string& path) { return test::readBytes(path); }
 
 // ---------------------------------------------------------------------------
 // Writing: where new lines go and which bytes stay
@@ -456,6 +432,27 @@ TEST(SettingsStore, SameFolderMeansOneFile) {
     ASSERT_TRUE(store.working().write("b", "j", "2"));
     EXPECT_EQ(store.program().read("b", "j"), "2");
     EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=1\r\n[b]\r\nj=2\r\n");
+}
+
+}  // namespace
+}  // namespace talery
+
+namespace talery {
+namespace {
+
+TEST(SettingsProgramDirectory, EnvironmentOverridesAndIsCreated) {
+    test::TempDir dir;
+    const std::string home = dir.file("portable/talery");
+    const char* previous = std::getenv("TALERY_HOME");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TALERY_HOME", (home + "/").c_str(), 1);
+    EXPECT_EQ(programDirectory(), home);
+    EXPECT_TRUE(std::filesystem::is_directory(home));
+    if (previous) {
+        ::setenv("TALERY_HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TALERY_HOME");
+    }
 }
 
 }  // namespace
