@@ -103,9 +103,11 @@ std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError*
     return std::nullopt;
 }
 
-std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error) {
-    Text out;
-    out.reserve(text.size() * 2);
+// Appends the GBK form of the characters in `text`; a character GBK cannot
+// hold goes to `unholdable` (its UTF-16 index), which says whether to go on.
+template <class Unholdable>
+bool encodeEach(std::u16string_view text, Text& out, Unholdable unholdable) {
+    out.reserve(out.size() + text.size() * 2);
     std::size_t i = 0;
     while (i < text.size()) {
         const std::size_t start = i;
@@ -115,39 +117,38 @@ std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error) 
             out.push_back(static_cast<char>(c));
             continue;
         }
-        if (!gbkCanHold(static_cast<char32_t>(c))) {
-            if (error) error->offset = start;
-            return std::nullopt;
+        if (gbkCanHold(static_cast<char32_t>(c))) {
+            char buf[8];
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t n = ucnv_fromUChars(strictGbk(), buf, sizeof buf,
+                                              reinterpret_cast<const UChar*>(text.data() + start),
+                                              static_cast<int32_t>(i - start), &status);
+            if (U_SUCCESS(status) && n > 0) {
+                out.append(buf, static_cast<std::size_t>(n));
+                continue;
+            }
         }
-        UConverter* conv = strictGbk();
-        char buf[8];
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t n = ucnv_fromUChars(conv, buf, sizeof buf, reinterpret_cast<const UChar*>(text.data() + start),
-                                          static_cast<int32_t>(i - start), &status);
-        if (U_FAILURE(status) || n <= 0) {
-            if (error) error->offset = start;
-            return std::nullopt;
-        }
-        out.append(buf, static_cast<std::size_t>(n));
+        if (!unholdable(start)) return false;
     }
+    return true;
+}
+
+std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error) {
+    Text out;
+    const bool ok = encodeEach(text, out, [error](std::size_t at) {
+        if (error) error->offset = at;
+        return false;
+    });
+    if (!ok) return std::nullopt;
     return out;
 }
 
 Text encodeGbkLossy(std::u16string_view text) {
     Text out;
-    out.reserve(text.size() * 2);
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t start = i;
-        UChar32 c;
-        U16_NEXT(text.data(), i, text.size(), c);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
-        auto one = gbkCanHold(static_cast<char32_t>(c)) ? encodeGbk(text.substr(start, i - start)) : std::nullopt;
-        out += one ? *one : Text("?");
-    }
+    encodeEach(text, out, [&out](std::size_t) {
+        out.push_back('?');
+        return true;
+    });
     return out;
 }
 

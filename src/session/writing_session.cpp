@@ -91,17 +91,9 @@ void SessionController::giveUpEditing() {
         return;
     if (view_.message(gbk(u8"警告！您真的接受初始化软件的一切后果么？"), Buttons::OKCancel, caption()) != Answer::OK)
         return;
-    view_.setTitleEnabled(true);
-    view_.setBody(gbk(u8"文本已经清空，感谢您的使用"));
-    view_.setBodyEnabled(false);
-    view_.setMenuEntryEnabled(Unit::新建日记, true);
-    view_.setMenuEntryEnabled(Unit::打开文件, true);
-    view_.setTitle({});
-    session_.currentPath.clear();
+    returnToIdle(gbk(u8"文本已经清空，感谢您的使用"));
     session_.openedFromFile = false;
-    session_.format = {};
     view_.setStartCaption(gbk(u8"开始书写"));
-    session_.phase = Phase::Idle;
     if (diaryMode()) {
         view_.setTitleCaption(gbk(u8"标题/题目："));
         if (hooks_) hooks_->leaveDiaryMode();
@@ -182,9 +174,9 @@ SaveOutcome SessionController::saveDocument() {
     return SaveOutcome::Saved;
 }
 
-void SessionController::finishSave(bool opened) {
+void SessionController::returnToIdle(const Text& farewell) {
     view_.setTitleEnabled(true);
-    view_.setBody(gbk(u8"文本已经保存，感谢您的使用"));
+    view_.setBody(farewell);
     view_.setBodyEnabled(false);
     view_.setMenuEntryEnabled(Unit::新建日记, true);
     view_.setMenuEntryEnabled(Unit::打开文件, true);
@@ -192,6 +184,10 @@ void SessionController::finishSave(bool opened) {
     session_.currentPath.clear();
     session_.format = {};
     session_.phase = Phase::Idle;
+}
+
+void SessionController::finishSave(bool opened) {
+    returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
     view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, caption());
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));

@@ -64,6 +64,8 @@ private:
     bool writeDocument(const Path& path, bool encrypted, const DocumentFormat& format);
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);
+    // The mirrors and the record of a session that has ended.
+    void returnToIdle(const Text& farewell);
     void finishSave(bool opened);
     Text keyText() const;
     FileDialogRequest dialogRequest(Unit dialog, bool withTitle) const;
