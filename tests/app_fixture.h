@@ -12,7 +12,7 @@
 namespace talery::test {
 
 inline Text g(std::u8string_view s) { return gbk(s); }
-inline std::string u8(std::u8string_view s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size()); }
+inline std::string u8(std::u8string_view s) { return u8name(s); }
 
 class AppTest : public ::testing::Test {
 protected:

@@ -260,9 +260,9 @@ private slots:
         }
 
         // Every unit of the program's table has its widget, action or timer.
-        for (const UnitSpec& spec : unitTable()) {
-            const bool hasObject = window.unitWidget(spec.unit) || window.menuAction(spec.unit) || window.timer(spec.unit);
-            QVERIFY2(hasObject || (spec.flags & kInvisibleUnit), spec.name.data());
+        for (const UnitSpec& design : unitTable()) {
+            const bool hasObject = window.unitWidget(design.unit) || window.menuAction(design.unit) || window.timer(design.unit);
+            QVERIFY2(hasObject || (design.flags & kInvisibleUnit), design.name.data());
         }
 
         QCOMPARE(itemsOf(main->findChild<QWidget*>(q(u8"按钮类型"))),
@@ -313,16 +313,21 @@ private slots:
         QtWindow window;
         test::TempDir dir;
         QStringList filters;
-        QString suffix;
+        QString suffix, offered, folder;
         ModalScript script({[&](QWidget* w) {
             auto* d = qobject_cast<QFileDialog*>(w);
             filters = d->nameFilters();
             suffix = d->defaultSuffix();
+            offered = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            folder = d->directory().absolutePath();
             d->reject();
         }});
-        QVERIFY(!window.saveFileDialog({Unit::通用对话框2, dir.path(), "name"}));
+        QVERIFY(!window.saveFileDialog({Unit::通用对话框2, dir.path(), test::u8name(u8"第一章/上")}));
         QCOMPARE(filters, list({u8"文本文档（*.txt） (*.txt)", u8"Talery加密文档（*.tlr） (*.tlr)"}));
         QCOMPARE(suffix, QStringLiteral("txt"));
+        // The title is offered as the name; a "/" in it cannot turn it into a path.
+        QCOMPARE(offered, q(u8"第一章／上"));
+        QCOMPARE(folder, QString::fromStdString(dir.path()));
     }
 
     void writeAChapterAndGiveItUp() {

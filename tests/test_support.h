@@ -47,6 +47,8 @@ private:
     std::string path_;
 };
 
+inline std::string u8name(std::u8string_view s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size()); }
+
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -7,29 +7,29 @@
 namespace talery {
 
 FakeWindow::FakeWindow() : units_(kUnitCount) {
-    for (const UnitSpec& spec : unitTable()) {
-        UnitState& s = units_[index(spec.unit)];
-        s.rect = spec.rect;
-        s.visible = !(spec.flags & (kHidden | kInvisibleUnit));
-        s.enabled = !(spec.flags & kDisabled);
-        s.checked = spec.flags & kChecked;
-        s.align = (spec.flags & kCentred) ? Align::Centre : Align::Left;
-        s.fontSize = spec.fontSize ? spec.fontSize : 9;
-        s.interval = spec.value;
+    for (const UnitSpec& design : unitTable()) {
+        UnitState& s = units_[index(design.unit)];
+        s.rect = design.rect;
+        s.visible = !(design.flags & (kHidden | kInvisibleUnit));
+        s.enabled = !(design.flags & kDisabled);
+        s.checked = design.flags & kChecked;
+        s.align = (design.flags & kCentred) ? Align::Centre : Align::Left;
+        s.fontSize = design.fontSize ? design.fontSize : 9;
+        s.interval = design.value;
         s.textColour = kDesignText;
         s.background = kDesignBackground;
-        if (spec.kind == UnitKind::TabControl) {
+        if (design.kind == UnitKind::TabControl) {
             s.selection = 0;
-        } else if (spec.kind == UnitKind::ComboBox) {
+        } else if (design.kind == UnitKind::ComboBox) {
             s.selection = 0;
         }
-        if (spec.kind == UnitKind::ComboBox || spec.kind == UnitKind::TabControl) {
-            for (auto item : spec.items) s.items.push_back(gbk(item));
+        if (design.kind == UnitKind::ComboBox || design.kind == UnitKind::TabControl) {
+            for (auto item : design.items) s.items.push_back(gbk(item));
         }
-        if (spec.kind == UnitKind::StatusBar) {
-            for (std::size_t i = 0; i < spec.items.size() && i < status_.size(); ++i) status_[i] = gbk(spec.items[i]);
+        if (design.kind == UnitKind::StatusBar) {
+            for (std::size_t i = 0; i < design.items.size() && i < status_.size(); ++i) status_[i] = gbk(design.items[i]);
         }
-        s.text = gbk(spec.text);
+        s.text = gbk(design.text);
     }
     units_[index(Unit::编辑框1)].text = gbk(welcomeText());
     units_[index(Unit::章节名称)].background = kDesignTitleFieldBackground;

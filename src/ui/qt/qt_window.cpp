@@ -42,10 +42,10 @@ QStringList fontFamilies(std::string_view design) {
     return families;
 }
 
-QFont designFont(const UnitSpec& spec) {
+QFont designFont(const UnitSpec& design) {
     QFont font = QApplication::font();
-    if (!spec.font.empty()) font.setFamilies(fontFamilies(spec.font));
-    if (spec.fontSize > 0) font.setPointSize(spec.fontSize);
+    if (!design.font.empty()) font.setFamilies(fontFamilies(design.font));
+    if (design.fontSize > 0) font.setPointSize(design.fontSize);
     return font;
 }
 
@@ -181,10 +181,10 @@ void QtWindow::raise(const UiEvent& event) {
 
 bool QtWindow::askClose() { return !sink_ || sink_->closeRequested(); }
 
-QWidget* QtWindow::parentFor(const UnitSpec& spec) const {
-    if (spec.parent == Unit::None) return main_.get();
-    QWidget* parent = unitWidget(spec.parent);
-    if (auto* tabs = qobject_cast<TabControl*>(parent); tabs && spec.page >= 0) return tabs->page(spec.page);
+QWidget* QtWindow::parentFor(const UnitSpec& design) const {
+    if (design.parent == Unit::None) return main_.get();
+    QWidget* parent = unitWidget(design.parent);
+    if (auto* tabs = qobject_cast<TabControl*>(parent); tabs && design.page >= 0) return tabs->page(design.page);
     return parent;
 }
 
@@ -202,47 +202,47 @@ void QtWindow::build() {
 
     menu_ = new QMenu(w);
     menu_->setObjectName(QStringLiteral("开始"));
-    for (const UnitSpec& spec : unitTable()) {
-        Slot& slot = slots_[index(spec.unit)];
-        slot.text = gbk(spec.text);
-        slot.enabled = !(spec.flags & kDisabled);
-        if (spec.kind == UnitKind::MenuEntry) {
-            if (spec.flags & kSeparatorBefore) menu_->addSeparator();
-            slot.action = menu_->addAction(utf8ToQt(spec.text));
-            slot.action->setObjectName(utf8ToQt(spec.name));
-            const Unit u = spec.unit;
+    for (const UnitSpec& design : unitTable()) {
+        Slot& slot = slots_[index(design.unit)];
+        slot.text = gbk(design.text);
+        slot.enabled = !(design.flags & kDisabled);
+        if (design.kind == UnitKind::MenuEntry) {
+            if (design.flags & kSeparatorBefore) menu_->addSeparator();
+            slot.action = menu_->addAction(utf8ToQt(design.text));
+            slot.action->setObjectName(utf8ToQt(design.name));
+            const Unit u = design.unit;
             connect(slot.action, &QAction::triggered, this, [this, u] { raise({.unit = u, .type = EventType::Triggered}); });
             continue;
         }
-        if (spec.kind == UnitKind::Timer) {
+        if (design.kind == UnitKind::Timer) {
             slot.timer = new QTimer(this);
-            slot.timer->setObjectName(utf8ToQt(spec.name));
-            const Unit u = spec.unit;
+            slot.timer->setObjectName(utf8ToQt(design.name));
+            const Unit u = design.unit;
             connect(slot.timer, &QTimer::timeout, this, [this, u] { raise({.unit = u, .type = EventType::Tick}); });
-            setTimerInterval(spec.unit, spec.value);
+            setTimerInterval(design.unit, design.value);
             continue;
         }
-        if (spec.flags & kInvisibleUnit) continue;
-        slot.widget = createUnit(spec, parentFor(spec));
+        if (design.flags & kInvisibleUnit) continue;
+        slot.widget = createUnit(design, parentFor(design));
     }
     // Later units lie above earlier ones, except the window-wide strips.
     if (auto* bg = unitWidget(Unit::背景)) bg->lower();
     unitWidget(Unit::关于)->raise();
 }
 
-QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
-    const Unit u = spec.unit;
-    const QString text = utf8ToQt(spec.text);
+QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
+    const Unit u = design.unit;
+    const QString text = utf8ToQt(design.text);
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (design.kind) {
         case UnitKind::EditBox: {
-            if (spec.flags & kMultiLine) {
+            if (design.flags & kMultiLine) {
                 auto* e = new TextEdit(parent);
                 e->setContent(u == Unit::编辑框1 ? utf8ToQt(welcomeText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
                                                  : text.split(QStringLiteral("\r\n")).join(QLatin1Char('\n')));
-                e->setVerticalScrollBarPolicy((spec.flags & kVerticalScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-                e->setReadOnly(spec.flags & kReadOnlyBox);
-                e->setCentred(spec.flags & kCentred);
+                e->setVerticalScrollBarPolicy((design.flags & kVerticalScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+                e->setReadOnly(design.flags & kReadOnlyBox);
+                e->setCentred(design.flags & kCentred);
                 e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
                 connect(e, &TextEdit::keyDown, this, [this, u](int k, int m) {
                     raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
@@ -256,7 +256,7 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
             } else {
                 auto* e = new LineEdit(parent);
                 e->setText(text);
-                if (spec.flags & kCentred) e->setAlignment(Qt::AlignCenter);
+                if (design.flags & kCentred) e->setAlignment(Qt::AlignCenter);
                 connect(e, &LineEdit::keyDown, this, [this, u](int k, int m) {
                     raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
                 });
@@ -270,10 +270,10 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
         case UnitKind::HyperlinkLabel: {
             auto* l = new ClickLabel(parent);
             l->setText(text.split(QStringLiteral("\r\n")).join(QLatin1Char('\n')));
-            l->setWordWrap(spec.kind != UnitKind::PictureBox && spec.rect.height > 30);
-            if (spec.flags & kCentred) l->setAlignment(Qt::AlignCenter);
-            if (spec.kind == UnitKind::HyperlinkLabel) {
-                QFont f = designFont(spec);
+            l->setWordWrap(design.kind != UnitKind::PictureBox && design.rect.height > 30);
+            if (design.flags & kCentred) l->setAlignment(Qt::AlignCenter);
+            if (design.kind == UnitKind::HyperlinkLabel) {
+                QFont f = designFont(design);
                 f.setUnderline(true);
                 l->setFont(f);
                 setPaletteColour(l, QPalette::WindowText, 0xCC0000);
@@ -290,14 +290,14 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
         }
         case UnitKind::CheckBox: {
             auto* c = new QCheckBox(text, parent);
-            c->setChecked(spec.flags & kChecked);
+            c->setChecked(design.flags & kChecked);
             connect(c, &QCheckBox::clicked, this, [this, u] { raise({.unit = u, .type = EventType::Click}); });
             widget = c;
             break;
         }
         case UnitKind::ComboBox: {
             auto* c = new QComboBox(parent);
-            for (std::string_view item : spec.items) c->addItem(utf8ToQt(item));
+            for (std::string_view item : design.items) c->addItem(utf8ToQt(item));
             c->setCurrentIndex(0);
             // Only the user's choice runs the change handler, never the program's.
             connect(c, &QComboBox::activated, this, [this, u](int i) {
@@ -318,24 +318,24 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
         }
         case UnitKind::StatusBar: {
             auto* s = new StatusBarWidget(parent);
-            for (int i = 0; i < 4 && i < static_cast<int>(spec.items.size()); ++i)
-                s->part(i)->setText(utf8ToQt(spec.items[static_cast<std::size_t>(i)]));
+            for (int i = 0; i < 4 && i < static_cast<int>(design.items.size()); ++i)
+                s->part(i)->setText(utf8ToQt(design.items[static_cast<std::size_t>(i)]));
             connect(s, &StatusBarWidget::pressed, this, [this, u] { raise({.unit = u, .type = EventType::MouseDown}); });
             widget = s;
             break;
         }
         case UnitKind::Button: {
             auto* b = new QPushButton(text, parent);
-            if (!spec.tooltip.empty()) b->setToolTip(utf8ToQt(spec.tooltip));
+            if (!design.tooltip.empty()) b->setToolTip(utf8ToQt(design.tooltip));
             connect(b, &QPushButton::clicked, this, [this, u] { raise({.unit = u, .type = EventType::Click}); });
             widget = b;
             break;
         }
         case UnitKind::TabControl: {
             std::vector<QString> captions;
-            for (std::string_view item : spec.items) captions.push_back(utf8ToQt(item));
+            for (std::string_view item : design.items) captions.push_back(utf8ToQt(item));
             auto* t = new TabControl(parent, captions);
-            for (int i = 0; i < t->pageCount(); ++i) t->page(i)->setObjectName(utf8ToQt(spec.name) + QStringLiteral("#%1").arg(i));
+            for (int i = 0; i < t->pageCount(); ++i) t->page(i)->setObjectName(utf8ToQt(design.name) + QStringLiteral("#%1").arg(i));
             connect(t, &TabControl::pageChanged, this, [this, u](int i) {
                 raise({.unit = u, .type = EventType::PageChanged, .index = i});
             });
@@ -345,16 +345,16 @@ QWidget* QtWindow::createUnit(const UnitSpec& spec, QWidget* parent) {
         default: return nullptr;
     }
     slots_[index(u)].widget = widget;
-    widget->setObjectName(utf8ToQt(spec.name));
-    widget->setFont(designFont(spec));
-    widget->setGeometry(spec.rect.left, spec.rect.top, spec.rect.width, spec.rect.height);
-    if (!spec.tooltip.empty()) widget->setToolTip(utf8ToQt(spec.tooltip));
-    if (spec.flags & kHandCursor) widget->setCursor(Qt::PointingHandCursor);
-    if (spec.flags & kDisabled) widget->setEnabled(false);
-    if (spec.flags & kHidden) widget->hide();
+    widget->setObjectName(utf8ToQt(design.name));
+    widget->setFont(designFont(design));
+    widget->setGeometry(design.rect.left, design.rect.top, design.rect.width, design.rect.height);
+    if (!design.tooltip.empty()) widget->setToolTip(utf8ToQt(design.tooltip));
+    if (design.flags & kHandCursor) widget->setCursor(Qt::PointingHandCursor);
+    if (design.flags & kDisabled) widget->setEnabled(false);
+    if (design.flags & kHidden) widget->hide();
 
     // The design-time look.
-    if (spec.parent == Unit::None) {
+    if (design.parent == Unit::None) {
         switch (u) {
             case Unit::编辑框1:
                 setBackgroundColour(u, kDesignBackground);
@@ -806,17 +806,17 @@ Answer QtWindow::messageBox(const Text& text, const Text& caption, Buttons butto
 }
 
 std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bool save) {
-    const UnitSpec& spec = specOf(request.dialog);
+    const UnitSpec& design = specOf(request.dialog);
     QFileDialog dialog(main_.get());
-    dialog.setObjectName(utf8ToQt(spec.name));
+    dialog.setObjectName(utf8ToQt(design.name));
     // Qt's own dialog on every desktop: the same behaviour everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(nameFilters(spec));
+    dialog.setNameFilters(nameFilters(design));
     dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
-    if (!spec.extra.empty()) dialog.setDefaultSuffix(utf8ToQt(spec.extra));
+    if (!design.extra.empty()) dialog.setDefaultSuffix(utf8ToQt(design.extra));
     if (!request.initialName.empty()) {
         // A title may hold "/"; it must not turn the offered name into a path.
         QString name = utf8ToQt(request.initialName);

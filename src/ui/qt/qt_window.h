@@ -124,8 +124,8 @@ private:
     };
 
     void build();
-    QWidget* createUnit(const struct UnitSpec& spec, QWidget* parent);
-    QWidget* parentFor(const struct UnitSpec& spec) const;
+    QWidget* createUnit(const struct UnitSpec& design, QWidget* parent);
+    QWidget* parentFor(const struct UnitSpec& design) const;
     std::optional<Path> runFileDialog(const FileDialogRequest& request, bool save);
 
     std::unique_ptr<MainWidget> main_;
