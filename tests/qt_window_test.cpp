@@ -95,6 +95,28 @@ ModalScript::Step typePassword(const QString& password) {
     };
 }
 
+// Checks the password dialog's look, types the password and confirms with its button.
+ModalScript::Step confirmPassword(const QString& password, const QColor& background, const QColor& labels) {
+    return [=](QWidget* w) {
+        auto* edit = w->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
+        auto* confirm = w->findChild<QPushButton*>(QStringLiteral("信息2"));
+        if (!edit || !confirm) {
+            w->close();
+            QFAIL("password dialog units missing");
+        }
+        QTest::keyClicks(edit, password);
+        confirm->click();
+        QCOMPARE(w->palette().color(QPalette::Window), background);
+        for (const char8_t* name : {u8"透明标签1", u8"透明标签2", u8"透明标签3"}) {
+            auto* label = w->findChild<QLabel*>(q(name));
+            QVERIFY(label);
+            QCOMPARE(label->palette().color(QPalette::WindowText), labels);
+        }
+        QCOMPARE(w->findChild<QLabel*>(q(u8"透明标签2"))->text(), q(u8"请输入Tlr文件密码"));
+        QCOMPARE(confirm->text(), q(u8"确认"));
+    };
+}
+
 // Sends text as a keyboard or input method delivers it, which keyClicks cannot do for Chinese.
 void typeText(QWidget* target, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
@@ -426,7 +448,11 @@ private slots:
         QCOMPARE(saving.seen.at(1), q(u8"tlr密码输入"));
         QCOMPARE(test::readBytes(dir.file("d.tlr")), encryptText(written, documentKeyText("Secret")));
 
-        ModalScript opening({chooseFile(path), typePassword(QStringLiteral("Secret"))});
+        // Another look: the dialog follows the window's background and the title strip's text colour.
+        window.setWindowBackground(0x0080FF);
+        window.setTextColour(Unit::标题栏, 0x00FF00);
+        ModalScript opening({chooseFile(path), confirmPassword(QStringLiteral("Secret"), QColor(0xFF, 0x80, 0x00),
+                                                               QColor(0x00, 0xFF, 0x00))});
         window.menuAction(Unit::打开文件)->trigger();
         QVERIFY(opening.done());
         QCOMPARE(window.text(Unit::编辑框1), written);

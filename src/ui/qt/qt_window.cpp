@@ -255,6 +255,7 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
                 widget = e;
             } else {
                 auto* e = new LineEdit(parent);
+                e->setMaxLength(1 << 24);  // titles are the user's text: never cut at the toolkit's default
                 e->setText(text);
                 if (design.flags & kCentred) e->setAlignment(Qt::AlignCenter);
                 connect(e, &LineEdit::keyDown, this, [this, u](int k, int m) {
