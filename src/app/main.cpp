@@ -5,11 +5,17 @@
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QWidget>
 
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talery"));
+    // The toolkit's own dialogs and buttons speak the program's language.
+    QTranslator toolkit;
+    if (toolkit.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkit);
 
     talery::QtWindow window;
     talery::SystemClock clock;
