@@ -211,6 +211,9 @@ TEST(CoreFindGbk, EdgesOfTheHaystack) {
     EXPECT_EQ(findGbk("ab\xD6", "\xD6"), 2u);  // a cut-off lead byte is a character of its own
     EXPECT_EQ(findGbk("\x80" "a", "a"), 1u);   // 0x80 is a single byte
     EXPECT_EQ(findGbk("\xFF" "a", "a"), 1u);   // so is 0xFF
+    // A lead byte before a byte that cannot be a trail is a character of its own.
+    EXPECT_EQ(findGbk("\x81\n" "a", "\n"), 1u);
+    EXPECT_EQ(findGbk("\xD6\x7F" "a", "\x7F"), 1u);
     EXPECT_EQ(findGbk("ab", "abc"), npos);
     EXPECT_EQ(findGbk("", "a"), npos);
 }

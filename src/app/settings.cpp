@@ -15,20 +15,9 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Length of the character at `pos`: 2 for a lead byte followed by a valid
-// trail byte (0x40..0xFE except 0x7F), else 1. The second byte of a
-// double-byte character may be "]" or an ASCII letter and must never be taken
-// for one; invalid pairs fall apart into single bytes, as a decoder would.
-std::size_t charLength(std::string_view s, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(s[pos]);
-    if (lead < 0x81 || lead > 0xFE || pos + 1 >= s.size()) return 1;
-    const auto trail = static_cast<unsigned char>(s[pos + 1]);
-    return (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) ? 2 : 1;
-}
-
 // First `c` (an ASCII byte) that is a character of its own, or npos.
 std::size_t findChar(std::string_view s, char c) {
-    for (std::size_t pos = 0; pos < s.size(); pos += charLength(s, pos)) {
+    for (std::size_t pos = 0; pos < s.size(); pos += gbkCharLength(s, pos)) {
         if (s[pos] == c) return pos;
     }
     return std::string_view::npos;
@@ -40,7 +29,7 @@ bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     for (std::size_t i = 0; i < a.size();) {
-        const std::size_t len = charLength(a, i);
+        const std::size_t len = gbkCharLength(a, i);
         if (len == 2) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
         } else if (fold(a[i]) != fold(b[i])) {

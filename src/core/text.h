@@ -44,12 +44,16 @@ bool isValidUtf8(std::string_view bytes);
 std::string gbkToUtf8Lossy(std::string_view gbkBytes);
 Text utf8ToGbkLossy(std::string_view utf8);
 
-// Byte length of the character starting at `pos`: 2 for a GBK lead byte
-// (0x81..0xFE) followed by another byte, else 1. Searches step by this so a
-// match never starts on the second byte of a double-byte character.
+// Byte length of the character starting at `pos`: 2 for a lead byte
+// (0x81..0xFE) followed by a trail byte (0x40..0xFE but 0x7F), else 1. Every
+// search and split steps by this, so the second byte of a double-byte
+// character (which may look like "a" or "]") is never taken for one; an
+// invalid pair falls apart into single bytes, as a decoder would read it.
 inline std::size_t gbkCharLength(std::string_view text, std::size_t pos) {
-    const auto b = static_cast<unsigned char>(text[pos]);
-    return (b >= 0x81 && b <= 0xFE && pos + 1 < text.size()) ? 2 : 1;
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x81 || lead > 0xFE || pos + 1 >= text.size()) return 1;
+    const auto trail = static_cast<unsigned char>(text[pos + 1]);
+    return (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) ? 2 : 1;
 }
 
 // First occurrence of `needle` at or after `from`, starting only on character
