@@ -48,10 +48,8 @@ std::string extensionOf(std::string_view path) {
 }
 
 Text titleFromPath(std::string_view path) {
-    const auto slash = path.find_last_of("/\\");
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    name = name.substr(0, name.find('.'));
-    return utf8ToGbkLossy(name);
+    const std::string name = baseName(Path(path));
+    return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
 }
 
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem) {
