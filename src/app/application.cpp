@@ -3,6 +3,7 @@
 #include "app/layout.h"
 #include "app/resources.h"
 #include "app/unit_table.h"
+#include "tasks/points.h"
 
 namespace talery {
 
@@ -18,6 +19,8 @@ void Application::start() {
     window_.setText(Unit::中国地理历史, gbk(resourceText(Resource::GeographyHistory)));
     window_.setText(Unit::编辑框2, gbk(resourceText(Resource::Licence)));
     window_.setText(Unit::版本标签, window_.text(Unit::标题栏));
+    points_ = loadPoints(settings_.program());
+    window_.setText(Unit::积分显示, pointsLabel(points_));
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"最后一次登录"), dateStamp(clock_.now()));
 }
 

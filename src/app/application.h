@@ -5,6 +5,8 @@
 #include "app/settings.h"
 #include "core/clock.h"
 #include "session/writing_session.h"
+
+#include <cstdint>
 #include "ui/window.h"
 
 namespace talery {
@@ -22,12 +24,15 @@ public:
 
     SessionController& session() { return session_; }
     const SettingsStore& settings() const { return settings_; }
+    // The points total every gate compares with its bound.
+    std::int32_t pointsTotal() const { return points_; }
 
 private:
     Window& window_;
     const Clock& clock_;
     SettingsStore settings_;
     SessionController session_;
+    std::int32_t points_ = 0;
 };
 
 }  // namespace talery

@@ -1,0 +1,47 @@
+// The stored points value. Expected cipher bytes were computed outside the
+// program (MD5 of the key prefix, first 5 bytes + 11 zero bytes, RC4).
+#include "app_fixture.h"
+#include "session/cipher.h"
+#include "tasks/points.h"
+
+#include <climits>
+
+namespace talery::test {
+namespace {
+
+TEST(Points, StoredFormMatchesIndependentCipherBytes) {
+    EXPECT_EQ(storedFromPoints(0), "hex:D4");
+    EXPECT_EQ(storedFromPoints(1), "hex:D5");
+    EXPECT_EQ(storedFromPoints(100), "hex:D5F809");
+    EXPECT_EQ(storedFromPoints(-1), "hex:C9F9");
+    EXPECT_EQ(storedFromPoints(INT_MAX), "hex:D6F90D47934C3DA6A795");
+}
+
+TEST(Points, ReadsEscapedLegacyAndBadValues) {
+    EXPECT_EQ(pointsFromStored("hex:D5F809"), 100);
+    EXPECT_EQ(pointsFromStored("hex:d5f809"), 100);
+    EXPECT_EQ(pointsFromStored("\xD5\xF8\x09"), 100);  // raw bytes as the old program wrote them
+    EXPECT_EQ(pointsFromStored(""), 0);
+    EXPECT_EQ(pointsFromStored("hex:"), 0);
+    EXPECT_EQ(pointsFromStored("hex:D"), 0);            // odd digit count: read raw, no digits
+    EXPECT_EQ(pointsFromStored("garbage"), 0);
+    // Far beyond 32 bits: "99999999999" enciphered saturates instead of wrapping.
+    EXPECT_EQ(pointsFromStored(escapePointsValue(encryptText("99999999999", keyPrefix))), INT_MAX);
+    EXPECT_EQ(pointsFromStored(escapePointsValue(encryptText("-99999999999", keyPrefix))), INT_MIN);
+}
+
+TEST(Points, EveryTotalSurvivesTheSettingsFile) {
+    TempDir dir;
+    IniFile ini(dir.path() + "/setting.ini");
+    // 123 enciphers to D5 FA 0A: raw, its line feed would cut the INI line.
+    for (std::int32_t total : {0, 123, 100, -5, INT_MAX, INT_MIN}) {
+        ASSERT_TRUE(storePoints(ini, total));
+        EXPECT_EQ(loadPoints(ini), total) << total;
+    }
+    EXPECT_EQ(readBytes(ini.path()), "[" + g(u8"运行情况") + "]\r\n" + g(u8"运行") + "=hex:C9FA0844904036A3A5967C\r\n");
+}
+
+TEST(Points, LabelText) { EXPECT_EQ(pointsLabel(42), g(u8"当前积分： ") + "42"); }
+
+}  // namespace
+}  // namespace talery::test
