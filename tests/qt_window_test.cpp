@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -258,6 +259,13 @@ QStringList list(std::initializer_list<const char8_t*> items) {
 class QtWindowTest : public QObject {
     Q_OBJECT
 
+public slots:
+    // Daily tasks: catches pages the program opens in the browser.
+    void urlOpened(const QUrl& url) { openedUrls_ << url; }
+
+private:
+    QList<QUrl> openedUrls_;
+
 private slots:
     void inventoryMatchesTheDesign() {
         QtWindow window;
@@ -480,6 +488,13 @@ private slots:
         QCOMPARE(shownText(window.unitWidget(Unit::积分显示)), q(u8"当前积分： 1"));
         QCOMPARE(shownText(window.unitWidget(Unit::称号显示)), q(u8"称号：积分菜鸟 Lv.1"));
         QCOMPARE(app.pointsTotal(), 1);
+
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "urlOpened");
+        QTest::mouseClick(qobject_cast<QPushButton*>(window.unitWidget(Unit::称号说明按钮)), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(openedUrls_.size(), 1);
+        QCOMPARE(openedUrls_[0].toLocalFile(), QString::fromStdString(dir.file("titles.html")));
+        QVERIFY(test::readBytes(dir.file("titles.html")).starts_with("<!DOCTYPE html>"));
     }
 };
 

@@ -63,7 +63,8 @@ public:
     // the total and sets the title. The awards and the stored total go to the
     // settings file in one replacement: when that cannot be written (or the
     // file cannot be read), the in-memory total stays as it was and the marks
-    // stay unpaid, so a later refresh that can write pays them exactly once.
+    // stay unpaid, so a later refresh that can write pays what is still due
+    // that day, exactly once.
     // Nothing here shows a message.
     void refreshTasks();
 
