@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -258,6 +259,13 @@ QStringList list(std::initializer_list<const char8_t*> items) {
 class QtWindowTest : public QObject {
     Q_OBJECT
 
+public slots:
+    // Daily tasks: catches pages the program opens in the browser.
+    void urlOpened(const QUrl& url) { openedUrls_ << url; }
+
+private:
+    QList<QUrl> openedUrls_;
+
 private slots:
     void inventoryMatchesTheDesign() {
         QtWindow window;
@@ -456,6 +464,37 @@ private slots:
         window.menuAction(Unit::打开文件)->trigger();
         QVERIFY(opening.done());
         QCOMPARE(window.text(Unit::编辑框1), written);
+    }
+
+    // Daily tasks: the refresh button on the points page fills the list and the labels.
+    void refreshTheTaskList() {
+        test::TempDir dir;
+        QtWindow window;
+        FixedClock clock({2026, 12, 9, 9, 30, 0});  // a Wednesday
+        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        app.start();
+        window.widget()->show();
+        window.setVisible(Unit::关于, true);
+        window.setSelection(Unit::高级选择夹1, 4);
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+
+        auto* refresh = qobject_cast<QPushButton*>(window.unitWidget(Unit::刷新任务按钮));
+        QVERIFY(refresh->isVisible());
+        QTest::mouseClick(refresh, Qt::LeftButton);
+        auto* tasks = qobject_cast<QListWidget*>(window.unitWidget(Unit::超级列表框1));
+        QCOMPARE(tasks->count(), 10);
+        QCOMPARE(tasks->item(0)->text(), q(u8"勤劳蜜蜂 每天打开一次Talery√完成 +1积分"));
+        QCOMPARE(tasks->item(9)->text(), q(u8"新手任务 体验一次大字体模式×未完成 +1积分"));
+        QCOMPARE(shownText(window.unitWidget(Unit::积分显示)), q(u8"当前积分： 1"));
+        QCOMPARE(shownText(window.unitWidget(Unit::称号显示)), q(u8"称号：积分菜鸟 Lv.1"));
+        QCOMPARE(app.pointsTotal(), 1);
+
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "urlOpened");
+        QTest::mouseClick(qobject_cast<QPushButton*>(window.unitWidget(Unit::称号说明按钮)), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(openedUrls_.size(), 1);
+        QCOMPARE(openedUrls_[0].toLocalFile(), QString::fromStdString(dir.file("titles.html")));
+        QVERIFY(test::readBytes(dir.file("titles.html")).starts_with("<!DOCTYPE html>"));
     }
 };
 

@@ -299,6 +299,19 @@ TEST(IniFile, ReadOnlyFileRefusesWritesAndKeepsItsValue) {
     EXPECT_EQ(ini.read("a", "k"), "1");
 }
 
+// Daily tasks store an award and the total together.
+TEST(IniFile, WriteAllStoresEveryValueOrNone) {
+    TempFolder dir;
+    put(dir / "setting.ini", "[a]\r\nk=1\r\n");
+    const IniFile ini(dir / "setting.ini");
+    const IniEntry good[] = {{"a", "k", "2"}, {"b", "m", "3"}, {"a", "n", "4"}};
+    ASSERT_TRUE(ini.writeAll(good));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=2\r\nn=4\r\n[b]\r\nm=3\r\n");
+    const IniEntry oneBad[] = {{"a", "k", "5"}, {"b", "bad=key", "6"}};
+    EXPECT_FALSE(ini.writeAll(oneBad));
+    EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=2\r\nn=4\r\n[b]\r\nm=3\r\n");
+}
+
 TEST(IniFile, MissingFolderOrEmptyNamesFailWithoutCreatingAnything) {
     TempFolder dir;
     const IniFile inMissing(dir / "missing/setting.ini");

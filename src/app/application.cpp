@@ -30,6 +30,9 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::开始书写按钮) session_.toggleWriting(false);
             else if (e.unit == Unit::放弃编辑) session_.giveUpEditing();
             else if (e.unit == Unit::文件加密器按钮) session_.showEncryptorNotice();
+            // Daily tasks.
+            else if (e.unit == Unit::刷新任务按钮) refreshTasks();
+            else if (e.unit == Unit::称号说明按钮) tasks_.showTitleExplanation();
             break;
         case EventType::KeyDown:
             if (e.unit == Unit::章节名称 && e.key == key::Enter) {

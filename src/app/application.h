@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "core/clock.h"
 #include "session/writing_session.h"
+#include "tasks/daily_tasks.h"
 
 #include <cstdint>
 #include "ui/window.h"
@@ -26,6 +27,9 @@ public:
     const SettingsStore& settings() const { return settings_; }
     // The points total every gate compares with its bound.
     std::int32_t pointsTotal() const { return points_; }
+    // Daily tasks: turns today's marks into points and shows the task list,
+    // the total and the title (also due when the settings panel opens).
+    void refreshTasks() { tasks_.refreshTasks(); }
 
 private:
     Window& window_;
@@ -33,6 +37,8 @@ private:
     SettingsStore settings_;
     SessionController session_;
     std::int32_t points_ = 0;
+    // Daily tasks: changes points_ in place when it pays an award.
+    DailyTasks tasks_{window_, clock_, settings_, points_};
 };
 
 }  // namespace talery

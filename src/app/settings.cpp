@@ -203,6 +203,11 @@ Text IniFile::read(std::string_view section, std::string_view key) const {
 }
 
 bool IniFile::write(std::string_view section, std::string_view key, std::string_view value) const {
+    const IniEntry entry{Text(section), Text(key), Text(value)};
+    return writeAll({&entry, 1});
+}
+
+bool IniFile::writeAll(std::span<const IniEntry> entries) const {
     if (path_.empty()) return false;
     std::string content;
     FileError error;
@@ -211,10 +216,14 @@ bool IniFile::write(std::string_view section, std::string_view key, std::string_
     } else if (error.code != ENOENT) {
         return false;  // unreadable, too large or not a file: never overwrite it blindly
     }
-    auto updated = iniWrite(content, section, key, value);
-    if (!updated) return false;
-    if (*updated == content && fileExists(path_)) return !isReadOnly(path_);
-    return writeFileAtomic(path_, *updated);
+    std::string updated = content;
+    for (const IniEntry& entry : entries) {
+        auto next = iniWrite(updated, entry.section, entry.key, entry.value);
+        if (!next) return false;
+        updated = std::move(*next);
+    }
+    if (updated == content && fileExists(path_)) return !isReadOnly(path_);
+    return writeFileAtomic(path_, updated);
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key) const {

@@ -8,6 +8,7 @@
 #include "core/text.h"
 
 #include <optional>
+#include <span>
 
 namespace talery {
 
@@ -29,6 +30,13 @@ std::optional<std::string> iniWrite(std::string_view content, std::string_view s
 // the leading digits; anything else gives 0. Saturates at the 32-bit range.
 int parseInteger(std::string_view text);
 
+// One value to store, for writing several in one replacement of the file.
+struct IniEntry {
+    Text section;
+    Text key;
+    Text value;
+};
+
 class IniFile {
 public:
     explicit IniFile(Path path) : path_(std::move(path)) {}
@@ -36,6 +44,8 @@ public:
 
     Text read(std::string_view section, std::string_view key) const;
     bool write(std::string_view section, std::string_view key, std::string_view value) const;
+    // Several values in one replacement of the file: all of them are stored, or none.
+    bool writeAll(std::span<const IniEntry> entries) const;
 
     int readInt(std::string_view section, std::string_view key) const { return parseInteger(read(section, key)); }
     bool readBool(std::string_view section, std::string_view key) const;  // exactly "真"

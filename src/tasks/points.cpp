@@ -58,8 +58,11 @@ Text storedFromPoints(std::int32_t total) { return escapePointsValue(encryptText
 std::int32_t loadPoints(const IniFile& settings) { return pointsFromStored(settings.read(section(), key())); }
 
 bool storePoints(const IniFile& settings, std::int32_t total) {
-    return settings.write(section(), key(), storedFromPoints(total));
+    const IniEntry entry = pointsEntry(total);
+    return settings.writeAll({&entry, 1});
 }
+
+IniEntry pointsEntry(std::int32_t total) { return {section(), key(), storedFromPoints(total)}; }
 
 Text pointsLabel(std::int32_t total) { return gbk(u8"当前积分： ") + decimal(total); }
 

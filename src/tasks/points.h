@@ -26,6 +26,8 @@ Text storedFromPoints(std::int32_t total);
 
 std::int32_t loadPoints(const IniFile& settings);
 bool storePoints(const IniFile& settings, std::int32_t total);
+// The stored total as one entry, for storing it together with other values.
+IniEntry pointsEntry(std::int32_t total);
 
 // "当前积分： " and the total, as the points label shows it.
 Text pointsLabel(std::int32_t total);
