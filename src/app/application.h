@@ -4,6 +4,8 @@
 
 #include "app/settings.h"
 #include "core/clock.h"
+#include "session/diary.h"
+#include "session/drops.h"
 #include "session/writing_session.h"
 #include "ui/window.h"
 
@@ -21,13 +23,18 @@ public:
     bool closeRequested() override;
 
     SessionController& session() { return session_; }
+    DiaryMode& diary() { return diary_; }
     const SettingsStore& settings() const { return settings_; }
 
 private:
     Window& window_;
     const Clock& clock_;
     SettingsStore settings_;
+    // Diary mode: built before the session, which ends it through its hooks.
+    DiaryMode diary_;
     SessionController session_;
+    // Files dropped onto the window.
+    DropHandler drops_;
 };
 
 }  // namespace talery
