@@ -28,6 +28,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 using namespace talery;
 
@@ -255,6 +256,22 @@ QStringList list(std::initializer_list<const char8_t*> items) {
     return out;
 }
 
+// The program on a shown real window, on a fixed day, in a fresh program
+// folder that a test may fill before start().
+struct ShownProgram {
+    explicit ShownProgram(LocalDateTime now) : clock(now) {}
+    bool start() {
+        app = std::make_unique<Application>(window, clock, SettingsStore(dir.path(), dir.path()));
+        app->start();
+        window.widget()->show();
+        return QTest::qWaitForWindowExposed(window.widget());
+    }
+    test::TempDir dir;
+    QtWindow window;
+    FixedClock clock;
+    std::unique_ptr<Application> app;
+};
+
 // Drops local files on a widget as a file manager's drag does: enter, then drop.
 void dropFiles(QWidget* target, const QStringList& paths) {
     QMimeData mime;
@@ -476,13 +493,10 @@ private slots:
     // --- Dropped files and diary mode ---------------------------------------
 
     void droppedFilesOpenAndNeverBecomePathText() {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        ShownProgram program({2026, 12, 8, 9, 30, 0});
+        QVERIFY(program.start());
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
         for (const char* name : {"a.txt", "b.txt"}) test::writeBytes(dir.file(name), g(u8"第一行\r\n第二行"));
@@ -512,16 +526,13 @@ private slots:
     }
 
     void aWholeDiaryOnTheRealWindow() {
-        test::TempDir dir;
+        ShownProgram program({2026, 12, 8, 21, 0, 0});
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
         const IniFile ini(dir.file("setting.ini"));
         ini.write(g(u8"文本设置"), g(u8"背景颜色"), "4210752");  // 0x404040
         ini.write(g(u8"文本设置"), g(u8"文本颜色"), "1");
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 21, 0, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        QVERIFY(program.start());
         auto* main = window.widget();
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
