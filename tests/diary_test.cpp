@@ -36,7 +36,16 @@ TEST(DiaryTitle, CountsWeekdaysFromSundayWithoutLeadingZeros) {
     EXPECT_EQ(diaryTitle({2015, 10, 7, 0, 0, 0}), gbk(u8"2015年10月7日星期4     by：Talery日记"));
 }
 
-TEST_F(DiaryTest, NewDiaryStartsAnOrangeSessionUnderTheDateTitle) {
+TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate) {
+    w.typeText(Unit::章节名称, u8"我的标题");
+    w.trigger(Unit::新建日记);
+    expectIdle();
+    expectDiaryLook(false);
+    EXPECT_EQ(w.text(Unit::章节名称), g(u8"我的标题"));
+    EXPECT_EQ(w.messageTexts(), std::vector<std::string>{u8(u8"请清空章节名称直接点击写日记")});
+
+    w.setText(Unit::章节名称, {});
+    w.messages.clear();
     clock.set({2016, 1, 3, 21, 5, 0});
     w.trigger(Unit::新建日记);
     expectWriting();
@@ -55,15 +64,6 @@ TEST_F(DiaryTest, NewDiaryStartsAnOrangeSessionUnderTheDateTitle) {
     // The background cannot be changed meanwhile.
     w.chooseColour(Unit::颜色, 0x123456);
     EXPECT_EQ(w.backgroundColour(Unit::颜色), 0u);
-}
-
-TEST_F(DiaryTest, TitleTypedOnlyShowsTheMessage) {
-    w.typeText(Unit::章节名称, u8"我的标题");
-    w.trigger(Unit::新建日记);
-    expectIdle();
-    expectDiaryLook(false);
-    EXPECT_EQ(w.text(Unit::章节名称), g(u8"我的标题"));
-    EXPECT_EQ(w.messageTexts(), std::vector<std::string>{u8(u8"请清空章节名称直接点击写日记")});
 }
 
 TEST_F(DiaryTest, SavingBringsBackTheStoredColoursAndMarksTheDay) {
