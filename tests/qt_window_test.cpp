@@ -20,13 +20,16 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <QUrl>
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 using namespace talery;
 
@@ -252,6 +255,36 @@ QStringList list(std::initializer_list<const char8_t*> items) {
     QStringList out;
     for (auto* i : items) out << q(i);
     return out;
+}
+
+// The program on a shown real window, on a fixed day, in a fresh program
+// folder that a test may fill before start().
+struct ShownProgram {
+    explicit ShownProgram(LocalDateTime now) : clock(now) {}
+    bool start() {
+        app = std::make_unique<Application>(window, clock, SettingsStore(dir.path(), dir.path()));
+        app->start();
+        window.widget()->show();
+        return QTest::qWaitForWindowExposed(window.widget());
+    }
+    test::TempDir dir;
+    QtWindow window;
+    FixedClock clock;
+    std::unique_ptr<Application> app;
+};
+
+// Drops local files on a widget as a file manager's drag does: enter, then drop.
+void dropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    mime.setText(paths.join(QLatin1Char('\n')));
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
 }
 
 }  // namespace
@@ -495,6 +528,84 @@ private slots:
         QCOMPARE(openedUrls_.size(), 1);
         QCOMPARE(openedUrls_[0].toLocalFile(), QString::fromStdString(dir.file("titles.html")));
         QVERIFY(test::readBytes(dir.file("titles.html")).starts_with("<!DOCTYPE html>"));
+    }
+
+    // --- Dropped files and diary mode ---------------------------------------
+
+    void droppedFilesOpenAndNeverBecomePathText() {
+        ShownProgram program({2026, 12, 8, 9, 30, 0});
+        QVERIFY(program.start());
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        for (const char* name : {"a.txt", "b.txt"}) test::writeBytes(dir.file(name), g(u8"第一行\r\n第二行"));
+        const QString a = QString::fromStdString(dir.file("a.txt"));
+        const QString b = QString::fromStdString(dir.file("b.txt"));
+
+        // Onto the title field: the file opens, its path is not typed in.
+        dropFiles(title, {a});
+        QTRY_VERIFY(body->isEnabled());
+        QCOMPARE(title->text(), QStringLiteral("a"));
+        QCOMPARE(body->toPlainText(), q(u8"第一行\n第二行"));
+
+        // Onto the body while writing: the busy message, the text unchanged.
+        ModalScript busy({press(QMessageBox::Ok)});
+        dropFiles(body->viewport(), {b});
+        QTRY_VERIFY(busy.done());
+        QCOMPARE(busy.seen, list({u8"正在编辑文本呢，一心不能二用哦，赶紧保存再试吧"}));
+        QCOMPARE(window.text(Unit::编辑框1), g(u8"第一行\r\n第二行"));
+
+        // Onto the idle, disabled body: the window takes it.
+        ModalScript giveUp({press(QMessageBox::Ok), press(QMessageBox::Ok)});
+        QTest::keyClick(body, Qt::Key_F12);
+        QVERIFY(giveUp.done());
+        dropFiles(body->viewport(), {b});
+        QTRY_VERIFY(body->isEnabled());
+        QCOMPARE(title->text(), QStringLiteral("b"));
+    }
+
+    void aWholeDiaryOnTheRealWindow() {
+        ShownProgram program({2026, 12, 8, 21, 0, 0});
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
+        const IniFile ini(dir.file("setting.ini"));
+        ini.write(g(u8"文本设置"), g(u8"背景颜色"), "4210752");  // 0x404040
+        ini.write(g(u8"文本设置"), g(u8"文本颜色"), "1");
+        QVERIFY(program.start());
+        auto* main = window.widget();
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        auto* start = qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮));
+        QWidget* picker = window.unitWidget(Unit::颜色);
+        const QColor orange(255, 128, 0);
+
+        ModalScript entering({press(QMessageBox::Ok)});
+        window.menuAction(Unit::新建日记)->trigger();
+        QVERIFY(entering.done());
+        QVERIFY(entering.seen.first().startsWith(q(u8"您已经进入了专属的写日记模式")));
+        QCOMPARE(title->text(), q(u8"2026年12月8日星期3     by：Talery日记"));
+        QCOMPARE(qobject_cast<QLabel*>(window.unitWidget(Unit::章节名称提示))->text(), q(u8"日记时间："));
+        QCOMPARE(main->palette().color(QPalette::Window), orange);
+        QCOMPARE(body->palette().color(QPalette::Base), orange);
+        QCOMPARE(body->palette().color(QPalette::Text), QColor(Qt::white));
+        QVERIFY(!picker->isEnabled());
+        QVERIFY(!window.timer(Unit::时钟1)->isActive());
+        QCOMPARE(window.statusText(2), g(u8"日记模式"));
+
+        typeText(body, q(u8"今天下雪了。"));
+        ModalScript saving({chooseFile(QString::fromStdString(dir.file("diary.txt"))), press(QMessageBox::Ok)});
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(saving.done());
+        QCOMPARE(test::readBytes(dir.file("diary.txt")), g(u8"2026年12月8日星期3     by：Talery日记\r\n今天下雪了。"));
+        const QColor stored(0x40, 0x40, 0x40);
+        QCOMPARE(main->palette().color(QPalette::Window), stored);
+        QCOMPARE(body->palette().color(QPalette::Base), stored);
+        QCOMPARE(body->palette().color(QPalette::Text), QColor(Qt::black));
+        QVERIFY(picker->isEnabled());
+        QCOMPARE(window.timerInterval(Unit::时钟1), 7500);
+        QCOMPARE(ini.read(g(u8"日记"), g(u8"最后一次日记")), Text("2026128"));
+        QCOMPARE(ini.read(g(u8"文本设置"), g(u8"背景颜色")), Text("4210752"));
     }
 };
 

@@ -8,7 +8,20 @@
 namespace talery {
 
 Application::Application(Window& window, const Clock& clock, SettingsStore settings)
-    : window_(window), clock_(clock), settings_(std::move(settings)), session_(window, clock, settings_) {
+    : window_(window), clock_(clock), settings_(std::move(settings)),
+      // Diary mode and drops. Stand-ins until the theme and the player are in:
+      // the background follows 颜色 alone, the panel's settings are not
+      // written, and a dropped recording is not played.
+      diary_(window, clock, settings_,
+             {.applyBackgroundColour =
+                  [this] {
+                      const Colour c = window_.backgroundColour(Unit::颜色);
+                      window_.setWindowBackground(c);
+                      window_.setBackgroundColour(Unit::编辑框1, c);
+                  },
+              .saveSettings = [] {}}),
+      session_(window, clock, settings_, &diary_),
+      drops_(session_, window, [](const Path&) {}) {
     window_.setEventSink(this);
 }
 
@@ -46,6 +59,7 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::新建临时文本) session_.newTemporaryText();
             else if (e.unit == Unit::清空正在编辑) session_.giveUpEditing();
             else if (e.unit == Unit::打开文件) session_.openDocument();
+            else if (e.unit == Unit::新建日记) diary_.enterDiaryMode(session_);
             else if (e.unit == Unit::退出) window_.requestClose();
             break;
         case EventType::MouseDown:
@@ -55,11 +69,16 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::标题栏) window_.startSystemMove();
             break;
         case EventType::Resized: layoutMainWindow(window_, settings_.program()); break;
+        // A dropped file; `index` is its position within the drop.
+        case EventType::FileDropped: drops_.openDroppedFile(e.path, e.index); break;
         default: break;
     }
 }
 
 bool Application::closeRequested() {
+    // Diary mode: a diary interrupted by closing still counts for the day. The
+    // save below ends diary mode; if it is cancelled, the diary goes on.
+    if (diary_.active()) diary_.markDiaryDay();
     // A running session whose text is not on disk as it stands goes through
     // the save flow; if that is cancelled or fails, the window stays open.
     if (!window_.enabled(Unit::打开文件) && !session_.bodyMatchesFile()) return session_.saveDocument() == SaveOutcome::Saved;

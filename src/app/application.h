@@ -4,11 +4,13 @@
 
 #include "app/settings.h"
 #include "core/clock.h"
+#include "session/diary.h"
+#include "session/drops.h"
 #include "session/writing_session.h"
 #include "tasks/daily_tasks.h"
+#include "ui/window.h"
 
 #include <cstdint>
-#include "ui/window.h"
 
 namespace talery {
 
@@ -24,6 +26,7 @@ public:
     bool closeRequested() override;
 
     SessionController& session() { return session_; }
+    DiaryMode& diary() { return diary_; }
     const SettingsStore& settings() const { return settings_; }
     // The points total every gate compares with its bound.
     std::int32_t pointsTotal() const { return points_; }
@@ -35,10 +38,14 @@ private:
     Window& window_;
     const Clock& clock_;
     SettingsStore settings_;
+    // Diary mode: built before the session, which ends it through its hooks.
+    DiaryMode diary_;
     SessionController session_;
     std::int32_t points_ = 0;
     // Daily tasks: changes points_ in place when it pays an award.
     DailyTasks tasks_{window_, clock_, settings_, points_};
+    // Files dropped onto the window.
+    DropHandler drops_;
 };
 
 }  // namespace talery

@@ -1,6 +1,7 @@
 #include "session/writing_session.h"
 
 #include "session/cipher.h"
+#include "session/diary.h"
 
 namespace talery {
 namespace {
@@ -38,7 +39,7 @@ Text SessionController::makeTemporaryTitle() const {
            gbk(u8"秒    by：Talery");
 }
 
-bool SessionController::diaryMode() const { return !view_.window().enabled(Unit::颜色); }
+bool SessionController::diaryMode() const { return diaryModeOn(view_.window()); }
 
 Text SessionController::keyText() const { return session_.keyPrefix + session_.password; }
 

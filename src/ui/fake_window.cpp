@@ -105,6 +105,11 @@ void FakeWindow::chooseColour(Unit picker, Colour colour) {
 
 void FakeWindow::dropFile(const Path& path) { raise({.type = EventType::FileDropped, .path = path}); }
 
+void FakeWindow::dropFiles(const std::vector<Path>& paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        raise({.type = EventType::FileDropped, .index = static_cast<int>(i), .path = paths[i]});
+}
+
 void FakeWindow::trayEvent(int type) { raise({.type = EventType::Tray, .index = type}); }
 
 void FakeWindow::typeText(Unit unit, std::string_view utf8) {

@@ -50,6 +50,8 @@ public:
     void turnPage(Unit tabs, int page);
     void chooseColour(Unit picker, Colour colour);
     void dropFile(const Path& path);
+    // One drop of several files: one event per path, in order, numbered from 0.
+    void dropFiles(const std::vector<Path>& paths);
     void trayEvent(int type);
     // Types UTF-8 text at the end of an edit box, as a keyboard or input method
     // would: characters GBK cannot hold arrive as "?".

@@ -44,7 +44,7 @@ enum class EventType {
     Tick,             // timer fired
     Resized,          // main window size changed
     Tray,             // tray icon event (index: 1 left up, 2 double click, 3 right up)
-    FileDropped,      // a file was dropped on the window (path)
+    FileDropped,      // a file was dropped on the window (path; index: its position in the drop, from 0)
 };
 
 struct UiEvent {

@@ -84,6 +84,15 @@ void LineEdit::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
+void LineEdit::dragEnterEvent(QDragEnterEvent* event) {
+    // Ignored, the drag goes on to the main window.
+    if (!localFiles(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::dragEnterEvent(event);
+}
+
 TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
     connect(document(), &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
@@ -262,8 +271,7 @@ void MainWidget::dropEvent(QDropEvent* event) {
     const QStringList files = localFiles(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    for (const QString& f : files)
-        if (onFileDropped) onFileDropped(f);
+    if (onFilesDropped) onFilesDropped(files);
 }
 
 }  // namespace talery

@@ -45,6 +45,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Dragged files are for the window to open, not path text to insert.
+    void dragEnterEvent(QDragEnterEvent* event) override;
 };
 
 // Multi-line edit box; the same "?" rule for everything the user adds.
@@ -137,7 +139,7 @@ public:
     MainWidget();
     std::function<void()> onResized;
     std::function<bool()> onCloseRequested;
-    std::function<void(const QString&)> onFileDropped;
+    std::function<void(const QStringList&)> onFilesDropped;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -181,6 +181,17 @@ void QtWindow::raise(const UiEvent& event) {
 
 bool QtWindow::askClose() { return !sink_ || sink_->closeRequested(); }
 
+// Dropped files. They are handled once the drop has returned, so that the
+// drag source is not held while a message or the password dialog waits for
+// the user. One event per path, in the order the drag source listed them.
+void QtWindow::deliverDrop(const QStringList& files) {
+    QTimer::singleShot(0, this, [this, files] {
+        for (qsizetype i = 0; i < files.size(); ++i)
+            raise({.type = EventType::FileDropped, .index = static_cast<int>(i),
+                   .path = QFile::encodeName(files[i]).toStdString()});
+    });
+}
+
 QWidget* QtWindow::parentFor(const UnitSpec& design) const {
     if (design.parent == Unit::None) return main_.get();
     QWidget* parent = unitWidget(design.parent);
@@ -196,9 +207,7 @@ void QtWindow::build() {
     setWindowBackground(kDesignBackground);
     w->onResized = [this] { raise({.type = EventType::Resized}); };
     w->onCloseRequested = [this] { return askClose(); };
-    w->onFileDropped = [this](const QString& path) {
-        raise({.type = EventType::FileDropped, .path = QFile::encodeName(path).toStdString()});
-    };
+    w->onFilesDropped = [this](const QStringList& files) { deliverDrop(files); };
 
     menu_ = new QMenu(w);
     menu_->setObjectName(QStringLiteral("开始"));
@@ -248,10 +257,7 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
                     raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
                 });
                 connect(e, &TextEdit::contentChanged, this, [this, u] { raise({.unit = u, .type = EventType::TextChanged}); });
-                connect(e, &TextEdit::filesDropped, this, [this](const QStringList& files) {
-                    for (const QString& f : files)
-                        raise({.type = EventType::FileDropped, .path = QFile::encodeName(f).toStdString()});
-                });
+                connect(e, &TextEdit::filesDropped, this, &QtWindow::deliverDrop);
                 widget = e;
             } else {
                 auto* e = new LineEdit(parent);

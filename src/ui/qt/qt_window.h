@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -44,6 +45,7 @@ public:
     void setEventSink(EventSink* sink) override { sink_ = sink; }
     void raise(const UiEvent& event);
     bool askClose();
+    void deliverDrop(const QStringList& files);
 
     Text text(Unit unit) const override;
     void setText(Unit unit, const Text& text) override;

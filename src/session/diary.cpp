@@ -1,0 +1,58 @@
+#include "session/diary.h"
+
+namespace talery {
+
+Text diaryTitle(const LocalDateTime& t) {
+    return decimal(t.year) + gbk(u8"年") + decimal(t.month) + gbk(u8"月") + decimal(t.day) + gbk(u8"日星期") +
+           decimal(weekday(t)) + gbk(u8"     by：Talery日记");
+}
+
+DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, Theme theme)
+    : window_(window), clock_(clock), settings_(settings), theme_(std::move(theme)) {}
+
+void DiaryMode::enterDiaryMode(SessionController& session) {
+    if (!window_.text(Unit::章节名称).empty()) {
+        window_.messageBox(gbk(u8"请清空章节名称直接点击写日记"), gbk(u8"Talery"), Buttons::OK);
+        return;
+    }
+    if (session.writing()) return;
+
+    window_.setText(Unit::章节名称, diaryTitle(clock_.now()));
+    window_.setText(Unit::章节名称提示, gbk(u8"日记时间："));
+    window_.setWindowBackground(kDiaryBackground);
+    window_.setBackgroundColour(Unit::编辑框1, kDiaryBackground);
+    window_.setTextColour(Unit::编辑框1, kWhite);
+    window_.setEnabled(Unit::颜色, false);
+    session.toggleWriting(false);
+    window_.setAlignment(Unit::编辑框1, Align::Left);
+    window_.setFocus(Unit::编辑框1);
+    window_.setTimerInterval(Unit::时钟1, 0);
+    window_.setStatusText(2, gbk(u8"日记模式"));
+    window_.messageBox(gbk(u8"您已经进入了专属的写日记模式，在写日记模式中，您拥有以下功能：\r\n"
+                           u8"①靓丽的背景颜色（不能更换）\r\n②标题提示等各个地方优化\r\n③关闭可能会打扰到你的小提示和推荐"),
+                       gbk(u8"Talery"), Buttons::OK);
+}
+
+void DiaryMode::leaveDiaryMode() {
+    if (!active()) return;
+    window_.setEnabled(Unit::颜色, true);
+    const IniFile ini = settings_.program();
+    window_.setBackgroundColour(Unit::颜色, ini.readColour(gbk(u8"文本设置"), gbk(u8"背景颜色")));
+    if (theme_.applyBackgroundColour) theme_.applyBackgroundColour();
+    window_.setTimerInterval(Unit::时钟1, kTipInterval);
+    markDiaryDay();
+    // Selection 0 of the text colours is white, anything else black.
+    const Colour text = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;
+    window_.setTextColour(Unit::编辑框1, text);
+    window_.setTextColour(Unit::章节名称提示, text);
+}
+
+void DiaryMode::saveSettings() {
+    if (theme_.saveSettings) theme_.saveSettings();
+}
+
+void DiaryMode::markDiaryDay() {
+    settings_.program().write(gbk(u8"日记"), gbk(u8"最后一次日记"), dateStamp(clock_.now()));
+}
+
+}  // namespace talery
