@@ -123,6 +123,21 @@ public:
     }
     void removeTrayIcon() override { trayShown = false; }
 
+    // Application shell.
+    bool windowShown = true;
+    Rect screen{0, 0, 1920, 1040};
+    bool hasTray = true;
+    std::optional<Text> user = Text("writer");  // nothing: the name cannot be read
+    bool windowVisible() const override { return windowShown; }
+    void setWindowVisible(bool on) override { windowShown = on; }
+    void setWindowPosition(int left, int top) override {
+        window_.left = left;
+        window_.top = top;
+    }
+    Rect screenArea() const override { return screen; }
+    bool trayAvailable() const override { return hasTray; }
+    Text userName() const override { return user.value_or(Text()); }
+
     Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) override;
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;

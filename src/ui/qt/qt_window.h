@@ -21,6 +21,7 @@ class QSystemTrayIcon;
 namespace talery {
 
 class MainWidget;
+class ChromeDrag;
 
 // Qt strings to and from GBK; CR LF in the logic's text is a line break here.
 QString toQt(const Text& gbkText);
@@ -101,6 +102,16 @@ public:
     void showTrayIcon(const Text& tip) override;
     void removeTrayIcon() override;
 
+    // Application shell.
+    bool windowVisible() const override;
+    void setWindowVisible(bool on) override;
+    void setWindowPosition(int left, int top) override;
+    Rect screenArea() const override;
+    bool trayAvailable() const override;
+    Text userName() const override;
+    bool alwaysOnTop() const;
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+
     Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) override;
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
@@ -121,6 +132,7 @@ private:
         Text text;
         Colour textColour = 0;
         Colour background = 0;
+        Picture picture = Picture::None;
     };
 
     void build();
@@ -134,6 +146,13 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     EventSink* sink_ = nullptr;
     Colour windowBackground_ = 0;
+
+    // Application shell: the frameless window's move and resize, and the
+    // theme's colours carried over to dialogs, menus and scroll bars.
+    void applyThemePalette();
+    void themed(QWidget* dialog) const;
+    ChromeDrag* chrome_ = nullptr;
+    bool resizing_ = false;
 };
 
 }  // namespace talery
