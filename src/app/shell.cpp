@@ -72,8 +72,12 @@ void Shell::startUp() {
     if (!file.exists()) {
         // First run: the design-time state becomes the settings file.
         file.write(textSection(), gbk(u8"文本颜色"), gbk(u8"白色"));
-        w_.setWindowSize(w_.windowGeometry().width, kMainWindowDesign.height);
-        w_.setWindowSize(kMainWindowDesign.width, kMainWindowDesign.height);
+        // The design size, within what the screen can show.
+        const Rect screen = w_.screenArea();
+        const int height = restoredExtent(kMainWindowDesign.height, kMainWindowDesign.height, 0, screen.height);
+        const int width = restoredExtent(kMainWindowDesign.width, kMainWindowDesign.width, 0, screen.width);
+        w_.setWindowSize(w_.windowGeometry().width, height);
+        w_.setWindowSize(width, height);
         theme_.saveSettings();
     } else {
         restoreWindowSize();
