@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsDropShadowEffect>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QMenu>
@@ -503,7 +504,10 @@ void QtWindow::setVisible(Unit unit, bool on) {
         a->setVisible(on);
     } else if (QWidget* w = unitWidget(unit)) {
         w->setVisible(on);
-        if (on) w->raise();
+        // The top image stays beneath everything; a shown panel comes on top.
+        if (on && unit == Unit::背景) w->lower();
+        else if (on) w->raise();
+        if (unit == Unit::背景) updateHalo();
     } else {
         slots_[index(unit)].visible = on;
     }
@@ -561,6 +565,7 @@ void QtWindow::setTextColour(Unit unit, Colour colour) {
     QWidget* w = unitWidget(unit);
     slots_[index(unit)].textColour = colour;
     if (unit == Unit::标题栏) applyThemePalette();
+    if (unit == Unit::标题栏 || unit == Unit::章节名称提示 || unit == Unit::最小化按钮1 || unit == Unit::关闭按钮) updateHalo();
     if (!w) return;
     if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) {
         setPaletteColour(w, QPalette::Text, colour);
@@ -834,6 +839,26 @@ void QtWindow::applyThemePalette() {
 }
 
 void QtWindow::themed(QWidget* dialog) const { dialog->setPalette(main_->palette()); }
+
+void QtWindow::updateHalo() {
+    // Over the top image the strip's texts get a soft halo of the opposite
+    // brightness, so that they stay readable whatever the text colour.
+    const bool overImage = unitWidget(Unit::背景) && !unitWidget(Unit::背景)->isHidden();
+    for (Unit u : {Unit::标题栏, Unit::章节名称提示, Unit::最小化按钮1, Unit::关闭按钮}) {
+        QWidget* w = unitWidget(u);
+        if (!w) continue;
+        if (!overImage) {
+            w->setGraphicsEffect(nullptr);
+            continue;
+        }
+        const QColor text = qcolour(slots_[index(u)].textColour);
+        auto* halo = new QGraphicsDropShadowEffect;
+        halo->setOffset(0, 0);
+        halo->setBlurRadius(4);
+        halo->setColor(text.lightness() < 128 ? QColor(255, 255, 255) : QColor(0, 0, 0));
+        w->setGraphicsEffect(halo);  // the widget owns it and drops the previous one
+    }
+}
 
 void QtWindow::startSystemMove() { chrome_->requestMove(); }
 

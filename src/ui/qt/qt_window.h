@@ -151,6 +151,7 @@ private:
     // theme's colours carried over to dialogs, menus and scroll bars.
     void applyThemePalette();
     void themed(QWidget* dialog) const;
+    void updateHalo();
     ChromeDrag* chrome_ = nullptr;
     bool resizing_ = false;
 };
