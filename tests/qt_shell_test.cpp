@@ -50,6 +50,19 @@ void keepPicture(QWidget* window, const char* name) {
     if (!folder.isEmpty()) window->grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
 }
 
+// The program started on a folder and shown, as main() does it.
+struct Started {
+    explicit Started(const std::string& folder) : app(window, clock, SettingsStore(folder, folder)) {
+        app.start();
+        window.widget()->show();
+        exposed = QTest::qWaitForWindowExposed(window.widget());
+    }
+    QtWindow window;
+    FixedClock clock{{2026, 12, 8, 9, 30, 0}};
+    Application app;
+    bool exposed = false;
+};
+
 }  // namespace
 
 class QtShellTest : public QObject {
@@ -58,13 +71,10 @@ class QtShellTest : public QObject {
 private slots:
     void chromeMovesResizesAndMaximisesByHand() {
         test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
+        Started run(dir.path());
+        QVERIFY(run.exposed);
+        QtWindow& window = run.window;
         QWidget* main = window.widget();
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main));
 
         const QPoint start = main->pos();
         drag(window.unitWidget(Unit::标题栏), {100, 10}, {50, 30});
@@ -123,14 +133,11 @@ private slots:
 
     void themeReachesDialogsAndTheScrollBar() {
         test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        Started run(dir.path());
+        QVERIFY(run.exposed);
+        QtWindow& window = run.window;
         window.setBackgroundColour(Unit::颜色, 0x203040);
-        app.applyBackgroundColour();
+        run.app.applyBackgroundColour();
 
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
         QCOMPARE(body->verticalScrollBar()->palette().color(QPalette::Window), QColor(0x40, 0x30, 0x20));
@@ -156,13 +163,10 @@ private slots:
         settings.write(gbk(u8"文本设置"), gbk(u8"文本颜色"), "1");
         settings.write(gbk(u8"软件设置"), gbk(u8"按钮类型"), "3");
         settings.write(gbk(u8"软件设置"), gbk(u8"顶图类型"), "1");
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
+        Started run(dir.path());
+        QVERIFY(run.exposed);
+        QtWindow& window = run.window;
         QWidget* main = window.widget();
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main));
         QVERIFY(window.unitWidget(Unit::背景)->isVisible());
         QVERIFY(!qobject_cast<QLabel*>(window.unitWidget(Unit::背景))->pixmap().isNull());
         QCOMPARE(qobject_cast<QLabel*>(window.unitWidget(Unit::背景))->pixmap().deviceIndependentSize().toSize(),
@@ -188,13 +192,10 @@ private slots:
 
     void startResizeCloseAndStartAgain() {
         test::TempDir dir;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
         {
-            QtWindow window;
-            Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-            app.start();
-            window.widget()->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+            Started first(dir.path());
+            QVERIFY(first.exposed);
+            QtWindow& window = first.window;
             const Rect screen = window.screenArea();
             QCOMPARE(window.widget()->size(), QSize(std::min(1119, screen.width), std::min(838, screen.height)));
             keepPicture(window.widget(), "default.png");
@@ -203,11 +204,9 @@ private slots:
             QVERIFY(!window.widget()->isVisible());
         }
         QVERIFY(isReadOnly(dir.file("setting.ini")));
-        QtWindow window;
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        Started second(dir.path());
+        QVERIFY(second.exposed);
+        QtWindow& window = second.window;
         QCOMPARE(window.widget()->size(), QSize(700, 500));
         QCOMPARE(window.unitWidget(Unit::编辑框1)->height(), 500 - 85);
         QVERIFY(!isReadOnly(dir.file("setting.ini")));

@@ -138,6 +138,22 @@ TEST_F(ShellTest, StoredSizesThatCannotMakeAUsableWindowGiveTheDesignSize) {
     EXPECT_EQ(run.w.windowGeometry().height, 700);
 }
 
+TEST_F(ShellTest, AStoredPointsValueOfAnyBytesStartsWithADefinedTotal) {
+    const std::pair<std::string, std::int32_t> cases[] = {
+        {"hex:zz", 0}, {"", 0}, {std::string("\x01\xFF\x00\x7F", 4), 0}, {"hex:D5F809", 100},
+        {escapePointsValue(encryptText("99999999999", keyPrefix)), INT32_MAX}};
+    for (const auto& [stored, total] : cases) {
+        // Written raw, as a hand or another program might leave the file.
+        std::string content = readBytes(settingsPath());
+        content += "[" + ini(u8"运行情况") + "]\r\n" + ini(u8"运行") + "=" + stored + "\r\n";
+        TempDir d;
+        writeBytes(d.file("setting.ini"), content);
+        LaterRun run(d, clock);
+        EXPECT_EQ(run.app->pointsTotal(), total);
+        EXPECT_EQ(run.w.text(Unit::积分显示), ini(u8"当前积分： ") + decimal(total));
+    }
+}
+
 TEST_F(ShellTest, LayoutFollowsEveryResize) {
     w.setWindowSize(1301, 901);
     auto at = [&](Unit u) { return w.geometry(u); };
