@@ -286,6 +286,7 @@ TEST_F(ShellTest, TrayIconAndChrome) {
     w.trayEvent(1);
     EXPECT_TRUE(w.windowVisible());
     EXPECT_EQ(w.windowState(), WindowState::Normal);
+    EXPECT_EQ(w.broughtToTop, 1);  // raised once, not left on top
     EXPECT_FALSE(w.alwaysOnTop);
     w.trayEvent(3);
     EXPECT_EQ(w.poppedMenus, std::vector<Unit>{Unit::开始});

@@ -109,7 +109,10 @@ public:
     void setWindowSize(int width, int height) override;
     WindowState windowState() const override { return windowState_; }
     void setWindowState(WindowState s) override { windowState_ = s; }
-    void setAlwaysOnTop(bool on) override { alwaysOnTop = on; }
+    void setAlwaysOnTop(bool on) override {
+        alwaysOnTop = on;
+        if (on) ++broughtToTop;  // application shell: how often the window was put above all others
+    }
     void setWindowAlpha(int a) override { alpha = a; }
     Colour windowBackground() const override { return windowBackground_; }
     void setWindowBackground(Colour colour) override { windowBackground_ = colour; }
@@ -125,6 +128,7 @@ public:
 
     // Application shell.
     bool windowShown = true;
+    int broughtToTop = 0;
     Rect screen{0, 0, 1920, 1040};
     bool hasTray = true;
     std::optional<Text> user = Text("writer");  // nothing: the name cannot be read

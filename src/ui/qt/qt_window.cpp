@@ -233,6 +233,7 @@ void QtWindow::build() {
     w->setGeometry(kMainWindowDesign.left, kMainWindowDesign.top, kMainWindowDesign.width, kMainWindowDesign.height);
     setWindowBackground(kDesignBackground);
     w->setWindowIcon(applicationIcon());
+    QApplication::setWindowIcon(w->windowIcon());  // the dialogs' too
     w->setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
     chrome_ = new ChromeDrag(w);
     w->onResized = [this] {
@@ -838,7 +839,9 @@ void QtWindow::applyThemePalette() {
     if (menu_) themed(menu_);
 }
 
-void QtWindow::themed(QWidget* dialog) const { dialog->setPalette(main_->palette()); }
+QPalette QtWindow::themePalette() const { return main_->palette(); }
+
+void QtWindow::themed(QWidget* dialog) const { dialog->setPalette(themePalette()); }
 
 void QtWindow::updateHalo() {
     // Over the top image the strip's texts get a soft halo of the opposite

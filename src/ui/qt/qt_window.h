@@ -6,6 +6,7 @@
 #include "ui/window.h"
 
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 #include <QString>
 
@@ -111,6 +112,9 @@ public:
     Text userName() const override;
     bool alwaysOnTop() const;
     QSystemTrayIcon* trayIcon() const { return tray_; }
+    // The theme's colours for windows of the program (dialogs, menus, tool
+    // windows): set it on a new window so that it follows the theme.
+    QPalette themePalette() const;
 
     Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) override;
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
