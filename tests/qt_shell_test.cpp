@@ -147,6 +147,7 @@ private slots:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
             seen = box->palette();
+            keepPicture(box, "dialog.png");
             box->accept();
         });
         window.raise({.unit = Unit::超级链接框2, .type = EventType::MouseDown});
