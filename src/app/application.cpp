@@ -1,27 +1,24 @@
 #include "app/application.h"
 
-#include "app/layout.h"
 #include "app/resources.h"
-#include "app/unit_table.h"
-#include "tasks/points.h"
+#include "app/tips.h"
 
 namespace talery {
 
 Application::Application(Window& window, const Clock& clock, SettingsStore settings)
-    : window_(window), clock_(clock), settings_(std::move(settings)),
-      // Diary mode and drops. Stand-ins until the theme and the player are in:
-      // the background follows 颜色 alone, the panel's settings are not
-      // written, and a dropped recording is not played.
+    : window_(window),
+      clock_(clock),
+      settings_(std::move(settings)),
       diary_(window, clock, settings_,
-             {.applyBackgroundColour =
-                  [this] {
-                      const Colour c = window_.backgroundColour(Unit::颜色);
-                      window_.setWindowBackground(c);
-                      window_.setBackgroundColour(Unit::编辑框1, c);
-                  },
-              .saveSettings = [] {}}),
+             {.applyBackgroundColour = [this] { theme_.applyBackgroundColour(); },
+              .saveSettings = [this] { theme_.saveSettings(); }}),
       session_(window, clock, settings_, &diary_),
-      drops_(session_, window, [](const Path&) {}) {
+      drops_(session_, window, [](const Path&) {}),
+      theme_(window, settings_, [this] { return points_; }, [this] { showNextTip(window_, random_); }),
+      panel_(window, settings_, [this] { return points_; }),
+      shell_(window, clock, settings_, session_, diary_, theme_, points_) {
+    // Opening the information panel refreshes the task list.
+    panel_.hooks().refreshTasks = [this] { refreshTasks(); };
     window_.setEventSink(this);
 }
 
@@ -31,13 +28,12 @@ void Application::start() {
     window_.setText(Unit::励志名言警句, gbk(resourceText(Resource::Quotes)));
     window_.setText(Unit::中国地理历史, gbk(resourceText(Resource::GeographyHistory)));
     window_.setText(Unit::编辑框2, gbk(resourceText(Resource::Licence)));
-    window_.setText(Unit::版本标签, window_.text(Unit::标题栏));
-    points_ = loadPoints(settings_.program());
-    window_.setText(Unit::积分显示, pointsLabel(points_));
-    settings_.program().write(gbk(u8"软件设置"), gbk(u8"最后一次登录"), dateStamp(clock_.now()));
+    // Restores the window, the points and the theme; records the day.
+    shell_.startUp();
 }
 
 void Application::handle(const UiEvent& e) {
+    if (handleShellEvent(e)) return;
     switch (e.type) {
         case EventType::Click:
             if (e.unit == Unit::开始书写按钮) session_.toggleWriting(false);
@@ -60,29 +56,13 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::清空正在编辑) session_.giveUpEditing();
             else if (e.unit == Unit::打开文件) session_.openDocument();
             else if (e.unit == Unit::新建日记) diary_.enterDiaryMode(session_);
-            else if (e.unit == Unit::退出) window_.requestClose();
             break;
-        case EventType::MouseDown:
-            if (e.unit == Unit::录音按钮1) window_.popupMenu(Unit::开始);
-            else if (e.unit == Unit::关闭按钮) window_.requestClose();
-            else if (e.unit == Unit::最小化按钮1) window_.setWindowState(WindowState::Minimised);
-            else if (e.unit == Unit::标题栏) window_.startSystemMove();
-            break;
-        case EventType::Resized: layoutMainWindow(window_, settings_.program()); break;
         // A dropped file; `index` is its position within the drop.
         case EventType::FileDropped: drops_.openDroppedFile(e.path, e.index); break;
         default: break;
     }
 }
 
-bool Application::closeRequested() {
-    // Diary mode: a diary interrupted by closing still counts for the day. The
-    // save below ends diary mode; if it is cancelled, the diary goes on.
-    if (diary_.active()) diary_.markDiaryDay();
-    // A running session whose text is not on disk as it stands goes through
-    // the save flow; if that is cancelled or fails, the window stays open.
-    if (!window_.enabled(Unit::打开文件) && !session_.bodyMatchesFile()) return session_.saveDocument() == SaveOutcome::Saved;
-    return true;
-}
+bool Application::closeRequested() { return shell_.shutDown(); }
 
 }  // namespace talery

@@ -2,8 +2,12 @@
 // The program's logic as one object: it owns the process-wide records, binds
 // the window's events to the operations, and decides whether the window may close.
 
+#include "app/panel.h"
 #include "app/settings.h"
+#include "app/shell.h"
+#include "app/theme.h"
 #include "core/clock.h"
+#include "core/random.h"
 #include "session/diary.h"
 #include "session/drops.h"
 #include "session/writing_session.h"
@@ -34,7 +38,20 @@ public:
     // the total and the title (also due when the settings panel opens).
     void refreshTasks() { tasks_.refreshTasks(); }
 
+    // Application shell: the theme (diary mode and the Find and Replace
+    // windows use it), the program's one shared random generator and the
+    // work the information panel starts in other parts of the program.
+    Theme& theme() { return theme_; }
+    void applyBackgroundColour() { theme_.applyBackgroundColour(); }
+    void saveSettings() { theme_.saveSettings(); }
+    ThemeColours themeColours() const { return theme_.colours(); }
+    SharedRandom& sharedRandom() { return random_; }
+    PanelHooks& panelHooks() { return panel_.hooks(); }
+
 private:
+    // The shell's part of the event table; false when the event is not its own.
+    bool handleShellEvent(const UiEvent& event);
+
     Window& window_;
     const Clock& clock_;
     SettingsStore settings_;
@@ -46,6 +63,11 @@ private:
     DailyTasks tasks_{window_, clock_, settings_, points_};
     // Files dropped onto the window.
     DropHandler drops_;
+    // Application shell.
+    SharedRandom random_;
+    Theme theme_;
+    InfoPanel panel_;
+    Shell shell_;
 };
 
 }  // namespace talery

@@ -87,8 +87,7 @@ std::vector<UnitSpec> buildTable() {
     // The information panel.
     add({U::高级选择夹1, "高级选择夹1", K::TabControl, U::关于, -1, {4, 0, 584, 336}, {},
          {"功能设置", "字数统计", "应用中心", "许可协议", "获取积分", "随机取名"}, kSimSun, 9});
-    add({U::透明标签1, "透明标签1", K::TransparentLabel, U::关于, -1, {559, 340, 24, 24}, "取消", {}, kSimSun, 9,
-         kHandCursor});
+    add({U::透明标签1, "透明标签1", K::TransparentLabel, U::关于, -1, {559, 340, 24, 24}, "取消", {}, kSimSun, 9});
     add({U::联系作者按钮, "联系作者按钮", K::Button, U::关于, -1, {8, 340, 97, 24}, "联系作者", {}, kSimSun, 9});
     add({U::官方博客按钮, "官方博客按钮", K::Button, U::关于, -1, {112, 340, 97, 24}, "官方博客", {}, kSimSun, 9});
     add({U::保存设置, "保存设置", K::Button, U::关于, -1, {454, 340, 97, 24}, "确定", {}, kSimSun, 9});
@@ -122,14 +121,10 @@ std::vector<UnitSpec> buildTable() {
     add({U::大字体, "大字体", K::CheckBox, tabs, 0, {338, 124, 205, 24}, "大字体模式（快捷键：F2）", {}, kSimSun, 9});
     add({U::放弃编辑, "放弃编辑", K::Button, tabs, 0, {336, 294, 133, 24}, "一键放弃编辑 F12", {}, kSimSun, 9, 0,
          "使用一键放弃文本可以清空当前编辑。"});
-    add({U::超级链接框2, "超级链接框2", K::HyperlinkLabel, tabs, 0, {512, 93, 64, 20}, "保存到哪？", {}, kSimSun, 9,
-         kHandCursor});
-    add({U::透明标签2, "透明标签2", K::TransparentLabel, tabs, 0, {336, 240, 96, 20}, "查找文本ctrl+F", {}, kSimSun, 9,
-         kHandCursor});
-    add({U::透明标签3, "透明标签3", K::TransparentLabel, tabs, 0, {432, 240, 96, 20}, "替换文本ctrl+H", {}, kSimSun, 9,
-         kHandCursor});
-    add({U::透明标签5, "透明标签5", K::TransparentLabel, tabs, 0, {336, 264, 96, 20}, "添加时间 F5", {}, kSimSun, 9,
-         kHandCursor});
+    add({U::超级链接框2, "超级链接框2", K::HyperlinkLabel, tabs, 0, {512, 93, 64, 20}, "保存到哪？", {}, kSimSun, 9});
+    add({U::透明标签2, "透明标签2", K::TransparentLabel, tabs, 0, {336, 240, 96, 20}, "查找文本ctrl+F", {}, kSimSun, 9});
+    add({U::透明标签3, "透明标签3", K::TransparentLabel, tabs, 0, {432, 240, 96, 20}, "替换文本ctrl+H", {}, kSimSun, 9});
+    add({U::透明标签5, "透明标签5", K::TransparentLabel, tabs, 0, {336, 264, 96, 20}, "添加时间 F5", {}, kSimSun, 9});
     add({U::下次更新时间, "下次更新时间", K::TransparentLabel, tabs, 0, {16, 56, 507, 24}, "下次更新：敬请期待", {},
          kSimSun, 9});
     add({U::版本号标签提示, "版本号标签提示", K::TransparentLabel, tabs, 0, {16, 32, 53, 24}, "版本：", {}, kSimSun, 9});

@@ -4,6 +4,7 @@
 // session, and ending it records the day as a diary day.
 
 #include "app/settings.h"
+#include "app/tips.h"
 #include "core/clock.h"
 #include "session/writing_session.h"
 
@@ -19,7 +20,6 @@ inline bool diaryModeOn(const Window& window) { return !window.enabled(Unit::颜
 Text diaryTitle(const LocalDateTime& t);
 
 constexpr Colour kDiaryBackground = rgb(255, 128, 0);
-constexpr int kTipInterval = 7500;
 
 class DiaryMode final : public SessionHooks {
 public:

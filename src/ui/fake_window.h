@@ -111,7 +111,10 @@ public:
     void setWindowSize(int width, int height) override;
     WindowState windowState() const override { return windowState_; }
     void setWindowState(WindowState s) override { windowState_ = s; }
-    void setAlwaysOnTop(bool on) override { alwaysOnTop = on; }
+    void setAlwaysOnTop(bool on) override {
+        alwaysOnTop = on;
+        if (on) ++broughtToTop;  // application shell: how often the window was put above all others
+    }
     void setWindowAlpha(int a) override { alpha = a; }
     Colour windowBackground() const override { return windowBackground_; }
     void setWindowBackground(Colour colour) override { windowBackground_ = colour; }
@@ -124,6 +127,22 @@ public:
         trayTip = tip;
     }
     void removeTrayIcon() override { trayShown = false; }
+
+    // Application shell.
+    bool windowShown = true;
+    int broughtToTop = 0;
+    Rect screen{0, 0, 1920, 1040};
+    bool hasTray = true;
+    std::optional<Text> user = Text("writer");  // nothing: the name cannot be read
+    bool windowVisible() const override { return windowShown; }
+    void setWindowVisible(bool on) override { windowShown = on; }
+    void setWindowPosition(int left, int top) override {
+        window_.left = left;
+        window_.top = top;
+    }
+    Rect screenArea() const override { return screen; }
+    bool trayAvailable() const override { return hasTray; }
+    Text userName() const override { return user.value_or(Text()); }
 
     Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) override;
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;

@@ -169,6 +169,14 @@ public:
     virtual void showTrayIcon(const Text& tip) = 0;
     virtual void removeTrayIcon() = 0;
 
+    // Application shell: the main window's own visibility and place, the
+    // desktop it lives on, and the notification area.
+    virtual bool windowVisible() const = 0;
+    virtual void setWindowVisible(bool on) = 0;
+    virtual void setWindowPosition(int left, int top) = 0;
+    virtual Rect screenArea() const = 0;                    // the desktop's usable area; empty when unknown
+    virtual bool trayAvailable() const = 0;                 // whether the desktop has a notification area
+
     // Modal interaction.
     virtual Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon = Icon::None) = 0;
     virtual std::optional<Path> openFileDialog(const FileDialogRequest& request) = 0;
@@ -179,7 +187,9 @@ public:
     // Platform services.
     virtual Text clipboardText() const = 0;
     virtual void setClipboardText(const Text& text) = 0;
-    virtual void openUrl(const std::string& url) = 0;
+    virtual void openUrl(const std::string& url) = 0;  // the desktop's handler; never waits for it
+    // The logged-on user's name in GBK, empty when it cannot be read.
+    virtual Text userName() const = 0;
 };
 
 }  // namespace talery

@@ -206,7 +206,10 @@ void ColourPicker::setColour(unsigned bgr) {
 
 void ColourPicker::pick() {
     const QColor start(red(colour_), green(colour_), blue(colour_));
-    const QColor chosenColour = QColorDialog::getColor(start, window());
+    QColorDialog dialog(start, window());
+    dialog.setPalette(window()->palette());  // the dialog follows the window's theme
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QColor chosenColour = dialog.selectedColor();
     if (!chosenColour.isValid()) return;
     setColour(rgb(chosenColour.red(), chosenColour.green(), chosenColour.blue()));
     emit chosen();

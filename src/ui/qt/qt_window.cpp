@@ -1,7 +1,10 @@
 #include "ui/qt/qt_window.h"
 
+#include "app/chrome.h"
+#include "app/shell.h"
 #include "app/unit_table.h"
 #include "session/password_dialog.h"
+#include "ui/qt/qt_chrome.h"
 #include "ui/qt/qt_widgets.h"
 
 #include <QApplication>
@@ -13,6 +16,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsDropShadowEffect>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QMenu>
@@ -24,10 +28,57 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
+#include <QScreen>
 #include <QWindow>
+
+#include <pwd.h>
+#include <unistd.h>
+
+// The pictures live in the program's resources (resources/images).
+static void initImages() { Q_INIT_RESOURCE(images); }
 
 namespace talery {
 namespace {
+
+// A picture of the resources at the given device pixel ratio: the drawing
+// made for twice the size where the screen is that dense.
+QPixmap loadPicture(const QString& name, qreal dpr) {
+    const bool dense = dpr > 1.0;
+    QPixmap pm(QStringLiteral(":/images/%1%2.png").arg(name, dense ? QStringLiteral("@2x") : QString()));
+    if (pm.isNull()) pm.load(QStringLiteral(":/images/%1.png").arg(name));
+    else if (dense) pm.setDevicePixelRatio(2.0);
+    return pm;
+}
+
+// A picture that covers `size` whole, cut evenly where its proportions differ.
+QPixmap coverPicture(const QString& name, QSize size, qreal dpr) {
+    const QPixmap source = loadPicture(name, dpr);
+    if (source.isNull() || size.isEmpty()) return source;
+    const QSize device = size * dpr;
+    const QPixmap scaled = source.scaled(device, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    QPixmap out = scaled.copy((scaled.width() - device.width()) / 2, (scaled.height() - device.height()) / 2,
+                              device.width(), device.height());
+    out.setDevicePixelRatio(dpr);
+    return out;
+}
+
+QColor mix(const QColor& a, const QColor& b, qreal t) {
+    return QColor::fromRgbF(static_cast<float>(a.redF() + (b.redF() - a.redF()) * t),
+                            static_cast<float>(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t));
+}
+
+Qt::CursorShape sizingCursor(int side) {
+    switch (side) {
+        case 1:
+        case 2: return Qt::SizeHorCursor;
+        case 3:
+        case 6: return Qt::SizeVerCursor;
+        case 4:
+        case 8: return Qt::SizeFDiagCursor;
+        default: return Qt::SizeBDiagCursor;
+    }
+}
 
 QColor qcolour(Colour c) { return QColor(red(c), green(c), blue(c)); }
 Colour fromQColour(const QColor& c) { return rgb(c.red(), c.green(), c.blue()); }
@@ -59,21 +110,19 @@ QStringList nameFilters(const UnitSpec& dialog) {
     return out;
 }
 
-QPixmap drawPicture(Picture picture, QSize size) {
+QPixmap drawPicture(Picture picture, QSize size, qreal dpr) {
+    switch (picture) {
+        case Picture::MenuGlyph: return loadPicture(QStringLiteral("menu"), dpr);
+        case Picture::TopImage1: return coverPicture(QStringLiteral("top1"), size, dpr);
+        case Picture::TopImage2: return coverPicture(QStringLiteral("top2"), size, dpr);
+        default: break;
+    }
     QPixmap pm(size.isEmpty() ? QSize(24, 24) : size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(pm.rect()).adjusted(2, 2, -2, -2);
     switch (picture) {
-        case Picture::MenuGlyph: {
-            p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
-            for (int i = 0; i < 3; ++i) {
-                const qreal y = r.top() + r.height() * (0.25 + 0.25 * i);
-                p.drawLine(QPointF(r.left() + 2, y), QPointF(r.right() - 2, y));
-            }
-            break;
-        }
         case Picture::RecordIdle:
         case Picture::RecordActive: {
             p.setPen(QPen(QColor(230, 60, 60), 2));
@@ -81,14 +130,6 @@ QPixmap drawPicture(Picture picture, QSize size) {
             p.drawEllipse(r);
             p.setBrush(QColor(230, 60, 60));
             p.drawEllipse(r.center(), r.width() / 5, r.height() / 5);
-            break;
-        }
-        case Picture::TopImage1:
-        case Picture::TopImage2: {
-            QLinearGradient g(r.topLeft(), r.topRight());
-            g.setColorAt(0, picture == Picture::TopImage1 ? QColor(20, 40, 90) : QColor(60, 10, 20));
-            g.setColorAt(1, picture == Picture::TopImage1 ? QColor(120, 170, 230) : QColor(200, 150, 60));
-            p.fillRect(pm.rect(), g);
             break;
         }
         case Picture::Statistics: {
@@ -101,26 +142,22 @@ QPixmap drawPicture(Picture picture, QSize size) {
             }
             break;
         }
-        case Picture::None: break;
+        default: break;
     }
     return pm;
 }
 
 QIcon trayImage() {
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0, 96, 192));
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-    p.setPen(Qt::white);
-    QFont f = p.font();
-    f.setPixelSize(44);
-    f.setBold(true);
-    p.setFont(f);
-    p.drawText(QRectF(0, 0, 64, 64), Qt::AlignCenter, QStringLiteral("T"));
-    return QIcon(pm);
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/images/tray.png"));
+    icon.addFile(QStringLiteral(":/images/tray@2x.png"));
+    return icon;
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/images/icon-%1.png").arg(size));
+    return icon;
 }
 
 void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
@@ -161,6 +198,7 @@ QString utf8ToQt(std::string_view utf8) { return QString::fromUtf8(utf8.data(), 
 QString gbkSafe(const QString& text) { return QString::fromStdU16String(decodeGbkLossy(encodeGbkLossy(text.toStdU16String()))); }
 
 QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount) {
+    initImages();
     build();
 }
 
@@ -205,7 +243,13 @@ void QtWindow::build() {
     w->setWindowTitle(utf8ToQt(kMainWindowCaption));
     w->setGeometry(kMainWindowDesign.left, kMainWindowDesign.top, kMainWindowDesign.width, kMainWindowDesign.height);
     setWindowBackground(kDesignBackground);
-    w->onResized = [this] { raise({.type = EventType::Resized}); };
+    w->setWindowIcon(applicationIcon());
+    QApplication::setWindowIcon(w->windowIcon());  // the dialogs' too
+    w->setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
+    chrome_ = new ChromeDrag(w);
+    w->onResized = [this] {
+        if (!resizing_) raise({.type = EventType::Resized});
+    };
     w->onCloseRequested = [this] { return askClose(); };
     w->onFilesDropped = [this](const QStringList& files) { deliverDrop(files); };
 
@@ -357,6 +401,12 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
     widget->setGeometry(design.rect.left, design.rect.top, design.rect.width, design.rect.height);
     if (!design.tooltip.empty()) widget->setToolTip(utf8ToQt(design.tooltip));
     if (design.flags & kHandCursor) widget->setCursor(Qt::PointingHandCursor);
+    // The title strip and the resize handles drag the window.
+    if (const int side = resizeSide(u)) {
+        widget->setCursor(sizingCursor(side));
+        chrome_->watch(widget);
+    }
+    if (u == Unit::标题栏) chrome_->watch(widget);
     if (design.flags & kDisabled) widget->setEnabled(false);
     if (design.flags & kHidden) widget->hide();
 
@@ -461,7 +511,10 @@ void QtWindow::setVisible(Unit unit, bool on) {
         a->setVisible(on);
     } else if (QWidget* w = unitWidget(unit)) {
         w->setVisible(on);
-        if (on) w->raise();
+        // The top image stays beneath everything; a shown panel comes on top.
+        if (on && unit == Unit::背景) w->lower();
+        else if (on) w->raise();
+        if (unit == Unit::背景) updateHalo();
     } else {
         slots_[index(unit)].visible = on;
     }
@@ -518,6 +571,8 @@ Colour QtWindow::textColour(Unit unit) const {
 void QtWindow::setTextColour(Unit unit, Colour colour) {
     QWidget* w = unitWidget(unit);
     slots_[index(unit)].textColour = colour;
+    if (unit == Unit::标题栏) applyThemePalette();
+    if (unit == Unit::标题栏 || unit == Unit::章节名称提示 || unit == Unit::最小化按钮1 || unit == Unit::关闭按钮) updateHalo();
     if (!w) return;
     if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) {
         setPaletteColour(w, QPalette::Text, colour);
@@ -570,7 +625,12 @@ Rect QtWindow::geometry(Unit unit) const {
 }
 
 void QtWindow::setGeometry(Unit unit, const Rect& r) {
-    if (QWidget* w = unitWidget(unit)) w->setGeometry(r.left, r.top, r.width, r.height);
+    QWidget* w = unitWidget(unit);
+    if (!w) return;
+    const QSize before = w->size();
+    w->setGeometry(r.left, r.top, r.width, r.height);
+    // A picture that covers its unit is cut anew for the new size.
+    if (w->size() != before && slots_[index(unit)].picture != Picture::None) setPicture(unit, slots_[index(unit)].picture);
 }
 
 void QtWindow::setAlignment(Unit unit, Align align) {
@@ -612,7 +672,8 @@ void QtWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair
 }
 
 void QtWindow::setPicture(Unit unit, Picture picture) {
-    if (auto* l = qobject_cast<QLabel*>(unitWidget(unit))) l->setPixmap(drawPicture(picture, l->size()));
+    slots_[index(unit)].picture = picture;
+    if (auto* l = qobject_cast<QLabel*>(unitWidget(unit))) l->setPixmap(drawPicture(picture, l->size(), l->devicePixelRatioF()));
 }
 
 namespace {
@@ -709,7 +770,14 @@ Rect QtWindow::windowGeometry() const {
     return {g.x(), g.y(), g.width(), g.height()};
 }
 
-void QtWindow::setWindowSize(int width, int height) { main_->resize(std::max(width, 1), std::max(height, 1)); }
+void QtWindow::setWindowSize(int width, int height) {
+    // Exactly one size change, also while the window is hidden (where the
+    // toolkit delays its own notice until it is shown) or the size is the same.
+    resizing_ = true;
+    main_->resize(std::max(width, 1), std::max(height, 1));
+    resizing_ = false;
+    raise({.type = EventType::Resized});
+}
 
 WindowState QtWindow::windowState() const {
     const Qt::WindowStates s = main_->windowState();
@@ -727,11 +795,18 @@ void QtWindow::setWindowState(WindowState state) {
 }
 
 void QtWindow::setAlwaysOnTop(bool on) {
+    Qt::WindowFlags flags = main_->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    // Changed on the native window in place: setting the widget's flags would hide it.
+    main_->overrideWindowFlags(flags);
+    if (QWindow* h = main_->windowHandle()) h->setFlags(flags);
     if (on) {
         main_->raise();
         main_->activateWindow();
     }
 }
+
+bool QtWindow::alwaysOnTop() const { return main_->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
 
 void QtWindow::setWindowAlpha(int alpha) { main_->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0); }
 
@@ -739,12 +814,62 @@ Colour QtWindow::windowBackground() const { return windowBackground_; }
 
 void QtWindow::setWindowBackground(Colour colour) {
     windowBackground_ = colour;
-    setPaletteColour(main_.get(), QPalette::Window, colour);
+    applyThemePalette();
 }
 
-void QtWindow::startSystemMove() {
-    if (QWindow* h = main_->windowHandle()) h->startSystemMove();
+void QtWindow::applyThemePalette() {
+    // The window's colours for everything without a look of its own: the
+    // body's scroll bar, the menu and the dialogs, so a dark theme has no
+    // light stripes. Shades between background and text keep the edges visible.
+    const QColor bg = qcolour(windowBackground_);
+    const QColor fg = qcolour(slots_[index(Unit::标题栏)].textColour);
+    QPalette p = main_->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool off = group == QPalette::Disabled;
+        const QColor text = off ? mix(bg, fg, 0.45) : fg;
+        p.setColor(group, QPalette::Window, bg);
+        p.setColor(group, QPalette::WindowText, text);
+        p.setColor(group, QPalette::Base, mix(bg, fg, 0.06));
+        p.setColor(group, QPalette::AlternateBase, mix(bg, fg, 0.1));
+        p.setColor(group, QPalette::Text, text);
+        p.setColor(group, QPalette::Button, mix(bg, fg, 0.14));
+        p.setColor(group, QPalette::ButtonText, text);
+        p.setColor(group, QPalette::Light, mix(bg, fg, 0.3));
+        p.setColor(group, QPalette::Midlight, mix(bg, fg, 0.22));
+        p.setColor(group, QPalette::Mid, mix(bg, fg, 0.25));
+        p.setColor(group, QPalette::Dark, mix(bg, fg, 0.35));
+        p.setColor(group, QPalette::Shadow, mix(bg, fg, 0.4));
+        p.setColor(group, QPalette::PlaceholderText, mix(bg, fg, 0.5));
+    }
+    main_->setPalette(p);
+    if (menu_) themed(menu_);
 }
+
+QPalette QtWindow::themePalette() const { return main_->palette(); }
+
+void QtWindow::themed(QWidget* dialog) const { dialog->setPalette(themePalette()); }
+
+void QtWindow::updateHalo() {
+    // Over the top image the strip's texts get a soft halo of the opposite
+    // brightness, so that they stay readable whatever the text colour.
+    const bool overImage = unitWidget(Unit::背景) && !unitWidget(Unit::背景)->isHidden();
+    for (Unit u : {Unit::标题栏, Unit::章节名称提示, Unit::最小化按钮1, Unit::关闭按钮}) {
+        QWidget* w = unitWidget(u);
+        if (!w) continue;
+        if (!overImage) {
+            w->setGraphicsEffect(nullptr);
+            continue;
+        }
+        const QColor text = qcolour(slots_[index(u)].textColour);
+        auto* halo = new QGraphicsDropShadowEffect;
+        halo->setOffset(0, 0);
+        halo->setBlurRadius(4);
+        halo->setColor(text.lightness() < 128 ? QColor(255, 255, 255) : QColor(0, 0, 0));
+        w->setGraphicsEffect(halo);  // the widget owns it and drops the previous one
+    }
+}
+
+void QtWindow::startSystemMove() { chrome_->requestMove(); }
 
 void QtWindow::startSystemResize(int side) {
     static const Qt::Edges edges[] = {{},
@@ -757,7 +882,7 @@ void QtWindow::startSystemResize(int side) {
                                       Qt::BottomEdge | Qt::LeftEdge,
                                       Qt::BottomEdge | Qt::RightEdge};
     if (side < 1 || side > 8) return;
-    if (QWindow* h = main_->windowHandle()) h->startSystemResize(edges[side]);
+    chrome_->requestResize(edges[side]);
 }
 
 void QtWindow::requestClose() { main_->close(); }
@@ -786,8 +911,32 @@ void QtWindow::removeTrayIcon() {
     if (tray_) tray_->hide();
 }
 
+bool QtWindow::windowVisible() const { return main_->isVisible(); }
+
+void QtWindow::setWindowVisible(bool on) { main_->setVisible(on); }
+
+void QtWindow::setWindowPosition(int left, int top) { main_->move(left, top); }
+
+Rect QtWindow::screenArea() const {
+    QScreen* screen = main_->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    const QRect g = screen->availableGeometry();
+    return {g.x(), g.y(), g.width(), g.height()};
+}
+
+bool QtWindow::trayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+Text QtWindow::userName() const {
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name)
+        return utf8ToGbkLossy(pw->pw_name);
+    if (const char* user = std::getenv("USER"); user && *user) return utf8ToGbkLossy(user);
+    return {};
+}
+
 Answer QtWindow::messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) {
     QMessageBox box(main_.get());
+    themed(&box);
     box.setWindowTitle(toQt(caption));
     box.setText(toQt(text));
     switch (icon) {
@@ -815,6 +964,7 @@ Answer QtWindow::messageBox(const Text& text, const Text& caption, Buttons butto
 std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bool save) {
     const UnitSpec& design = specOf(request.dialog);
     QFileDialog dialog(main_.get());
+    themed(&dialog);
     dialog.setObjectName(utf8ToQt(design.name));
     // Qt's own dialog on every desktop: the same behaviour everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);

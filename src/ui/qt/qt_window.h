@@ -6,6 +6,7 @@
 #include "ui/window.h"
 
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,7 @@ class QSystemTrayIcon;
 namespace talery {
 
 class MainWidget;
+class ChromeDrag;
 
 // Qt strings to and from GBK; CR LF in the logic's text is a line break here.
 QString toQt(const Text& gbkText);
@@ -103,6 +105,19 @@ public:
     void showTrayIcon(const Text& tip) override;
     void removeTrayIcon() override;
 
+    // Application shell.
+    bool windowVisible() const override;
+    void setWindowVisible(bool on) override;
+    void setWindowPosition(int left, int top) override;
+    Rect screenArea() const override;
+    bool trayAvailable() const override;
+    Text userName() const override;
+    bool alwaysOnTop() const;
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    // The theme's colours for windows of the program (dialogs, menus, tool
+    // windows): set it on a new window so that it follows the theme.
+    QPalette themePalette() const;
+
     Answer messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) override;
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
@@ -123,6 +138,7 @@ private:
         Text text;
         Colour textColour = 0;
         Colour background = 0;
+        Picture picture = Picture::None;
     };
 
     void build();
@@ -136,6 +152,14 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     EventSink* sink_ = nullptr;
     Colour windowBackground_ = 0;
+
+    // Application shell: the frameless window's move and resize, and the
+    // theme's colours carried over to dialogs, menus and scroll bars.
+    void applyThemePalette();
+    void themed(QWidget* dialog) const;
+    void updateHalo();
+    ChromeDrag* chrome_ = nullptr;
+    bool resizing_ = false;
 };
 
 }  // namespace talery

@@ -1,0 +1,124 @@
+#include "app/shell.h"
+
+#include "app/tips.h"
+#include "app/unit_table.h"
+#include "session/cipher.h"
+#include "tasks/points.h"
+
+namespace talery {
+namespace {
+
+Text softwareSection() { return gbk(u8"软件设置"); }
+Text textSection() { return gbk(u8"文本设置"); }
+
+// A stored list selection; one outside the list's items counts as the first item.
+int storedSelection(const Window& w, Unit list, const IniFile& file, std::string_view section, std::string_view key) {
+    const int stored = file.readInt(section, key);
+    return stored >= 0 && stored < w.itemCount(list) ? stored : 0;
+}
+
+}  // namespace
+
+int restoredExtent(int stored, int design, int minimum, int screenExtent) {
+    int value = stored >= minimum && (screenExtent <= 0 || stored <= screenExtent) ? stored : design;
+    if (screenExtent > 0 && value > screenExtent) value = screenExtent;
+    return value;
+}
+
+Shell::Shell(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
+             SessionHooks& diary, Theme& theme, std::int32_t& points)
+    : w_(window), clock_(clock), settings_(settings), session_(session), diary_(diary), theme_(theme), points_(points) {}
+
+void Shell::restoreWindowSize() {
+    // Both values are read before either is set: every size change records
+    // the size, and would otherwise overwrite the width still to be read.
+    const IniFile file = settings_.program();
+    const Rect screen = w_.screenArea();
+    const int height = restoredExtent(file.readInt(softwareSection(), gbk(u8"高度")), kMainWindowDesign.height,
+                                      kMinimumWindowHeight, screen.height);
+    const int width = restoredExtent(file.readInt(softwareSection(), gbk(u8"宽度")), kMainWindowDesign.width,
+                                     kMinimumWindowWidth, screen.width);
+    w_.setWindowSize(w_.windowGeometry().width, height);
+    w_.setWindowSize(width, height);
+}
+
+void Shell::restorePanel() {
+    const IniFile file = settings_.program();
+    w_.setBackgroundColour(Unit::颜色, file.readColour(textSection(), gbk(u8"背景颜色")));
+
+    const bool barHidden = file.read(softwareSection(), gbk(u8"状态栏")) == gbk(u8"隐藏");
+    w_.setVisible(Unit::状态条1, !barHidden);
+    w_.setChecked(Unit::状态栏选择, barHidden);
+
+    const bool transparent = file.readBool(softwareSection(), gbk(u8"透明化"));
+    theme_.setWindowAlpha(transparent ? kAlphaTransparent : kAlphaOpaque);
+    w_.setChecked(Unit::透明化选择, transparent);
+
+    w_.setChecked(Unit::自动保存, file.readBool(softwareSection(), gbk(u8"自动保存")));
+    theme_.applyBackgroundColour();
+    w_.setText(Unit::版本标签, w_.text(Unit::标题栏));
+
+    w_.setSelection(Unit::提示类型, storedSelection(w_, Unit::提示类型, file, softwareSection(), gbk(u8"小提示类型")));
+    w_.setSelection(Unit::按钮类型, storedSelection(w_, Unit::按钮类型, file, softwareSection(), gbk(u8"按钮类型")));
+    w_.setSelection(Unit::顶图类型, storedSelection(w_, Unit::顶图类型, file, softwareSection(), gbk(u8"顶图类型")));
+    w_.setSelection(Unit::文本颜色, storedSelection(w_, Unit::文本颜色, file, textSection(), gbk(u8"文本颜色")));
+}
+
+void Shell::startUp() {
+    session_.record().keyPrefix = Text(keyPrefix);
+    session_.record().openedFromFile = false;
+
+    const IniFile file = settings_.program();
+    if (!file.exists()) {
+        // First run: the design-time state becomes the settings file.
+        file.write(textSection(), gbk(u8"文本颜色"), gbk(u8"白色"));
+        // The design size, within what the screen can show.
+        const Rect screen = w_.screenArea();
+        const int height = restoredExtent(kMainWindowDesign.height, kMainWindowDesign.height, 0, screen.height);
+        const int width = restoredExtent(kMainWindowDesign.width, kMainWindowDesign.width, 0, screen.width);
+        w_.setWindowSize(w_.windowGeometry().width, height);
+        w_.setWindowSize(width, height);
+        theme_.saveSettings();
+    } else {
+        restoreWindowSize();
+    }
+    // A normal exit left the file read-only; it is written while the program runs.
+    setReadOnly(file.path(), false);
+
+    points_ = loadPoints(file);
+    w_.setText(Unit::积分显示, pointsLabel(points_));
+
+    restorePanel();
+    theme_.saveSettings();
+    file.write(softwareSection(), gbk(u8"最后一次登录"), dateStamp(clock_.now()));
+    // Where the desktop has no notification area the program runs without the icon.
+    if (w_.trayAvailable()) w_.showTrayIcon(gbk(kTrayTip));
+}
+
+bool Shell::shutDown() {
+    // A running session whose text is not on disk as it stands goes through
+    // the save flow first; if that is cancelled or fails, the window stays
+    // open with the session, diary mode included, as it was.
+    if (!w_.enabled(Unit::打开文件) && !session_.bodyMatchesFile() &&
+        session_.saveDocument() != SaveOutcome::Saved)
+        return false;
+    // A diary that needed no save still ends here, and counts for the day.
+    diary_.leaveDiaryMode();
+    setReadOnly(settings_.program().path(), true);
+    w_.removeTrayIcon();
+    return true;
+}
+
+void Shell::trayEvent(int type) {
+    if (type == 1) {
+        w_.setWindowVisible(true);
+        w_.setWindowState(WindowState::Normal);
+        // Raised above every window once, without staying on top.
+        w_.setAlwaysOnTop(true);
+        w_.setAlwaysOnTop(false);
+    } else if (type == 3) {
+        w_.popupMenu(Unit::开始);
+    }
+}
+
+}  // namespace talery

@@ -1,0 +1,50 @@
+#pragma once
+// The main window's life: what start-up restores, what the notification-area
+// icon does, and what closing saves.
+
+#include "app/settings.h"
+#include "app/theme.h"
+#include "core/clock.h"
+#include "session/writing_session.h"
+#include "ui/window.h"
+
+#include <cstdint>
+
+namespace talery {
+
+// Smallest window a stored size may give; smaller ones are not a window one can use.
+constexpr int kMinimumWindowWidth = 320;
+constexpr int kMinimumWindowHeight = 240;
+
+// A stored window dimension as the window takes it: the design value when
+// the stored one is missing, too small or larger than the screen, and never
+// more than the screen (a `screenExtent` of 0 means it is unknown).
+int restoredExtent(int stored, int design, int minimum, int screenExtent);
+
+class Shell {
+public:
+    Shell(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
+          SessionHooks& diary, Theme& theme, std::int32_t& points);
+
+    // The start-up sequence, once the content stores are filled.
+    void startUp();
+    // Closing: saves a running session whose text is not on disk; false
+    // keeps the window open (the save was cancelled or failed).
+    bool shutDown();
+    // Notification-area icon: 1 left button released, 2 double click, 3 right button.
+    void trayEvent(int type);
+
+private:
+    void restoreWindowSize();
+    void restorePanel();
+
+    Window& w_;
+    const Clock& clock_;
+    const SettingsStore& settings_;
+    SessionController& session_;
+    SessionHooks& diary_;
+    Theme& theme_;
+    std::int32_t& points_;
+};
+
+}  // namespace talery
