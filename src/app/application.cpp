@@ -25,6 +25,8 @@ void Application::start() {
 }
 
 void Application::handle(const UiEvent& e) {
+    // Writing aids: the body's shortcuts, Find and Replace, time, names, writing timer.
+    if (aids_.handle(e)) return;
     switch (e.type) {
         case EventType::Click:
             if (e.unit == Unit::开始书写按钮) session_.toggleWriting(false);

@@ -2,6 +2,7 @@
 // The program's logic as one object: it owns the process-wide records, binds
 // the window's events to the operations, and decides whether the window may close.
 
+#include "aids/writing_aids.h"
 #include "app/settings.h"
 #include "core/clock.h"
 #include "session/writing_session.h"
@@ -26,6 +27,8 @@ public:
     const SettingsStore& settings() const { return settings_; }
     // The points total every gate compares with its bound.
     std::int32_t pointsTotal() const { return points_; }
+    // Writing aids: find and replace, time, names, writing timer.
+    WritingAids& aids() { return aids_; }
 
 private:
     Window& window_;
@@ -33,6 +36,9 @@ private:
     SettingsStore settings_;
     SessionController session_;
     std::int32_t points_ = 0;
+    // Writing aids; the program's one shared pseudo-random generator.
+    SharedRandom random_;
+    WritingAids aids_{window_, clock_, settings_, random_, [this] { return pointsTotal(); }};
 };
 
 }  // namespace talery
