@@ -4,8 +4,6 @@
 
 #include <QTextBlock>
 
-#include <bitset>
-#include <memory>
 
 namespace talery {
 namespace {
@@ -14,14 +12,8 @@ namespace {
 // byte and every other character it holds in two; anything else becomes "?",
 // one byte for each code point.
 std::size_t gbkLength(char16_t c) {
-    static const auto holdable = [] {
-        auto set = std::make_unique<std::bitset<0x10000>>();
-        for (char32_t u = 0x80; u < 0x10000; ++u)
-            if (gbkCanHold(u)) set->set(u);
-        return set;
-    }();
     if (c < 0x80 || c == 0x20AC || c == 0xF8F5) return 1;
-    return holdable->test(c) ? 2 : 1;
+    return gbkCanHold(c) ? 2 : 1;
 }
 
 // Bytes of the first `count` characters of a block's text; a surrogate pair
