@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "test_support.h"
+#include "ui/qt/qt_body_offsets.h"
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
+
+#include <random>
 
 using namespace talery;
 
@@ -43,7 +46,43 @@ T* unit(QDialog* d, const char8_t* name) {
 class QtFindTest : public QObject {
     Q_OBJECT
 
+    // Offsets and positions against the GBK form of the text before each position.
+    static void checkOffsets(const QTextDocument& doc, std::mt19937& rng) {
+        const QString all = doc.toPlainText();
+        const int end = doc.characterCount() - 1;
+        for (int round = 0; round < 200; ++round) {
+            int position = static_cast<int>(rng() % static_cast<unsigned>(end + 1));
+            if (position > 0 && all.at(position - 1).isHighSurrogate()) --position;
+            const std::size_t bytes = fromQt(all.left(position)).size();
+            QCOMPARE(gbkOffsetOf(doc, position), bytes);
+            QCOMPARE(positionOfGbkOffset(doc, bytes), position);
+        }
+        QCOMPARE(positionOfGbkOffset(doc, std::size_t(-1) / 2), end);
+    }
+
 private slots:
+    void offsetsFollowEditsOfALongDocument() {
+        const QString pieces[] = {q(u8"夜色"), QStringLiteral("abc"), q(u8"€"), q(u8"😀"), QStringLiteral("\n"),
+                                  q(u8"，"), QStringLiteral("\n\n"), q(u8"ก")};
+        std::mt19937 rng(7);
+        QString text;
+        for (int i = 0; i < 3000; ++i) text += pieces[rng() % std::size(pieces)];
+        QTextDocument doc(text);
+        QVERIFY(doc.blockCount() > 500);
+        checkOffsets(doc, rng);
+        // Edits anywhere: checkpoints behind them must not survive.
+        for (int round = 0; round < 20; ++round) {
+            QTextCursor c(&doc);
+            c.setPosition(static_cast<int>(rng() % static_cast<unsigned>(doc.characterCount() - 1)));
+            c.setPosition(std::min(c.position() + static_cast<int>(rng() % 40), doc.characterCount() - 1),
+                          QTextCursor::KeepAnchor);
+            c.insertText(pieces[rng() % std::size(pieces)] + pieces[rng() % std::size(pieces)]);
+            checkOffsets(doc, rng);
+        }
+        doc.setPlainText(text.left(5000));
+        checkOffsets(doc, rng);
+    }
+
     void findAndReplaceAChineseWord() {
         test::TempDir dir;
         QtWindow window;
