@@ -105,6 +105,13 @@ TEST_F(AidsTest, ClosingTheFindWindowDropsTextTypedSinceTheLastSearch) {
     f().click(kFind, U::按钮2);               // 取消 does the same as the close box
     EXPECT_EQ(f().text(kFind, U::编辑框1), g(u8"二"));
 
+    // What GBK cannot hold arrives as "?", and that is what is looked for.
+    ctrl(key::F);
+    f().typeText(kFind, U::编辑框1, u8"😀");
+    f().click(kFind, U::按钮1);
+    EXPECT_EQ(w.lastMessage(), u8(u8"找不到 “?”"));
+    w.messages.clear();
+
     // Enter in an emptied box looks for nothing and says nothing.
     ctrl(key::F);
     f().typeText(kFind, U::编辑框1, u8"");

@@ -82,6 +82,15 @@ TEST(TextSearch, ReplaceAllIsOneEditAndNeverRescansItsOutput) {
     EXPECT_EQ(e.replacement, "  ");
 }
 
+TEST(TextSearch, AMatchAtEveryPositionOfALongBody) {
+    const std::string body(5'000'000, 'a');
+    EXPECT_EQ(findNextMatch(body, "A", 4'999'999, false), 4'999'999u);
+    EXPECT_EQ(findPreviousMatch(body, "aa", body.size(), true), body.size() - 2);
+    const ReplaceAllEdit e = replaceAllMatches(body, "a", "aa", true);
+    EXPECT_EQ(e.count, body.size());
+    EXPECT_EQ(e.replacement.size(), 2 * body.size());
+}
+
 TEST(TextSearch, AgreesWithTheReferenceOnRandomMixedText) {
     // Bytes chosen to make lead, trail, letter and line-break bytes meet in every order.
     const unsigned char alphabet[] = {'a', 'A', 'b', '\r', '\n', 0x40, 0x61, 0x81, 0xB0, 0xD6, 0xFE, 0xFF, 0x80, 0x7F};
