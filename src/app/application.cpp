@@ -19,6 +19,7 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
       shell_(window, clock, settings_, session_, diary_, theme_, points_) {
     // Opening the information panel refreshes the task list.
     panel_.hooks().refreshTasks = [this] { refreshTasks(); };
+    panel_.hooks().freshNames = [this] { aids_.fillNamesIfAllowed(); };
     window_.setEventSink(this);
 }
 
@@ -34,6 +35,8 @@ void Application::start() {
 
 void Application::handle(const UiEvent& e) {
     if (handleShellEvent(e)) return;
+    // Writing aids: the body's shortcuts, Find and Replace, time, names, writing timer.
+    if (aids_.handle(e)) return;
     switch (e.type) {
         case EventType::Click:
             if (e.unit == Unit::开始书写按钮) session_.toggleWriting(false);

@@ -2,6 +2,7 @@
 // The program's logic as one object: it owns the process-wide records, binds
 // the window's events to the operations, and decides whether the window may close.
 
+#include "aids/writing_aids.h"
 #include "app/panel.h"
 #include "app/settings.h"
 #include "app/shell.h"
@@ -48,6 +49,9 @@ public:
     SharedRandom& sharedRandom() { return random_; }
     PanelHooks& panelHooks() { return panel_.hooks(); }
 
+    // Writing aids: find and replace, time, names, writing timer.
+    WritingAids& aids() { return aids_; }
+
 private:
     // The shell's part of the event table; false when the event is not its own.
     bool handleShellEvent(const UiEvent& event);
@@ -68,6 +72,8 @@ private:
     Theme theme_;
     InfoPanel panel_;
     Shell shell_;
+    // Writing aids: find and replace, time, names, writing timer.
+    WritingAids aids_{window_, clock_, settings_, random_, [this] { return pointsTotal(); }};
 };
 
 }  // namespace talery

@@ -6,6 +6,7 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <bitset>
 #include <memory>
 #include <stdexcept>
 
@@ -109,7 +110,33 @@ template <class Unholdable>
 bool encodeEach(std::u16string_view text, Text& out, Unholdable unholdable) {
     out.reserve(out.size() + text.size() * 2);
     std::size_t i = 0;
+    bool bulk = true;
     while (i < text.size()) {
+        // The longest run of characters GBK holds goes to the converter in one
+        // call: a long body converts in milliseconds, not character by character.
+        std::size_t end = i;
+        while (bulk && end < text.size() && end - i < (1u << 20)) {
+            std::size_t next = end;
+            UChar32 c;
+            U16_NEXT(text.data(), next, text.size(), c);
+            if (!gbkCanHold(static_cast<char32_t>(c))) break;
+            end = next;
+        }
+        if (end > i) {
+            const std::size_t before = out.size();
+            out.resize(before + (end - i) * 2);
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t n = ucnv_fromUChars(strictGbk(), out.data() + before, static_cast<int32_t>((end - i) * 2),
+                                              reinterpret_cast<const UChar*>(text.data() + i),
+                                              static_cast<int32_t>(end - i), &status);
+            if (U_SUCCESS(status)) {
+                out.resize(before + static_cast<std::size_t>(n));
+                i = end;
+                continue;
+            }
+            out.resize(before);
+            bulk = false;  // not expected: go on character by character
+        }
         const std::size_t start = i;
         UChar32 c;
         U16_NEXT(text.data(), i, text.size(), c);
@@ -153,6 +180,8 @@ Text encodeGbkLossy(std::u16string_view text) {
 }
 
 std::u16string decodeGbkLossy(std::string_view bytes) {
+    // Valid text, the usual case, decodes in one call.
+    if (auto all = decodeGbk(bytes)) return std::move(*all);
     std::u16string out;
     out.reserve(bytes.size());
     std::size_t pos = 0;
@@ -179,6 +208,15 @@ bool isValidGbk(std::string_view bytes) { return decodeGbk(bytes).has_value(); }
 
 bool gbkCanHold(char32_t c) {
     if (c < 0x80) return true;
+    // Looked up for every character of long texts: the Basic Multilingual
+    // Plane once as a bit table.
+    static const auto bmp = [] {
+        auto table = std::make_unique<std::bitset<0x10000>>();
+        for (UChar32 u = 0x80; u < 0x10000; ++u)
+            if (roundTripSet().contains(u)) table->set(static_cast<std::size_t>(u));
+        return table;
+    }();
+    if (c < 0x10000) return bmp->test(c);
     return roundTripSet().contains(static_cast<UChar32>(c));
 }
 

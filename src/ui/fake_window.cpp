@@ -164,6 +164,17 @@ void FakeWindow::setBodySelection(TextSelection selection) {
     bodySelection_ = selection;
 }
 
+void FakeWindow::replaceBodyRange(TextSelection range, const Text& text) {
+    Text& body = state(Unit::编辑框1).text;
+    if (range.start > body.size() || range.length > body.size() - range.start)
+        throw std::out_of_range("body range outside the body");
+    body.replace(range.start, range.length, text);
+    bodySelection_ = {range.start + text.size(), 0};
+    bodyEdits.push_back(range);
+    ++bodyChanges;
+    raise({.unit = Unit::编辑框1, .type = EventType::TextChanged});
+}
+
 Text FakeWindow::statusText(int part) const {
     return part >= 0 && part < 4 ? status_[static_cast<std::size_t>(part)] : Text();
 }

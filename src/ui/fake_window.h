@@ -3,6 +3,7 @@
 // the unit table, records every message and dialog, and answers questions from
 // a script; a question without a scripted answer fails the test.
 
+#include "ui/fake_find_windows.h"
 #include "ui/window.h"
 
 #include <array>
@@ -94,6 +95,7 @@ public:
 
     TextSelection bodySelection() const override { return bodySelection_; }
     void setBodySelection(TextSelection selection) override;
+    void replaceBodyRange(TextSelection range, const Text& text) override;
 
     Text statusText(int part) const override;
     void setStatusText(int part, const Text& text) override;
@@ -153,6 +155,10 @@ public:
     void setClipboardText(const Text& text) override { clipboard = text; }
     void openUrl(const std::string& url) override { openedUrls.push_back(url); }
 
+    // Find and Replace windows.
+    FakeFindWindows& findWindows() override { return findWindows_; }
+    std::vector<TextSelection> bodyEdits;  // ranges replaced by replaceBodyRange
+
 private:
     struct UnitState {
         Text text;
@@ -184,6 +190,7 @@ private:
     Colour windowBackground_ = 0;
     Unit focus_ = Unit::None;
     EventSink* sink_ = nullptr;
+    FakeFindWindows findWindows_{[this](const UiEvent& e) { raise(e); }};
 };
 
 }  // namespace talery

@@ -6,6 +6,7 @@
 #include "core/colour.h"
 #include "core/files.h"
 #include "core/text.h"
+#include "ui/find_windows.h"
 #include "ui/unit.h"
 
 #include <optional>
@@ -45,6 +46,8 @@ enum class EventType {
     Resized,          // main window size changed
     Tray,             // tray icon event (index: 1 left up, 2 double click, 3 right up)
     FileDropped,      // a file was dropped on the window (path; index: its position in the drop, from 0)
+    // Find and Replace windows.
+    Closed,           // the user closed a window with its close box or Escape
 };
 
 struct UiEvent {
@@ -54,6 +57,9 @@ struct UiEvent {
     int modifiers = 0;
     int index = 0;
     Path path{};
+    // Find and Replace windows: the window and its unit (`unit` is None then).
+    FindWindowKind findWindow = FindWindowKind::None;
+    FindUnit findUnit = FindUnit::Window;
 };
 
 class EventSink {
@@ -138,6 +144,9 @@ public:
     // The body box.
     virtual TextSelection bodySelection() const = 0;
     virtual void setBodySelection(TextSelection selection) = 0;
+    // Find, replace and time insertion: the bytes of `range` become `text` in
+    // one edit that reports just that span as changed; the caret ends behind it.
+    virtual void replaceBodyRange(TextSelection range, const Text& text) = 0;
 
     // Status bar parts (0..3).
     virtual Text statusText(int part) const = 0;
@@ -190,6 +199,9 @@ public:
     virtual void openUrl(const std::string& url) = 0;  // the desktop's handler; never waits for it
     // The logged-on user's name in GBK, empty when it cannot be read.
     virtual Text userName() const = 0;
+
+    // Find and Replace windows.
+    virtual FindWindows& findWindows() = 0;
 };
 
 }  // namespace talery

@@ -5,6 +5,7 @@
 #include "app/unit_table.h"
 #include "session/password_dialog.h"
 #include "ui/qt/qt_chrome.h"
+#include "ui/qt/qt_body_offsets.h"
 #include "ui/qt/qt_widgets.h"
 
 #include <QApplication>
@@ -200,6 +201,7 @@ QString gbkSafe(const QString& text) { return QString::fromStdU16String(decodeGb
 QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount) {
     initImages();
     build();
+    findWindows_ = std::make_unique<QtFindWindows>(main_.get(), [this](const UiEvent& e) { raise(e); });
 }
 
 QtWindow::~QtWindow() {
@@ -679,29 +681,10 @@ void QtWindow::setPicture(Unit unit, Picture picture) {
 namespace {
 
 // Byte offset in the GBK form of the body for a character position, and back.
-std::size_t gbkOffset(QPlainTextEdit* e, int position) {
-    QTextCursor c(e->document());
-    c.setPosition(0);
-    c.setPosition(position, QTextCursor::KeepAnchor);
-    return fromQt(c.selectedText()).size();
-}
+// Find steps through long bodies: neither direction converts the body.
+std::size_t gbkOffset(QPlainTextEdit* e, int position) { return gbkOffsetOf(*e->document(), position); }
 
-int charPosition(QPlainTextEdit* e, std::size_t offset) {
-    const Text all = fromQt(e->toPlainText());
-    offset = std::min(offset, all.size());
-    // Count characters up to the offset; CR LF is one character in the widget.
-    int pos = 0;
-    std::size_t i = 0;
-    while (i < offset) {
-        if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') {
-            i += 2;
-        } else {
-            i += gbkCharLength(all, i);
-        }
-        ++pos;
-    }
-    return pos;
-}
+int charPosition(QPlainTextEdit* e, std::size_t offset) { return positionOfGbkOffset(*e->document(), offset); }
 
 }  // namespace
 
@@ -718,6 +701,15 @@ void QtWindow::setBodySelection(TextSelection selection) {
     QTextCursor c = e->textCursor();
     c.setPosition(charPosition(e, selection.start));
     c.setPosition(charPosition(e, selection.start + selection.length), QTextCursor::KeepAnchor);
+    e->setTextCursor(c);
+}
+
+void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    QTextCursor c(e->document());
+    c.setPosition(charPosition(e, range.start));
+    c.setPosition(charPosition(e, range.start + range.length), QTextCursor::KeepAnchor);
+    c.insertText(toQt(text));
     e->setTextCursor(c);
 }
 

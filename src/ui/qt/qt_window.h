@@ -3,6 +3,7 @@
 // window from the unit table with absolute geometry and turns the widgets'
 // signals into events for the logic.
 
+#include "ui/qt/qt_find_windows.h"
 #include "ui/window.h"
 
 #include <QObject>
@@ -78,6 +79,7 @@ public:
 
     TextSelection bodySelection() const override;
     void setBodySelection(TextSelection selection) override;
+    void replaceBodyRange(TextSelection range, const Text& text) override;
 
     Text statusText(int part) const override;
     void setStatusText(int part, const Text& text) override;
@@ -127,6 +129,9 @@ public:
     void setClipboardText(const Text& text) override;
     void openUrl(const std::string& url) override;
 
+    // Find and Replace windows.
+    QtFindWindows& findWindows() override { return *findWindows_; }
+
 private:
     struct Slot {
         QPointer<QWidget> widget;
@@ -160,6 +165,8 @@ private:
     void updateHalo();
     ChromeDrag* chrome_ = nullptr;
     bool resizing_ = false;
+    // Find and Replace windows, above the main window.
+    std::unique_ptr<QtFindWindows> findWindows_;
 };
 
 }  // namespace talery

@@ -1,0 +1,123 @@
+#include "aids/writing_aids.h"
+
+#include "aids/time_insert.h"
+#include "app/theme.h"
+
+namespace talery {
+namespace {
+
+const Text& caption() {
+    static const Text t = gbk(u8"Talery");
+    return t;
+}
+
+}  // namespace
+
+WritingAids::WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
+                         PointsSource points)
+    : w_(window), clock_(clock), settings_(settings), random_(random), points_(std::move(points)), find_(window) {
+    // F2 sets the check box from code (no message, unlike ticking it) and the body's size.
+    bigFont_ = [this](bool on) {
+        w_.setChecked(Unit::大字体, on);
+        w_.setFontSize(Unit::编辑框1, on ? kLargeBodyFontSize : kBodyFontSize);
+    };
+}
+
+bool WritingAids::handle(const UiEvent& e) {
+    if (e.findWindow != FindWindowKind::None) {
+        find_.handle(e);
+        return true;
+    }
+    switch (e.type) {
+        case EventType::TextChanged:
+            // Others listen to the body's changes too.
+            if (e.unit == Unit::编辑框1) find_.bodyChanged();
+            return false;
+        case EventType::KeyDown: return e.unit == Unit::编辑框1 && bodyKey(e);
+        case EventType::MouseDown:
+            if (e.unit == Unit::透明标签2) openWindow(FindWindowKind::Find);
+            else if (e.unit == Unit::透明标签3) openWindow(FindWindowKind::Replace);
+            else if (e.unit == Unit::透明标签5) insertCurrentTime();
+            else return false;
+            return true;
+        case EventType::Click:
+            if (e.unit == Unit::保存设置8) newName(Unit::编辑框4);
+            else if (e.unit == Unit::保存设置13) newName(Unit::编辑框5);
+            else if (e.unit == Unit::保存设置9) copyName(Unit::编辑框4);
+            else if (e.unit == Unit::保存设置14) copyName(Unit::编辑框5);
+            else return false;
+            return true;
+        case EventType::Tick:
+            if (e.unit != Unit::时钟2) return false;
+            // A session is active exactly while "打开文件" is disabled.
+            timer_.tick(!w_.enabled(Unit::打开文件), w_);
+            return true;
+        default: return false;
+    }
+}
+
+bool WritingAids::bodyKey(const UiEvent& e) {
+    if (e.modifiers == modifier::Ctrl) {
+        switch (e.key) {
+            case key::A:
+                w_.setBodySelection({0, find_.body().size()});
+                w_.setFocus(Unit::编辑框1);
+                return true;
+            case key::F: find_.open(FindWindowKind::Find); return true;
+            case key::H: find_.open(FindWindowKind::Replace); return true;
+            default: break;
+        }
+    }
+    switch (e.key) {
+        case key::F1: w_.messageBox(gbk(u8"添加时间按钮更改快捷键为F5"), caption(), Buttons::OK); return true;
+        case key::F2: toggleBigFont(); return true;
+        case key::F5: insertCurrentTime(); return true;
+        default: return false;
+    }
+}
+
+void WritingAids::openWindow(FindWindowKind window) {
+    if (!w_.enabled(Unit::编辑框1)) {
+        w_.messageBox(gbk(u8"开始书写后再使用吧。"), caption(), Buttons::OK);
+        return;
+    }
+    find_.open(window);
+}
+
+void WritingAids::insertCurrentTime() { talery::insertCurrentTime(w_, clock_); }
+
+void WritingAids::toggleBigFont() {
+    if (w_.checked(Unit::大字体)) {
+        bigFont_(false);
+        return;
+    }
+    bigFont_(true);
+    settings_.program().writeBool(gbk(u8"软件设置"), gbk(u8"新手2"), true);
+}
+
+Text WritingAids::selectedPlaceWord() const {
+    // No item selected, or the empty last item: no place word.
+    return w_.itemText(Unit::组合框1, w_.selection(Unit::组合框1));
+}
+
+void WritingAids::fillNamesIfAllowed() {
+    if (!namesAllowed()) return;
+    w_.setText(Unit::编辑框4, randomPersonName(random_, tick_));
+    w_.setText(Unit::编辑框5, randomPlaceName(random_, selectedPlaceWord(), tick_));
+}
+
+void WritingAids::newName(Unit box) {
+    if (!namesAllowed()) {
+        w_.messageBox(gbk(u8"您需要达到15积分才可以随机更换哦。"), caption(), Buttons::OK);
+        return;
+    }
+    w_.setText(box, box == Unit::编辑框4 ? randomPersonName(random_, tick_)
+                                          : randomPlaceName(random_, selectedPlaceWord(), tick_));
+}
+
+void WritingAids::copyName(Unit box) {
+    w_.setClipboardText(w_.text(box));
+    w_.messageBox(gbk(u8"复制成功"), caption(), Buttons::OK);
+}
+
+}  // namespace talery

@@ -1,0 +1,65 @@
+#pragma once
+// The writing aids around the body: the body's shortcuts, the Find and
+// Replace windows, time insertion, the name generators with their copy
+// buttons, the writing timer and the panel's cancel label. Application hands
+// every event here first; `handle` says whether it took it.
+
+#include "aids/find_replace.h"
+#include "aids/names.h"
+#include "aids/writing_timer.h"
+#include "app/settings.h"
+#include "core/clock.h"
+#include "core/random.h"
+#include "ui/window.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace talery {
+
+// Random names are open from this many points up.
+constexpr std::int32_t kRandomNameBound = 0;
+
+class WritingAids {
+public:
+    using PointsSource = std::function<std::int32_t()>;
+    // Switches large-font mode on or off, check box and body font together.
+    using BigFontSwitch = std::function<void(bool on)>;
+
+    WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
+                PointsSource points);
+
+    bool handle(const UiEvent& event);
+
+    // What the "设置" menu entry does before showing the panel: new names in
+    // both boxes when the points allow, silently.
+    void fillNamesIfAllowed();
+    void insertCurrentTime();
+    void toggleBigFont();
+
+    void setBigFontSwitch(BigFontSwitch change) { bigFont_ = std::move(change); }
+    void setTickDraw(TickDraw tick) { tick_ = std::move(tick); }
+
+    FindReplace& findReplace() { return find_; }
+    const WritingTimer& timer() const { return timer_; }
+
+private:
+    bool bodyKey(const UiEvent& e);
+    void openWindow(FindWindowKind window);
+    void newName(Unit box);
+    void copyName(Unit box);
+    Text selectedPlaceWord() const;
+    bool namesAllowed() const { return points_() >= kRandomNameBound; }
+
+    Window& w_;
+    const Clock& clock_;
+    const SettingsStore& settings_;
+    SharedRandom& random_;
+    PointsSource points_;
+    BigFontSwitch bigFont_;
+    TickDraw tick_ = tickRandom;
+    FindReplace find_;
+    WritingTimer timer_;
+};
+
+}  // namespace talery
