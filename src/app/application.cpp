@@ -7,8 +7,10 @@
 namespace talery {
 
 Application::Application(Window& window, const Clock& clock, SettingsStore settings)
-    : window_(window), clock_(clock), settings_(std::move(settings)), session_(window, clock, settings_) {
+    : window_(window), clock_(clock), settings_(std::move(settings)), session_(window, clock, settings_),
+      audio_(window, clock, settings_) {
     window_.setEventSink(this);
+    session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }
@@ -27,6 +29,10 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::开始书写按钮) session_.toggleWriting(false);
             else if (e.unit == Unit::放弃编辑) session_.giveUpEditing();
             else if (e.unit == Unit::文件加密器按钮) session_.showEncryptorNotice();
+            // WAV player strip.
+            else if (e.unit == Unit::音乐相关1) session_.openDocument();
+            else if (e.unit == Unit::音乐相关2) audio_.playback().onPlayPauseClicked();
+            else if (e.unit == Unit::音乐相关3) audio_.playback().onStopClicked();
             break;
         case EventType::KeyDown:
             if (e.unit == Unit::章节名称 && e.key == key::Enter) {
@@ -47,6 +53,7 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::关闭按钮) window_.requestClose();
             else if (e.unit == Unit::最小化按钮1) window_.setWindowState(WindowState::Minimised);
             else if (e.unit == Unit::标题栏) window_.startSystemMove();
+            else if (e.unit == Unit::录音按钮) audio_.recorder().onRecordButtonPressed();  // voice recorder
             break;
         case EventType::Resized: layoutMainWindow(window_, settings_.program()); break;
         default: break;

@@ -3,6 +3,7 @@
 // the window's events to the operations, and decides whether the window may close.
 
 #include "app/settings.h"
+#include "audio/audio_units.h"
 #include "core/clock.h"
 #include "session/writing_session.h"
 #include "ui/window.h"
@@ -23,11 +24,17 @@ public:
     SessionController& session() { return session_; }
     const SettingsStore& settings() const { return settings_; }
 
+    // Voice recorder and WAV playback.
+    AudioUnits& audio() { return audio_; }
+    // Shows the player strip and plays a WAV file (open command, drops, command line).
+    void openWav(const Path& path) { audio_.playback().openWav(path); }
+
 private:
     Window& window_;
     const Clock& clock_;
     SettingsStore settings_;
     SessionController session_;
+    AudioUnits audio_;  // voice recorder and WAV playback
 };
 
 }  // namespace talery

@@ -1,6 +1,7 @@
 #include "ui/qt/qt_window.h"
 
 #include "app/unit_table.h"
+#include "audio/qt/qt_audio.h"
 #include "session/password_dialog.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -75,14 +76,7 @@ QPixmap drawPicture(Picture picture, QSize size) {
             break;
         }
         case Picture::RecordIdle:
-        case Picture::RecordActive: {
-            p.setPen(QPen(QColor(230, 60, 60), 2));
-            p.setBrush(picture == Picture::RecordActive ? QColor(230, 60, 60) : QColor(0, 0, 0, 0));
-            p.drawEllipse(r);
-            p.setBrush(QColor(230, 60, 60));
-            p.drawEllipse(r.center(), r.width() / 5, r.height() / 5);
-            break;
-        }
+        case Picture::RecordActive: break;  // pictures of the recorder: see setPicture
         case Picture::TopImage1:
         case Picture::TopImage2: {
             QLinearGradient g(r.topLeft(), r.topRight());
@@ -606,7 +600,14 @@ void QtWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair
 }
 
 void QtWindow::setPicture(Unit unit, Picture picture) {
-    if (auto* l = qobject_cast<QLabel*>(unitWidget(unit))) l->setPixmap(drawPicture(picture, l->size()));
+    auto* l = qobject_cast<QLabel*>(unitWidget(unit));
+    if (!l) return;
+    // The record button's pictures are images of the recorder's own.
+    if (picture == Picture::RecordIdle || picture == Picture::RecordActive) {
+        l->setPixmap(recordPicture(picture == Picture::RecordActive, l->size(), l->devicePixelRatioF()));
+        return;
+    }
+    l->setPixmap(drawPicture(picture, l->size()));
 }
 
 namespace {
