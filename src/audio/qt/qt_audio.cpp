@@ -39,6 +39,22 @@ QAudioFormat toQt(const PcmFormat& f) {
 
 // --- Capture ---------------------------------------------------------------
 
+// What the audio source writes into: every byte goes straight to the buffers.
+class QtCaptureDevice::Sink final : public QIODevice {
+public:
+    explicit Sink(QtCaptureDevice& owner) : owner_(owner) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override {
+        owner_.take(data, static_cast<std::size_t>(length));
+        return length;
+    }
+
+private:
+    QtCaptureDevice& owner_;
+};
+
 QtCaptureDevice::QtCaptureDevice() : devices_(new QMediaDevices(this)) {
     connect(devices_, &QMediaDevices::audioInputsChanged, this, [this] {
         if (!source_ || gone_) return;
@@ -60,6 +76,9 @@ bool QtCaptureDevice::open(const PcmFormat& format, BufferDone done, Lost lost) 
     if (d.isNull()) return false;
     close();
     source_ = std::make_unique<QAudioSource>(d, toQt(format));
+    // Small fragments: the server hands samples over every few tens of
+    // milliseconds, so a reset loses little and a short recording is not empty.
+    source_->setBufferSize(1024);
     deviceId_ = d.id();
     done_ = std::move(done);
     lost_ = std::move(lost);
@@ -78,18 +97,19 @@ bool QtCaptureDevice::addBuffer(CaptureBuffer* buffer) {
 
 bool QtCaptureDevice::start() {
     if (!source_) return false;
-    io_ = source_->start();
-    if (!io_ || source_->error() != QAudio::NoError) return false;
-    connect(io_.data(), &QIODevice::readyRead, this, [this] { pump(); });
-    return true;
+    sink_ = std::make_unique<Sink>(*this);
+    source_->start(sink_.get());
+    return source_->error() == QAudio::NoError;
 }
 
-void QtCaptureDevice::pump() {
-    while (io_ && io_->isOpen() && !queue_.empty()) {
+void QtCaptureDevice::take(const char* data, std::size_t length) {
+    while (length > 0 && !queue_.empty()) {
         CaptureBuffer* b = queue_.front();
-        const qint64 n = io_->read(b->bytes.data() + b->recorded, static_cast<qint64>(b->bytes.size() - b->recorded));
-        if (n <= 0) break;
-        b->recorded += static_cast<std::size_t>(n);
+        const std::size_t n = std::min(length, b->bytes.size() - b->recorded);
+        std::copy_n(data, n, b->bytes.data() + b->recorded);
+        b->recorded += n;
+        data += n;
+        length -= n;
         if (b->recorded == b->bytes.size()) {
             queue_.pop_front();
             b->done = true;
@@ -109,26 +129,22 @@ void QtCaptureDevice::handBackAll() {
 
 bool QtCaptureDevice::reset() {
     if (!source_) return false;
-    pump();  // what the device has already captured belongs to the recording
-    io_ = nullptr;
-    source_->stop();
+    source_->stop();  // what was already captured has been written to the sink
     handBackAll();
     return true;
 }
 
 void QtCaptureDevice::close() {
     if (!source_) return;
-    io_ = nullptr;
     source_->disconnect(this);
     source_->stop();
     queue_.clear();
     source_.reset();
+    sink_.reset();
 }
 
 void QtCaptureDevice::deviceGone() {
     gone_ = true;
-    pump();
-    io_ = nullptr;
     if (source_) source_->stop();
     // Tell the owner from the event loop, not from inside Qt's signal.
     QMetaObject::invokeMethod(this, [this] {

@@ -26,8 +26,8 @@ class QMediaPlayer;
 
 namespace talery {
 
-// Captures the default input in push mode. Qt delivers the samples on this
-// thread, so buffers are filled and handed back here, never concurrently.
+// Captures the default input. Qt writes the samples into a sink device on
+// this thread, so buffers are filled and handed back here, never concurrently.
 class QtCaptureDevice final : public QObject, public CaptureDevice {
 public:
     QtCaptureDevice();
@@ -42,12 +42,13 @@ public:
     void close() override;
 
 private:
-    void pump();
+    class Sink;
+    void take(const char* data, std::size_t length);
     void handBackAll();
     void deviceGone();
 
     std::unique_ptr<QAudioSource> source_;
-    QPointer<QIODevice> io_;
+    std::unique_ptr<Sink> sink_;
     QMediaDevices* devices_;
     QByteArray deviceId_;
     std::deque<CaptureBuffer*> queue_;

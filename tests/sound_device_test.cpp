@@ -1,0 +1,208 @@
+// The recorder and the player on the real sound devices, through a private
+// sound server (scripts/sound-server) whose input hears what its output
+// plays: a tone played during a recording must be in the saved WAV file, and
+// the file must play to its end in the program's player.
+
+#include "app/application.h"
+#include "audio/qt/qt_audio.h"
+#include "test_support.h"
+#include "ui/qt/qt_window.h"
+
+#include <QApplication>
+#include <QAudioDevice>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace talery;
+
+namespace {
+
+constexpr double kToneHz = 440.0;
+
+unsigned field(const std::string& b, std::size_t at, int size) {
+    unsigned v = 0;
+    for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+// A sine tone at 8000 samples per second, played on the default output.
+class Tone {
+public:
+    explicit Tone(double seconds) {
+        const int n = static_cast<int>(seconds * 8000);
+        QByteArray pcm(n * 2, '\0');
+        for (int i = 0; i < n; ++i) {
+            const auto s = static_cast<qint16>(std::lround(12000 * std::sin(2 * M_PI * kToneHz * i / 8000.0)));
+            pcm[2 * i] = static_cast<char>(s & 0xFF);
+            pcm[2 * i + 1] = static_cast<char>((s >> 8) & 0xFF);
+        }
+        buffer_.setData(pcm);
+        buffer_.open(QIODevice::ReadOnly);
+        QAudioFormat f;
+        f.setSampleRate(8000);
+        f.setChannelCount(1);
+        f.setSampleFormat(QAudioFormat::Int16);
+        sink_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), f);
+        sink_->start(&buffer_);
+    }
+    ~Tone() { sink_->stop(); }
+
+private:
+    QBuffer buffer_;
+    std::unique_ptr<QAudioSink> sink_;
+};
+
+// Accepts the next file dialog with a path, after noting the name it offered.
+class DialogAnswer : public QObject {
+public:
+    explicit DialogAnswer(const QString& path) : path_(path) {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || answered_) return;
+            answered_ = true;
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            offered = name ? name->text() : QString();
+            objectName = dialog->objectName();
+            if (name) name->setText(path_);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        timer_.start(20);
+    }
+    QString offered;
+    QString objectName;
+
+private:
+    QString path_;
+    QTimer timer_;
+    bool answered_ = false;
+};
+
+}  // namespace
+
+class SoundDeviceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void pictures();
+    void startCuePlaysInTheBackground();
+    void recordsAToneAndPlaysTheRecordingToItsEnd();
+};
+
+void SoundDeviceTest::initTestCase() {
+    // No skipping: without the sound server these tests must fail loudly.
+    if (QMediaDevices::defaultAudioInput().isNull() || QMediaDevices::defaultAudioOutput().isNull())
+        QFAIL("no sound input or output: the sound server is not running (scripts/sound-server start DIR, "
+              "then XDG_RUNTIME_DIR=DIR)");
+}
+
+void SoundDeviceTest::pictures() {
+    for (const char* name : {":/audio/record_idle.png", ":/audio/record_active.png"}) {
+        recordPicture(false, {24, 24});  // registers the resources
+        const QImage image(QString::fromLatin1(name));
+        QCOMPARE(image.size(), QSize(512, 512));
+    }
+    QtWindow window;
+    auto* button = qobject_cast<QLabel*>(window.unitWidget(Unit::录音按钮));
+    QVERIFY(button);
+    const QImage idle = button->pixmap().toImage();
+    QCOMPARE(idle.size(), QSize(24, 24));
+    window.setPicture(Unit::录音按钮, Picture::RecordActive);
+    const QImage active = button->pixmap().toImage();
+    QCOMPARE(active.size(), QSize(24, 24));
+    QVERIFY(idle != active);
+    // Opaque in the middle, transparent in the corners: a round badge, not a smear.
+    QCOMPARE(idle.pixelColor(0, 0).alpha(), 0);
+    QCOMPARE(active.pixelColor(12, 3).alpha(), 255);
+}
+
+void SoundDeviceTest::startCuePlaysInTheBackground() {
+    QtCuePlayer cue;
+    QElapsedTimer clock;
+    clock.start();
+    cue.playStartCue();
+    QVERIFY(clock.elapsed() < 200);  // the caller does not wait for the clip
+    QTRY_VERIFY_WITH_TIMEOUT(cue.playing(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!cue.playing(), 5000);
+}
+
+void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
+    test::TempDir dir;
+    QtWindow window;
+    QtCaptureDevice capture;
+    QtMediaBackend media;
+    QtCuePlayer cue;
+    FixedClock clock({2016, 1, 1, 9, 0, 0});
+    Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+    app.audio().attach(capture, media, cue);
+    app.start();
+    window.widget()->show();
+
+    Tone tone(4.0);
+    QTest::qWait(300);  // the tone is flowing before the recording starts
+    QWidget* button = window.unitWidget(Unit::录音按钮);
+    QTest::mousePress(button, Qt::LeftButton);
+    QVERIFY(app.audio().recorder().recording());
+    QTest::qWait(1000);
+    const QString path = QString::fromStdString(dir / "tone.wav");
+    DialogAnswer answer(path);
+    QTest::mousePress(button, Qt::LeftButton);
+    QVERIFY(!app.audio().recorder().recording());
+    QCOMPARE(answer.objectName, QStringLiteral("通用对话框3"));
+    QCOMPARE(answer.offered, QStringLiteral("2016年1月1日by：Talery录音"));
+
+    const std::string wav = test::readBytes(dir / "tone.wav");
+    QVERIFY(wav.size() > 44);
+    const unsigned data = field(wav, 40, 4);
+    QCOMPARE(wav.size(), std::size_t(44) + data);
+    QCOMPARE(wav.substr(0, 4), std::string("RIFF"));
+    QCOMPARE(field(wav, 4, 4), data + 36);
+    QCOMPARE(wav.substr(8, 8), std::string("WAVEfmt "));
+    QCOMPARE(field(wav, 16, 4), 16u);
+    QCOMPARE(field(wav, 20, 2), 1u);
+    QCOMPARE(field(wav, 22, 2), 1u);
+    QCOMPARE(field(wav, 24, 4), 8000u);
+    QCOMPARE(field(wav, 28, 4), 16000u);
+    QCOMPARE(field(wav, 32, 2), 2u);
+    QCOMPARE(field(wav, 34, 2), 16u);
+    QCOMPARE(wav.substr(36, 4), std::string("data"));
+    // About one second: 16000 bytes, give or take the devices' latency.
+    QVERIFY2(data >= 12000 && data <= 22000, qPrintable(QString::number(data)));
+
+    // The tone's frequency from the rising zero crossings, past the start cue
+    // (0.49 s), which the input hears too.
+    std::vector<int> s(data / 2);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<qint16>(field(wav, 44 + 2 * i, 2));
+    const std::size_t from = 4400;
+    QVERIFY2(s.size() > from + 2000, qPrintable(QString::number(s.size())));
+    int peak = 0, crossings = 0;
+    for (std::size_t i = from; i + 1 < s.size(); ++i) {
+        peak = std::max(peak, std::abs(s[i]));
+        if (s[i] < 0 && s[i + 1] >= 0) ++crossings;
+    }
+    QVERIFY2(peak > 4000, qPrintable(QStringLiteral("peak %1: the recording is silent").arg(peak)));
+    const double hz = crossings * 8000.0 / static_cast<double>(s.size() - 1 - from);
+    QVERIFY2(std::abs(hz - kToneHz) < 10, qPrintable(QString::number(hz)));
+
+    // The recording in the program's own player, from start to end.
+    app.openWav(dir / "tone.wav");
+    QVERIFY(window.unitWidget(Unit::wav播放器)->isVisible());
+    QMediaPlayer* player = media.player(app.audio().playback().unit().alias());
+    QVERIFY(player);
+    QTRY_COMPARE_WITH_TIMEOUT(player->playbackState(), QMediaPlayer::PlayingState, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->mediaStatus(), QMediaPlayer::EndOfMedia, 10000);
+    QVERIFY(std::abs(player->duration() - qint64(data) * 1000 / 16000) < 100);
+    QTest::mouseClick(window.unitWidget(Unit::音乐相关3), Qt::LeftButton);
+    QVERIFY(!media.player(app.audio().playback().unit().alias()));
+}
+
+QTEST_MAIN(SoundDeviceTest)
+#include "sound_device_test.moc"
