@@ -15,6 +15,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QTimer>
@@ -61,12 +63,19 @@ private:
     std::unique_ptr<QAudioSink> sink_;
 };
 
-// Accepts the next file dialog with a path, after noting the name it offered.
+// Accepts the first file dialog with a path, after noting the name it
+// offered; confirms every message box, noting its text.
 class DialogAnswer : public QObject {
 public:
     explicit DialogAnswer(const QString& path) : path_(path) {
         connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal); box && box != lastBox_) {
+                lastBox_ = box;
+                messages << box->text();
+                QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
+            }
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
             if (!dialog || answered_) return;
             answered_ = true;
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -79,11 +88,38 @@ public:
     }
     QString offered;
     QString objectName;
+    QStringList messages;
 
 private:
     QString path_;
     QTimer timer_;
     bool answered_ = false;
+    QPointer<QMessageBox> lastBox_;
+};
+
+unsigned dataLength(const std::string& wav) {
+    if (wav.size() < 44) return 0;
+    const unsigned data = field(wav, 40, 4);
+    // A well-formed recording: sizes that agree with each other and with the file.
+    if (wav.compare(0, 4, "RIFF") != 0 || field(wav, 4, 4) != data + 36 || wav.size() != 44u + data) return 0;
+    return data;
+}
+
+// The program's window and logic on the real sound devices.
+struct RealProgram {
+    explicit RealProgram(const test::TempDir& dir) : app(window, clock, SettingsStore(dir.path(), dir.path())) {
+        app.audio().attach(capture, media, cue);
+        app.start();
+        window.widget()->show();
+    }
+    void pressRecord() { QTest::mousePress(window.unitWidget(Unit::录音按钮), Qt::LeftButton); }
+
+    QtWindow window;
+    QtCaptureDevice capture;
+    QtMediaBackend media;
+    QtCuePlayer cue;
+    FixedClock clock{{2016, 1, 1, 9, 0, 0}};
+    Application app;
 };
 
 }  // namespace
@@ -95,6 +131,7 @@ private slots:
     void pictures();
     void startCuePlaysInTheBackground();
     void recordsAToneAndPlaysTheRecordingToItsEnd();
+    void serverGoneMidRecordingKeepsWhatWasRecorded();  // ends the sound server: keep it last
 };
 
 void SoundDeviceTest::initTestCase() {
@@ -136,28 +173,22 @@ void SoundDeviceTest::startCuePlaysInTheBackground() {
 
 void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
     test::TempDir dir;
-    QtWindow window;
-    QtCaptureDevice capture;
-    QtMediaBackend media;
-    QtCuePlayer cue;
-    FixedClock clock({2016, 1, 1, 9, 0, 0});
-    Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-    app.audio().attach(capture, media, cue);
-    app.start();
-    window.widget()->show();
+    RealProgram program(dir);
+    QtWindow& window = program.window;
+    QtMediaBackend& media = program.media;
+    Application& app = program.app;
 
     Tone tone(4.0);
     QTest::qWait(300);  // the tone is flowing before the recording starts
-    QWidget* button = window.unitWidget(Unit::录音按钮);
-    QTest::mousePress(button, Qt::LeftButton);
+    program.pressRecord();
     QVERIFY(app.audio().recorder().recording());
     QTest::qWait(1000);
-    const QString path = QString::fromStdString(dir / "tone.wav");
-    DialogAnswer answer(path);
-    QTest::mousePress(button, Qt::LeftButton);
+    DialogAnswer answer(QString::fromStdString(dir / "tone.wav"));
+    program.pressRecord();
     QVERIFY(!app.audio().recorder().recording());
     QCOMPARE(answer.objectName, QStringLiteral("通用对话框3"));
     QCOMPARE(answer.offered, QStringLiteral("2016年1月1日by：Talery录音"));
+    QVERIFY(answer.messages.isEmpty());
 
     const std::string wav = test::readBytes(dir / "tone.wav");
     QVERIFY(wav.size() > 44);
@@ -202,6 +233,26 @@ void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
     QVERIFY(std::abs(player->duration() - qint64(data) * 1000 / 16000) < 100);
     QTest::mouseClick(window.unitWidget(Unit::音乐相关3), Qt::LeftButton);
     QVERIFY(!media.player(app.audio().playback().unit().alias()));
+}
+
+void SoundDeviceTest::serverGoneMidRecordingKeepsWhatWasRecorded() {
+    test::TempDir dir;
+    RealProgram program(dir);
+    Tone tone(3.0);
+    QTest::qWait(200);
+    program.pressRecord();
+    QTest::qWait(700);
+    DialogAnswer answer(QString::fromStdString(dir / "cut.wav"));
+    // The server of this test run (XDG_RUNTIME_DIR is private to it) goes away.
+    QCOMPARE(QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("--kill")}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(answer.messages.size(), 1, 5000);
+    QVERIFY(answer.messages[0].startsWith(QStringLiteral("录音设备已断开")));
+    QVERIFY(program.app.audio().recorder().recording());  // the next press stops and saves
+    program.pressRecord();
+    QCOMPARE(answer.objectName, QStringLiteral("通用对话框3"));
+    const unsigned data = dataLength(test::readBytes(dir / "cut.wav"));
+    QVERIFY2(data >= 4000 && data <= 16000, qPrintable(QString::number(data)));
+    QCOMPARE(data % 2, 0u);
 }
 
 QTEST_MAIN(SoundDeviceTest)
