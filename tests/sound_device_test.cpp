@@ -229,6 +229,10 @@ void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
     QMediaPlayer* player = media.player(app.audio().playback().unit().alias());
     QVERIFY(player);
     QTRY_COMPARE_WITH_TIMEOUT(player->playbackState(), QMediaPlayer::PlayingState, 5000);
+    QTest::mouseClick(window.unitWidget(Unit::音乐相关2), Qt::LeftButton);
+    QCOMPARE(player->playbackState(), QMediaPlayer::PausedState);
+    QTest::mouseClick(window.unitWidget(Unit::音乐相关2), Qt::LeftButton);
+    QCOMPARE(player->playbackState(), QMediaPlayer::PlayingState);
     QTRY_COMPARE_WITH_TIMEOUT(player->mediaStatus(), QMediaPlayer::EndOfMedia, 10000);
     QVERIFY(std::abs(player->duration() - qint64(data) * 1000 / 16000) < 100);
     QTest::mouseClick(window.unitWidget(Unit::音乐相关3), Qt::LeftButton);
