@@ -131,6 +131,7 @@ private slots:
     void pictures();
     void startCuePlaysInTheBackground();
     void recordsAToneAndPlaysTheRecordingToItsEnd();
+    void playsOtherFormatsAndDamagedFiles();
     void serverGoneMidRecordingKeepsWhatWasRecorded();  // ends the sound server: keep it last
 };
 
@@ -237,6 +238,45 @@ void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
     QVERIFY(std::abs(player->duration() - qint64(data) * 1000 / 16000) < 100);
     QTest::mouseClick(window.unitWidget(Unit::音乐相关3), Qt::LeftButton);
     QVERIFY(!media.player(app.audio().playback().unit().alias()));
+}
+
+void SoundDeviceTest::playsOtherFormatsAndDamagedFiles() {
+    test::TempDir dir;
+    RealProgram program(dir);
+    auto le = [](unsigned v, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return out;
+    };
+    // 0.2 s of sound in the given format, with an extra chunk before the data
+    // or a data chunk that claims more than the file holds.
+    auto make = [&](unsigned channels, unsigned rate, unsigned bits, bool extraChunk, bool truncated) {
+        const unsigned align = channels * bits / 8;
+        const std::string data(rate / 5 * align, bits == 8 ? '\x80' : '\0');
+        std::string body = "WAVE";
+        body += "fmt " + le(16, 4) + le(1, 2) + le(channels, 2) + le(rate, 4) + le(rate * align, 4) + le(align, 2) + le(bits, 2);
+        if (extraChunk) body += "LIST" + le(5, 4) + "INFOx" + std::string(1, '\0');
+        body += "data" + le(static_cast<unsigned>(data.size()) * (truncated ? 3 : 1), 4) + data;
+        return "RIFF" + le(static_cast<unsigned>(body.size()), 4) + body;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        {"u8-mono-11025.wav", make(1, 11025, 8, false, false)},
+        {"s24-stereo-44100.wav", make(2, 44100, 24, false, false)},
+        {"s16-stereo-48000-list.wav", make(2, 48000, 16, true, false)},
+        {"s16-mono-8000-cut.wav", make(1, 8000, 16, false, true)},
+    };
+    for (const auto& f : files) {
+        test::writeBytes(dir / f.name, f.bytes);
+        program.app.openWav(dir / f.name);
+        QMediaPlayer* player = program.media.player(program.app.audio().playback().unit().alias());
+        QVERIFY(player);
+        QTRY_VERIFY_WITH_TIMEOUT(player->mediaStatus() == QMediaPlayer::EndOfMedia ||
+                                     player->mediaStatus() == QMediaPlayer::InvalidMedia, 10000);
+        QVERIFY2(player->mediaStatus() == QMediaPlayer::EndOfMedia, f.name);
+    }
 }
 
 void SoundDeviceTest::serverGoneMidRecordingKeepsWhatWasRecorded() {
