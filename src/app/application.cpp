@@ -13,14 +13,16 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
              {.applyBackgroundColour = [this] { theme_.applyBackgroundColour(); },
               .saveSettings = [this] { theme_.saveSettings(); }}),
       session_(window, clock, settings_, &diary_),
-      drops_(session_, window, [](const Path&) {}),
+      drops_(session_, window, [this](const Path& path) { openWav(path); }),
       theme_(window, settings_, [this] { return points_; }, [this] { showNextTip(window_, random_); }),
       panel_(window, settings_, [this] { return points_; }),
-      shell_(window, clock, settings_, session_, diary_, theme_, points_) {
+      shell_(window, clock, settings_, session_, diary_, theme_, points_),
+      audio_(window, clock, settings_) {
     // Opening the information panel refreshes the task list.
     panel_.hooks().refreshTasks = [this] { refreshTasks(); };
     panel_.hooks().freshNames = [this] { aids_.fillNamesIfAllowed(); };
     window_.setEventSink(this);
+    session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }
@@ -45,6 +47,10 @@ void Application::handle(const UiEvent& e) {
             // Daily tasks.
             else if (e.unit == Unit::刷新任务按钮) refreshTasks();
             else if (e.unit == Unit::称号说明按钮) tasks_.showTitleExplanation();
+            // WAV player strip.
+            else if (e.unit == Unit::音乐相关1) session_.openDocument();
+            else if (e.unit == Unit::音乐相关2) audio_.playback().onPlayPauseClicked();
+            else if (e.unit == Unit::音乐相关3) audio_.playback().onStopClicked();
             break;
         case EventType::KeyDown:
             if (e.unit == Unit::章节名称 && e.key == key::Enter) {
@@ -62,6 +68,9 @@ void Application::handle(const UiEvent& e) {
             break;
         // A dropped file; `index` is its position within the drop.
         case EventType::FileDropped: drops_.openDroppedFile(e.path, e.index); break;
+        case EventType::MouseDown:
+            if (e.unit == Unit::录音按钮) audio_.recorder().onRecordButtonPressed();  // voice recorder
+            break;
         default: break;
     }
 }

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "app/theme.h"
+#include "audio/audio_units.h"
 #include "core/clock.h"
 #include "core/random.h"
 #include "session/diary.h"
@@ -52,6 +53,11 @@ public:
     // Writing aids: find and replace, time, names, writing timer.
     WritingAids& aids() { return aids_; }
 
+    // Voice recorder and WAV playback.
+    AudioUnits& audio() { return audio_; }
+    // Shows the player strip and plays a WAV file (open command, drops, command line).
+    void openWav(const Path& path) { audio_.playback().openWav(path); }
+
 private:
     // The shell's part of the event table; false when the event is not its own.
     bool handleShellEvent(const UiEvent& event);
@@ -74,6 +80,7 @@ private:
     Shell shell_;
     // Writing aids: find and replace, time, names, writing timer.
     WritingAids aids_{window_, clock_, settings_, random_, [this] { return pointsTotal(); }};
+    AudioUnits audio_;  // voice recorder and WAV playback
 };
 
 }  // namespace talery

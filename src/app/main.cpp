@@ -2,6 +2,8 @@
 
 #include "app/application.h"
 #include "app/paths.h"
+#include "audio/qt/qt_audio.h"
+#include "session/documents.h"
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
@@ -18,10 +20,17 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&toolkit);
 
     talery::QtWindow window;
+    // The sound devices outlive the application that records and plays through them.
+    talery::QtCaptureDevice captureDevice;
+    talery::QtMediaBackend mediaBackend;
+    talery::QtCuePlayer cuePlayer;
     talery::SystemClock clock;
     talery::Application app(window, clock,
                             talery::SettingsStore(talery::programDirectory(), talery::currentDirectory()));
+    app.audio().attach(captureDevice, mediaBackend, cuePlayer);
     app.start();
     window.widget()->show();
+    // A WAV file named on the command line plays at once.
+    if (argc > 1 && talery::extensionOf(argv[1]) == "wav") app.openWav(argv[1]);
     return QApplication::exec();
 }

@@ -207,8 +207,9 @@ void SessionController::openDocument() {
         loadTextDocument(*path);
     } else if (ext == "tlr") {
         loadEncryptedDocument(*path);
+    } else if (ext == "wav" && wavOpener_) {
+        wavOpener_(*path);
     }
-    // Other extensions, "wav" included for now, open nothing here.
 }
 
 void SessionController::refuseFile(const Path& path, const std::string& reasonUtf8) {

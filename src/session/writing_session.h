@@ -7,6 +7,8 @@
 #include "session/documents.h"
 #include "session/session_view.h"
 
+#include <functional>
+
 namespace talery {
 
 enum class Phase { Idle, Writing };
@@ -59,6 +61,9 @@ public:
     bool diaryMode() const;
     bool writing() const { return !view_.titleEnabled(); }
 
+    // Opening a ".wav" hands the path to the WAV player.
+    void setWavOpener(std::function<void(const Path&)> opener) { wavOpener_ = std::move(opener); }
+
 private:
     void startWriting(bool withTitleLine);
     bool writeDocument(const Path& path, bool encrypted, const DocumentFormat& format);
@@ -76,6 +81,7 @@ private:
     const SettingsStore& settings_;
     SessionHooks* hooks_;
     WritingSession session_;
+    std::function<void(const Path&)> wavOpener_;
 };
 
 }  // namespace talery

@@ -3,6 +3,7 @@
 #include "app/chrome.h"
 #include "app/shell.h"
 #include "app/unit_table.h"
+#include "audio/qt/qt_audio.h"
 #include "session/password_dialog.h"
 #include "ui/qt/qt_chrome.h"
 #include "ui/qt/qt_body_offsets.h"
@@ -116,6 +117,9 @@ QPixmap drawPicture(Picture picture, QSize size, qreal dpr) {
         case Picture::MenuGlyph: return loadPicture(QStringLiteral("menu"), dpr);
         case Picture::TopImage1: return coverPicture(QStringLiteral("top1"), size, dpr);
         case Picture::TopImage2: return coverPicture(QStringLiteral("top2"), size, dpr);
+        // The record button's pictures are the recorder's own images.
+        case Picture::RecordIdle:
+        case Picture::RecordActive: return recordPicture(picture == Picture::RecordActive, size, dpr);
         default: break;
     }
     QPixmap pm(size.isEmpty() ? QSize(24, 24) : size);
@@ -124,15 +128,6 @@ QPixmap drawPicture(Picture picture, QSize size, qreal dpr) {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(pm.rect()).adjusted(2, 2, -2, -2);
     switch (picture) {
-        case Picture::RecordIdle:
-        case Picture::RecordActive: {
-            p.setPen(QPen(QColor(230, 60, 60), 2));
-            p.setBrush(picture == Picture::RecordActive ? QColor(230, 60, 60) : QColor(0, 0, 0, 0));
-            p.drawEllipse(r);
-            p.setBrush(QColor(230, 60, 60));
-            p.drawEllipse(r.center(), r.width() / 5, r.height() / 5);
-            break;
-        }
         case Picture::Statistics: {
             p.setPen(Qt::NoPen);
             const QColor colours[] = {QColor(0, 96, 192), QColor(0, 136, 255), QColor(255, 136, 0)};

@@ -1,0 +1,80 @@
+#include "audio/recorder.h"
+
+namespace talery {
+namespace {
+
+const Text& caption() {
+    static const Text t = gbk(u8"Talery");
+    return t;
+}
+
+}  // namespace
+
+Recorder::Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device,
+                   CuePlayer& cue)
+    : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device) {
+    store_.onDeviceLost = [this] { onDeviceLost(); };
+}
+
+void Recorder::setDevices(CaptureDevice& device, CuePlayer& cue) {
+    if (recording_ || store_.deviceOpen()) return;
+    store_.setDevice(device);
+    cue_ = &cue;
+}
+
+std::string Recorder::offeredName(const LocalDateTime& d) {
+    return decimal(d.year) + "年" + decimal(d.month) + "月" + decimal(d.day) + "日by：Talery录音";
+}
+
+void Recorder::onRecordButtonPressed() {
+    if (recording_) {
+        stop();
+    } else {
+        start();
+    }
+}
+
+void Recorder::setIdle() {
+    recording_ = false;
+    window_.setPicture(Unit::录音按钮, Picture::RecordIdle);
+}
+
+void Recorder::start() {
+    recording_ = true;
+    cue_->playStartCue();
+    window_.setPicture(Unit::录音按钮, Picture::RecordActive);
+    settings_.program().write(gbk(u8"软件设置"), gbk(u8"录音"), dateStamp(clock_.now()));
+    if (!store_.startCapture()) {
+        // Without an input device the button must not pretend to record.
+        setIdle();
+        window_.messageBox(gbk(u8"没有找到可以录音的设备，无法开始录音。\r\n请接好麦克风后再点击录音按钮。"), caption(),
+                           Buttons::OK, Icon::Warning);
+    }
+}
+
+void Recorder::onDeviceLost() {
+    if (!recording_) return;
+    window_.messageBox(gbk(u8"录音设备已断开，录音已经停止。\r\n再点击一次录音按钮可以保存已经录下的声音。"), caption(),
+                       Buttons::OK, Icon::Warning);
+}
+
+void Recorder::stop() {
+    setIdle();
+    store_.stopCapture();
+    FileDialogRequest request;
+    request.dialog = Unit::通用对话框3;
+    request.initialFolder = settings_.programDirectory();
+    request.initialName = offeredName(clock_.now());
+    // A save that fails asks again: the recording exists only in memory.
+    while (auto path = window_.saveFileDialog(request)) {
+        FileError error;
+        if (store_.saveCapture(*path, true, &error)) return;
+        window_.messageBox(gbk(u8"录音没有保存：") + utf8ToGbkLossy(*path) + "\r\n" + gbk(u8"原因：") +
+                               utf8ToGbkLossy(error.reasonUtf8) + "\r\n" + gbk(u8"请选择其他位置保存。"),
+                           caption(), Buttons::OK, Icon::Warning);
+        request.initialFolder = parentFolder(*path);
+        request.initialName = baseName(*path);
+    }
+}
+
+}  // namespace talery

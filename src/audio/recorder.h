@@ -1,0 +1,54 @@
+#pragma once
+// The record button: the first press starts recording the default input,
+// the next stops it and offers to save the recording as a WAV file.
+
+#include "app/settings.h"
+#include "audio/capture_store.h"
+#include "core/clock.h"
+#include "ui/window.h"
+
+namespace talery {
+
+// Plays the short start cue once, in the background.
+class CuePlayer {
+public:
+    virtual ~CuePlayer() = default;
+    virtual void playStartCue() = 0;
+};
+
+class NoCuePlayer final : public CuePlayer {
+public:
+    void playStartCue() override {}
+};
+
+class Recorder {
+public:
+    Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device, CuePlayer& cue);
+
+    // Only while not recording.
+    void setDevices(CaptureDevice& device, CuePlayer& cue);
+
+    void onRecordButtonPressed();
+
+    bool recording() const { return recording_; }
+    CaptureStore& store() { return store_; }
+
+    // The file name the save dialog offers, UTF-8 and without extension:
+    // 2015年10月7日by：Talery录音.
+    static std::string offeredName(const LocalDateTime& day);
+
+private:
+    void start();
+    void stop();
+    void setIdle();
+    void onDeviceLost();
+
+    Window& window_;
+    const Clock& clock_;
+    const SettingsStore& settings_;
+    CuePlayer* cue_;
+    CaptureStore store_;
+    bool recording_ = false;
+};
+
+}  // namespace talery

@@ -1,0 +1,32 @@
+#pragma once
+// The WAV player strip: open a file and play it, play / pause, stop.
+
+#include "audio/media_player.h"
+#include "ui/window.h"
+
+namespace talery {
+
+class WavPlayback {
+public:
+    enum State { NothingOpened = 0, Playing = 1, Paused = 2 };
+
+    WavPlayback(Window& window, MediaBackend& backend) : window_(window), unit_(backend) {}
+
+    void setBackend(MediaBackend& backend) { unit_.setBackend(backend); }
+
+    // Shows the strip and plays the file from its start. A file that is no
+    // playable WAV is refused with a message and changes nothing.
+    bool openWav(const Path& path);
+    void onPlayPauseClicked();
+    void onStopClicked();
+
+    State state() const { return state_; }
+    MediaPlayerUnit& unit() { return unit_; }
+
+private:
+    Window& window_;
+    MediaPlayerUnit unit_;
+    State state_ = NothingOpened;
+};
+
+}  // namespace talery
