@@ -7,6 +7,9 @@ set(TALERY_APP_ID org.talery.Talery)
 set(TALERY_DATA ${CMAKE_SOURCE_DIR}/data)
 
 install(TARGETS talery talery-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The program tells an installed copy from a portable folder by this file.
+set_property(SOURCE src/app/paths.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+              TALERY_INSTALLED_DESKTOP_ENTRY="${CMAKE_INSTALL_DATADIR}/applications/${TALERY_APP_ID}.desktop")
 install(FILES ${TALERY_DATA}/${TALERY_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TALERY_DATA}/${TALERY_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${TALERY_DATA}/${TALERY_APP_ID}.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
