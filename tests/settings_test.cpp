@@ -74,6 +74,11 @@ TEST(IniWrite, NewKeyGoesAfterTheLastKeyOfItsSection) {
     EXPECT_EQ(written("[a]\r\nx=1\r\n\r\n\r\n", "a", "y", "2"), "[a]\r\nx=1\r\ny=2\r\n\r\n\r\n");
     // A last key line without a line break gets one.
     EXPECT_EQ(written("[a]\r\nx=1", "a", "y", "2"), "[a]\r\nx=1\r\ny=2\r\n");
+    // A file cut between CR and LF gets the LF only, so both keys read back.
+    const std::string cut = written("[a]\r\nx=1\r", "a", "y", "2");
+    EXPECT_EQ(cut, "[a]\r\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(iniRead(cut, "a", "y"), "2");
+    EXPECT_EQ(written("[a]\r\nx=1\r", "b", "y", "2"), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n");
     EXPECT_EQ(written("[a]\nx=1\n[b]\n", "a", "y", "2"), "[a]\nx=1\ny=2\r\n[b]\n");
 }
 
@@ -130,6 +135,7 @@ TEST(IniWrite, RefusesWhatCouldNotBeReadBack) {
     EXPECT_FALSE(iniWrite(content, " a", "k", "v"));
     EXPECT_FALSE(iniWrite(content, "a", "k\t", "v"));
     EXPECT_FALSE(iniWrite(content, "a", " ", "v"));
+    EXPECT_FALSE(iniWrite(content, "a\x81", "k", "v"));  // the lead byte would swallow the "]"
     // Brackets elsewhere in a key, and blanks inside names, are fine.
     EXPECT_TRUE(iniWrite(content, "a", "k[1]", "v"));
     EXPECT_TRUE(iniWrite(content, "a b", "k l", "v = [x]"));

@@ -20,6 +20,13 @@ bool makeFolders(const Path& path) {
     return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
+// An installed program (its desktop entry beside it, in ../share) keeps its
+// settings per user even where its folder is writable: for root, or under a
+// prefix in the user's home. Only a folder of its own is portable use.
+bool installedLayout(const Path& folder) {
+    return fileExists(parentFolder(folder) + "/" TALERY_INSTALLED_DESKTOP_ENTRY);
+}
+
 Path stripTrailingSlash(Path p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
@@ -37,7 +44,7 @@ Path programDirectory() {
     const ssize_t n = ::readlink("/proc/self/exe", buf.data(), PATH_MAX);
     if (n > 0) {
         const Path folder = parentFolder(Path(buf.data(), static_cast<std::size_t>(n)));
-        if (::access(folder.c_str(), W_OK) == 0) return folder;
+        if (::access(folder.c_str(), W_OK) == 0 && !installedLayout(folder)) return folder;
     }
     Path data;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && xdg[0] == '/') {

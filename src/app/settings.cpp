@@ -102,7 +102,9 @@ bool storable(std::string_view s) { return s.find_first_of(std::string_view("\r\
 // its first "=", and a key line starting with "[" is a section header.
 bool storableName(std::string_view name) { return !name.empty() && storable(name) && trim(name) == name; }
 bool storableSection(std::string_view section) {
-    return storableName(section) && findChar(section, ']') == std::string_view::npos;
+    // The closing "]" must stay a character of its own: a name ending in a
+    // lead byte would take it as its trail byte.
+    return storableName(section) && findChar(std::string(section) + "]", ']') == section.size();
 }
 bool storableKey(std::string_view key) {
     return storableName(key) && findChar(key, '=') == std::string_view::npos && key.front() != '[';
@@ -178,10 +180,16 @@ std::optional<std::string> iniWrite(std::string_view content, std::string_view s
         lastKey = i;
     }
 
+    // Ends the last line before new lines go after it; a file cut between CR
+    // and LF only needs its LF, or the CR would join the old value.
+    auto endLine = [](std::string& out) {
+        if (out.empty() || out.back() == '\n') return;
+        out += out.back() == '\r' ? "\n" : "\r\n";
+    };
     auto insertAfter = [&](std::size_t index, const std::string& text) {
         const Line& line = lines[index];
         std::string out(content.substr(0, line.next));
-        if (line.next == line.end) out += "\r\n";  // the last line had no break
+        endLine(out);
         out += text;
         out += content.substr(line.next);
         return out;
@@ -190,7 +198,7 @@ std::optional<std::string> iniWrite(std::string_view content, std::string_view s
     if (header) return insertAfter(lastKey ? *lastKey : *header, keyLine + "\r\n");
 
     std::string out(content);
-    if (!out.empty() && out.back() != '\n') out += "\r\n";
+    endLine(out);
     out += "[" + std::string(section) + "]\r\n" + keyLine + "\r\n";
     return out;
 }
