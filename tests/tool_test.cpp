@@ -233,7 +233,7 @@ TEST_F(ToolTest, PasswordFileLosesOnlyItsFinalLineBreak) {
     Result r = run({"decrypt", "--password-file", twoBreaks, withBreak});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, body);
-    expectOneLineFailure({"decrypt", "--password-file", twoBreaks, doc}, "password");
+    expectOneLineFailure({"decrypt", "--password-file", twoBreaks, doc}, "密码");
 }
 
 TEST_F(ToolTest, EncryptThenDecryptGivesTheFileBack) {
@@ -258,24 +258,24 @@ TEST_F(ToolTest, DoubleDashEndsOptions) {
     EXPECT_EQ(r.out, "hello");
 
     // After "--" every argument is a file name, even one that looks like an option.
-    expectOneLineFailure({"decrypt", "--", "--utf8"}, "cannot read '--utf8'");
-    expectUsageError({"decrypt", "--", dashed, "--utf8"}, "more than one file");
-    expectUsageError({"decrypt", "--"}, "no file");
+    expectOneLineFailure({"decrypt", "--", "--utf8"}, "无法读取 '--utf8'");
+    expectUsageError({"decrypt", "--", dashed, "--utf8"}, "不止一个文件");
+    expectUsageError({"decrypt", "--"}, "没有给出文件");
 }
 
 TEST_F(ToolTest, UsageErrorsGiveOneLineThenUsage) {
     const std::string doc = write("doc.tlr", "\x8c\xad\x55\x1c\xc8");
-    expectUsageError({}, "no command");
+    expectUsageError({}, "没有给出命令");
     expectUsageError({"frobnicate", doc}, "frobnicate");
     expectUsageError({"decrypt", "--bogus", doc}, "--bogus");
-    expectUsageError({"encrypt", "--utf8", doc}, "--utf8");
+    expectUsageError({"decrypt", "--utf8", "--raw", doc}, "--raw");
     expectUsageError({"decrypt", doc, "--password"}, "--password");
     expectUsageError({"decrypt", doc, "--password-file"}, "--password-file");
-    expectUsageError({"decrypt", doc, doc}, "more than one file");
-    expectUsageError({"decrypt", "--password", "a", "--password", "b", doc}, "password");
-    expectUsageError({"decrypt", "--password", "a", "--password-file", doc, doc}, "password");
-    expectUsageError({"decrypt"}, "no file");
-    expectUsageError({"encrypt", "--password", "a"}, "no file");
+    expectUsageError({"decrypt", doc, doc}, "不止一个文件");
+    expectUsageError({"decrypt", "--password", "a", "--password", "b", doc}, "密码");
+    expectUsageError({"decrypt", "--password", "a", "--password-file", doc, doc}, "密码");
+    expectUsageError({"decrypt"}, "没有给出文件");
+    expectUsageError({"encrypt", "--password", "a"}, "没有给出文件");
 }
 
 TEST_F(ToolTest, FileProblemsGiveOneLine) {
@@ -291,12 +291,13 @@ TEST_F(ToolTest, FileProblemsGiveOneLine) {
 
 TEST_F(ToolTest, WrongPasswordIsRefused) {
     const std::string doc = write("doc.tlr", encryptText(sampleBody(), kPrefix + "right"));
-    expectOneLineFailure({"decrypt", "--password", "wrong", doc}, "password");
-    expectOneLineFailure({"decrypt", doc}, "password");
-    expectOneLineFailure({"decrypt", "--utf8", "--password", "wrong", doc}, "password");
+    expectOneLineFailure({"decrypt", "--password", "wrong", doc}, "密码");
+    expectOneLineFailure({"decrypt", doc}, "密码");
+    expectOneLineFailure({"decrypt", "--utf8", "--password", "wrong", doc}, "密码");
     // A NUL in the deciphered bytes is not text either.
     const std::string nul = write("nul.tlr", encryptText(std::string("ab\0cd", 5), kPrefix));
-    expectOneLineFailure({"decrypt", nul}, "password");
+    expectOneLineFailure({"decrypt", nul}, "空字节");
+    EXPECT_EQ(run({"decrypt", nul}).exitCode, 3);
 }
 
 TEST_F(ToolTest, PasswordsGbkCannotTakeAreRefused) {
