@@ -3,6 +3,7 @@
 // (password options, inputs, messages, exit codes) are in tool_common.h.
 
 #include "session/cipher.h"
+#include "session/documents.h"
 #include "tool_common.h"
 
 #include <csignal>
@@ -20,9 +21,9 @@ namespace {
 class TextStream {
 public:
     enum class Mode { Raw, CheckGbk, GbkToUtf8, Utf8ToGbk };
-    enum class Problem { None, Nul, NotGbk, NotUtf8, NotRepresentable };
+    enum class Problem { None, Nul, NotGbk, LooksUtf8, NotUtf8, NotRepresentable };
 
-    explicit TextStream(Mode mode) : mode_(mode) {}
+    TextStream(Mode mode, bool decrypting) : mode_(mode), decrypting_(decrypting) {}
 
     // The piece ready to go on; nothing when the input is not what the mode
     // expects (problem() and offset() then say what and where).
@@ -81,10 +82,13 @@ private:
         if (nul != std::string::npos && (wide || nul < error.offset)) return refuse(Problem::Nul, nul);
         if (!wide) return refuse(Problem::NotGbk, error.offset);
         if (mode_ == Mode::GbkToUtf8) return encodeUtf8(*wide);
+        // UTF-8 Chinese is often valid GBK too; read it the way the program would.
+        if (!decrypting_ && utf8ReadsBetterThanGbk(data)) return refuse(Problem::LooksUtf8, 0);
         return std::move(data);
     }
 
     Mode mode_;
+    bool decrypting_;
     std::string carry_;
     std::uint64_t consumed_ = 0;
     Problem problem_ = Problem::None;
@@ -151,6 +155,8 @@ std::string describe(const TextStream& s, bool decrypting) {
         case TextStream::Problem::NotGbk:
             return decrypting ? "解密后不是GBK文本" + at + "，密码可能不正确"
                               : "不是GBK文本" + at + "，加密后将无法打开；UTF-8文本请用 --utf8，任意字节请用 --raw";
+        case TextStream::Problem::LooksUtf8:
+            return "看起来是UTF-8文本，按GBK加密后将无法正确打开；请用 --utf8 转换，或用 --raw 原样加密";
         case TextStream::Problem::NotUtf8: return "不是有效的UTF-8文本" + at;
         case TextStream::Problem::NotRepresentable: return "中有GBK无法表示的字符" + at;
         case TextStream::Problem::None: break;
@@ -199,14 +205,14 @@ int transform(const std::vector<std::string>& args, bool decrypting) {
     };
 
     if (mode != Mode::Raw && input->rewindable()) {
-        TextStream check(mode);
+        TextStream check(mode, decrypting);
         if (!pass(check, [](const std::string&) { return true; })) {
             if (check.problem() != TextStream::Problem::None) return fail(kNotText, name + " " + describe(check, decrypting));
             return fail(kFileError, "无法读取 " + name + "：" + error.reasonUtf8);
         }
         if (!input->rewind()) return fail(kFileError, "无法读取 " + name + "：" + describeErrno(errno));
     }
-    TextStream stream(mode);
+    TextStream stream(mode, decrypting);
     bool writeFailed = false;
     int writeErrno = 0;
     const bool ok = pass(stream, [&](const std::string& piece) {

@@ -172,6 +172,7 @@ std::string applyLineBreaks(std::string_view body, DocumentFormat::LineBreaks st
 }
 
 bool utf8ReadsBetterThanGbk(std::string_view bytes) {
+    if (!hasMultiByte(bytes)) return false;
     auto wide = decodeUtf8(bytes);
     if (!wide) return false;
     return utf8Plausibility(*wide) >= gbkPlausibility(bytes);

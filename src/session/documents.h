@@ -70,7 +70,8 @@ std::string documentBytesFor(const Text& body, std::string_view path, const Docu
 // Whether deciphered bytes can be a body: no NUL, valid GBK.
 bool plausibleDecipheredText(std::string_view bytes);
 
-// Whether bytes valid both as UTF-8 and as GBK read at least as well as UTF-8.
+// Whether bytes with multi-byte UTF-8 sequences read at least as well as
+// UTF-8 as they do as GBK.
 bool utf8ReadsBetterThanGbk(std::string_view bytes);
 
 }  // namespace talery
