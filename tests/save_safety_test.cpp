@@ -114,6 +114,14 @@ TEST(AtomicWrite, LongestLegalNamesSaveAndStaleTemporaryFilesGo) {
     EXPECT_TRUE(fileExists(dir / ".talery-1-short"));
 }
 
+TEST(FileErrors, ReasonsAreChineseForEveryErrorNumber) {
+    for (int code = 1; code < 134; ++code) {
+        const std::string reason = describeErrno(code);
+        EXPECT_EQ(reason.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), std::string::npos)
+            << code << ": " << reason;
+    }
+}
+
 // --- Versions -----------------------------------------------------------------
 
 TEST(Versions, NamesKeepTheExtensionFitTheNameLimitAndPruneTheOldest) {
