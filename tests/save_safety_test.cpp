@@ -204,6 +204,23 @@ TEST_F(SaveSafetyTest, WrongPasswordEditedAndSavedLeavesTheOriginalInTheVersions
     EXPECT_EQ(w.text(Unit::编辑框1), original);
 }
 
+TEST_F(SaveSafetyTest, NoVersionMeansAskingBeforeOverwriting) {
+    writeBytes(versions(), "a file where the folder should be");
+    const std::string path = dir / "a.txt";
+    writeBytes(path, "old");
+    openFile(path);
+    typeAtEnd(u8"+");
+    w.answers = {Answer::Yes, Answer::No};  // overwrite; then, told no version can be kept, refuse
+    w.click(Unit::开始书写按钮);
+    expectWriting();
+    EXPECT_NE(w.lastMessage().find(u8name(u8"无法保留原文件的旧版本")), std::string::npos);
+    EXPECT_EQ(readBytes(path), "old");
+    w.answers = {Answer::Yes, Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    expectIdle();
+    EXPECT_EQ(readBytes(path), "old+");
+}
+
 TEST_F(SaveSafetyTest, KilledInPlaceSaveLeavesTheOldContentWholeSomewhere) {
     ::chmod(dir.path().c_str(), 0777);  // the program folder, where versions go
     const std::string docs = dir / "docs";
