@@ -20,6 +20,9 @@ using namespace std::string_literals;
 namespace {
 
 using Enc = DocumentFormat::Encoding;
+constexpr auto CrLf = DocumentFormat::LineBreaks::CrLf;
+constexpr auto Lf = DocumentFormat::LineBreaks::Lf;
+constexpr auto Cr = DocumentFormat::LineBreaks::Cr;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
@@ -75,22 +78,21 @@ struct Accepted {
 
 std::vector<Accepted> acceptedFiles() {
     return {
-        {"empty", "", "", {Enc::Gbk, false}},
-        {"ascii", "abc def", "abc def", {Enc::Gbk, false}},
-        {"gbk crlf", "\xD6\xD0\xCE\xC4\r\nabc\r\n", "\xD6\xD0\xCE\xC4\r\nabc\r\n", {Enc::Gbk, false}},
-        {"gbk lf only", "\xD6\xD0\n\xCE\xC4\n", "\xD6\xD0\r\n\xCE\xC4\r\n", {Enc::Gbk, true}},
-        {"ascii lf only", "a\n\nb", "a\r\n\r\nb", {Enc::Gbk, true}},
-        {"mixed breaks kept", "a\r\nb\nc", "a\r\nb\nc", {Enc::Gbk, false}},
-        {"lone cr in lf file", "a\rb\nc\n", "a\rb\r\nc\r\n", {Enc::Gbk, true}},
-        {"lone cr only", "a\rb", "a\rb", {Enc::Gbk, false}},
-        {"utf8 crlf", "\xE4\xB8\xAD\xE6\x96\x87\r\nx", "\xD6\xD0\xCE\xC4\r\nx", {Enc::Utf8, false}},
-        {"utf8 lf only", "\xE4\xB8\xAD\n\n", "\xD6\xD0\r\n\r\n", {Enc::Utf8, true}},
-        {"utf8 bom", kBom + "\xE4\xB8\xAD\r\nx", "\xD6\xD0\r\nx", {Enc::Utf8Bom, false}},
-        {"utf8 bom lf only", kBom + "\xE6\x96\x87\nx\n", "\xCE\xC4\r\nx\r\n", {Enc::Utf8Bom, true}},
-        {"utf8 bom ascii", kBom + "abc", "abc", {Enc::Utf8Bom, false}},
-        {"utf8 bom alone", kBom, "", {Enc::Utf8Bom, false}},
+        {"empty", "", "", {Enc::Gbk, CrLf}},
+        {"ascii", "abc def", "abc def", {Enc::Gbk, CrLf}},
+        {"gbk crlf", "\xD6\xD0\xCE\xC4\r\nabc\r\n", "\xD6\xD0\xCE\xC4\r\nabc\r\n", {Enc::Gbk, CrLf}},
+        {"gbk lf only", "\xD6\xD0\n\xCE\xC4\n", "\xD6\xD0\r\n\xCE\xC4\r\n", {Enc::Gbk, Lf}},
+        {"ascii lf only", "a\n\nb", "a\r\n\r\nb", {Enc::Gbk, Lf}},
+        {"lone cr only", "a\rb\r", "a\r\nb\r\n", {Enc::Gbk, Cr}},
+        {"gbk cr only", "\xD6\xD0\r\r\xCE\xC4", "\xD6\xD0\r\n\r\n\xCE\xC4", {Enc::Gbk, Cr}},
+        {"utf8 crlf", "\xE4\xB8\xAD\xE6\x96\x87\r\nx", "\xD6\xD0\xCE\xC4\r\nx", {Enc::Utf8, CrLf}},
+        {"utf8 lf only", "\xE4\xB8\xAD\n\n", "\xD6\xD0\r\n\r\n", {Enc::Utf8, Lf}},
+        {"utf8 bom", kBom + "\xE4\xB8\xAD\r\nx", "\xD6\xD0\r\nx", {Enc::Utf8Bom, CrLf}},
+        {"utf8 bom lf only", kBom + "\xE6\x96\x87\nx\n", "\xCE\xC4\r\nx\r\n", {Enc::Utf8Bom, Lf}},
+        {"utf8 bom ascii", kBom + "abc", "abc", {Enc::Utf8Bom, CrLf}},
+        {"utf8 bom alone", kBom, "", {Enc::Utf8Bom, CrLf}},
         // C3 A9 is also valid GBK, but valid UTF-8 with a multi-byte sequence wins.
-        {"utf8 also valid gbk", "caf\xC3\xA9", "caf\xA8\xA6", {Enc::Utf8, false}},
+        {"utf8 also valid gbk", "caf\xC3\xA9", "caf\xA8\xA6", {Enc::Utf8, CrLf}},
     };
 }
 
@@ -103,7 +105,8 @@ TEST(DocumentDecode, AcceptedFilesGiveGbkCrLfBodyAndFormat) {
         EXPECT_EQ(problem, DecodeProblem::None);
         EXPECT_EQ(decoded->body, c.body);
         EXPECT_EQ(decoded->format.encoding, c.format.encoding);
-        EXPECT_EQ(decoded->format.lfLineBreaks, c.format.lfLineBreaks);
+        EXPECT_EQ(decoded->format.lineBreaks, c.format.lineBreaks);
+        EXPECT_FALSE(decoded->mixedLineBreaks);
     }
 }
 
@@ -170,30 +173,101 @@ TEST(DocumentDecode, RefusesWhatCannotBeWrittenBackUnchanged) {
     }
 }
 
+TEST(DocumentDecode, MixedLineBreaksAreUnifiedToCrLfAndReported) {
+    for (std::string file : {"a\r\nb\nc"s, "a\rb\nc\n"s, "a\r\r\nb\r\n"s, "\xD6\xD0\r\xCE\xC4\n"s}) {
+        SCOPED_TRACE(file);
+        auto decoded = decodeTextDocument(file);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_TRUE(decoded->mixedLineBreaks);
+        EXPECT_EQ(decoded->format.lineBreaks, CrLf);
+        EXPECT_EQ(decoded->body.find('\n'), decoded->body.find("\r\n") + 1);
+        EXPECT_EQ(normaliseLineBreaks(decoded->body).mixed, false);
+    }
+    EXPECT_EQ(decodeTextDocument("a\r\r\nb")->body, "a\r\n\r\nb");
+}
+
+// GBK text that is also valid UTF-8 reads as GBK when the UTF-8 reading is
+// not Chinese; real UTF-8 Chinese, and Latin words with accents, stay UTF-8.
+TEST(DocumentDecode, TextValidInBothEncodingsReadsAsThePlausibleOne) {
+    struct Case {
+        std::string file;
+        Enc encoding;
+    };
+    const std::vector<Case> cases = {
+        {"\xD0\xBB\xD0\xBB", Enc::Gbk},          // 谢谢 (UTF-8 would be Cyrillic)
+        {"\xD0\xA1\xCB\xB5", Enc::Gbk},          // 小说
+        {"\xC4\xBF\xC2\xBC", Enc::Gbk},          // 目录
+        {"\xD1\xA7\xCF\xB0", Enc::Gbk},          // 学习
+        {"abc\xC4\xBF\xC2\xBC\r\n", Enc::Gbk}, // 目录 between Latin letters
+        {"\xE4\xB8\xAD\xE6\x96\x87", Enc::Utf8},  // 中文
+        {"\xE4\xB8\xAD\xE6\x96\x87\xE6\x97\xA5\xE8\xAE\xB0", Enc::Utf8},  // 中文日记
+        {"caf\xC3\xA9", Enc::Utf8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto decoded = decodeTextDocument(c.file);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->format.encoding, c.encoding);
+        if (c.encoding == Enc::Gbk) {
+            EXPECT_EQ(decoded->body, c.file);
+        }
+        EXPECT_EQ(encodeTextDocument(decoded->body, decoded->format), c.file);
+    }
+}
+
+TEST(DocumentDecode, Utf16WithMarkRoundTripsWithoutMarkIsRefused) {
+    // 中文 CR LF "a": U+4E2D U+6587 U+000D U+000A U+0061.
+    const std::string le = "\xFF\xFE\x2D\x4E\x87\x65\x0D\x00\x0A\x00\x61\x00"s;
+    const std::string be = "\xFE\xFF\x4E\x2D\x65\x87\x00\x0D\x00\x0A\x00\x61"s;
+    for (const auto& [file, enc] : {std::pair{le, Enc::Utf16LeBom}, std::pair{be, Enc::Utf16BeBom}}) {
+        auto decoded = decodeTextDocument(file);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->format.encoding, enc);
+        EXPECT_EQ(decoded->body, "\xD6\xD0\xCE\xC4\r\na");
+        EXPECT_EQ(encodeTextDocument(decoded->body, decoded->format), file);
+    }
+    // LF breaks in UTF-16 are kept too.
+    const std::string lf = "\xFF\xFE\x61\x00\x0A\x00\x62\x00"s;
+    EXPECT_EQ(encodeTextDocument(decodeTextDocument(lf)->body, decodeTextDocument(lf)->format), lf);
+
+    DecodeProblem problem = DecodeProblem::None;
+    EXPECT_FALSE(decodeTextDocument(le.substr(2), &problem));
+    EXPECT_EQ(problem, DecodeProblem::Utf16WithoutBom);
+    EXPECT_FALSE(decodeTextDocument(be.substr(2), &problem));
+    EXPECT_EQ(problem, DecodeProblem::Utf16WithoutBom);
+    EXPECT_FALSE(decodeTextDocument("\xFF\xFE\x3D\xD8"s, &problem));  // lone surrogate
+    EXPECT_EQ(problem, DecodeProblem::UnknownEncoding);
+    EXPECT_FALSE(decodeTextDocument("\xFF\xFE\x61\x00\x00\x00"s, &problem));  // a NUL character
+    EXPECT_EQ(problem, DecodeProblem::ContainsNul);
+    EXPECT_FALSE(decodeTextDocument("\xFF\xFE\x3C\xD5"s, &problem));  // 한 is not GBK
+    EXPECT_EQ(problem, DecodeProblem::NotRepresentable);
+}
+
 TEST(DocumentEncode, WritesBodyInTheRequestedFormat) {
     const Text body = "\xD6\xD0\r\nx\r\n";
     EXPECT_EQ(encodeTextDocument(body, {}), body);
-    EXPECT_EQ(encodeTextDocument(body, {Enc::Gbk, true}), "\xD6\xD0\nx\n");
-    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8, false}), "\xE4\xB8\xAD\r\nx\r\n");
-    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8, true}), "\xE4\xB8\xAD\nx\n");
-    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8Bom, false}), kBom + "\xE4\xB8\xAD\r\nx\r\n");
-    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8Bom, true}), kBom + "\xE4\xB8\xAD\nx\n");
-    EXPECT_EQ(encodeTextDocument("", {Enc::Utf8Bom, true}), kBom);
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Gbk, Lf}), "\xD6\xD0\nx\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8, CrLf}), "\xE4\xB8\xAD\r\nx\r\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8, Lf}), "\xE4\xB8\xAD\nx\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8Bom, CrLf}), kBom + "\xE4\xB8\xAD\r\nx\r\n");
+    EXPECT_EQ(encodeTextDocument(body, {Enc::Utf8Bom, Lf}), kBom + "\xE4\xB8\xAD\nx\n");
+    EXPECT_EQ(encodeTextDocument("", {Enc::Utf8Bom, Lf}), kBom);
 }
 
 TEST(DocumentEncode, EncryptedPathGetsCiphertextOfGbkBody) {
     const std::string keyText = "mqd517283946";
     EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr", {}, keyText), "\x8c\xad\x55\x1c\xc8");
     EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr.bak/a.txt", {}, keyText), "\x8c\xad\x55\x1c\xc8");
-    // The format of a text file never applies to an encrypted one: the body stays GBK CR LF.
+    // The encoding of a text file never applies to an encrypted one (always
+    // GBK), its line breaks do.
     const Text body = "\xD6\xD0\r\n";
-    const std::string cipher = documentBytesFor(body, "/d/x.tlr", {Enc::Utf8Bom, true}, keyText);
-    EXPECT_NE(cipher, body);
-    EXPECT_EQ(decryptBytes(cipher, keyText), body);
+    const std::string cipher = documentBytesFor(body, "/d/x.tlr", {Enc::Utf8Bom, Lf}, keyText);
+    EXPECT_EQ(decryptBytes(cipher, keyText), "\xD6\xD0\n");
+    EXPECT_EQ(decryptBytes(documentBytesFor(body, "/d/x.tlr", {Enc::Utf8Bom, CrLf}, keyText), keyText), body);
     EXPECT_EQ(documentBytesFor("", "/d/x.tlr", {}, keyText), "");
     // A path without ".tlr" is plain text, whatever the key.
     EXPECT_EQ(documentBytesFor("hello", "/d/x.TLR", {}, keyText), "hello");
-    EXPECT_EQ(documentBytesFor(body, "/d/x.txt", {Enc::Utf8, true}, keyText), "\xE4\xB8\xAD\n");
+    EXPECT_EQ(documentBytesFor(body, "/d/x.txt", {Enc::Utf8, Lf}, keyText), "\xE4\xB8\xAD\n");
 }
 
 TEST(DocumentDecipher, PlausibleOnlyForGbkWithoutNul) {

@@ -609,5 +609,96 @@ private slots:
     }
 };
 
-QTEST_MAIN(QtWindowTest)
+// --- Save safety: the real save dialog's types and the body's line breaks ---
+
+class QtSaveSafetyTest : public QObject {
+    Q_OBJECT
+
+    struct Rig {
+        test::TempDir dir;
+        QtWindow window;
+        FixedClock clock{{2026, 12, 8, 9, 30, 0}};
+        Application app{window, clock, SettingsStore(dir.path(), dir.path())};
+        Rig() {
+            app.start();
+            window.widget()->show();
+        }
+        QPushButton* start() { return qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮)); }
+        QPlainTextEdit* body() { return qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1)); }
+    };
+
+private slots:
+    void encryptedTypeWithABareNameSavesEncrypted() {
+        Rig rig;
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.widget()));
+        typeText(qobject_cast<QLineEdit*>(rig.window.unitWidget(Unit::章节名称)), q(u8"秘密"));
+        QTest::mouseClick(rig.start(), Qt::LeftButton);
+        const Text written = rig.window.text(Unit::编辑框1);
+
+        auto chooseEncryptedType = [](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dialog);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            QTest::keyClick(types, Qt::Key_Down);  // as the user picks the second type
+            if (types->currentIndex() != 1) dialog->reject();
+            QCOMPARE(types->currentIndex(), 1);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("secret"));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        };
+        ModalScript saving({chooseEncryptedType, typePassword(QStringLiteral("pw")), press(QMessageBox::Ok)});
+        QTest::mouseClick(rig.start(), Qt::LeftButton);
+        QVERIFY(saving.done());
+        QCOMPARE(test::readBytes(rig.dir.file("secret.tlr")), encryptText(written, documentKeyText("pw")));
+        QVERIFY(!fileExists(rig.dir.file("secret.txt")));
+        QVERIFY(!fileExists(rig.dir.file("secret")));
+    }
+
+    // Every line-break style through the real body: untouched it is not
+    // questioned; edited it saves in its own style (mixed ones as CR LF).
+    void lineBreaksRoundTripThroughTheBody() {
+        struct Case {
+            const char* name;
+            std::string file;
+            std::string afterEdit;
+            bool mixed;
+        };
+        const Case cases[] = {
+            {"crlf", "a\r\nb\r\n", "a\r\nb\r\nz", false},
+            {"lf", "a\nb\n\n", "a\nb\n\nz", false},
+            {"cr", "a\rb\r", "a\rb\rz", false},
+            {"mixed", "a\r\nb\nc", "a\r\nb\r\ncz", true},
+            {"cr cr lf", "a\r\r\nb", "a\r\n\r\nbz", true},
+        };
+        for (const Case& c : cases) {
+            Rig rig;
+            QVERIFY(QTest::qWaitForWindowExposed(rig.window.widget()));
+            const std::string path = rig.dir.file("f.txt");
+            test::writeBytes(path, c.file);
+            const QString chosen = QString::fromStdString(path);
+            ModalScript opening = c.mixed ? ModalScript({chooseFile(chosen), press(QMessageBox::Ok)})
+                                          : ModalScript({chooseFile(chosen)});
+            rig.window.menuAction(Unit::打开文件)->trigger();
+            if (c.mixed) QVERIFY(opening.seen.last().contains(q(u8"换行")));
+            QVERIFY2(opening.done(), c.name);
+            QVERIFY2(rig.app.session().bodyMatchesFile(), c.name);
+
+            rig.body()->moveCursor(QTextCursor::End);
+            QTest::keyClicks(rig.body(), QStringLiteral("z"));
+            QVERIFY2(!rig.app.session().bodyMatchesFile(), c.name);
+            ModalScript saving({press(QMessageBox::Yes), press(QMessageBox::Ok)});
+            QTest::mouseClick(rig.start(), Qt::LeftButton);
+            QVERIFY2(saving.done(), c.name);
+            QCOMPARE(test::readBytes(path), c.afterEdit);
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    QtWindowTest window;
+    QtSaveSafetyTest saveSafety;
+    return QTest::qExec(&window, argc, argv) | QTest::qExec(&saveSafety, argc, argv);
+}
 #include "qt_window_test.moc"

@@ -317,7 +317,8 @@ TEST_F(SaveOpenTest, Utf8DocumentOpensRightAndSavesBackAsUtf8KeepingBomAndLineBr
 TEST_F(SaveOpenTest, FilesThatCannotRoundTripAreRefusedAndUntouched) {
     const std::pair<std::string, std::u8string_view> cases[] = {
         {u8(u8"笑\U0001F600"), u8"GBK编码无法保存"},  // a character GBK cannot hold
-        {std::string("\xFF\xFE\x41\x00", 4), u8"空字节"},  // UTF-16 with its NUL bytes
+        {std::string("\x41\x00\x42\x00", 4), u8"没有字节顺序标记"},  // UTF-16 without its mark
+        {std::string("AB\0C", 4), u8"空字节"},
         {"\x81\x7F\xC0", u8"既不是GBK编码也不是UTF-8编码"},
     };
     for (const auto& [bytes, reason] : cases) {

@@ -178,6 +178,27 @@ TEST(IniRead, StripsOnePairOfEnclosingQuotes) {
     EXPECT_EQ(iniRead(file, "a", "close"), "abc\"");
     EXPECT_EQ(iniRead(file, "a", "lone"), "\"");
     EXPECT_EQ(iniRead(file, "a", "empty"), "");
+    // Single quotes the same way; a mixed pair is not a pair.
+    EXPECT_EQ(iniRead("[a]\r\nk='v w'\r\n", "a", "k"), "v w");
+    EXPECT_EQ(iniRead("[a]\r\nk=''\r\n", "a", "k"), "");
+    EXPECT_EQ(iniRead("[a]\r\nk='v\"\r\n", "a", "k"), "'v\"");
+    EXPECT_EQ(iniRead("[a]\r\nk='\r\n", "a", "k"), "'");
+}
+
+TEST(IniLines, LoneCrIsALineBreakAndAFinalLineGetsItsBreakCompleted) {
+    EXPECT_EQ(iniRead("[a]\rk=1\rj=2", "a", "k"), "1");
+    EXPECT_EQ(iniRead("[a]\rk=1\rj=2", "a", "j"), "2");
+    // A new key after a last line ending in a bare CR, or in nothing.
+    EXPECT_EQ(written("[a]\r\nk=1\r", "a", "j", "2"), "[a]\r\nk=1\r\nj=2\r\n");
+    EXPECT_EQ(written("[a]\r\nk=1", "a", "j", "2"), "[a]\r\nk=1\r\nj=2\r\n");
+    EXPECT_EQ(written("[a]\r\nk=1\r", "b", "j", "2"), "[a]\r\nk=1\r\n[b]\r\nj=2\r\n");
+    EXPECT_EQ(written("[a]\rk=1\r[b]\rz=3\r", "a", "j", "2"), "[a]\rk=1\rj=2\r\n[b]\rz=3\r");
+    for (const std::string before : {"[a]\r\nk=1\r", "[a]\r\nk=1", "[a]\rk=1\r"}) {
+        auto after = iniWrite(before, "a", "j", "2");
+        ASSERT_TRUE(after);
+        EXPECT_EQ(iniRead(*after, "a", "k"), "1");
+        EXPECT_EQ(iniRead(*after, "a", "j"), "2");
+    }
 }
 
 TEST(IniRead, NamesMatchIgnoringTheCaseOfAsciiLettersOnly) {

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -92,6 +95,18 @@ protected:
         Result r;
         if (status != -1 && WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
         if (stdoutTarget.empty()) r.out = read(outPath);
+        r.err = read(path("stderr"));
+        return r;
+    }
+
+    // A shell command line; "TOOL" stands for the tool.
+    Result shell(std::string line) const {
+        for (std::size_t at; (at = line.find("TOOL")) != std::string::npos;) line.replace(at, 4, shellQuote(TALERY_TOOL));
+        const std::string command = "{ " + line + " ; } >" + shellQuote(path("stdout")) + " 2>" + shellQuote(path("stderr"));
+        const int status = std::system(("bash -c " + shellQuote(command)).c_str());
+        Result r;
+        if (status != -1 && WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+        r.out = read(path("stdout"));
         r.err = read(path("stderr"));
         return r;
     }
@@ -233,7 +248,7 @@ TEST_F(ToolTest, PasswordFileLosesOnlyItsFinalLineBreak) {
     Result r = run({"decrypt", "--password-file", twoBreaks, withBreak});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, body);
-    expectOneLineFailure({"decrypt", "--password-file", twoBreaks, doc}, "password");
+    expectOneLineFailure({"decrypt", "--password-file", twoBreaks, doc}, "密码");
 }
 
 TEST_F(ToolTest, EncryptThenDecryptGivesTheFileBack) {
@@ -258,24 +273,24 @@ TEST_F(ToolTest, DoubleDashEndsOptions) {
     EXPECT_EQ(r.out, "hello");
 
     // After "--" every argument is a file name, even one that looks like an option.
-    expectOneLineFailure({"decrypt", "--", "--utf8"}, "cannot read '--utf8'");
-    expectUsageError({"decrypt", "--", dashed, "--utf8"}, "more than one file");
-    expectUsageError({"decrypt", "--"}, "no file");
+    expectOneLineFailure({"decrypt", "--", "--utf8"}, "无法读取 '--utf8'");
+    expectUsageError({"decrypt", "--", dashed, "--utf8"}, "不止一个文件");
+    expectUsageError({"decrypt", "--"}, "没有给出文件");
 }
 
 TEST_F(ToolTest, UsageErrorsGiveOneLineThenUsage) {
     const std::string doc = write("doc.tlr", "\x8c\xad\x55\x1c\xc8");
-    expectUsageError({}, "no command");
+    expectUsageError({}, "没有给出命令");
     expectUsageError({"frobnicate", doc}, "frobnicate");
     expectUsageError({"decrypt", "--bogus", doc}, "--bogus");
-    expectUsageError({"encrypt", "--utf8", doc}, "--utf8");
+    expectUsageError({"decrypt", "--utf8", "--raw", doc}, "--raw");
     expectUsageError({"decrypt", doc, "--password"}, "--password");
     expectUsageError({"decrypt", doc, "--password-file"}, "--password-file");
-    expectUsageError({"decrypt", doc, doc}, "more than one file");
-    expectUsageError({"decrypt", "--password", "a", "--password", "b", doc}, "password");
-    expectUsageError({"decrypt", "--password", "a", "--password-file", doc, doc}, "password");
-    expectUsageError({"decrypt"}, "no file");
-    expectUsageError({"encrypt", "--password", "a"}, "no file");
+    expectUsageError({"decrypt", doc, doc}, "不止一个文件");
+    expectUsageError({"decrypt", "--password", "a", "--password", "b", doc}, "密码");
+    expectUsageError({"decrypt", "--password", "a", "--password-file", doc, doc}, "密码");
+    expectUsageError({"decrypt"}, "没有给出文件");
+    expectUsageError({"encrypt", "--password", "a"}, "没有给出文件");
 }
 
 TEST_F(ToolTest, FileProblemsGiveOneLine) {
@@ -291,12 +306,13 @@ TEST_F(ToolTest, FileProblemsGiveOneLine) {
 
 TEST_F(ToolTest, WrongPasswordIsRefused) {
     const std::string doc = write("doc.tlr", encryptText(sampleBody(), kPrefix + "right"));
-    expectOneLineFailure({"decrypt", "--password", "wrong", doc}, "password");
-    expectOneLineFailure({"decrypt", doc}, "password");
-    expectOneLineFailure({"decrypt", "--utf8", "--password", "wrong", doc}, "password");
+    expectOneLineFailure({"decrypt", "--password", "wrong", doc}, "密码");
+    expectOneLineFailure({"decrypt", doc}, "密码");
+    expectOneLineFailure({"decrypt", "--utf8", "--password", "wrong", doc}, "密码");
     // A NUL in the deciphered bytes is not text either.
     const std::string nul = write("nul.tlr", encryptText(std::string("ab\0cd", 5), kPrefix));
-    expectOneLineFailure({"decrypt", nul}, "password");
+    expectOneLineFailure({"decrypt", nul}, "空字节");
+    EXPECT_EQ(run({"decrypt", nul}).exitCode, 3);
 }
 
 TEST_F(ToolTest, PasswordsGbkCannotTakeAreRefused) {
@@ -313,6 +329,118 @@ TEST_F(ToolTest, FailedOutputIsReported) {
     const Result r = run({"encrypt", plain}, "/dev/full");
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.errLines().size(), 1u) << r.err;
+}
+
+TEST_F(ToolTest, EncryptTakesOnlyWhatCanBeReadBack) {
+    // UTF-8, NUL bytes and binary noise are refused with exit 3 and no output.
+    for (const std::string& bytes : {kChineseUtf8 + "abc", std::string("ab\0cd", 5), std::string("\xFF\xFE\x01", 3)}) {
+        const std::string file = write("in.txt", bytes);
+        Result r = run({"encrypt", file});
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(r.errLines().size(), 1u);
+        EXPECT_NE(r.err.find("--raw"), std::string::npos) << r.err;
+    }
+    // --utf8 converts: the document holds GBK and decrypts back to the UTF-8 text.
+    const std::string utf8 = write("u.txt", kChineseUtf8 + "\nabc");
+    Result r = run({"encrypt", "--utf8", "--password", "p", utf8}, path("u.tlr"));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(read(path("u.tlr")), encryptText(kChineseGbk + "\nabc", kPrefix + "p"));
+    r = run({"decrypt", "--utf8", "--password", "p", path("u.tlr")});
+    EXPECT_EQ(r.out, kChineseUtf8 + "\nabc");
+    // UTF-8 that GBK cannot hold (한) is refused even with --utf8.
+    EXPECT_EQ(run({"encrypt", "--utf8", write("k.txt", "\xED\x95\x9C")}).exitCode, 3);
+    // --raw takes and gives back every byte.
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    r = run({"encrypt", "--raw", write("all.bin", all + all)}, path("all.tlr"));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(read(path("all.tlr")), encryptText(all + all, kPrefix));
+    EXPECT_EQ(run({"decrypt", path("all.tlr")}).exitCode, 3);  // not text without --raw
+    r = run({"decrypt", "--raw", path("all.tlr")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, all + all);
+}
+
+TEST_F(ToolTest, ExitCodesAreDocumentedAndKept) {
+    const std::string help = run({"--help"}).out;
+    EXPECT_NE(help.find("退出码：0 完成；1 文件或系统错误；2 命令行用法错误；3 不是文本或密码可能不正确"), std::string::npos);
+    const std::string doc = write("doc.tlr", encryptText(sampleBody(), kPrefix + "right"));
+    EXPECT_EQ(run({"decrypt", "--password", "wrong", doc}).exitCode, 3);
+    EXPECT_EQ(run({"decrypt", path("missing.tlr")}).exitCode, 1);
+    EXPECT_EQ(run({"decrypt", "--bogus", doc}).exitCode, 2);
+    // A bad password file is a file problem, not a usage error.
+    EXPECT_EQ(run({"decrypt", "--password-file", path("nopw"), doc}).exitCode, 1);
+    EXPECT_EQ(run({"decrypt", "--password-file", write("badpw", "\xD6\xD0"), doc}).exitCode, 1);
+    // Messages are Chinese, reasons included.
+    const Result r = run({"decrypt", path("missing.tlr")});
+    EXPECT_NE(r.err.find("文件或文件夹不存在"), std::string::npos) << r.err;
+}
+
+TEST_F(ToolTest, PasswordAndDocumentComeThroughPipesFifosAndStandardInput) {
+    const std::string body = sampleBody();
+    const std::string doc = write("doc.tlr", encryptText(body, kPrefix + "secret"));
+    Result r = shell("printf secret | TOOL decrypt --password-file - " + shellQuote(doc));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, body);
+
+    const std::string fifo = path("pw.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    r = shell("(printf 'secret\\n' > " + shellQuote(fifo) + " &) ; TOOL decrypt --password-file " + shellQuote(fifo) +
+              " " + shellQuote(doc));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, body);
+
+    // The document itself through a pipe, both ways.
+    r = shell("cat " + shellQuote(doc) + " | TOOL decrypt --password secret -");
+    EXPECT_EQ(r.out, body);
+    r = shell("cat " + shellQuote(write("b.txt", body)) + " | TOOL encrypt --password secret -");
+    EXPECT_EQ(r.out, read(doc));
+    // Not text found late in a pipe: exit 3, and the output is said to be incomplete.
+    const std::string late = std::string(3u << 20, 'a') + std::string("\0", 1);
+    r = shell("cat " + shellQuote(write("late.txt", late)) + " | TOOL encrypt -");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("不完整"), std::string::npos) << r.err;
+    EXPECT_EQ(run({"decrypt", "--password-file", "-", "-"}).exitCode, 2);
+}
+
+// A document far larger than the memory the tool may use goes through in
+// blocks both ways, under a 300 MB address-space limit.
+TEST_F(ToolTest, GigabyteDocumentStreamsUnderAnAddressSpaceLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+    // The document is written here in pieces, its text's MD5 kept.
+    std::string chunk;
+    while (chunk.size() + 10 <= (1u << 20)) chunk += kChineseGbk + "abc \r\n";  // 10 bytes, whole characters
+    const auto key = talery::deriveDocumentKey(kPrefix + "pw");
+    talery::Rc4 rc4(key);
+    talery::Md5 md5;
+    std::uint64_t size = 0;
+    {
+        std::ofstream out(path("big.tlr"), std::ios::binary);
+        std::string cipher;
+        while (size < 1000000000u) {
+            md5.update(chunk);
+            cipher = chunk;
+            rc4.apply(std::span(reinterpret_cast<std::uint8_t*>(cipher.data()), cipher.size()));
+            out.write(cipher.data(), static_cast<std::streamsize>(cipher.size()));
+            size += chunk.size();
+        }
+    }
+    std::string expected;
+    for (std::uint8_t b : md5.digest()) {
+        const char* hex = "0123456789abcdef";
+        expected += hex[b >> 4];
+        expected += hex[b & 15];
+    }
+    const std::string limit = "ulimit -v 307200; ";
+    Result r = shell(limit + "TOOL decrypt --password pw " + shellQuote(path("big.tlr")) + " | md5sum");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 32), expected);
+    // And a wrong password is still refused before any output.
+    r = shell(limit + "TOOL decrypt --password wrong " + shellQuote(path("big.tlr")) + " | wc -c");
+    EXPECT_EQ(r.out, "0\n");
 }
 
 }  // namespace

@@ -46,20 +46,30 @@ struct Line {
     std::size_t next = 0;   // first byte of the following line
 };
 
+// Lines end at CR LF, LF or a lone CR (as older editors on other systems
+// write them).
 std::vector<Line> splitLines(std::string_view content) {
     std::vector<Line> lines;
     std::size_t pos = 0;
     while (pos < content.size()) {
-        const std::size_t lf = content.find('\n', pos);
+        const std::size_t brk = content.find_first_of("\r\n", pos);
         Line line;
         line.begin = pos;
-        line.next = lf == std::string_view::npos ? content.size() : lf + 1;
-        line.end = lf == std::string_view::npos ? content.size() : lf;
-        if (line.end > line.begin && content[line.end - 1] == '\r') --line.end;
+        line.end = brk == std::string_view::npos ? content.size() : brk;
+        line.next = line.end;
+        if (brk != std::string_view::npos)
+            line.next = (content[brk] == '\r' && brk + 1 < content.size() && content[brk + 1] == '\n') ? brk + 2 : brk + 1;
         lines.push_back(line);
         pos = line.next;
     }
     return lines;
+}
+
+// What to put after `content` so that a new line can start: nothing after a
+// line break, LF after a final bare CR (making it CR LF), else CR LF.
+std::string_view breakBefore(std::string_view content) {
+    if (content.empty() || content.back() == '\n') return {};
+    return content.back() == '\r' ? "\n" : "\r\n";
 }
 
 // Section name of a header line, or nothing.
@@ -145,7 +155,8 @@ Text iniRead(std::string_view content, std::string_view section, std::string_vie
         auto k = keyOf(content, line);
         if (!k || !sameName(k->name, key)) continue;
         std::string_view value = trim(content.substr(k->valueBegin, line.end - k->valueBegin));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
         return Text(limitValue(value));
     }
     return {};
@@ -180,16 +191,10 @@ std::optional<std::string> iniWrite(std::string_view content, std::string_view s
         lastKey = i;
     }
 
-    // Ends the last line before new lines go after it; a file cut between CR
-    // and LF only needs its LF, or the CR would join the old value.
-    auto endLine = [](std::string& out) {
-        if (out.empty() || out.back() == '\n') return;
-        out += out.back() == '\r' ? "\n" : "\r\n";
-    };
     auto insertAfter = [&](std::size_t index, const std::string& text) {
         const Line& line = lines[index];
         std::string out(content.substr(0, line.next));
-        endLine(out);
+        if (line.next == content.size()) out += breakBefore(out);  // the last line: complete its break
         out += text;
         out += content.substr(line.next);
         return out;
@@ -198,7 +203,7 @@ std::optional<std::string> iniWrite(std::string_view content, std::string_view s
     if (header) return insertAfter(lastKey ? *lastKey : *header, keyLine + "\r\n");
 
     std::string out(content);
-    endLine(out);
+    out += breakBefore(out);
     out += "[" + std::string(section) + "]\r\n" + keyLine + "\r\n";
     return out;
 }

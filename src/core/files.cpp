@@ -5,9 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <ctime>
+#include <string>
 #include <vector>
 
 namespace talery {
@@ -58,20 +63,17 @@ bool syncFolder(const Path& folder) {
     return true;
 }
 
-bool writeInPlace(const Path& target, std::string_view bytes, FileError* error) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        fail(error, errno);
-        return false;
+bool pwriteAll(int fd, std::string_view bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int code = errno;
-    if (::close(fd) != 0 && ok) {
-        fail(error, errno);
-        return false;
-    }
-    if (!ok) fail(error, code);
-    return ok;
+    return true;
 }
 
 }  // namespace
@@ -91,7 +93,20 @@ std::string describeErrno(int code) {
         case EROFS: return "磁盘是只读的";
         case ENAMETOOLONG: return "文件名太长";
         case EIO: return "读写磁盘时出错";
-        default: return std::strerror(code);
+        case EFBIG: return "文件超过了允许的大小";
+        case ENOMEM: return "内存不足";
+        case EMFILE:
+        case ENFILE: return "打开的文件太多";
+        case ELOOP: return "符号链接太多层";
+        case EEXIST: return "文件已经存在";
+        case EBUSY:
+        case ETXTBSY: return "文件正在被使用";
+        case EINVAL: return "文件名或参数无效";
+        case EPIPE: return "管道已经关闭";
+        case EAGAIN: return "暂时无法读写";
+        case ENXIO:
+        case ENODEV: return "设备不存在";
+        default: return "系统错误（代码 " + std::to_string(code) + "）";
     }
 }
 
@@ -176,7 +191,12 @@ std::optional<std::string> readWholeFile(const Path& path, FileError* error, std
     return out;
 }
 
-bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error) {
+namespace {
+
+// The atomic replacement behind writeFileAtomic and copyFileAtomic: `fill`
+// writes the new content into the temporary file's descriptor.
+template <class Fill>
+bool replaceFile(const Path& path, Fill fill, const std::string_view* inPlaceBytes, FileError* error) {
     if (path.empty()) {
         fail(error, ENOENT);
         return false;
@@ -211,14 +231,17 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error)
     }
 
     const Path folder = parentFolder(target);
-    std::string tmpl = folder + "/." + baseName(target) + ".XXXXXX";
+    removeStaleTemporaryFiles(folder);
+    // A short name: the target's own name may already use the whole name limit.
+    std::string tmpl = folder + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
     if (fd < 0) {
         const int code = errno;
         // A folder we may not create files in, but whose file we may rewrite.
-        if ((code == EACCES || code == EPERM || code == EROFS) && exists) return writeInPlace(target, bytes, error);
+        if ((code == EACCES || code == EPERM) && exists && inPlaceBytes)
+            return rewriteInPlace(target, *inPlaceBytes, error);
         fail(error, code);
         return false;
     }
@@ -234,7 +257,7 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error)
     // Keeping the owner and mode is best effort: the content matters most.
     (void)::fchmod(fd, mode);
     if (exists) (void)::fchown(fd, st.st_uid, st.st_gid);
-    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = fill(fd) && ::fsync(fd) == 0;
     int code = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -251,6 +274,121 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error)
     }
     syncFolder(folder);
     return true;
+}
+
+}  // namespace
+
+bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error, InPlace inPlace) {
+    return replaceFile(path, [bytes](int fd) { return writeAll(fd, bytes); },
+                       inPlace == InPlace::Allow ? &bytes : nullptr, error);
+}
+
+bool copyFileAtomic(const Path& from, const Path& to, FileError* error) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) {
+        fail(error, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        fail(error, kNotRegularFile);
+        return false;
+    }
+    int readError = 0;
+    const bool ok = replaceFile(
+        to,
+        [&](int out) {
+            std::vector<char> buf(1 << 20);
+            for (;;) {
+                const ssize_t n = ::read(in, buf.data(), buf.size());
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    readError = errno;
+                    return false;
+                }
+                if (n == 0) return true;
+                if (!writeAll(out, std::string_view(buf.data(), static_cast<std::size_t>(n)))) return false;
+            }
+        },
+        nullptr, error);
+    ::close(in);
+    if (!ok && readError) fail(error, readError);
+    return ok;
+}
+
+bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        fail(error, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        fail(error, kNotRegularFile);
+        ::close(fd);
+        return false;
+    }
+    const std::size_t oldSize = static_cast<std::size_t>(st.st_size);
+    const std::size_t head = std::min(oldSize, bytes.size());
+    auto stop = [&](int code, bool touched) {
+        ::close(fd);
+        fail(error, code);
+        if (error) error->targetTouched = touched;
+        return false;
+    };
+    // Take the space first: the tail goes past the old end, old bytes untouched.
+    if (bytes.size() > oldSize) {
+        if (!pwriteAll(fd, bytes.substr(oldSize), static_cast<off_t>(oldSize)) || ::fsync(fd) != 0) {
+            const int code = errno;
+            // Give the file back its old length; the old content never moved.
+            const bool restored = ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0;
+            return stop(code, !restored);
+        }
+    }
+    if (!pwriteAll(fd, bytes.substr(0, head), 0) || ::fsync(fd) != 0) return stop(errno, true);
+    if (bytes.size() < oldSize &&
+        (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0))
+        return stop(errno, true);
+    if (::close(fd) != 0) {
+        fail(error, errno);
+        if (error) error->targetTouched = true;
+        return false;
+    }
+    return true;
+}
+
+int removeStaleTemporaryFiles(const Path& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return 0;
+    int removed = 0;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, kTempPrefix.size()) != kTempPrefix) continue;
+        // ".talery-<pid>-XXXXXX": exactly this shape, nothing a user named.
+        const std::string_view rest = name.substr(kTempPrefix.size());
+        const auto dash = rest.find('-');
+        if (dash == std::string_view::npos || dash == 0 || rest.size() - dash - 1 != 6) continue;
+        long pid = 0;
+        bool digits = true;
+        for (char c : rest.substr(0, dash)) {
+            if (c < '0' || c > '9' || pid > 99999999) {
+                digits = false;
+                break;
+            }
+            pid = pid * 10 + (c - '0');
+        }
+        if (!digits) continue;
+        const Path full = folder + "/" + std::string(name);
+        struct stat st {};
+        if (::lstat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        const bool writerGone = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+        const bool old = now - st.st_mtime > 3600;
+        if ((writerGone || old) && ::unlink(full.c_str()) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 }  // namespace talery

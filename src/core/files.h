@@ -12,6 +12,7 @@ using Path = std::string;
 struct FileError {
     int code = 0;             // errno value, or kReadOnly
     std::string reasonUtf8;   // a short Chinese reason for messages
+    bool targetTouched = false;  // the failed write had already changed part of the target
 };
 
 constexpr int kReadOnly = -1;        // the file's write bits are all clear
@@ -22,14 +23,38 @@ constexpr int kTooLarge = -3;
 std::optional<std::string> readWholeFile(const Path& path, FileError* error = nullptr,
                                          std::size_t maxBytes = std::size_t(1) << 31);
 
+enum class InPlace {
+    Refuse,  // the folder must take a temporary file, or nothing is written
+    Allow,   // the caller holds a copy of the old content (or can lose it)
+};
+
 // Replaces the file's content so that it is never left half-written: the
 // bytes go to a temporary file in the same folder, are flushed to disk and
 // renamed over the target. Symbolic links are written through to their
 // target and the target's permission bits are kept. A file whose write bits
 // are all clear is refused, also for root. Where the folder forbids a
-// temporary file the target is rewritten in place, and success is reported
-// only when every byte reached the disk.
-bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error = nullptr);
+// temporary file and `inPlace` allows it, the target is rewritten in place
+// (see rewriteInPlace). Stale temporary files left in the folder by a crashed
+// writer of this program are removed first.
+bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error = nullptr,
+                     InPlace inPlace = InPlace::Allow);
+
+// Copies a regular file's bytes to `to` the same atomic way (never in place),
+// in blocks, so a large file does not pass through memory whole.
+bool copyFileAtomic(const Path& from, const Path& to, FileError* error = nullptr);
+
+// Rewrites an existing file in place without ever truncating it first: the
+// part of the new content that lies beyond the old end is written (and so
+// the disk space taken) before any old byte is overwritten, so a full disk
+// fails with the old content whole. Only a crash or an I/O error during the
+// overwrite itself can leave a mix; then `targetTouched` is set.
+bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error = nullptr);
+
+// Temporary files this program names: "." + kTempPrefix + pid + "-" + random.
+inline constexpr std::string_view kTempPrefix = ".talery-";
+// Removes this program's temporary files in `folder` whose writer is gone
+// (no such process) or that are older than an hour. Returns how many.
+int removeStaleTemporaryFiles(const Path& folder);
 
 bool fileExists(const Path& path);
 bool isRegularFile(const Path& path);

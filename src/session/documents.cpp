@@ -2,6 +2,9 @@
 
 #include "session/cipher.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace talery {
 namespace {
 
@@ -13,29 +16,91 @@ bool hasMultiByte(std::string_view bytes) {
     return false;
 }
 
-// Bare LF line breaks (no CR LF anywhere) are remembered and restored on save.
-bool onlyBareLineFeeds(std::string_view text) {
-    return text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
-}
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
-std::string lfToCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+std::optional<std::u16string> decodeUtf16(std::string_view bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto a = static_cast<unsigned char>(bytes[2 * i]);
+        const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
+        out[i] = static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    }
+    // Unpaired surrogates would not survive the way back.
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= out.size() || out[i + 1] < 0xDC00 || out[i + 1] > 0xDFFF) return std::nullopt;
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
     }
     return out;
 }
 
-std::string crLfToLf(std::string_view text) {
+std::string encodeUtf16(std::u16string_view text, bool bigEndian) {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+// Many zero bytes all at even or all at odd offsets: UTF-16 without a mark.
+bool looksLikeUtf16(std::string_view bytes) {
+    if (bytes.size() < 2 || bytes.size() % 2 != 0) return false;
+    std::size_t even = 0, odd = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\0') ++(i % 2 ? odd : even);
+    const std::size_t pairs = bytes.size() / 2;
+    const std::size_t zeros = std::max(odd, even);
+    return zeros >= 2 && zeros * 10 >= pairs * 4 && std::min(odd, even) == 0;
+}
+
+bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+// Share of non-ASCII characters that Chinese text is made of.
+double utf8Plausibility(const std::u16string& text) {
+    std::size_t all = 0, good = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
+        const char16_t c = text[i];
+        if (c < 0x80) continue;
+        ++all;
+        const bool chinese = (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) ||
+                             (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF) ||
+                             (c >= 0x2010 && c <= 0x206F);
+        // An accented letter inside a Latin word ("café"); the same letters
+        // alone are what GBK Chinese looks like when misread.
+        const bool latinInWord = c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7 &&
+                                 ((i > 0 && isAsciiLetter(text[i - 1])) || (i + 1 < text.size() && isAsciiLetter(text[i + 1])));
+        if (chinese || latinInWord) ++good;
     }
-    return out;
+    return all ? static_cast<double>(good) / static_cast<double>(all) : 0.0;
+}
+
+// Share of non-ASCII GBK characters in the common GB2312 rows: hanzi and the
+// punctuation and full-width forms.
+double gbkPlausibility(std::string_view bytes) {
+    std::size_t all = 0, good = 0;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::size_t len = gbkCharLength(bytes, pos);
+        const auto lead = static_cast<unsigned char>(bytes[pos]);
+        if (len == 2) {
+            ++all;
+            const auto trail = static_cast<unsigned char>(bytes[pos + 1]);
+            if (trail >= 0xA1 && trail <= 0xFE && ((lead >= 0xB0 && lead <= 0xF7) || (lead >= 0xA1 && lead <= 0xA3)))
+                ++good;
+        } else if (lead >= 0x80) {
+            ++all;
+        }
+        pos += len;
+    }
+    return all ? static_cast<double>(good) / static_cast<double>(all) : 0.0;
 }
 
 }  // namespace
@@ -52,50 +117,128 @@ Text titleFromPath(std::string_view path) {
     return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
 }
 
+NormalisedBreaks normaliseLineBreaks(std::string_view text) {
+    std::size_t crlf = 0, lf = 0, cr = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++crlf;
+                ++i;
+            } else {
+                ++cr;
+            }
+        } else if (text[i] == '\n') {
+            ++lf;
+        }
+    }
+    NormalisedBreaks out;
+    const int kinds = (crlf > 0) + (lf > 0) + (cr > 0);
+    out.mixed = kinds > 1;
+    if (kinds == 1 && lf) out.style = DocumentFormat::LineBreaks::Lf;
+    if (kinds == 1 && cr) out.style = DocumentFormat::LineBreaks::Cr;
+    if (lf == 0 && cr == 0) {
+        out.text = std::string(text);
+        return out;
+    }
+    out.text.reserve(text.size() + lf + cr);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out.text += "\r\n";
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            out.text += "\r\n";
+        } else {
+            out.text += c;
+        }
+    }
+    return out;
+}
+
+std::string applyLineBreaks(std::string_view body, DocumentFormat::LineBreaks style) {
+    if (style == DocumentFormat::LineBreaks::CrLf) return std::string(body);
+    const char single = style == DocumentFormat::LineBreaks::Lf ? '\n' : '\r';
+    std::string out;
+    out.reserve(body.size());
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (body[i] == '\r' && i + 1 < body.size() && body[i + 1] == '\n') {
+            out += single;
+            ++i;
+        } else {
+            out += body[i];
+        }
+    }
+    return out;
+}
+
+bool utf8ReadsBetterThanGbk(std::string_view bytes) {
+    if (!hasMultiByte(bytes)) return false;
+    auto wide = decodeUtf8(bytes);
+    if (!wide) return false;
+    return utf8Plausibility(*wide) >= gbkPlausibility(bytes);
+}
+
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem) {
     auto refuse = [&](DecodeProblem p) -> std::optional<DecodedText> {
         if (problem) *problem = p;
         return std::nullopt;
     };
     if (problem) *problem = DecodeProblem::None;
-    // A NUL would cut the text short and the rest would be lost on saving.
-    if (bytes.find('\0') != std::string_view::npos) return refuse(DecodeProblem::ContainsNul);
 
     DecodedText out;
-    std::string_view content = bytes;
-    const bool bom = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-    if (bom) content.remove_prefix(kUtf8Bom.size());
-    if (bom || (hasMultiByte(content) && isValidUtf8(content))) {
-        auto wide = decodeUtf8(content);
+    std::optional<std::u16string> wide;
+    const bool utf16Le = bytes.substr(0, 2) == kUtf16LeBom;
+    const bool utf16Be = bytes.substr(0, 2) == kUtf16BeBom;
+    if (utf16Le || utf16Be) {
+        wide = decodeUtf16(bytes.substr(2), utf16Be);
         if (!wide) return refuse(DecodeProblem::UnknownEncoding);
+        if (wide->find(u'\0') != std::u16string::npos) return refuse(DecodeProblem::ContainsNul);
+        out.format.encoding = utf16Be ? DocumentFormat::Encoding::Utf16BeBom : DocumentFormat::Encoding::Utf16LeBom;
+    } else {
+        // A NUL would cut the text short and the rest would be lost on saving.
+        if (bytes.find('\0') != std::string_view::npos)
+            return refuse(looksLikeUtf16(bytes) ? DecodeProblem::Utf16WithoutBom : DecodeProblem::ContainsNul);
+        std::string_view content = bytes;
+        const bool bom = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+        if (bom) content.remove_prefix(kUtf8Bom.size());
+        const bool utf8 = bom || (hasMultiByte(content) && isValidUtf8(content) &&
+                                  (!isValidGbk(content) || utf8ReadsBetterThanGbk(content)));
+        if (utf8) {
+            wide = decodeUtf8(content);
+            if (!wide) return refuse(DecodeProblem::UnknownEncoding);
+            out.format.encoding = bom ? DocumentFormat::Encoding::Utf8Bom : DocumentFormat::Encoding::Utf8;
+        } else {
+            if (!isValidGbk(content)) return refuse(DecodeProblem::UnknownEncoding);
+            out.body = std::string(content);
+        }
+    }
+    if (wide) {
         auto gbkText = encodeGbk(*wide);
         if (!gbkText) return refuse(DecodeProblem::NotRepresentable);
         out.body = std::move(*gbkText);
-        out.format.encoding = bom ? DocumentFormat::Encoding::Utf8Bom : DocumentFormat::Encoding::Utf8;
-    } else {
-        if (!isValidGbk(content)) return refuse(DecodeProblem::UnknownEncoding);
-        out.body = std::string(content);
     }
-    if (onlyBareLineFeeds(out.body)) {
-        out.format.lfLineBreaks = true;
-        out.body = lfToCrLf(out.body);
-    }
+    NormalisedBreaks breaks = normaliseLineBreaks(out.body);
+    out.body = std::move(breaks.text);
+    out.format.lineBreaks = breaks.style;
+    out.mixedLineBreaks = breaks.mixed;
     return out;
 }
 
 std::string encodeTextDocument(const Text& body, const DocumentFormat& format) {
-    std::string text = format.lfLineBreaks ? crLfToLf(body) : body;
+    const std::string text = applyLineBreaks(body, format.lineBreaks);
     switch (format.encoding) {
         case DocumentFormat::Encoding::Gbk: return text;
         case DocumentFormat::Encoding::Utf8: return gbkToUtf8Lossy(text);
         case DocumentFormat::Encoding::Utf8Bom: return std::string(kUtf8Bom) + gbkToUtf8Lossy(text);
+        case DocumentFormat::Encoding::Utf16LeBom: return std::string(kUtf16LeBom) + encodeUtf16(decodeGbkLossy(text), false);
+        case DocumentFormat::Encoding::Utf16BeBom: return std::string(kUtf16BeBom) + encodeUtf16(decodeGbkLossy(text), true);
     }
     return text;
 }
 
 std::string documentBytesFor(const Text& body, std::string_view path, const DocumentFormat& format,
                              std::string_view keyText) {
-    if (isEncryptedPath(path)) return encryptText(body, keyText);
+    if (isEncryptedPath(path)) return encryptText(applyLineBreaks(body, format.lineBreaks), keyText);
     return encodeTextDocument(body, format);
 }
 

@@ -10,15 +10,29 @@
 
 namespace talery {
 
-// How the file a session is bound to stores its text. New texts and every
-// encrypted document are GBK with CR LF; a file opened in another encoding or
-// with bare LF line breaks is written back the way it came.
+// How the file a session is bound to stores its text. New texts are GBK with
+// CR LF; a file opened in another encoding or with other line breaks is
+// written back the way it came. Encrypted documents are always GBK inside,
+// but keep their line breaks too.
 struct DocumentFormat {
-    enum class Encoding { Gbk, Utf8, Utf8Bom };
+    enum class Encoding { Gbk, Utf8, Utf8Bom, Utf16LeBom, Utf16BeBom };
+    enum class LineBreaks { CrLf, Lf, Cr };
     Encoding encoding = Encoding::Gbk;
-    bool lfLineBreaks = false;
+    LineBreaks lineBreaks = LineBreaks::CrLf;
     friend bool operator==(const DocumentFormat&, const DocumentFormat&) = default;
 };
+
+// The body always holds CR LF. A text whose breaks are all of one kind keeps
+// that kind; one that mixes kinds (a lone CR next to CR LF, "\r\r\n") is
+// unified to CR LF, and `mixed` says so.
+struct NormalisedBreaks {
+    Text text;
+    DocumentFormat::LineBreaks style = DocumentFormat::LineBreaks::CrLf;
+    bool mixed = false;
+};
+NormalisedBreaks normaliseLineBreaks(std::string_view text);
+// The body's CR LF breaks written in the given style.
+std::string applyLineBreaks(std::string_view body, DocumentFormat::LineBreaks style);
 
 // A save encrypts when the path contains ".tlr" anywhere (case-sensitive).
 // Paths here are UTF-8, where an ASCII byte never sits inside another character.
@@ -31,13 +45,17 @@ Text titleFromPath(std::string_view path);
 struct DecodedText {
     Text body;               // GBK with CR LF line breaks
     DocumentFormat format;
+    bool mixedLineBreaks = false;  // the file's breaks were unified to CR LF
 };
 
-enum class DecodeProblem { None, ContainsNul, UnknownEncoding, NotRepresentable };
+enum class DecodeProblem { None, ContainsNul, UnknownEncoding, NotRepresentable, Utf16WithoutBom };
 
-// Reads a plain-text document: a UTF-8 BOM, or valid UTF-8 with multi-byte
-// sequences, means UTF-8; otherwise the bytes must be GBK. Anything that
-// could not be written back unchanged is refused.
+// Reads a plain-text document: a UTF-16 or UTF-8 byte-order mark names the
+// encoding; bytes valid only as UTF-8 (with multi-byte sequences) are UTF-8,
+// bytes valid only as GBK are GBK, and bytes valid as both are GBK when
+// that reading is the more plausible Chinese text (short GBK words often
+// form valid UTF-8 by chance, as Cyrillic or Latin symbols). Anything that could not be written back unchanged
+// is refused.
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem = nullptr);
 
 // The bytes a plain-text save writes for the body in the given format.
@@ -51,5 +69,9 @@ std::string documentBytesFor(const Text& body, std::string_view path, const Docu
 
 // Whether deciphered bytes can be a body: no NUL, valid GBK.
 bool plausibleDecipheredText(std::string_view bytes);
+
+// Whether bytes with multi-byte UTF-8 sequences read at least as well as
+// UTF-8 as they do as GBK.
+bool utf8ReadsBetterThanGbk(std::string_view bytes);
 
 }  // namespace talery

@@ -2,6 +2,7 @@
 
 #include "session/cipher.h"
 #include "session/diary.h"
+#include "session/versions.h"
 
 namespace talery {
 namespace {
@@ -132,13 +133,50 @@ bool SessionController::choosePassword(bool askAboutPrevious) {
     return true;
 }
 
-bool SessionController::writeDocument(const Path& path, bool encrypted, const DocumentFormat& format) {
+bool SessionController::untouchedSinceLoad(const Text& body) const {
+    if (!session_.loaded || session_.loaded->keyText != keyText() || md5(body) != session_.loaded->body) return false;
+    auto bytes = readWholeFile(session_.currentPath);
+    return bytes && md5(*bytes) == session_.loaded->file;
+}
+
+void SessionController::rememberLoaded(const Text& body, std::string_view fileBytes) {
+    session_.loaded = WritingSession::Loaded{md5(body), md5(fileBytes), keyText()};
+}
+
+void SessionController::tellMixedLineBreaks() {
+    view_.message(gbk(u8"这个文件混用了几种换行方式（CR LF、LF、CR），保存时会统一为CR LF换行。"), Buttons::OK, caption());
+}
+
+bool SessionController::writeDocument(const Path& path, const DocumentFormat& format) {
     const Text body = view_.body();
-    const std::string bytes = encrypted ? encryptText(body, keyText()) : encodeTextDocument(body, format);
+    // Saving over the file it came from, unchanged: every byte is already there.
+    if (path == session_.currentPath && untouchedSinceLoad(body)) return true;
+    const std::string bytes = documentBytesFor(body, path, format, keyText());
+    const Text shownPath = utf8ToGbkLossy(path);
+
+    std::optional<Path> version;
+    if (isRegularFile(path)) {
+        FileError versionError;
+        version = keepVersion(versionsFolderIn(settings_.programDirectory()), path, clock_.now(), &versionError);
+        if (!version &&
+            view_.message(joinLines({gbk(u8"无法保留原文件的旧版本："), shownPath,
+                                     gbk(u8"原因：") + utf8ToGbkLossy(versionError.reasonUtf8),
+                                     gbk(u8"仍然覆盖原文件么？覆盖后原来的内容无法找回。")}),
+                          Buttons::YesNo, caption()) != Answer::Yes)
+            return false;
+    }
     FileError error;
-    if (writeFileAtomic(path, bytes, &error)) return true;
-    view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), utf8ToGbkLossy(path),
-                             gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8),
+    // Rewriting in place is safe only with the old content kept elsewhere.
+    if (writeFileAtomic(path, bytes, &error, version ? InPlace::Allow : InPlace::Refuse)) return true;
+    const Text reason = gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8);
+    if (error.targetTouched && version) {
+        view_.message(joinLines({gbk(u8"保存失败！文件只写入了一部分："), shownPath, reason,
+                                 gbk(u8"原来的内容保存在："), utf8ToGbkLossy(*version),
+                                 gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
+                      Buttons::OK, caption());
+        return false;
+    }
+    view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), shownPath, reason,
                              gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
                   Buttons::OK, caption());
     return false;
@@ -150,7 +188,7 @@ SaveOutcome SessionController::saveDocument() {
         if (!path) return SaveOutcome::Cancelled;
         const bool encrypted = isEncryptedPath(*path);
         if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
-        if (!writeDocument(*path, encrypted, session_.format)) return SaveOutcome::Failed;
+        if (!writeDocument(*path, session_.format)) return SaveOutcome::Failed;
         finishSave(false);
         return SaveOutcome::Saved;
     }
@@ -161,13 +199,13 @@ SaveOutcome SessionController::saveDocument() {
     if (a == Answer::Yes) {
         const bool encrypted = isEncryptedPath(session_.currentPath);
         if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
-        if (!writeDocument(session_.currentPath, encrypted, session_.format)) return SaveOutcome::Failed;
+        if (!writeDocument(session_.currentPath, session_.format)) return SaveOutcome::Failed;
     } else if (a == Answer::No) {
         auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
         if (!path) return SaveOutcome::Cancelled;
         const bool encrypted = isEncryptedPath(*path);
         if (encrypted) askPassword();
-        if (!writeDocument(*path, encrypted, session_.format)) return SaveOutcome::Failed;
+        if (!writeDocument(*path, session_.format)) return SaveOutcome::Failed;
     } else {
         return SaveOutcome::Cancelled;
     }
@@ -184,6 +222,7 @@ void SessionController::returnToIdle(const Text& farewell) {
     view_.setTitle({});
     session_.currentPath.clear();
     session_.format = {};
+    session_.loaded.reset();
     session_.phase = Phase::Idle;
 }
 
@@ -234,6 +273,9 @@ bool SessionController::loadTextDocument(const Path& path) {
             case DecodeProblem::NotRepresentable:
                 refuseFile(path, "文件中有GBK编码无法保存的字符，打开后再保存会损坏原文");
                 break;
+            case DecodeProblem::Utf16WithoutBom:
+                refuseFile(path, "文件像是没有字节顺序标记（BOM）的UTF-16编码，无法确定字节顺序");
+                break;
             default: refuseFile(path, "文件既不是GBK编码也不是UTF-8编码，无法正确显示"); break;
         }
         return false;
@@ -244,6 +286,8 @@ bool SessionController::loadTextDocument(const Path& path) {
     view_.setBody(decoded->body);
     view_.alignBodyLeft();
     session_.format = decoded->format;
+    rememberLoaded(decoded->body, *bytes);
+    if (decoded->mixedLineBreaks) tellMixedLineBreaks();
     return true;
 }
 
@@ -262,18 +306,25 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
         refuseFile(path, "解密后的内容不是文本，密码可能不正确");
         return false;
     }
+    NormalisedBreaks breaks = normaliseLineBreaks(plain);
+    plain.clear();
+    plain.shrink_to_fit();
     session_.currentPath = path;
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
-    view_.setBody(plain);
+    view_.setBody(breaks.text);
     view_.alignBodyLeft();
     session_.format = {};
+    session_.format.lineBreaks = breaks.style;
+    rememberLoaded(breaks.text, *bytes);
+    if (breaks.mixed) tellMixedLineBreaks();
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
     return true;
 }
 
 bool SessionController::bodyMatchesFile() const {
     if (session_.currentPath.empty()) return false;
+    if (untouchedSinceLoad(view_.body())) return true;
     auto bytes = readWholeFile(session_.currentPath);
     if (!bytes) return false;
     return *bytes == documentBytesFor(view_.body(), session_.currentPath, session_.format, keyText());

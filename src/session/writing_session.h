@@ -4,6 +4,7 @@
 
 #include "app/settings.h"
 #include "core/clock.h"
+#include "session/cipher.h"
 #include "session/documents.h"
 #include "session/session_view.h"
 
@@ -20,6 +21,14 @@ struct WritingSession {
     Text password;               // last password confirmed in the password dialog
     Text keyPrefix;              // set once at start-up
     DocumentFormat format;       // how the bound file stores its text
+    // What was loaded, so that a text opened and left untouched is never
+    // questioned nor rewritten (its bytes need not be what a save would write).
+    struct Loaded {
+        Md5Digest body{};
+        Md5Digest file{};
+        Text keyText;
+    };
+    std::optional<Loaded> loaded;
 };
 
 // What ending a diary needs of the theme and diary parts of the program.
@@ -66,7 +75,11 @@ public:
 
 private:
     void startWriting(bool withTitleLine);
-    bool writeDocument(const Path& path, bool encrypted, const DocumentFormat& format);
+    bool writeDocument(const Path& path, const DocumentFormat& format);
+    // Whether the body, the key and the bound file are all as they were loaded.
+    bool untouchedSinceLoad(const Text& body) const;
+    void rememberLoaded(const Text& body, std::string_view fileBytes);
+    void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);
     // The mirrors and the record of a session that has ended.

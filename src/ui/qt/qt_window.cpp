@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsDropShadowEffect>
+#include <QRegularExpression>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QMenu>
@@ -961,6 +962,19 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
     dialog.setNameFilters(nameFilters(design));
     dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
     if (!design.extra.empty()) dialog.setDefaultSuffix(utf8ToQt(design.extra));
+    // Save safety: a bare name takes the suffix of the type the user chose, so
+    // choosing the encrypted type really saves encrypted.
+    if (save)
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& shown) {
+            // The type list shows descriptions only; find the whole filter.
+            static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
+            for (const QString& filter : dialog.nameFilters()) {
+                if (filter != shown && !filter.startsWith(shown + QStringLiteral(" ("))) continue;
+                const auto match = pattern.match(filter);
+                if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+                return;
+            }
+        });
     if (!request.initialName.empty()) {
         // A title may hold "/"; it must not turn the offered name into a path.
         QString name = utf8ToQt(request.initialName);

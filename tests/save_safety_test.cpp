@@ -1,0 +1,322 @@
+// No save may destroy a document: in-place rewrites that never truncate
+// first, earlier versions kept before every overwrite, long names, stale
+// temporary files, line breaks and encodings that come back as they were.
+
+#include "app_fixture.h"
+#include "session/cipher.h"
+#include "session/versions.h"
+
+#include <chrono>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace talery {
+namespace {
+
+using namespace test;
+
+// Runs `body` in a child process that may not create files in `lockedFolder`
+// but may write the files in it: as root, by becoming "nobody" (root ignores
+// folder permissions); otherwise by clearing the folder's write bits.
+// Returns the child's pid; the caller waits for it.
+template <class Body>
+pid_t forkLockedOut(const std::string& lockedFolder, Body body) {
+    ::chmod(lockedFolder.c_str(), 0755);
+    if (::geteuid() != 0) ::chmod(lockedFolder.c_str(), 0555);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
+        ::_exit(body());
+    }
+    return child;
+}
+
+int waitFor(pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// --- The file layer ---------------------------------------------------------
+
+TEST(InPlaceRewrite, FullDiskFailsBeforeAnyOldByteIsTouched) {
+    TempDir dir;
+    const std::string path = dir / "novel.txt";
+    const std::string old(200000, 'o');
+    const std::string fresh(300000, 'n');
+    writeBytes(path, old);
+    // A file-size limit makes the disk "full" just past the old end.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{250000, 250000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        FileError error;
+        const bool ok = rewriteInPlace(path, fresh, &error);
+        ::_exit(ok ? 1 : (error.targetTouched ? 2 : (error.code == EFBIG ? 0 : 3)));
+    }
+    EXPECT_EQ(waitFor(child), 0);
+    EXPECT_EQ(readBytes(path), old);
+
+    // Without a limit: longer, shorter and equal contents all land whole.
+    for (const std::string& next : {fresh, std::string("short"), std::string(5, 's'), std::string()}) {
+        FileError error;
+        ASSERT_TRUE(rewriteInPlace(path, next, &error)) << error.reasonUtf8;
+        EXPECT_EQ(readBytes(path), next);
+    }
+}
+
+TEST(InPlaceRewrite, UsedOnlyWhereAllowedWhenTheFolderTakesNoNewFile) {
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string folder = dir / "locked";
+    ::mkdir(folder.c_str(), 0755);
+    const std::string path = folder + "/a.txt";
+    writeBytes(path, "old");
+    ::chmod(path.c_str(), 0666);
+    EXPECT_EQ(waitFor(forkLockedOut(folder, [&] {
+                  FileError error;
+                  if (writeFileAtomic(path, "refused", &error, InPlace::Refuse)) return 1;
+                  if (error.code != EACCES || error.targetTouched) return 2;
+                  return writeFileAtomic(path, "in place", &error, InPlace::Allow) ? 0 : 3;
+              })),
+              0);
+    EXPECT_EQ(readBytes(path), "in place");
+}
+
+TEST(AtomicWrite, LongestLegalNamesSaveAndStaleTemporaryFilesGo) {
+    TempDir dir;
+    const std::string ascii(255, 'a');
+    std::string chinese;
+    for (int i = 0; i < 85; ++i) chinese += u8name(u8"章");  // 255 bytes
+    for (const std::string& name : {ascii, chinese}) {
+        FileError error;
+        EXPECT_TRUE(writeFileAtomic(dir / name, "text", &error)) << error.reasonUtf8;
+        EXPECT_EQ(readBytes(dir / name), "text");
+    }
+
+    // Left by a writer that has gone: a child's pid after it ended.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    waitFor(gone);
+    const std::string stale = std::string(kTempPrefix) + std::to_string(gone) + "-Ab3dE9";
+    const std::string live = std::string(kTempPrefix) + std::to_string(::getpid()) + "-Ab3dE9";
+    for (const std::string& name : {stale, live, std::string(".talery-notes"), std::string(".talery-1-short")})
+        writeBytes(dir / name, "x");
+    ASSERT_TRUE(writeFileAtomic(dir / "b.txt", "b"));
+    EXPECT_FALSE(fileExists(dir / stale));
+    EXPECT_TRUE(fileExists(dir / live));  // a writer of ours may still be at work
+    EXPECT_TRUE(fileExists(dir / ".talery-notes"));
+    EXPECT_TRUE(fileExists(dir / ".talery-1-short"));
+}
+
+TEST(FileErrors, ReasonsAreChineseForEveryErrorNumber) {
+    for (int code = 1; code < 134; ++code) {
+        const std::string reason = describeErrno(code);
+        EXPECT_EQ(reason.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), std::string::npos)
+            << code << ": " << reason;
+    }
+}
+
+// --- Versions -----------------------------------------------------------------
+
+TEST(Versions, NamesKeepTheExtensionFitTheNameLimitAndPruneTheOldest) {
+    TempDir dir;
+    const std::string doc = dir / u8name(u8"第一章.草稿.tlr");
+    const std::string folder = versionsFolderIn(dir.path());
+    const std::string name = versionName(doc, {2026, 12, 8, 9, 5, 7});
+    EXPECT_EQ(name.substr(0, std::string(u8name(u8"第一章.草稿.")).size()), u8name(u8"第一章.草稿."));
+    EXPECT_EQ(name.substr(name.size() - 20), ".20261208-090507.tlr");
+    std::string longName;
+    for (int i = 0; i < 83; ++i) longName += u8name(u8"章");
+    const std::string longVersion = versionName(dir / (longName + ".txt"), {2026, 1, 1, 0, 0, 0});
+    EXPECT_LE(longVersion.size(), 255u);
+    EXPECT_EQ(longVersion.substr(longVersion.size() - 4), ".txt");
+
+    // Two documents of one name in different folders keep apart.
+    ::mkdir((dir / "other").c_str(), 0755);
+    const std::string twin = dir / u8name(u8"other/第一章.草稿.tlr");
+    writeBytes(twin, "twin");
+    ASSERT_TRUE(keepVersion(folder, twin, {2026, 1, 1, 0, 0, 0}));
+    for (int i = 0; i < 8; ++i) {
+        writeBytes(doc, "v" + std::to_string(i));
+        // Same second twice: the second copy must not replace the first.
+        ASSERT_TRUE(keepVersion(folder, doc, {2026, 1, 1, 0, 0, i / 2}));
+    }
+    const auto kept = versionsOf(folder, doc);
+    ASSERT_EQ(kept.size(), kVersionsKept);
+    EXPECT_EQ(readBytes(kept.front()), "v7");
+    EXPECT_EQ(readBytes(kept.back()), "v3");
+    ASSERT_EQ(versionsOf(folder, twin).size(), 1u);
+    EXPECT_EQ(readBytes(versionsOf(folder, twin).front()), "twin");
+}
+
+// --- Through the session -------------------------------------------------------
+
+class SaveSafetyTest : public AppTest {
+protected:
+    void openFile(const std::string& path, std::optional<Text> password = std::nullopt) {
+        w.dialogResults = {path};
+        if (password) w.passwordResults = {*password};
+        w.trigger(Unit::打开文件);
+    }
+    std::string versions() const { return versionsFolderIn(dir.path()); }
+    void typeAtEnd(std::u8string_view text) {
+        w.setBodySelection({w.text(Unit::编辑框1).size(), 0});
+        w.typeText(Unit::编辑框1, text);
+    }
+};
+
+// The safety net for what no check can catch: a mistyped password that
+// deciphers a short document into valid GBK by chance.
+TEST_F(SaveSafetyTest, WrongPasswordEditedAndSavedLeavesTheOriginalInTheVersions) {
+    const Text original = g(u8"秘密日记");  // 8 bytes
+    const std::string path = dir / "diary.tlr";
+    const std::string right = documentKeyText(g(u8"right"));
+    writeBytes(path, encryptText(original, right));
+    // A wrong password that passes the GBK check on these 8 bytes.
+    Text wrong;
+    for (int i = 0; i < 10000 && wrong.empty(); ++i) {
+        const Text candidate = "pw" + std::to_string(i);
+        if (plausibleDecipheredText(decryptBytes(readBytes(path), documentKeyText(candidate)))) wrong = candidate;
+    }
+    ASSERT_FALSE(wrong.empty());
+
+    openFile(path, wrong);
+    expectWriting();
+    typeAtEnd(u8"x");
+    w.answers = {Answer::Yes, Answer::Yes};  // overwrite, with the password in use
+    w.click(Unit::开始书写按钮);
+    expectIdle();
+    ASSERT_NE(readBytes(path), encryptText(original, right));
+
+    const auto kept = versionsOf(versions(), path);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(extensionOf(kept.front()), "tlr");
+    // Restoring is copying the version back; it opens with the right password.
+    ASSERT_TRUE(copyFileAtomic(kept.front(), path));
+    openFile(path, g(u8"right"));
+    expectWriting();
+    EXPECT_EQ(w.text(Unit::编辑框1), original);
+}
+
+TEST_F(SaveSafetyTest, NoVersionMeansAskingBeforeOverwriting) {
+    writeBytes(versions(), "a file where the folder should be");
+    const std::string path = dir / "a.txt";
+    writeBytes(path, "old");
+    openFile(path);
+    typeAtEnd(u8"+");
+    w.answers = {Answer::Yes, Answer::No};  // overwrite; then, told no version can be kept, refuse
+    w.click(Unit::开始书写按钮);
+    expectWriting();
+    EXPECT_NE(w.lastMessage().find(u8name(u8"无法保留原文件的旧版本")), std::string::npos);
+    EXPECT_EQ(readBytes(path), "old");
+    w.answers = {Answer::Yes, Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    expectIdle();
+    EXPECT_EQ(readBytes(path), "old+");
+}
+
+TEST_F(SaveSafetyTest, KilledInPlaceSaveLeavesTheOldContentWholeSomewhere) {
+    ::chmod(dir.path().c_str(), 0777);  // the program folder, where versions go
+    const std::string docs = dir / "docs";
+    ::mkdir(docs.c_str(), 0755);
+    const std::string path = docs + "/novel.txt";
+    const std::string old = std::string(24u << 20, 'o') + "\r\n";
+    writeBytes(path, old);
+    ::chmod(path.c_str(), 0666);
+    openFile(path);
+    ASSERT_EQ(w.text(Unit::编辑框1).size(), old.size());
+    const Text fresh(old.size() + 4096, 'n');
+    w.setText(Unit::编辑框1, fresh);
+
+    auto save = [&] {
+        return forkLockedOut(docs, [&] {
+            w.answers = {Answer::Yes};
+            w.click(Unit::开始书写按钮);
+            return session().record().phase == Phase::Idle ? 0 : 1;
+        });
+    };
+    // A save left alone completes in place; its length sets when to kill the others.
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(waitFor(save()), 0);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(readBytes(path), fresh);
+    writeBytes(path, old);
+    for (int percent : {30, 60, 75, 85, 92, 97}) {
+        const pid_t child = save();
+        std::this_thread::sleep_for(took * percent / 100);
+        ::kill(child, SIGKILL);
+        waitFor(child);
+        const std::string now = readBytes(path);
+        bool kept = false;
+        for (const auto& v : versionsOf(versions(), path)) kept = kept || readBytes(v) == old;
+        EXPECT_TRUE(now == old || kept) << "at " << percent << "%: file of " << now.size() << " bytes";
+        writeBytes(path, old);
+    }
+}
+
+TEST_F(SaveSafetyTest, FullDiskDuringInPlaceSaveSaysNothingWasWritten) {
+    ::chmod(dir.path().c_str(), 0777);
+    const std::string docs = dir / "docs";
+    ::mkdir(docs.c_str(), 0755);
+    const std::string path = docs + "/a.txt";
+    const std::string old(100000, 'o');
+    writeBytes(path, old);
+    ::chmod(path.c_str(), 0666);
+    openFile(path);
+    w.setText(Unit::编辑框1, Text(300000, 'n'));
+    const pid_t child = forkLockedOut(docs, [&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{150000, 150000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        w.answers = {Answer::Yes};
+        w.click(Unit::开始书写按钮);
+        const bool told = w.lastMessage().find(u8name(u8"文件没有写入")) != std::string::npos;
+        return session().record().phase == Phase::Writing && told ? 0 : 1;
+    });
+    EXPECT_EQ(waitFor(child), 0);
+    EXPECT_EQ(readBytes(path), old);
+}
+
+TEST_F(SaveSafetyTest, UntouchedFilesAreNeitherQuestionedNorRewritten) {
+    // Lone CR, LF and CR LF mixed: unified on saving, told once on opening.
+    const std::string mixed = "a\rb\nc\r\r\nd";
+    const std::string path = dir / "mixed.txt";
+    writeBytes(path, mixed);
+    openFile(path);
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_NE(w.lastMessage().find(u8name(u8"换行")), std::string::npos);
+    EXPECT_TRUE(session().bodyMatchesFile());  // closing asks nothing
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);  // saving it untouched writes nothing
+    EXPECT_EQ(readBytes(path), mixed);
+    EXPECT_TRUE(versionsOf(versions(), path).empty());
+
+    openFile(path);
+    typeAtEnd(u8"e");
+    EXPECT_FALSE(session().bodyMatchesFile());
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    EXPECT_EQ(readBytes(path), "a\r\nb\r\nc\r\n\r\nde");
+    ASSERT_EQ(versionsOf(versions(), path).size(), 1u);
+    EXPECT_EQ(readBytes(versionsOf(versions(), path).front()), mixed);
+
+    // One style throughout, in an encrypted document too, is kept.
+    const std::string key = documentKeyText("k");
+    writeBytes(dir / "cr.tlr", encryptText("a\rb\r", key));
+    openFile(dir / "cr.tlr", Text("k"));
+    EXPECT_EQ(w.text(Unit::编辑框1), "a\r\nb\r\n");
+    EXPECT_TRUE(session().bodyMatchesFile());
+    typeAtEnd(u8"c");
+    w.answers = {Answer::Yes, Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    EXPECT_EQ(decryptBytes(readBytes(dir / "cr.tlr"), key), "a\rb\rc");
+}
+
+}  // namespace
+}  // namespace talery
