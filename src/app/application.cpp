@@ -8,7 +8,11 @@
 namespace talery {
 
 Application::Application(Window& window, const Clock& clock, SettingsStore settings)
-    : window_(window), clock_(clock), settings_(std::move(settings)), session_(window, clock, settings_) {
+    : window_(window),
+      clock_(clock),
+      settings_(std::move(settings)),
+      session_(window, clock, settings_),
+      statistics_(window, clock, settings_, session_, [this] { return points_; }) {
     window_.setEventSink(this);
 }
 
@@ -52,6 +56,9 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::标题栏) window_.startSystemMove();
             break;
         case EventType::Resized: layoutMainWindow(window_, settings_.program()); break;
+        case EventType::TextChanged:  // text statistics
+            if (e.unit == Unit::编辑框1) statistics_.updateTextStatistics(e.change);
+            break;
         default: break;
     }
 }

@@ -2,6 +2,7 @@
 // The program's logic as one object: it owns the process-wide records, binds
 // the window's events to the operations, and decides whether the window may close.
 
+#include "aids/text_statistics.h"
 #include "app/settings.h"
 #include "core/clock.h"
 #include "session/writing_session.h"
@@ -26,6 +27,8 @@ public:
     const SettingsStore& settings() const { return settings_; }
     // The points total every gate compares with its bound.
     std::int32_t pointsTotal() const { return points_; }
+    // Text statistics.
+    TextStatistics& statistics() { return statistics_; }
 
 private:
     Window& window_;
@@ -33,6 +36,7 @@ private:
     SettingsStore settings_;
     SessionController session_;
     std::int32_t points_ = 0;
+    TextStatistics statistics_;  // text statistics: after the records it reads
 };
 
 }  // namespace talery

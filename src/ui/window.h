@@ -6,6 +6,7 @@
 #include "core/colour.h"
 #include "core/files.h"
 #include "core/text.h"
+#include "ui/body_change.h"
 #include "ui/unit.h"
 
 #include <optional>
@@ -54,6 +55,8 @@ struct UiEvent {
     int modifiers = 0;
     int index = 0;
     Path path{};
+    // Text statistics: what a TextChanged of the body touched.
+    BodyChange change{};
 };
 
 class EventSink {
@@ -138,6 +141,9 @@ public:
     // The body box.
     virtual TextSelection bodySelection() const = 0;
     virtual void setBodySelection(TextSelection selection) = 0;
+    // Text statistics: body characters [position, position + count) as GBK,
+    // cut short at the end of the body (positions as in BodyChange).
+    virtual Text bodyText(std::size_t position, std::size_t count) const = 0;
 
     // Status bar parts (0..3).
     virtual Text statusText(int part) const = 0;

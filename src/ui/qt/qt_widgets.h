@@ -57,6 +57,12 @@ public:
     bool settingContent() const { return setting_; }
     void setCentred(bool centred);
     bool centred() const { return centred_; }
+    // Text statistics: the span of characters the last edits touched, since
+    // the previous contentChanged; taken by whoever reports the change.
+    struct Span {
+        int position = 0, removed = 0, added = 0;
+    };
+    Span takeChange();
 signals:
     void keyDown(int key, int modifiers);
     void contentChanged();
@@ -69,7 +75,12 @@ protected:
 
 private:
     void onContentsChange(int position, int removed, int added);
+    void noteChange(int position, int removed, int added);
     bool setting_ = false;
+    // Text statistics: the pending span, and the length the last report left.
+    Span pending_{};
+    bool changed_ = false;
+    int reportedLength_ = 0;
     bool fixing_ = false;
     bool centred_ = false;
 };

@@ -247,7 +247,13 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
                 connect(e, &TextEdit::keyDown, this, [this, u](int k, int m) {
                     raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
                 });
-                connect(e, &TextEdit::contentChanged, this, [this, u] { raise({.unit = u, .type = EventType::TextChanged}); });
+                connect(e, &TextEdit::contentChanged, this, [this, u, e] {
+                    const TextEdit::Span span = e->takeChange();  // text statistics
+                    raise({.unit = u,
+                           .type = EventType::TextChanged,
+                           .change = {static_cast<std::size_t>(span.position), static_cast<std::size_t>(span.removed),
+                                      static_cast<std::size_t>(span.added)}});
+                });
                 connect(e, &TextEdit::filesDropped, this, [this](const QStringList& files) {
                     for (const QString& f : files)
                         raise({.type = EventType::FileDropped, .path = QFile::encodeName(f).toStdString()});
@@ -652,6 +658,31 @@ void QtWindow::setBodySelection(TextSelection selection) {
     c.setPosition(charPosition(e, selection.start));
     c.setPosition(charPosition(e, selection.start + selection.length), QTextCursor::KeepAnchor);
     e->setTextCursor(c);
+}
+
+// Text statistics: a slice of the body, read as the whole text reads (the
+// document's plain text turns its paragraph and line separators into line
+// breaks and no-break spaces into spaces).
+Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);
+    position = std::min(position, length);
+    count = std::min(count, length - position);
+    QTextCursor c(e->document());
+    c.setPosition(static_cast<int>(position));
+    c.setPosition(static_cast<int>(position + count), QTextCursor::KeepAnchor);
+    QString s = c.selectedText();
+    for (QChar& ch : s) {
+        switch (ch.unicode()) {
+            case 0xFDD0:
+            case 0xFDD1:
+            case QChar::ParagraphSeparator:
+            case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
+            case QChar::Nbsp: ch = QLatin1Char(' '); break;
+            default: break;
+        }
+    }
+    return fromQt(s);
 }
 
 Text QtWindow::statusText(int part) const {
