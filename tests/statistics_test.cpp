@@ -370,3 +370,39 @@ TEST(BackupKillTest, LatestBodySurvivesKill9) {
 
 }  // namespace
 }  // namespace talery::test
+
+namespace talery::test {
+namespace {
+
+std::string runTool(const std::string& arguments, int* status) {
+    std::string out;
+    FILE* pipe = ::popen((std::string(TALERY_TOOL) + " " + arguments + " 2>/dev/null").c_str(), "r");
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    *status = WEXITSTATUS(::pclose(pipe));
+    return out;
+}
+
+TEST(StatsToolTest, PrintsWhatTheProgramShows) {
+    TempDir dir;
+    // "ab，1" CR LF "中" in GBK; the same text in UTF-8 with bare LF; enciphered under "pw".
+    writeBytes(dir / "g.txt", "ab\xA3\xAC" "1\r\n\xD6\xD0");
+    writeBytes(dir / "u.txt", "ab\xEF\xBC\x8C" "1\n\xE4\xB8\xAD");
+    writeBytes(dir / "s.tlr", encryptText("ab\xA3\xAC" "1\r\n\xD6\xD0", documentKeyText("pw")));
+    const std::string report = u8name(u8"当前字数：  3\n汉字数量：2\n英文数量：2\n符号数量：1\n数字数量：1\n段落数：2\n"
+                                      u8"您拥有了这个积分特权，达到0积分拥有完整的字数统计。\n");
+    int status = -1;
+    EXPECT_EQ(runTool("stats " + dir / "g.txt", &status), report);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(runTool("stats --points 0 " + dir / "u.txt", &status), report);
+    EXPECT_EQ(runTool("stats --password pw " + dir / "s.tlr", &status), report);
+    EXPECT_EQ(runTool("stats --points -1 " + dir / "g.txt", &status),
+              u8name(u8"当前字数：  3\n您需要积分达到0点才能有资格使用详细的文字统计\n"));
+    runTool("stats --password wrong " + dir / "s.tlr", &status);
+    EXPECT_EQ(status, 3);
+    runTool("stats --points x " + dir / "g.txt", &status);
+    EXPECT_EQ(status, 2);
+}
+
+}  // namespace
+}  // namespace talery::test

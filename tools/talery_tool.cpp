@@ -2,6 +2,7 @@
 //
 //   talery-tool decrypt [--password TEXT | --password-file FILE] [--utf8] FILE.tlr
 //   talery-tool encrypt [--password TEXT | --password-file FILE] FILE
+//   talery-tool stats [--points N] [--password TEXT | --password-file FILE] FILE
 
 #include "core/files.h"
 #include "core/text.h"
@@ -24,7 +25,8 @@ constexpr int kWrongPassword = 3;
 
 const char* const kUsage =
     "usage: talery-tool decrypt [--password TEXT | --password-file FILE] [--utf8] FILE.tlr\n"
-    "       talery-tool encrypt [--password TEXT | --password-file FILE] FILE\n";
+    "       talery-tool encrypt [--password TEXT | --password-file FILE] FILE\n"
+    "       talery-tool stats [--points N] [--password TEXT | --password-file FILE] FILE\n";
 
 int fail(int code, const std::string& line) {
     std::cerr << "talery-tool: " << line << "\n";
@@ -69,6 +71,10 @@ std::optional<Text> passwordToGbk(std::string_view utf8, std::string& problem) {
 
 }  // namespace
 
+namespace talery {
+int statsCommand(const std::vector<std::string>& args, const char* usage);  // tools/stats_command.cpp
+}
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usageError("no command given");
@@ -77,6 +83,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string command = args[0];
+    if (command == "stats") return talery::statsCommand(args, kUsage);
     if (command != "decrypt" && command != "encrypt") return usageError("unknown command " + shown(command));
 
     std::optional<std::string> passwordUtf8;

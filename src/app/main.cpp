@@ -1,6 +1,7 @@
 // Talery: a writing tool for Chinese novels, notes and diaries.
 
 #include "app/application.h"
+#include "app/open_named_file.h"
 #include "app/paths.h"
 #include "ui/qt/qt_window.h"
 
@@ -23,5 +24,7 @@ int main(int argc, char** argv) {
                             talery::SettingsStore(talery::programDirectory(), talery::currentDirectory()));
     app.start();
     window.widget()->show();
+    // A file named on the command line opens as the open command would open it.
+    if (argc > 1) talery::openNamedFile(app.session(), argv[1]);
     return QApplication::exec();
 }
