@@ -72,15 +72,19 @@ BackupWriter::~BackupWriter() {
 
 void BackupWriter::schedule(BackupTarget target) {
     const auto now = std::chrono::steady_clock::now();
+    bool wasPending;
     {
         std::lock_guard lock(mutex_);
+        wasPending = pending_;
         if (!pending_) latest_ = now + longestWait_;
         pending_ = true;
         frozen_.reset();
         if (!(target_ == target)) target_ = std::move(target);
         due_ = std::min(now + delay_, latest_);
     }
-    wake_.notify_all();
+    // A writer already waiting finds the later time when it wakes: no
+    // wake-up per keystroke.
+    if (!wasPending) wake_.notify_all();
 }
 
 void BackupWriter::freeze() {

@@ -92,7 +92,8 @@ std::uint64_t liveCount(const FigureCounts& c) { return (c.bytes - 2 * c.lineBre
 std::uint64_t dailyCount(const FigureCounts& c) { return (c.bytes - c.spaces) / 2; }
 
 Text liveCountText(std::uint64_t count) {
-    return gbk(u8"当前字数：  ") + decimal(static_cast<long long>(count));
+    static const Text label = gbk(u8"当前字数：  ");
+    return label + decimal(static_cast<long long>(count));
 }
 
 Text realNumber(double value) {

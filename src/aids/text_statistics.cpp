@@ -80,10 +80,19 @@ void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece>
         totals_ += p.counts;
         characters_ += p.characters;
     }
-    const auto begin = pieces_.begin() + static_cast<std::ptrdiff_t>(first);
-    const auto end = pieces_.begin() + static_cast<std::ptrdiff_t>(std::min(last + 1, pieces_.size()));
-    const auto at = pieces_.erase(begin, end);
-    pieces_.insert(at, std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));
+    // Pieces are overwritten in place; only a change in their number moves
+    // the pieces after them.
+    const std::size_t old = std::min(last + 1, pieces_.size()) - first;
+    const std::size_t common = std::min(old, pieces.size());
+    std::move(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(common),
+              pieces_.begin() + static_cast<std::ptrdiff_t>(first));
+    const auto at = pieces_.begin() + static_cast<std::ptrdiff_t>(first + common);
+    if (old > common) {
+        pieces_.erase(at, at + static_cast<std::ptrdiff_t>(old - common));
+    } else {
+        pieces_.insert(at, std::make_move_iterator(pieces.begin() + static_cast<std::ptrdiff_t>(common)),
+                       std::make_move_iterator(pieces.end()));
+    }
     if (first < pieces_.size()) {
         cacheIndex_ = first;
         cacheStart_ = firstStart;
@@ -157,7 +166,11 @@ void TextStatistics::updateTextStatistics(const BodyChange& change) {
     const Text count = liveCountText(liveCount(totals));
     if (window_.statusText(0) != count) window_.setStatusText(0, count);
     const Text report = statisticsText(textFigures(totals, mirror_.endsWithLineFeed()), points_());
-    if (window_.text(Unit::高级字数统计) != report) window_.setText(Unit::高级字数统计, report);
+    // Only this handler writes the box: what it wrote last is what it holds.
+    if (report != shownReport_) {
+        window_.setText(Unit::高级字数统计, report);
+        shownReport_ = report;
+    }
 
     if (writing && window_.checked(Unit::自动保存)) {
         if (auto target = backupTarget()) backup_->schedule(std::move(*target));

@@ -84,7 +84,7 @@ private:
     const SessionController& session_;
     std::function<std::int32_t()> points_;
     BodyMirror mirror_;
-    Text shownCount_, shownReport_;
+    Text shownReport_;
     std::array<Text, 4> markedToday_{};  // the marks known to hold today's stamp
     std::unique_ptr<BackupWriter> backup_;
 };

@@ -15,6 +15,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <utility>
+
 namespace talery {
 namespace {
 
@@ -92,9 +94,21 @@ TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TextEdit::setContent(const QString& text) {
+    if (isReadOnly() && !isVisible() && window()->isVisible()) {
+        deferred_ = text;
+        return;
+    }
+    deferred_.reset();
     setting_ = true;
     setPlainText(text);
     setting_ = false;
+}
+
+QString TextEdit::content() const { return deferred_ ? *deferred_ : toPlainText(); }
+
+void TextEdit::showEvent(QShowEvent* event) {
+    if (deferred_) setContent(*std::exchange(deferred_, std::nullopt));
+    QPlainTextEdit::showEvent(event);
 }
 
 void TextEdit::setCentred(bool centred) {

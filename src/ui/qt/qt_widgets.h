@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace talery {
@@ -54,6 +55,10 @@ public:
     explicit TextEdit(QWidget* parent);
     // Replaces the whole content without treating it as typed.
     void setContent(const QString& text);
+    // The content, also when a read-only box on a hidden page has not taken
+    // it yet: such a box lays its text out when it is shown, not on every
+    // change (the statistics box changes with every key).
+    QString content() const;
     bool settingContent() const { return setting_; }
     void setCentred(bool centred);
     bool centred() const { return centred_; }
@@ -70,6 +75,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 
@@ -81,6 +87,7 @@ private:
     Span pending_{};
     bool changed_ = false;
     int reportedLength_ = 0;
+    std::optional<QString> deferred_;
     bool fixing_ = false;
     bool centred_ = false;
 };

@@ -399,6 +399,7 @@ Text QtWindow::text(Unit unit) const {
     QWidget* w = unitWidget(unit);
     if (auto* a = menuAction(unit)) return fromQt(a->text());
     if (!w) return slots_[index(unit)].text;
+    if (auto* e = qobject_cast<TextEdit*>(w)) return fromQt(e->content());
     if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return fromQt(e->toPlainText());
     if (auto* e = qobject_cast<QLineEdit*>(w)) return fromQt(e->text());
     if (auto* l = qobject_cast<QLabel*>(w)) return fromQt(l->text());
