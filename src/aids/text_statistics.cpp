@@ -103,6 +103,7 @@ void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece>
 
 bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
     auto reload = [&] {
+        ++wholeReads_;
         reset(read(0, kWholeBody));
         return false;
     };

@@ -40,6 +40,8 @@ public:
     std::size_t characters() const { return characters_; }
     std::size_t pieces() const { return pieces_.size(); }
     bool known() const { return known_; }
+    // How often the whole body had to be read (the first change included).
+    std::size_t wholeReads() const { return wholeReads_; }
     // The whole body; safe to call from another thread.
     std::string text() const;
 
@@ -60,6 +62,7 @@ private:
     FigureCounts totals_;
     std::size_t characters_ = 0;
     bool known_ = false;
+    std::size_t wholeReads_ = 0;
     std::size_t cacheIndex_ = 0, cacheStart_ = 0;  // typing stays near the last change
 };
 
