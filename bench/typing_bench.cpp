@@ -3,7 +3,7 @@
 // few milliseconds and prints the CPU time per keystroke (the whole process,
 // getrusage), the time to open and the peak memory.
 //
-//   talery-bench [--megabytes N] [--keys N] [--interval MS] [--baseline]
+//   talery-bench [--megabytes N] [--keys N] [--interval MS] [--one-paragraph] [--baseline]
 //
 // --baseline loads the text into the window without the program's logic, to
 // show what the toolkit alone costs.
@@ -75,7 +75,7 @@ double peakMegabytes() {
 
 // Paragraphs of 100 to 400 characters of common ideographs and full-width
 // punctuation, CR LF between them.
-std::string makeNovel(std::size_t bytes, std::size_t* paragraphs) {
+std::string makeNovel(std::size_t bytes, bool oneParagraph, std::size_t* paragraphs) {
     std::mt19937 rng(2015);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     std::string out;
@@ -91,6 +91,7 @@ std::string makeNovel(std::size_t bytes, std::size_t* paragraphs) {
                 out += static_cast<char>(pick(0xA1, 0xF9));
             }
         }
+        if (oneParagraph) continue;
         out += "\r\n";
         ++*paragraphs;
     }
@@ -112,15 +113,16 @@ int main(int argc, char** argv) {
     const auto processStart = std::chrono::steady_clock::now();
     double megabytes = 5;
     int keys = 500, interval = 30;
-    bool baseline = false;
+    bool baseline = false, oneParagraph = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--megabytes" && i + 1 < argc) megabytes = std::atof(argv[++i]);
         else if (a == "--keys" && i + 1 < argc) keys = std::atoi(argv[++i]);
         else if (a == "--interval" && i + 1 < argc) interval = std::atoi(argv[++i]);
         else if (a == "--baseline") baseline = true;
+        else if (a == "--one-paragraph") oneParagraph = true;
         else {
-            std::fprintf(stderr, "usage: talery-bench [--megabytes N] [--keys N] [--interval MS] [--baseline]\n");
+            std::fprintf(stderr, "usage: talery-bench [--megabytes N] [--keys N] [--interval MS] [--one-paragraph] [--baseline]\n");
             return 2;
         }
     }
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
     const std::string novelPath = (home / "novel.txt").string();
     std::size_t paragraphs = 0;
     {
-        const std::string novel = makeNovel(static_cast<std::size_t>(megabytes * 1024 * 1024), &paragraphs);
+        const std::string novel = makeNovel(static_cast<std::size_t>(megabytes * 1024 * 1024), oneParagraph, &paragraphs);
         std::ofstream(novelPath, std::ios::binary).write(novel.data(), static_cast<std::streamsize>(novel.size()));
         std::printf("novel: %.2f MB of GBK, %zu paragraphs\n", static_cast<double>(novel.size()) / 1048576.0, paragraphs);
     }

@@ -5,6 +5,7 @@
 #include "aids/backup.h"
 #include "aids/pattern_counter.h"
 #include "aids/text_figures.h"
+#include "app/open_named_file.h"
 #include "app_fixture.h"
 #include "session/cipher.h"
 #include "tasks/points.h"
@@ -402,6 +403,36 @@ TEST(StatsToolTest, PrintsWhatTheProgramShows) {
     EXPECT_EQ(status, 3);
     runTool("stats --points x " + dir / "g.txt", &status);
     EXPECT_EQ(status, 2);
+}
+
+}  // namespace
+}  // namespace talery::test
+
+namespace talery::test {
+namespace {
+
+TEST_F(StatisticsTest, NamedFileOpensAsTheOpenCommandWould) {
+    writeBytes(dir / "a.txt", g(u8"第一行\r\n第二行"));
+    openNamedFile(session(), dir / "a.txt");
+    EXPECT_EQ(w.text(Unit::编辑框1), g(u8"第一行\r\n第二行"));
+    EXPECT_EQ(w.text(Unit::章节名称), "a");
+    EXPECT_TRUE(session().record().openedFromFile);
+    EXPECT_EQ(w.statusText(0), g(u8"当前字数：  6"));
+}
+
+TEST_F(StatisticsTest, NamedEncryptedFileAsksForItsPassword) {
+    writeBytes(dir / "s.tlr", encryptText(g(u8"密文"), documentKeyText("pw")));
+    w.passwordResults.push_back(Text("pw"));
+    openNamedFile(session(), dir / "s.tlr");
+    EXPECT_EQ(w.text(Unit::编辑框1), g(u8"密文"));
+    EXPECT_EQ(w.passwordDialogs.size(), 1u);
+}
+
+TEST_F(StatisticsTest, MissingNamedFileIsReported) {
+    openNamedFile(session(), dir / "none.txt");
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_NE(w.lastMessage().find(u8name(u8"无法打开文件")), std::string::npos);
+    expectIdle();
 }
 
 }  // namespace
