@@ -669,10 +669,22 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);
     position = std::min(position, length);
     count = std::min(count, length - position);
-    QTextCursor c(e->document());
-    c.setPosition(static_cast<int>(position));
-    c.setPosition(static_cast<int>(position + count), QTextCursor::KeepAnchor);
-    QString s = c.selectedText();
+    // Block by block: a cursor would lay out a whole paragraph to place
+    // itself, which is slow when the paragraph is a whole novel.
+    QString s;
+    for (QTextBlock b = e->document()->findBlock(static_cast<int>(position)); b.isValid() && count > 0; b = b.next()) {
+        const QString line = b.text();
+        const auto offset = static_cast<qsizetype>(position) - b.position();
+        const auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
+        s += QStringView(line).mid(offset, take);
+        position += static_cast<std::size_t>(take);
+        count -= static_cast<std::size_t>(take);
+        if (count > 0 && b.next().isValid()) {
+            s += QChar::ParagraphSeparator;
+            ++position;
+            --count;
+        }
+    }
     for (QChar& ch : s) {
         switch (ch.unicode()) {
             case 0xFDD0:
