@@ -76,7 +76,7 @@ void BackupWriter::schedule(BackupTarget target) {
     {
         std::lock_guard lock(mutex_);
         wasPending = pending_;
-        if (!pending_) latest_ = now + longestWait_;
+        if (!pending_) latest_ = now + std::max(longestWait_, sizeWait_);
         pending_ = true;
         frozen_.reset();
         if (!(target_ == target)) target_ = std::move(target);
@@ -114,6 +114,9 @@ void BackupWriter::writePending(std::unique_lock<std::mutex>& lock) {
         writeBackup(target, *body);
     }
     lock.lock();
+    // While a long text is typed into without a pause, copy it less often:
+    // one second per megabyte.
+    sizeWait_ = std::chrono::milliseconds(body->size() >> 20 << 10);
     ++writes_;
 }
 

@@ -30,7 +30,7 @@ struct BackupTarget {
 
 // Writes the latest body to the latest target, coalescing: a change asks for
 // a write `delay` after it; a stream of changes is written at least every
-// `longestWait`. Failures are silent: the copy is a convenience, typing goes on.
+// `longestWait` (longer for texts of many megabytes). Failures are silent: the copy is a convenience, typing goes on.
 class BackupWriter {
 public:
     using Snapshot = std::function<std::string()>;  // the body now; called on the writer's thread
@@ -55,7 +55,7 @@ private:
     void writePending(std::unique_lock<std::mutex>& lock);
 
     Snapshot snapshot_;
-    std::chrono::milliseconds delay_, longestWait_;
+    std::chrono::milliseconds delay_, longestWait_, sizeWait_{0};
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     bool pending_ = false;
