@@ -8,11 +8,7 @@
 namespace talery {
 
 Application::Application(Window& window, const Clock& clock, SettingsStore settings)
-    : window_(window),
-      clock_(clock),
-      settings_(std::move(settings)),
-      session_(window, clock, settings_),
-      statistics_(window, clock, settings_, session_, [this] { return points_; }) {
+    : window_(window), clock_(clock), settings_(std::move(settings)), session_(window, clock, settings_) {
     window_.setEventSink(this);
 }
 

@@ -36,7 +36,8 @@ private:
     SettingsStore settings_;
     SessionController session_;
     std::int32_t points_ = 0;
-    TextStatistics statistics_;  // text statistics: after the records it reads
+    // Text statistics: after the records it reads.
+    TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};
 };
 
 }  // namespace talery
