@@ -2,6 +2,7 @@
 // body's shortcuts, time insertion, random names and the writing timer.
 
 #include "aids/names.h"
+#include "aids/text_figures.h"
 #include "aids/time_insert.h"
 #include "app_fixture.h"
 #include "tasks/points.h"
@@ -159,6 +160,8 @@ TEST_F(AidsTest, ReplaceAllUsesTheCaseReadByTheLastFindNext) {
     EXPECT_EQ(w.text(Unit::编辑框1), g(u8"aaaa aaaa 中aa"));
     EXPECT_EQ(w.bodyEdits.back(), (TextSelection{0, 9}));
     EXPECT_TRUE(w.messages.empty());
+    // The statistics follow the edit's span: the live count is the whole body's.
+    EXPECT_EQ(w.statusText(0), liveCountText(liveCount(countFigures(w.text(Unit::编辑框1)))));
 
     w.setText(Unit::编辑框1, g(u8"Aa"));
     f().click(kReplace, U::按钮1);  // now the ticked box is read

@@ -1,6 +1,7 @@
 // The real main window, offscreen: its units as designed, and a writer's
 // story driven by key events, clicks and the real dialogs.
 
+#include "aids/text_figures.h"
 #include "app/application.h"
 #include "app/unit_table.h"
 #include "session/cipher.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -28,6 +30,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <random>
 #include <functional>
 #include <memory>
 
@@ -606,6 +609,57 @@ private slots:
         QCOMPARE(window.timerInterval(Unit::时钟1), 7500);
         QCOMPARE(ini.read(g(u8"日记"), g(u8"最后一次日记")), Text("2026128"));
         QCOMPARE(ini.read(g(u8"文本设置"), g(u8"背景颜色")), Text("4210752"));
+    }
+
+    // Text statistics: after every kind of edit of the real body the live
+    // figures equal a full recount, and the body was read whole only once.
+    void statisticsFollowEveryEdit() {
+        test::TempDir dir;
+        QtWindow window;
+        FixedClock clock({2026, 12, 8, 9, 30, 0});
+        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        app.start();
+        window.widget()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        title->setFocus();
+        typeText(title, q(u8"第一章"));
+        QTest::keyClick(title, Qt::Key_Return);
+        QTRY_COMPARE(QApplication::focusWidget(), body);
+
+        std::mt19937 rng(8);
+        auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+        const QStringList pieces = {q(u8"天地"), QStringLiteral("ab 1"), q(u8"，。"), QStringLiteral("\t"),
+                                    q(u8"€"), q(u8"😀")};
+        for (int step = 0; step < 300; ++step) {
+            QTextCursor c = body->textCursor();
+            const int length = body->document()->characterCount() - 1;
+            c.setPosition(pick(length + 1));
+            if (pick(4) == 0) c.setPosition(std::min(length, c.position() + pick(30)), QTextCursor::KeepAnchor);
+            body->setTextCursor(c);
+            switch (pick(8)) {
+                case 0: QTest::keyClick(body, Qt::Key_Return); break;
+                case 1: QTest::keyClick(body, Qt::Key_Backspace); break;
+                case 2: QTest::keyClick(body, Qt::Key_Delete); break;
+                case 3:  // a paste across paragraph breaks
+                    QApplication::clipboard()->setText(pieces[pick(6)] + QStringLiteral("\n\n") + pieces[pick(6)] +
+                                                       QStringLiteral("\r\n"));
+                    QTest::keyClick(body, Qt::Key_V, Qt::ControlModifier);
+                    break;
+                case 4: QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier); break;
+                case 5: c.insertText(pieces[pick(6)]); break;  // an edit by the program
+                default: typeText(body, pieces[pick(6)]); break;
+            }
+            const Text text = window.text(Unit::编辑框1);
+            QCOMPARE(window.statusText(0), liveCountText(liveCount(countFigures(text))));
+            QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(text)));
+        }
+        QCOMPARE(app.statistics().mirror().text(), window.text(Unit::编辑框1));
+        QCOMPARE(app.statistics().mirror().wholeReads(), std::size_t(1));
+        // Loading a document replaces the whole text: read once more.
+        window.setText(Unit::编辑框1, g(u8"新的\r\n正文"));
+        QCOMPARE(window.statusText(0), g(u8"当前字数：  4"));
     }
 };
 

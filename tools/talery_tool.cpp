@@ -246,6 +246,10 @@ const Command kCommands[] = {
      "talery-tool encrypt [--password 密码 | --password-file 文件] [--utf8 | --raw] 文件\n"
      "    把GBK文本加密成.tlr文档，写到标准输出；--utf8 读入UTF-8文本；--raw 接受任意字节\n",
      runEncrypt},
+    {"stats",
+     "talery-tool stats [--points 积分] [--password 密码 | --password-file 文件] 文件\n"
+     "    写出程序为这篇文本显示的当前字数和字数统计（UTF-8）；默认积分 0\n",
+     runStats},
 };
 
 }  // namespace

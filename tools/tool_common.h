@@ -22,6 +22,9 @@ constexpr int kNotText = 3;     // the input is not text; for decrypt, probably 
 // with the command table).
 std::string usageText();
 
+// Commands that live in files of their own.
+int runStats(const std::vector<std::string>& args);  // tools/stats_command.cpp
+
 // "talery-tool: <line>" on standard error; returns `code`.
 int fail(int code, const std::string& line);
 // A wrong command line: the problem, then the usage text.

@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/paths.h"
 #include "app/resources.h"
 #include "app/tips.h"
 
@@ -71,8 +72,17 @@ void Application::handle(const UiEvent& e) {
         case EventType::MouseDown:
             if (e.unit == Unit::录音按钮) audio_.recorder().onRecordButtonPressed();  // voice recorder
             break;
+        case EventType::TextChanged:  // text statistics
+            if (e.unit == Unit::编辑框1) statistics_.updateTextStatistics(e.change);
+            break;
         default: break;
     }
+}
+
+void Application::openNamedFile(const Path& path) {
+    if (path.empty()) return;
+    // The session keeps the path for saving; the working folder may not last.
+    drops_.openDroppedFile(path.front() == '/' ? path : currentDirectory() + "/" + path, 0);
 }
 
 bool Application::closeRequested() { return shell_.shutDown(); }

@@ -2,6 +2,7 @@
 // The program's logic as one object: it owns the process-wide records, binds
 // the window's events to the operations, and decides whether the window may close.
 
+#include "aids/text_statistics.h"
 #include "aids/writing_aids.h"
 #include "app/panel.h"
 #include "app/settings.h"
@@ -57,6 +58,12 @@ public:
     AudioUnits& audio() { return audio_; }
     // Shows the player strip and plays a WAV file (open command, drops, command line).
     void openWav(const Path& path) { audio_.playback().openWav(path); }
+    // A file named on the command line opens as a file dropped on the window
+    // would: a text, an encrypted text after its password, or a recording.
+    void openNamedFile(const Path& path);
+
+    // Text statistics.
+    TextStatistics& statistics() { return statistics_; }
 
 private:
     // The shell's part of the event table; false when the event is not its own.
@@ -81,6 +88,8 @@ private:
     // Writing aids: find and replace, time, names, writing timer.
     WritingAids aids_{window_, clock_, settings_, random_, [this] { return pointsTotal(); }};
     AudioUnits audio_;  // voice recorder and WAV playback
+    // Text statistics: after the records it reads.
+    TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};
 };
 
 }  // namespace talery

@@ -3,7 +3,6 @@
 #include "app/application.h"
 #include "app/paths.h"
 #include "audio/qt/qt_audio.h"
-#include "session/documents.h"
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
@@ -30,7 +29,7 @@ int main(int argc, char** argv) {
     app.audio().attach(captureDevice, mediaBackend, cuePlayer);
     app.start();
     window.widget()->show();
-    // A WAV file named on the command line plays at once.
-    if (argc > 1 && talery::extensionOf(argv[1]) == "wav") app.openWav(argv[1]);
+    // A file named on the command line opens as if it had been dropped on the window.
+    if (argc > 1) app.openNamedFile(argv[1]);
     return QApplication::exec();
 }

@@ -6,7 +6,10 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <array>
+#include <atomic>
 #include <bitset>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 
@@ -104,39 +107,32 @@ std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError*
     return std::nullopt;
 }
 
+// The GBK code of a character of the Basic Multilingual Plane above ASCII:
+// one byte (at most 0xFF) or two, or 1 when GBK cannot hold it.
+std::uint16_t bmpCode(char16_t c) {
+    static std::array<std::atomic<std::uint16_t>, 65536> codes{};  // 0: not looked up yet
+    std::uint16_t code = codes[c].load(std::memory_order_relaxed);
+    if (code != 0) return code;
+    code = 1;
+    if (gbkCanHold(c)) {
+        char buf[8];
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t n = ucnv_fromUChars(strictGbk(), buf, sizeof buf, reinterpret_cast<const UChar*>(&c), 1, &status);
+        if (U_SUCCESS(status) && n == 1) code = static_cast<unsigned char>(buf[0]);
+        if (U_SUCCESS(status) && n == 2)
+            code = static_cast<std::uint16_t>(static_cast<unsigned char>(buf[0]) << 8 | static_cast<unsigned char>(buf[1]));
+    }
+    codes[c].store(code, std::memory_order_relaxed);
+    return code;
+}
+
 // Appends the GBK form of the characters in `text`; a character GBK cannot
 // hold goes to `unholdable` (its UTF-16 index), which says whether to go on.
 template <class Unholdable>
 bool encodeEach(std::u16string_view text, Text& out, Unholdable unholdable) {
     out.reserve(out.size() + text.size() * 2);
     std::size_t i = 0;
-    bool bulk = true;
     while (i < text.size()) {
-        // The longest run of characters GBK holds goes to the converter in one
-        // call: a long body converts in milliseconds, not character by character.
-        std::size_t end = i;
-        while (bulk && end < text.size() && end - i < (1u << 20)) {
-            std::size_t next = end;
-            UChar32 c;
-            U16_NEXT(text.data(), next, text.size(), c);
-            if (!gbkCanHold(static_cast<char32_t>(c))) break;
-            end = next;
-        }
-        if (end > i) {
-            const std::size_t before = out.size();
-            out.resize(before + (end - i) * 2);
-            UErrorCode status = U_ZERO_ERROR;
-            const int32_t n = ucnv_fromUChars(strictGbk(), out.data() + before, static_cast<int32_t>((end - i) * 2),
-                                              reinterpret_cast<const UChar*>(text.data() + i),
-                                              static_cast<int32_t>(end - i), &status);
-            if (U_SUCCESS(status)) {
-                out.resize(before + static_cast<std::size_t>(n));
-                i = end;
-                continue;
-            }
-            out.resize(before);
-            bulk = false;  // not expected: go on character by character
-        }
         const std::size_t start = i;
         UChar32 c;
         U16_NEXT(text.data(), i, text.size(), c);
@@ -144,14 +140,13 @@ bool encodeEach(std::u16string_view text, Text& out, Unholdable unholdable) {
             out.push_back(static_cast<char>(c));
             continue;
         }
-        if (gbkCanHold(static_cast<char32_t>(c))) {
-            char buf[8];
-            UErrorCode status = U_ZERO_ERROR;
-            const int32_t n = ucnv_fromUChars(strictGbk(), buf, sizeof buf,
-                                              reinterpret_cast<const UChar*>(text.data() + start),
-                                              static_cast<int32_t>(i - start), &status);
-            if (U_SUCCESS(status) && n > 0) {
-                out.append(buf, static_cast<std::size_t>(n));
+        if (c <= 0xFFFF) {
+            // Typing and reading back the body encode the same few thousand
+            // characters over and over: each is looked up once.
+            const std::uint16_t code = bmpCode(static_cast<char16_t>(c));
+            if (code > 1) {
+                if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
+                out.push_back(static_cast<char>(code & 0xFF));
                 continue;
             }
         }
@@ -180,8 +175,8 @@ Text encodeGbkLossy(std::u16string_view text) {
 }
 
 std::u16string decodeGbkLossy(std::string_view bytes) {
-    // Valid text, the usual case, decodes in one call.
-    if (auto all = decodeGbk(bytes)) return std::move(*all);
+    // Valid text, by far the most common, in one pass.
+    if (auto whole = decodeGbk(bytes)) return std::move(*whole);
     std::u16string out;
     out.reserve(bytes.size());
     std::size_t pos = 0;

@@ -3,6 +3,7 @@
 #include "app/unit_table.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace talery {
 
@@ -120,12 +121,14 @@ void FakeWindow::typeText(Unit unit, std::string_view utf8) {
         // Typing replaces the selection and leaves the caret behind the text.
         const std::size_t start = std::min(bodySelection_.start, s.text.size());
         const std::size_t length = std::min(bodySelection_.length, s.text.size() - start);
+        const Text before = s.text;
         s.text.replace(start, length, typed);
         bodySelection_ = {start + typed.size(), 0};
         ++bodyChanges;
-    } else {
-        s.text += typed;
+        raiseBodyChange(before);
+        return;
     }
+    s.text += typed;
     raise({.unit = unit, .type = EventType::TextChanged});
 }
 
@@ -137,14 +140,55 @@ bool FakeWindow::userCloses() {
 Text FakeWindow::text(Unit unit) const { return state(unit).text; }
 
 void FakeWindow::setText(Unit unit, const Text& text) {
-    state(unit).text = text;
+    const Text before = std::exchange(state(unit).text, text);
     if (unit == Unit::编辑框1) {
         // As an edit control does: the caret goes to the start, and the
-        // change notification runs for the program's changes too.
+        // change notification runs for the program's changes too, reporting
+        // the whole text as replaced.
         bodySelection_ = {0, 0};
         ++bodyChanges;
-        raise({.unit = unit, .type = EventType::TextChanged});
+        raise({.unit = unit,
+               .type = EventType::TextChanged,
+               .change = {0, countBodyCharacters(before), countBodyCharacters(text)}});
     }
+}
+
+namespace {
+
+// Byte offsets where the body's characters start, and the end.
+std::vector<std::size_t> characterStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); i += bodyCharLength(text, i)) starts.push_back(i);
+    starts.push_back(text.size());
+    return starts;
+}
+
+}  // namespace
+
+void FakeWindow::raiseBodyChange(const Text& before) {
+    const Text& after = state(Unit::编辑框1).text;
+    const auto a = characterStarts(before), b = characterStarts(after);
+    const std::size_t na = a.size() - 1, nb = b.size() - 1;
+    auto same = [&](std::size_t i, std::size_t j) {
+        return std::string_view(before).substr(a[i], a[i + 1] - a[i]) ==
+               std::string_view(after).substr(b[j], b[j + 1] - b[j]);
+    };
+    std::size_t prefix = 0;
+    while (prefix < na && prefix < nb && same(prefix, prefix)) ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < na - prefix && suffix < nb - prefix && same(na - 1 - suffix, nb - 1 - suffix)) ++suffix;
+    raise({.unit = Unit::编辑框1,
+           .type = EventType::TextChanged,
+           .change = {prefix, na - prefix - suffix, nb - prefix - suffix}});
+}
+
+Text FakeWindow::bodyText(std::size_t position, std::size_t count) const {
+    const Text& body = state(Unit::编辑框1).text;
+    std::size_t i = 0;
+    for (std::size_t n = 0; n < position && i < body.size(); ++n) i += bodyCharLength(body, i);
+    std::size_t end = i;
+    for (std::size_t n = 0; n < count && end < body.size(); ++n) end += bodyCharLength(body, end);
+    return body.substr(i, end - i);
 }
 
 Text FakeWindow::itemText(Unit unit, int index) const {
@@ -168,11 +212,12 @@ void FakeWindow::replaceBodyRange(TextSelection range, const Text& text) {
     Text& body = state(Unit::编辑框1).text;
     if (range.start > body.size() || range.length > body.size() - range.start)
         throw std::out_of_range("body range outside the body");
+    const Text before = body;
     body.replace(range.start, range.length, text);
     bodySelection_ = {range.start + text.size(), 0};
     bodyEdits.push_back(range);
     ++bodyChanges;
-    raise({.unit = Unit::编辑框1, .type = EventType::TextChanged});
+    raiseBodyChange(before);
 }
 
 Text FakeWindow::statusText(int part) const {

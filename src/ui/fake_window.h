@@ -96,6 +96,7 @@ public:
     TextSelection bodySelection() const override { return bodySelection_; }
     void setBodySelection(TextSelection selection) override;
     void replaceBodyRange(TextSelection range, const Text& text) override;
+    Text bodyText(std::size_t position, std::size_t count) const override;
 
     Text statusText(int part) const override;
     void setStatusText(int part, const Text& text) override;
@@ -180,6 +181,9 @@ private:
     UnitState& state(Unit unit);
     const UnitState& state(Unit unit) const;
     void raise(const UiEvent& event);
+    // Text statistics: raises the body's TextChanged with the span that
+    // differs between `before` and the body now.
+    void raiseBodyChange(const Text& before);
 
     std::vector<UnitState> units_;
     std::array<Text, 4> status_{};

@@ -7,6 +7,7 @@
 #include "core/files.h"
 #include "core/text.h"
 #include "ui/find_windows.h"
+#include "ui/body_change.h"
 #include "ui/unit.h"
 
 #include <optional>
@@ -60,6 +61,8 @@ struct UiEvent {
     // Find and Replace windows: the window and its unit (`unit` is None then).
     FindWindowKind findWindow = FindWindowKind::None;
     FindUnit findUnit = FindUnit::Window;
+    // Text statistics: what a TextChanged of the body touched.
+    BodyChange change{};
 };
 
 class EventSink {
@@ -147,6 +150,9 @@ public:
     // Find, replace and time insertion: the bytes of `range` become `text` in
     // one edit that reports just that span as changed; the caret ends behind it.
     virtual void replaceBodyRange(TextSelection range, const Text& text) = 0;
+    // Text statistics: body characters [position, position + count) as GBK,
+    // cut short at the end of the body (positions as in BodyChange).
+    virtual Text bodyText(std::size_t position, std::size_t count) const = 0;
 
     // Status bar parts (0..3).
     virtual Text statusText(int part) const = 0;

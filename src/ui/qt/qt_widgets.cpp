@@ -15,6 +15,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <utility>
+
 namespace talery {
 namespace {
 
@@ -101,9 +103,21 @@ TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TextEdit::setContent(const QString& text) {
+    if (isReadOnly() && !isVisible() && window()->isVisible()) {
+        deferred_ = text;
+        return;
+    }
+    deferred_.reset();
     setting_ = true;
     setPlainText(text);
     setting_ = false;
+}
+
+QString TextEdit::content() const { return deferred_ ? *deferred_ : toPlainText(); }
+
+void TextEdit::showEvent(QShowEvent* event) {
+    if (deferred_) setContent(*std::exchange(deferred_, std::nullopt));
+    QPlainTextEdit::showEvent(event);
 }
 
 void TextEdit::setCentred(bool centred) {
@@ -113,7 +127,36 @@ void TextEdit::setCentred(bool centred) {
     document()->setDefaultTextOption(option);
 }
 
-void TextEdit::onContentsChange(int position, int /*removed*/, int added) {
+void TextEdit::noteChange(int position, int removed, int added) {
+    if (!changed_) {
+        pending_ = {position, removed, added};
+        changed_ = true;
+        return;
+    }
+    // One span that covers both the earlier edits and this one.
+    const int start = std::min(pending_.position, position);
+    const int endNow = std::max(pending_.position + pending_.added, position + removed);
+    const int endBefore = endNow - pending_.added + pending_.removed;
+    pending_ = {start, endBefore - start, endNow - removed + added - start};
+}
+
+TextEdit::Span TextEdit::takeChange() {
+    const int length = document()->characterCount() - 1;
+    Span s = changed_ ? pending_ : Span{};
+    // The document counts its final paragraph mark, which the text lacks.
+    const int excess = s.position + s.added - length;
+    if (excess > 0) {
+        s.added -= std::min(excess, s.added);
+        s.removed -= std::min(excess, s.removed);
+    }
+    if (s.position > length || reportedLength_ - s.removed + s.added != length) s = {0, reportedLength_, length};
+    changed_ = false;
+    reportedLength_ = length;
+    return s;
+}
+
+void TextEdit::onContentsChange(int position, int removed, int added) {
+    noteChange(position, removed, added);
     // Only what the user adds needs checking; the program's own text is GBK.
     if (setting_ || fixing_ || added <= 0) return;
     QTextCursor cursor(document());

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace talery {
@@ -56,9 +57,19 @@ public:
     explicit TextEdit(QWidget* parent);
     // Replaces the whole content without treating it as typed.
     void setContent(const QString& text);
+    // The content, also when a read-only box on a hidden page has not taken
+    // it yet: such a box lays its text out when it is shown, not on every
+    // change (the statistics box changes with every key).
+    QString content() const;
     bool settingContent() const { return setting_; }
     void setCentred(bool centred);
     bool centred() const { return centred_; }
+    // Text statistics: the span of characters the last edits touched, since
+    // the previous contentChanged; taken by whoever reports the change.
+    struct Span {
+        int position = 0, removed = 0, added = 0;
+    };
+    Span takeChange();
 signals:
     void keyDown(int key, int modifiers);
     void contentChanged();
@@ -66,12 +77,19 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void onContentsChange(int position, int removed, int added);
+    void noteChange(int position, int removed, int added);
     bool setting_ = false;
+    // Text statistics: the pending span, and the length the last report left.
+    Span pending_{};
+    bool changed_ = false;
+    int reportedLength_ = 0;
+    std::optional<QString> deferred_;
     bool fixing_ = false;
     bool centred_ = false;
 };

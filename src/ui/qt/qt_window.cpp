@@ -298,7 +298,13 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
                 connect(e, &TextEdit::keyDown, this, [this, u](int k, int m) {
                     raise({.unit = u, .type = EventType::KeyDown, .key = k, .modifiers = m});
                 });
-                connect(e, &TextEdit::contentChanged, this, [this, u] { raise({.unit = u, .type = EventType::TextChanged}); });
+                connect(e, &TextEdit::contentChanged, this, [this, u, e] {
+                    const TextEdit::Span span = e->takeChange();  // text statistics
+                    raise({.unit = u,
+                           .type = EventType::TextChanged,
+                           .change = {static_cast<std::size_t>(span.position), static_cast<std::size_t>(span.removed),
+                                      static_cast<std::size_t>(span.added)}});
+                });
                 connect(e, &TextEdit::filesDropped, this, &QtWindow::deliverDrop);
                 widget = e;
             } else {
@@ -447,6 +453,7 @@ Text QtWindow::text(Unit unit) const {
     QWidget* w = unitWidget(unit);
     if (auto* a = menuAction(unit)) return fromQt(a->text());
     if (!w) return slots_[index(unit)].text;
+    if (auto* e = qobject_cast<TextEdit*>(w)) return fromQt(e->content());
     if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return fromQt(e->toPlainText());
     if (auto* e = qobject_cast<QLineEdit*>(w)) return fromQt(e->text());
     if (auto* l = qobject_cast<QLabel*>(w)) return fromQt(l->text());
@@ -707,6 +714,43 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     c.setPosition(charPosition(e, range.start + range.length), QTextCursor::KeepAnchor);
     c.insertText(toQt(text));
     e->setTextCursor(c);
+}
+
+// Text statistics: a slice of the body, read as the whole text reads (the
+// document's plain text turns its paragraph and line separators into line
+// breaks and no-break spaces into spaces).
+Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);
+    position = std::min(position, length);
+    count = std::min(count, length - position);
+    // Block by block: a cursor would lay out a whole paragraph to place
+    // itself, which is slow when the paragraph is a whole novel.
+    QString s;
+    for (QTextBlock b = e->document()->findBlock(static_cast<int>(position)); b.isValid() && count > 0; b = b.next()) {
+        const QString line = b.text();
+        const auto offset = static_cast<qsizetype>(position) - b.position();
+        const auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
+        s += QStringView(line).mid(offset, take);
+        position += static_cast<std::size_t>(take);
+        count -= static_cast<std::size_t>(take);
+        if (count > 0 && b.next().isValid()) {
+            s += QChar::ParagraphSeparator;
+            ++position;
+            --count;
+        }
+    }
+    for (QChar& ch : s) {
+        switch (ch.unicode()) {
+            case 0xFDD0:
+            case 0xFDD1:
+            case QChar::ParagraphSeparator:
+            case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
+            case QChar::Nbsp: ch = QLatin1Char(' '); break;
+            default: break;
+        }
+    }
+    return fromQt(s);
 }
 
 Text QtWindow::statusText(int part) const {

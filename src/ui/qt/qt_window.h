@@ -80,6 +80,7 @@ public:
     TextSelection bodySelection() const override;
     void setBodySelection(TextSelection selection) override;
     void replaceBodyRange(TextSelection range, const Text& text) override;
+    Text bodyText(std::size_t position, std::size_t count) const override;
 
     Text statusText(int part) const override;
     void setStatusText(int part, const Text& text) override;

@@ -1,0 +1,238 @@
+// Typing into a whole novel: builds a GBK novel, opens it in the real main
+// window offscreen as `talery FILE` does, types into its middle one key every
+// few milliseconds and prints the CPU time per keystroke (the whole process,
+// getrusage), the time to open and the peak memory.
+//
+//   talery-bench [--megabytes N] [--keys N] [--interval MS] [--one-paragraph] [--baseline]
+//
+// --baseline loads the text into the window without the program's logic, to
+// show what the toolkit alone costs.
+
+#include "aids/text_figures.h"
+#include "app/application.h"
+#include "session/documents.h"
+#include "ui/qt/qt_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace talery;
+
+double cpuSeconds() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Passes the window's events to the program and adds up the CPU time its
+// handlers take on the window's thread.
+class TimedSink : public EventSink {
+public:
+    explicit TimedSink(EventSink& inner) : inner_(inner) {}
+    void handle(const UiEvent& event) override {
+        const double start = threadCpuSeconds();
+        inner_.handle(event);
+        seconds += threadCpuSeconds() - start;
+    }
+    bool closeRequested() override { return inner_.closeRequested(); }
+    double seconds = 0;
+
+private:
+    EventSink& inner_;
+};
+
+double peakMegabytes() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return static_cast<double>(r.ru_maxrss) / 1024.0;
+}
+
+// Paragraphs of 100 to 400 characters of common ideographs and full-width
+// punctuation, CR LF between them.
+std::string makeNovel(std::size_t bytes, bool oneParagraph, std::size_t* paragraphs) {
+    std::mt19937 rng(2015);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::string out;
+    out.reserve(bytes + 1024);
+    *paragraphs = 0;
+    while (out.size() < bytes) {
+        const int length = pick(100, 400);
+        for (int i = 0; i < length; ++i) {
+            if (pick(0, 11) == 0) {
+                out += pick(0, 1) ? "\xA3\xAC" : "\xA1\xA3";  // ，。
+            } else {
+                out += static_cast<char>(pick(0xB0, 0xD7));
+                out += static_cast<char>(pick(0xA1, 0xF9));
+            }
+        }
+        if (oneParagraph) continue;
+        out += "\r\n";
+        ++*paragraphs;
+    }
+    return out;
+}
+
+void drain() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto processStart = std::chrono::steady_clock::now();
+    double megabytes = 5;
+    int keys = 500, interval = 30;
+    bool baseline = false, oneParagraph = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--megabytes" && i + 1 < argc) megabytes = std::atof(argv[++i]);
+        else if (a == "--keys" && i + 1 < argc) keys = std::atoi(argv[++i]);
+        else if (a == "--interval" && i + 1 < argc) interval = std::atoi(argv[++i]);
+        else if (a == "--baseline") baseline = true;
+        else if (a == "--one-paragraph") oneParagraph = true;
+        else {
+            std::fprintf(stderr, "usage: talery-bench [--megabytes N] [--keys N] [--interval MS] [--one-paragraph] [--baseline]\n");
+            return 2;
+        }
+    }
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::filesystem::path home = std::filesystem::temp_directory_path() / ("talery-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(home);
+    setenv("TALERY_HOME", home.c_str(), 1);
+    const std::string novelPath = (home / "novel.txt").string();
+    std::size_t paragraphs = 0;
+    {
+        const std::string novel = makeNovel(static_cast<std::size_t>(megabytes * 1024 * 1024), oneParagraph, &paragraphs);
+        std::ofstream(novelPath, std::ios::binary).write(novel.data(), static_cast<std::streamsize>(novel.size()));
+        std::printf("novel: %.2f MB of GBK, %zu paragraphs\n", static_cast<double>(novel.size()) / 1048576.0, paragraphs);
+    }
+
+    QApplication qt(argc, argv);
+    QtWindow window;
+    SystemClock clock;
+    std::unique_ptr<Application> app;
+    QElapsedTimer loadTimer;
+    loadTimer.start();
+    const double loadCpu0 = cpuSeconds();
+    if (baseline) {
+        window.widget()->show();
+        auto decoded = decodeTextDocument(*readWholeFile(novelPath));
+        window.setEnabled(Unit::编辑框1, true);
+        window.setText(Unit::编辑框1, decoded->body);
+    } else {
+        app = std::make_unique<Application>(window, clock, SettingsStore(home.string(), home.string()));
+        app->start();
+        window.widget()->show();
+        app->openNamedFile(novelPath);
+    }
+    drain();
+    const double loadMs = static_cast<double>(loadTimer.nsecsElapsed()) / 1e6;
+    const double loadCpuMs = (cpuSeconds() - loadCpu0) * 1000;
+    const double sinceStart =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - processStart).count();
+    std::printf("open: %.0f ms wall, %.0f ms CPU (%.0f ms since the process started, novel written)\n", loadMs,
+                loadCpuMs, sinceStart);
+
+    auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+    edit->setFocus();
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(edit->document()->characterCount() / 2);
+    edit->setTextCursor(cursor);
+    drain();
+
+    std::unique_ptr<TimedSink> timed;
+    if (app) {
+        timed = std::make_unique<TimedSink>(*app);
+        window.setEventSink(timed.get());
+    }
+    const double threadCpu0 = threadCpuSeconds();
+    const double processCpu0 = cpuSeconds();
+
+    // Rounds of keys; the CPU time of each round divided by its keys.
+    const int rounds = 5;
+    const int perRound = std::max(keys / rounds, 1);
+    std::vector<double> perKey;
+    int sent = 0;
+    double roundCpu = cpuSeconds();
+    QTimer timer;
+    QEventLoop loop;
+    const QString ideographs = QString::fromUtf8("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏");
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        int key = Qt::Key_unknown;
+        QString text = ideographs.at(sent % ideographs.size());
+        if (sent % 40 == 39) {
+            key = Qt::Key_Return;
+            text = QStringLiteral("\r");
+        } else if (sent % 25 == 24) {
+            key = Qt::Key_Backspace;
+            text.clear();
+        }
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &press);
+        QApplication::sendEvent(edit, &release);
+        ++sent;
+        if (sent % perRound == 0) {
+            const double now = cpuSeconds();
+            perKey.push_back((now - roundCpu) * 1000 / perRound);
+            roundCpu = now;
+        }
+        if (sent >= perRound * rounds) loop.quit();
+    });
+    timer.start(interval);
+    loop.exec();
+    timer.stop();
+    drain();
+
+    std::printf("typing: %d keys, one every %d ms; CPU per keystroke, median of %d rounds: %.3f ms (rounds:", sent,
+                interval, rounds, median(perKey));
+    for (double v : perKey) std::printf(" %.3f", v);
+    std::printf(")\n");
+    const double processMs = (cpuSeconds() - processCpu0) * 1000 / sent;
+    const double threadMs = (threadCpuSeconds() - threadCpu0) * 1000 / sent;
+    std::printf("  of which the window's thread %.3f ms, other threads (backup) %.3f ms", threadMs, processMs - threadMs);
+    if (timed) std::printf(", the program's handlers %.3f ms", timed->seconds * 1000 / sent);
+    std::printf(" per keystroke (means)\n");
+    if (app) {
+        window.setEventSink(app.get());
+        const Text body = window.text(Unit::编辑框1);
+        const bool same = window.statusText(0) == liveCountText(liveCount(countFigures(body))) &&
+                          window.text(Unit::高级字数统计) == reportText(textFigures(body));
+        std::printf("figures after typing equal a full recount: %s\n", same ? "yes" : "NO");
+        app.reset();  // writes the last backup
+    }
+    std::printf("peak memory: %.1f MB\n", peakMegabytes());
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+    return 0;
+}

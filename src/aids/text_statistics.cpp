@@ -1,0 +1,206 @@
+#include "aids/text_statistics.h"
+
+#include "session/documents.h"
+#include "session/writing_session.h"
+
+#include <limits>
+
+namespace talery {
+namespace {
+
+// Longest piece of a paragraph counted as one; a change recounts at most a
+// few of these, whatever the paragraph's length.
+constexpr std::size_t kPieceCharacters = 2048;
+constexpr std::size_t kWholeBody = std::numeric_limits<std::size_t>::max();
+
+struct DayTask {
+    const char8_t* key;
+    std::uint64_t threshold;
+};
+constexpr std::array<DayTask, 4> kDayTasks{{{u8"1000字", 1000}, {u8"8000字", 8000}, {u8"20000字", 20000},
+                                            {u8"100000字", 100000}}};
+
+}  // namespace
+
+std::vector<BodyMirror::Piece> BodyMirror::cut(const Text& text) {
+    std::vector<Piece> out;
+    std::size_t start = 0, characters = 0, i = 0;
+    while (i < text.size()) {
+        i += bodyCharLength(text, i);
+        ++characters;
+        if (text[i - 1] == '\n' || characters == kPieceCharacters || i == text.size()) {
+            Piece p;
+            p.text = text.substr(start, i - start);
+            p.characters = characters;
+            p.counts = countFigures(p.text);
+            out.push_back(std::move(p));
+            start = i;
+            characters = 0;
+        }
+    }
+    return out;
+}
+
+void BodyMirror::reset(const Text& body) {
+    std::vector<Piece> pieces = cut(body);
+    FigureCounts totals;
+    std::size_t characters = 0;
+    for (const Piece& p : pieces) {
+        totals += p.counts;
+        characters += p.characters;
+    }
+    std::lock_guard lock(mutex_);
+    pieces_ = std::move(pieces);
+    totals_ = totals;
+    characters_ = characters;
+    known_ = true;
+    cacheIndex_ = cacheStart_ = 0;
+}
+
+std::pair<std::size_t, std::size_t> BodyMirror::locate(std::size_t position) {
+    std::size_t index = cacheIndex_, start = cacheStart_;
+    while (position < start && index > 0) {
+        --index;
+        start -= pieces_[index].characters;
+    }
+    while (index + 1 < pieces_.size() && position >= start + pieces_[index].characters) {
+        start += pieces_[index].characters;
+        ++index;
+    }
+    return {index, start};
+}
+
+void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart) {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = first; i <= last && i < pieces_.size(); ++i) {
+        totals_ -= pieces_[i].counts;
+        characters_ -= pieces_[i].characters;
+    }
+    for (const Piece& p : pieces) {
+        totals_ += p.counts;
+        characters_ += p.characters;
+    }
+    // Pieces are overwritten in place; only a change in their number moves
+    // the pieces after them.
+    const std::size_t old = std::min(last + 1, pieces_.size()) - first;
+    const std::size_t common = std::min(old, pieces.size());
+    std::move(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(common),
+              pieces_.begin() + static_cast<std::ptrdiff_t>(first));
+    const auto at = pieces_.begin() + static_cast<std::ptrdiff_t>(first + common);
+    if (old > common) {
+        pieces_.erase(at, at + static_cast<std::ptrdiff_t>(old - common));
+    } else {
+        pieces_.insert(at, std::make_move_iterator(pieces.begin() + static_cast<std::ptrdiff_t>(common)),
+                       std::make_move_iterator(pieces.end()));
+    }
+    if (first < pieces_.size()) {
+        cacheIndex_ = first;
+        cacheStart_ = firstStart;
+    } else {
+        cacheIndex_ = cacheStart_ = 0;
+    }
+}
+
+bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
+    auto reload = [&] {
+        ++wholeReads_;
+        reset(read(0, kWholeBody));
+        return false;
+    };
+    if (!known_ || change.position + change.removed > characters_) return reload();
+    if (change.removed == 0 && change.added == 0) return true;
+    if (pieces_.empty()) {
+        const Text added = read(0, change.added);
+        std::vector<Piece> pieces = cut(added);
+        if (countBodyCharacters(added) != change.added) return reload();
+        replace(0, 0, std::move(pieces), 0);
+        return true;
+    }
+    auto [first, firstStart] = locate(change.position);
+    auto [last, lastStart] = change.removed > 0 ? locate(change.position + change.removed - 1)
+                                                : std::pair{first, firstStart};
+    // The next piece too: a paragraph whose line break went away joins it.
+    if (last + 1 < pieces_.size()) {
+        lastStart += pieces_[last].characters;
+        ++last;
+    }
+    const std::size_t oldCharacters = lastStart + pieces_[last].characters - firstStart;
+    const std::size_t newCharacters = oldCharacters - change.removed + change.added;
+    const Text region = read(firstStart, newCharacters);
+    std::vector<Piece> pieces = cut(region);
+    std::size_t counted = 0;
+    for (const Piece& p : pieces) counted += p.characters;
+    if (counted != newCharacters) return reload();
+    replace(first, last, std::move(pieces), firstStart);
+    return true;
+}
+
+bool BodyMirror::endsWithLineFeed() const { return !pieces_.empty() && pieces_.back().text.back() == '\n'; }
+
+std::string BodyMirror::text() const {
+    std::lock_guard lock(mutex_);
+    std::string out;
+    std::size_t size = 0;
+    for (const Piece& p : pieces_) size += p.text.size();
+    out.reserve(size);
+    for (const Piece& p : pieces_) out += p.text;
+    return out;
+}
+
+TextStatistics::TextStatistics(Window& window, const Clock& clock, const SettingsStore& settings,
+                               const SessionController& session, std::function<std::int32_t()> points)
+    : window_(window),
+      clock_(clock),
+      settings_(settings),
+      session_(session),
+      points_(std::move(points)),
+      backup_(std::make_unique<BackupWriter>([this] { return mirror_.text(); })) {}
+
+void TextStatistics::updateTextStatistics(const BodyChange& change) {
+    const bool writing = session_.writing();
+    // Text the program puts in when a session ends is no writing of the
+    // user's: a copy still due is of the text before it.
+    if (!writing) backup_->freeze();
+    mirror_.apply(change, [this](std::size_t position, std::size_t count) { return window_.bodyText(position, count); });
+
+    const FigureCounts& totals = mirror_.totals();
+    const Text count = liveCountText(liveCount(totals));
+    if (window_.statusText(0) != count) window_.setStatusText(0, count);
+    const Text report = statisticsText(textFigures(totals, mirror_.endsWithLineFeed()), points_());
+    // Only this handler writes the box: what it wrote last is what it holds.
+    if (report != shownReport_) {
+        window_.setText(Unit::高级字数统计, report);
+        shownReport_ = report;
+    }
+
+    if (writing && window_.checked(Unit::自动保存)) {
+        if (auto target = backupTarget()) backup_->schedule(std::move(*target));
+    }
+    if (!session_.record().openedFromFile) writeDayMarks();
+}
+
+std::optional<BackupTarget> TextStatistics::backupTarget() const {
+    const WritingSession& record = session_.record();
+    const bool enciphered = !record.currentPath.empty() && isEncryptedPath(record.currentPath);
+    BackupTarget target{backupPath(settings_.programDirectory(), window_.text(Unit::章节名称), enciphered), {}};
+    if (enciphered) target.keyText = record.keyPrefix + record.password;
+    return target;
+}
+
+void TextStatistics::writeDayMarks() {
+    const std::uint64_t daily = dailyCount(mirror_.totals());
+    Text today;
+    for (std::size_t k = 0; k < kDayTasks.size(); ++k) {
+        // Only a count above the threshold can write; a mark known to hold
+        // today's stamp is not read again on every key.
+        if (daily <= kDayTasks[k].threshold) break;
+        if (today.empty()) today = dateStamp(clock_.now());
+        if (markedToday_[k] == today) continue;
+        static const Text section = gbk(u8"软件设置");
+        const Text key = gbk(kDayTasks[k].key);
+        const IniFile ini = settings_.program();
+        if (ini.read(section, key) == today || ini.write(section, key, today)) markedToday_[k] = today;
+    }
+}
+
+}  // namespace talery

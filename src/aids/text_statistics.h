@@ -1,0 +1,95 @@
+#pragma once
+// The statistics that follow every change of the body: the live count in the
+// status bar, the detailed report, the backup copy and the day marks of the
+// character-count tasks.
+//
+// The figures are kept per paragraph (long paragraphs in pieces) together with
+// the paragraph's text; a change recounts only the pieces it touched, so typing
+// costs the same in a short note and in a whole novel. The totals are at every
+// moment those of the whole body.
+
+#include "aids/backup.h"
+#include "aids/text_figures.h"
+#include "app/settings.h"
+#include "core/clock.h"
+#include "ui/window.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace talery {
+
+class SessionController;
+
+// The body's text in pieces, each with its counts.
+class BodyMirror {
+public:
+    // Applies a reported change, reading what it touched from `read`
+    // (characters [position, position + count) of the body after the change).
+    // Returns false when it had to read the whole body again.
+    using Reader = std::function<Text(std::size_t position, std::size_t count)>;
+    bool apply(const BodyChange& change, const Reader& read);
+    void reset(const Text& body);
+
+    const FigureCounts& totals() const { return totals_; }
+    bool endsWithLineFeed() const;
+    std::size_t characters() const { return characters_; }
+    std::size_t pieces() const { return pieces_.size(); }
+    bool known() const { return known_; }
+    // How often the whole body had to be read (the first change included).
+    std::size_t wholeReads() const { return wholeReads_; }
+    // The whole body; safe to call from another thread.
+    std::string text() const;
+
+private:
+    struct Piece {
+        Text text;
+        std::size_t characters = 0;
+        FigureCounts counts;
+    };
+    static std::vector<Piece> cut(const Text& text);
+    // Index of the piece holding character `position` (the last one at the
+    // end), and where it starts.
+    std::pair<std::size_t, std::size_t> locate(std::size_t position);
+    void replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart);
+
+    mutable std::mutex mutex_;  // the backup thread reads the pieces
+    std::vector<Piece> pieces_;
+    FigureCounts totals_;
+    std::size_t characters_ = 0;
+    bool known_ = false;
+    std::size_t wholeReads_ = 0;
+    std::size_t cacheIndex_ = 0, cacheStart_ = 0;  // typing stays near the last change
+};
+
+class TextStatistics {
+public:
+    TextStatistics(Window& window, const Clock& clock, const SettingsStore& settings, const SessionController& session,
+                   std::function<std::int32_t()> points);
+
+    // The handler of every change of the body.
+    void updateTextStatistics(const BodyChange& change);
+
+    const BodyMirror& mirror() const { return mirror_; }
+    BackupWriter& backup() { return *backup_; }
+
+private:
+    void writeDayMarks();
+    std::optional<BackupTarget> backupTarget() const;
+
+    Window& window_;
+    const Clock& clock_;
+    const SettingsStore& settings_;
+    const SessionController& session_;
+    std::function<std::int32_t()> points_;
+    BodyMirror mirror_;
+    Text shownReport_;
+    std::array<Text, 4> markedToday_{};  // the marks known to hold today's stamp
+    std::unique_ptr<BackupWriter> backup_;
+};
+
+}  // namespace talery
