@@ -32,11 +32,12 @@ long long referenceInteger(std::string_view s) {
 }
 
 // A value that the reader gives back byte for byte: no blanks around it,
-// not enclosed in quotes, not longer than a read returns.
+// not enclosed in a pair of double or single quotes, not longer than a read
+// returns.
 bool plainValue(std::string_view v) {
     if (v.size() > kIniValueLimit) return false;
     if (!v.empty() && (isBlank(v.front()) || isBlank(v.back()))) return false;
-    return !(v.size() >= 2 && v.front() == '"' && v.back() == '"');
+    return !(v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front());
 }
 
 bool asciiEqualNoCase(std::string_view a, std::string_view b) {
