@@ -184,7 +184,8 @@ void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
     program.pressRecord();
     QVERIFY(app.audio().recorder().recording());
     QTest::qWait(1000);
-    DialogAnswer answer(QString::fromStdString(dir / "tone.wav"));
+    // A bare name: the recording is a WAV, so ".wav" is added (never the design's "mp3").
+    DialogAnswer answer(QString::fromStdString(dir / "tone"));
     const qint64 elapsed = recorded.elapsed();
     program.pressRecord();
     QVERIFY(!app.audio().recorder().recording());

@@ -1005,17 +1005,29 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters(design));
     dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
+    // "(*.txt)" at the end of a whole filter gives "txt".
+    auto suffixOf = [](const QString& filter) {
+        static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
+        const auto match = pattern.match(filter);
+        return match.hasMatch() ? match.captured(1) : QString();
+    };
     if (!design.extra.empty()) dialog.setDefaultSuffix(utf8ToQt(design.extra));
+    // A design suffix that none of the types offers (a recording offered as
+    // "mp3" while it is written as WAV) gives way to the first type's own.
+    if (!dialog.nameFilters().isEmpty() && !dialog.defaultSuffix().isEmpty()) {
+        bool offered = false;
+        for (const QString& filter : dialog.nameFilters()) offered = offered || suffixOf(filter) == dialog.defaultSuffix();
+        if (!offered && !suffixOf(dialog.nameFilters().first()).isEmpty())
+            dialog.setDefaultSuffix(suffixOf(dialog.nameFilters().first()));
+    }
     // Save safety: a bare name takes the suffix of the type the user chose, so
     // choosing the encrypted type really saves encrypted.
     if (save)
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& shown) {
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suffixOf](const QString& shown) {
             // The type list shows descriptions only; find the whole filter.
-            static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
             for (const QString& filter : dialog.nameFilters()) {
                 if (filter != shown && !filter.startsWith(shown + QStringLiteral(" ("))) continue;
-                const auto match = pattern.match(filter);
-                if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+                if (const QString suffix = suffixOf(filter); !suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
                 return;
             }
         });
