@@ -146,6 +146,17 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
     EXPECT_TRUE(w->messages.empty());
     EXPECT_TRUE(journalEntries().empty());
 
+    // Killed after the text was given up: nothing to offer, and nothing left behind.
+    crashWhile(dir, [](FakeWindow& cw, Application&) {
+        cw.click(Unit::开始书写按钮);
+        cw.answers = {Answer::OK, Answer::OK};
+        cw.click(Unit::放弃编辑);
+    });
+    restart();
+    EXPECT_TRUE(w->messages.empty());
+    for (const auto& e : std::filesystem::directory_iterator(dir / "backup"))
+        EXPECT_NE(e.path().extension(), ".lock") << e.path();
+
     // A normal exit in the middle of a session whose text is on disk.
     app->openNamedFile(dir / "a.txt");
     w->typeText(Unit::编辑框1, u8"再");

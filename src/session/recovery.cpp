@@ -155,8 +155,15 @@ std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirec
     if (DIR* dir = ::opendir(folder.c_str())) {
         while (dirent* d = ::readdir(dir)) {
             const std::string_view name = d->d_name;
-            if (!name.starts_with(kEntryPrefix) || !name.ends_with(kEntrySuffix)) continue;
+            if (!name.starts_with(kEntryPrefix)) continue;
             const Path path = folder + "/" + std::string(name);
+            // A lock left by a program that ended between two sessions.
+            if (name.ends_with(kLockSuffix)) {
+                const Path entryPath = path.substr(0, path.size() - kLockSuffix.size()) + std::string(kEntrySuffix);
+                if (!fileExists(entryPath) && !heldByARunningProgram(entryPath)) ::unlink(path.c_str());
+                continue;
+            }
+            if (!name.ends_with(kEntrySuffix)) continue;
             timespec written{};
             if (!mtimeOf(path, written) || heldByARunningProgram(path)) continue;
             auto bytes = readWholeFile(path, nullptr, 1 << 20);
