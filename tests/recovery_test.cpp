@@ -5,39 +5,8 @@
 #include "session/cipher.h"
 #include "session/recovery.h"
 
-#include <csignal>
-#include <functional>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace talery::test {
 namespace {
-
-// Runs `writing` in a child process on the fake window, waits until the
-// backup copy of what it wrote is on disk, and kills the child as a power
-// cut would end it.
-void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&, Application&)>& writing) {
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        FakeWindow w;
-        FixedClock clock{{2016, 1, 1, 0, 0, 0}};
-        Application app(w, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        writing(w, app);
-        app.statistics().backup().flush();
-        (void)!::write(ready[1], "x", 1);
-        for (;;) ::pause();
-    }
-    char c;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
-}
 
 class RecoveryTest : public ::testing::Test {
 protected:
