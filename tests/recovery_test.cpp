@@ -87,6 +87,19 @@ TEST_F(RecoveryTest, EncryptedDocumentAsksItsPasswordAndNeverOpensGarbage) {
     EXPECT_EQ(readBytes(dir / "信.tlr"), encryptText(typed, documentKeyText("pw")));
 }
 
+TEST_F(RecoveryTest, ARecoveredTextIsSavedBackTheWayItsDocumentCame) {
+    writeBytes(dir / "u.txt", u8(u8"第一行\n"));  // UTF-8, LF line breaks
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        app.openNamedFile(dir / "u.txt");
+        cw.typeText(Unit::编辑框1, u8"加");
+    });
+    restart({Answer::Yes});
+    EXPECT_EQ(w->text(Unit::编辑框1), g(u8"加第一行\r\n"));
+    w->answers = {Answer::Yes};
+    w->click(Unit::开始书写按钮);
+    EXPECT_EQ(readBytes(dir / "u.txt"), u8(u8"加第一行\n"));
+}
+
 TEST_F(RecoveryTest, DecliningKeepsTheCopyAndAsksNoMore) {
     crashWhile(dir, [](FakeWindow& cw, Application&) {
         cw.typeText(Unit::章节名称, u8"草稿");
