@@ -7,12 +7,46 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <functional>
 #include <memory>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace talery::test {
 
 inline Text g(std::u8string_view s) { return gbk(s); }
 inline std::string u8(std::u8string_view s) { return u8name(s); }
+
+// Runs `writing` on the fake window in a child process on the folder, and
+// kills the child `afterLastKey` after it is done, as a power cut would end
+// it. With no delay the backup copy is on disk before the kill.
+inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&, Application&)>& writing,
+                       std::chrono::milliseconds afterLastKey = std::chrono::milliseconds(0)) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FakeWindow w;
+        FixedClock clock{{2016, 1, 1, 0, 0, 0}};
+        Application app(w, clock, SettingsStore(dir.path(), dir.path()));
+        app.start();
+        writing(w, app);
+        if (afterLastKey.count() == 0) app.statistics().backup().flush();
+        (void)!::write(ready[1], "x", 1);
+        for (;;) ::pause();
+    }
+    char c;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    std::this_thread::sleep_for(afterLastKey);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
 
 class AppTest : public ::testing::Test {
 protected:

@@ -341,31 +341,14 @@ TEST_F(StatisticsTest, UnwritableBackupFolderLeavesTypingAlone) {
 // A process killed a second after the last keystroke leaves that keystroke in the copy.
 TEST(BackupKillTest, LatestBodySurvivesKill9) {
     TempDir dir;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        FakeWindow w;
-        FixedClock clock{{2016, 1, 1, 0, 0, 0}};
-        Application app(w, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
+    crashWhile(dir, [](FakeWindow& w, Application&) {
         w.typeText(Unit::章节名称, u8"稿");
         w.click(Unit::开始书写按钮);
         for (int i = 0; i < 50; ++i) w.typeText(Unit::编辑框1, u8"字");
-        (void)!::write(ready[1], "x", 1);
-        for (;;) ::pause();
-    }
-    char c;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    }, std::chrono::seconds(1));
     Text want = g(u8"稿\r\n");
     for (int i = 0; i < 50; ++i) want += g(u8"字");
     EXPECT_EQ(readBytes(dir / "backup/稿.txt"), want);
-    ::close(ready[0]);
-    ::close(ready[1]);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ class BackupWriter {
 public:
     using Snapshot = std::function<std::string()>;  // the body now; called on the writer's thread
     BackupWriter(Snapshot snapshot, std::chrono::milliseconds delay = std::chrono::milliseconds(300),
-                 std::chrono::milliseconds longestWait = std::chrono::seconds(5));
+                 std::chrono::milliseconds longestWait = std::chrono::seconds(1));
     ~BackupWriter();  // writes what is pending
     BackupWriter(const BackupWriter&) = delete;
     BackupWriter& operator=(const BackupWriter&) = delete;

@@ -181,9 +181,8 @@ void TextStatistics::updateTextStatistics(const BodyChange& change) {
 
 std::optional<BackupTarget> TextStatistics::backupTarget() const {
     const WritingSession& record = session_.record();
-    const bool enciphered = !record.currentPath.empty() && isEncryptedPath(record.currentPath);
-    BackupTarget target{backupPath(settings_.programDirectory(), window_.text(Unit::章节名称), enciphered), {}};
-    if (enciphered) target.keyText = record.keyPrefix + record.password;
+    BackupTarget target{session_.backupFile(), {}};
+    if (session_.backupEnciphered()) target.keyText = record.keyPrefix + record.password;
     return target;
 }
 

@@ -34,6 +34,8 @@ void Application::start() {
     window_.setText(Unit::编辑框2, gbk(resourceText(Resource::Licence)));
     // Restores the window, the points and the theme; records the day.
     shell_.startUp();
+    // A session an earlier run could not finish is offered before anything else.
+    session_.offerRecovery();
 }
 
 void Application::handle(const UiEvent& e) {

@@ -26,7 +26,8 @@ public:
     Application(Window& window, const Clock& clock, SettingsStore settings);
     ~Application() override;
 
-    // Fills the window's content stores and records the day of the start.
+    // Fills the window's content stores, records the day of the start and
+    // offers the backup copy of a session the last run left unfinished.
     void start();
 
     void handle(const UiEvent& event) override;

@@ -1,5 +1,6 @@
 #include "session/writing_session.h"
 
+#include "aids/backup.h"
 #include "session/cipher.h"
 #include "session/diary.h"
 #include "session/versions.h"
@@ -29,7 +30,7 @@ Answer SessionView::message(const Text& text, Buttons buttons, const Text& capti
 
 SessionController::SessionController(Window& window, const Clock& clock, const SettingsStore& settings,
                                      SessionHooks* hooks)
-    : view_(window), clock_(clock), settings_(settings), hooks_(hooks) {
+    : view_(window), clock_(clock), settings_(settings), hooks_(hooks), journal_(settings.programDirectory()) {
     session_.keyPrefix = Text(keyPrefix);
 }
 
@@ -58,6 +59,16 @@ void SessionController::startWriting(bool withTitleLine) {
     view_.setMenuEntryEnabled(Unit::打开文件, false);
     view_.focusBody();
     session_.phase = Phase::Writing;
+    // Should the program end abnormally, the next start finds this session's backup copy.
+    journal_.begin({view_.title(), backupFile(), session_.currentPath, backupEnciphered()});
+}
+
+bool SessionController::backupEnciphered() const {
+    return !session_.currentPath.empty() && isEncryptedPath(session_.currentPath);
+}
+
+Path SessionController::backupFile() const {
+    return backupPath(settings_.programDirectory(), view_.title(), backupEnciphered());
 }
 
 void SessionController::toggleWriting(bool fromFile) {
@@ -224,6 +235,7 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.format = {};
     session_.loaded.reset();
     session_.phase = Phase::Idle;
+    journal_.end();
 }
 
 void SessionController::finishSave(bool opened) {
@@ -328,6 +340,74 @@ bool SessionController::bodyMatchesFile() const {
     auto bytes = readWholeFile(session_.currentPath);
     if (!bytes) return false;
     return *bytes == documentBytesFor(view_.body(), session_.currentPath, session_.format, keyText());
+}
+
+// How the document a recovered session is bound to stores its text, so a
+// save writes it back the way it came; a new text's format when it cannot be read.
+static DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
+    auto bytes = readWholeFile(path);
+    if (!bytes) return {};
+    if (isEncryptedPath(path)) {
+        const std::string plain = decryptBytes(*bytes, keyText);
+        DocumentFormat format;
+        if (plausibleDecipheredText(plain)) format.lineBreaks = normaliseLineBreaks(plain).style;
+        return format;
+    }
+    auto decoded = decodeTextDocument(*bytes);
+    return decoded ? decoded->format : DocumentFormat{};
+}
+
+bool SessionController::restoreSession(const InterruptedSession& interrupted) {
+    const JournalEntry& entry = interrupted.entry;
+    if (entry.encrypted) askPassword();
+    FileError error;
+    auto bytes = readWholeFile(entry.backup, &error);
+    if (!bytes) {
+        refuseFile(entry.backup, error.reasonUtf8);
+        return false;
+    }
+    std::string body = entry.encrypted ? decryptBytes(*bytes, keyText()) : std::move(*bytes);
+    // The copy holds the body as it was: GBK with CR LF. Anything else (a
+    // wrong password) is never opened, so it cannot be saved over the document.
+    if (!plausibleDecipheredText(body)) {
+        refuseFile(entry.backup, entry.encrypted ? "解密后的内容不是文本，密码可能不正确" : "备份文件不是文本");
+        return false;
+    }
+    session_.currentPath = entry.document;
+    session_.openedFromFile = !entry.document.empty();
+    view_.setTitle(entry.title);
+    toggleWriting(true);
+    view_.setBody(body);
+    view_.alignBodyLeft();
+    view_.caretToEnd();
+    session_.format = entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText());
+    return true;
+}
+
+void SessionController::offerRecovery() {
+    for (const InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
+        // The window holds one text: the others are offered at the next start.
+        if (writing()) return;
+        if (!interrupted.worthRestoring) {
+            forgetInterruptedSession(interrupted);
+            continue;
+        }
+        const JournalEntry& entry = interrupted.entry;
+        const Text saved = entry.document.empty()
+                               ? gbk(u8"这篇文本还没有保存过。")
+                               : gbk(u8"它比保存过的文件更新：") + utf8ToGbkLossy(entry.document);
+        const Text question = joinLines({gbk(u8"Talery上次没有正常关闭，找到了正在书写的文本的备份："),
+                                         gbk(u8"《") + entry.title + gbk(u8"》"), saved,
+                                         gbk(u8"恢复这份备份继续书写么？"),
+                                         gbk(u8"是：恢复备份 否：不恢复（备份文件仍保留在：") +
+                                             utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
+        while (!writing()) {
+            if (view_.message(question, Buttons::YesNo, caption()) != Answer::Yes) break;
+            restoreSession(interrupted);
+        }
+        // Restored or declined, the entry is done with; the copy stays.
+        forgetInterruptedSession(interrupted);
+    }
 }
 
 }  // namespace talery

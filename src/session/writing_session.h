@@ -6,9 +6,11 @@
 #include "core/clock.h"
 #include "session/cipher.h"
 #include "session/documents.h"
+#include "session/recovery.h"
 #include "session/session_view.h"
 
 #include <functional>
+#include <vector>
 
 namespace talery {
 
@@ -70,6 +72,14 @@ public:
     bool diaryMode() const;
     bool writing() const { return !view_.titleEnabled(); }
 
+    // The backup copy of the session being written: named after its title,
+    // enciphered while the session is bound to an encrypted document.
+    Path backupFile() const;
+    bool backupEnciphered() const;
+    // At start: offers the backup copy of a session an earlier run left
+    // unfinished, and on the user's word continues it.
+    void offerRecovery();
+
     // Opening a ".wav" hands the path to the WAV player.
     void setWavOpener(std::function<void(const Path&)> opener) { wavOpener_ = std::move(opener); }
 
@@ -88,6 +98,9 @@ private:
     Text keyText() const;
     FileDialogRequest dialogRequest(Unit dialog, bool withTitle) const;
     void refuseFile(const Path& path, const std::string& reasonUtf8);
+    // Reads an interrupted session's backup copy (asking the password when
+    // it is enciphered) and continues it; false when it could not be read.
+    bool restoreSession(const InterruptedSession& interrupted);
 
     SessionView view_;
     const Clock& clock_;
@@ -95,6 +108,7 @@ private:
     SessionHooks* hooks_;
     WritingSession session_;
     std::function<void(const Path&)> wavOpener_;
+    SessionJournal journal_;
 };
 
 }  // namespace talery
