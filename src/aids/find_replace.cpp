@@ -106,7 +106,7 @@ bool FindReplace::bodyEditable() {
     // The session may have ended while the window stayed open; the body then
     // shows the farewell text, which is no one's to edit.
     if (w_.enabled(Unit::编辑框1)) return true;
-    w_.messageBox(gbk(u8"开始书写后再使用吧。"), gbk(u8"Talery"), Buttons::OK);
+    w_.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
     return false;
 }
 

@@ -4,15 +4,6 @@
 #include "app/theme.h"
 
 namespace talery {
-namespace {
-
-const Text& caption() {
-    static const Text t = gbk(u8"Talery");
-    return t;
-}
-
-}  // namespace
-
 WritingAids::WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
                          PointsSource points)
     : w_(window), clock_(clock), settings_(settings), random_(random), points_(std::move(points)), find_(window) {
@@ -69,7 +60,7 @@ bool WritingAids::bodyKey(const UiEvent& e) {
         }
     }
     switch (e.key) {
-        case key::F1: w_.messageBox(gbk(u8"添加时间按钮更改快捷键为F5"), caption(), Buttons::OK); return true;
+        case key::F1: w_.messageBox(gbk(u8"添加时间按钮更改快捷键为F5"), programCaption(), Buttons::OK); return true;
         case key::F2: toggleBigFont(); return true;
         case key::F5: insertCurrentTime(); return true;
         default: return false;
@@ -78,7 +69,7 @@ bool WritingAids::bodyKey(const UiEvent& e) {
 
 void WritingAids::openWindow(FindWindowKind window) {
     if (!w_.enabled(Unit::编辑框1)) {
-        w_.messageBox(gbk(u8"开始书写后再使用吧。"), caption(), Buttons::OK);
+        w_.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
         return;
     }
     find_.open(window);
@@ -108,7 +99,7 @@ void WritingAids::fillNamesIfAllowed() {
 
 void WritingAids::newName(Unit box) {
     if (!namesAllowed()) {
-        w_.messageBox(gbk(u8"您需要达到15积分才可以随机更换哦。"), caption(), Buttons::OK);
+        w_.messageBox(gbk(u8"您需要达到15积分才可以随机更换哦。"), programCaption(), Buttons::OK);
         return;
     }
     w_.setText(box, box == Unit::编辑框4 ? randomPersonName(random_, tick_)
@@ -117,7 +108,7 @@ void WritingAids::newName(Unit box) {
 
 void WritingAids::copyName(Unit box) {
     w_.setClipboardText(w_.text(box));
-    w_.messageBox(gbk(u8"复制成功"), caption(), Buttons::OK);
+    w_.messageBox(gbk(u8"复制成功"), programCaption(), Buttons::OK);
 }
 
 }  // namespace talery

@@ -48,7 +48,7 @@ void InfoPanel::pageChanged(int page) {
 }
 
 void InfoPanel::explainBackupFolder() {
-    w_.messageBox(gbk(u8"自动保存功能保存的文本在软件所在目录下"), gbk(u8"Talery"), Buttons::OK);
+    w_.messageBox(gbk(u8"自动保存功能保存的文本在软件所在目录下"), programCaption(), Buttons::OK);
 }
 
 void InfoPanel::hide() { w_.setVisible(Unit::关于, false); }

@@ -51,7 +51,7 @@ Theme::Theme(Window& window, const SettingsStore& settings, std::function<std::i
              std::function<void()> showTip)
     : w_(window), settings_(settings), points_(std::move(points)), showTip_(std::move(showTip)) {}
 
-void Theme::message(const Text& text) { w_.messageBox(text, gbk(u8"Talery"), Buttons::OK); }
+void Theme::message(const Text& text) { w_.messageBox(text, programCaption(), Buttons::OK); }
 
 void Theme::applyBackgroundColour() {
     const Colour colour = w_.backgroundColour(Unit::颜色);
@@ -127,7 +127,7 @@ bool Theme::pointsRefusal(Unit list, int price) {
 }
 
 bool Theme::askRecommendedBackground() {
-    return w_.messageBox(gbk(u8"是否使用推荐背景颜色？"), gbk(u8"Talery"), Buttons::YesNo) == Answer::Yes;
+    return w_.messageBox(gbk(u8"是否使用推荐背景颜色？"), programCaption(), Buttons::YesNo) == Answer::Yes;
 }
 
 void Theme::buttonStyleChosen(int selection) {

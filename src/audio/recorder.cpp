@@ -1,15 +1,6 @@
 #include "audio/recorder.h"
 
 namespace talery {
-namespace {
-
-const Text& caption() {
-    static const Text t = gbk(u8"Talery");
-    return t;
-}
-
-}  // namespace
-
 Recorder::Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device,
                    CuePlayer& cue)
     : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device) {
@@ -47,14 +38,14 @@ void Recorder::start() {
     if (!store_.startCapture()) {
         // Without an input device the button must not pretend to record.
         setIdle();
-        window_.messageBox(gbk(u8"没有找到可以录音的设备，无法开始录音。\r\n请接好麦克风后再点击录音按钮。"), caption(),
+        window_.messageBox(gbk(u8"没有找到可以录音的设备，无法开始录音。\r\n请接好麦克风后再点击录音按钮。"), programCaption(),
                            Buttons::OK, Icon::Warning);
     }
 }
 
 void Recorder::onDeviceLost() {
     if (!recording_) return;
-    window_.messageBox(gbk(u8"录音设备已断开，录音已经停止。\r\n再点击一次录音按钮可以保存已经录下的声音。"), caption(),
+    window_.messageBox(gbk(u8"录音设备已断开，录音已经停止。\r\n再点击一次录音按钮可以保存已经录下的声音。"), programCaption(),
                        Buttons::OK, Icon::Warning);
 }
 
@@ -71,7 +62,7 @@ void Recorder::stop() {
         if (store_.saveCapture(*path, true, &error)) return;
         window_.messageBox(gbk(u8"录音没有保存：") + utf8ToGbkLossy(*path) + "\r\n" + gbk(u8"原因：") +
                                utf8ToGbkLossy(error.reasonUtf8) + "\r\n" + gbk(u8"请选择其他位置保存。"),
-                           caption(), Buttons::OK, Icon::Warning);
+                           programCaption(), Buttons::OK, Icon::Warning);
         request.initialFolder = parentFolder(*path);
         request.initialName = baseName(*path);
     }

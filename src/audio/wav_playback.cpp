@@ -10,7 +10,7 @@ bool WavPlayback::openWav(const Path& path) {
     if (!inspectWavFile(path, &problem)) {
         window_.messageBox(gbk(u8"无法播放文件：") + utf8ToGbkLossy(path) + "\r\n" + gbk(u8"原因：") +
                                utf8ToGbkLossy(describeWavProblem(problem)),
-                           gbk(u8"Talery"), Buttons::OK, Icon::Warning);
+                           programCaption(), Buttons::OK, Icon::Warning);
         return false;
     }
     window_.setVisible(Unit::wav播放器, true);

@@ -12,7 +12,7 @@ DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& se
 
 void DiaryMode::enterDiaryMode(SessionController& session) {
     if (!window_.text(Unit::章节名称).empty()) {
-        window_.messageBox(gbk(u8"请清空章节名称直接点击写日记"), gbk(u8"Talery"), Buttons::OK);
+        window_.messageBox(gbk(u8"请清空章节名称直接点击写日记"), programCaption(), Buttons::OK);
         return;
     }
     if (session.writing()) return;
@@ -30,7 +30,7 @@ void DiaryMode::enterDiaryMode(SessionController& session) {
     window_.setStatusText(2, gbk(u8"日记模式"));
     window_.messageBox(gbk(u8"您已经进入了专属的写日记模式，在写日记模式中，您拥有以下功能：\r\n"
                            u8"①靓丽的背景颜色（不能更换）\r\n②标题提示等各个地方优化\r\n③关闭可能会打扰到你的小提示和推荐"),
-                       gbk(u8"Talery"), Buttons::OK);
+                       programCaption(), Buttons::OK);
 }
 
 void DiaryMode::leaveDiaryMode() {

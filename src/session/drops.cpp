@@ -8,7 +8,7 @@ DropHandler::DropHandler(SessionController& session, Window& window, OpenWav ope
 void DropHandler::tellOnce(bool& told, const Text& text) {
     if (told) return;
     told = true;
-    window_.messageBox(text, gbk(u8"Talery"), Buttons::OK);
+    window_.messageBox(text, programCaption(), Buttons::OK);
 }
 
 void DropHandler::openDroppedFile(const Path& path, int positionInDrop) {

@@ -166,7 +166,7 @@ void DailyTasks::showTitleExplanation() {
     if (!writeFileAtomic(path, titleExplanationPage(), &error)) {
         window_.messageBox(gbk(u8"无法写出称号说明页：") + utf8ToGbkLossy(path) + "\r\n" + gbk(u8"原因：") +
                                utf8ToGbkLossy(error.reasonUtf8),
-                           gbk(u8"Talery"), Buttons::OK, Icon::Warning);
+                           programCaption(), Buttons::OK, Icon::Warning);
         return;
     }
     window_.openUrl(fileUrl(path));

@@ -102,6 +102,12 @@ struct PasswordDialogLook {
     Colour labelText = kWhite;
 };
 
+// The caption of almost every message box the program shows.
+inline const Text& programCaption() {
+    static const Text caption = gbk(u8"Talery");
+    return caption;
+}
+
 struct MessageRecord {
     Text text;
     Text caption;
