@@ -4,6 +4,7 @@
 #include "app/theme.h"
 
 namespace talery {
+
 WritingAids::WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
                          PointsSource points)
     : w_(window), clock_(clock), settings_(settings), random_(random), points_(std::move(points)), find_(window) {

@@ -1,6 +1,7 @@
 #include "audio/recorder.h"
 
 namespace talery {
+
 Recorder::Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device,
                    CuePlayer& cue)
     : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device) {
