@@ -198,6 +198,11 @@ public:
     virtual std::optional<Path> saveFileDialog(const FileDialogRequest& request) = 0;
     // The password dialog: the confirmed text, or nothing when it was closed otherwise.
     virtual std::optional<Text> askPassword(const PasswordDialogLook& look) = 0;
+    // Long work on a large document: `text` with the share done (0..1). The
+    // window repaints meanwhile but takes no input until endProgress, so
+    // nothing can change the session halfway.
+    virtual void showProgress(const Text& text, double fraction) = 0;
+    virtual void endProgress() = 0;
 
     // Platform services.
     virtual Text clipboardText() const = 0;
