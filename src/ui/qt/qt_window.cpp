@@ -35,6 +35,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <limits>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -500,6 +501,8 @@ Text QtWindow::text(Unit unit) const {
     QWidget* w = unitWidget(unit);
     if (auto* a = menuAction(unit)) return fromQt(a->text());
     if (!w) return slots_[index(unit)].text;
+    // The body, a whole novel maybe, is read without a copy of it as one string.
+    if (unit == Unit::编辑框1) return bodyText(0, std::numeric_limits<std::size_t>::max());
     if (auto* e = qobject_cast<TextEdit*>(w)) return fromQt(e->content());
     if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return fromQt(e->toPlainText());
     if (auto* e = qobject_cast<QLineEdit*>(w)) return fromQt(e->text());
@@ -772,32 +775,48 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     position = std::min(position, length);
     count = std::min(count, length - position);
     // Block by block: a cursor would lay out a whole paragraph to place
-    // itself, which is slow when the paragraph is a whole novel.
+    // itself, which is slow when the paragraph is a whole novel. Converted a
+    // slice at a time, so a whole novel never sits in memory twice more.
+    Text out;
     QString s;
+    auto flush = [&] {
+        for (QChar& ch : s) {
+            switch (ch.unicode()) {
+                case 0xFDD0:
+                case 0xFDD1:
+                case QChar::ParagraphSeparator:
+                case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
+                case QChar::Nbsp: ch = QLatin1Char(' '); break;
+                default: break;
+            }
+        }
+        out += fromQt(s);
+        s.clear();
+    };
+    const auto slice = static_cast<qsizetype>(kConversionBlock);
     for (QTextBlock b = e->document()->findBlock(static_cast<int>(position)); b.isValid() && count > 0; b = b.next()) {
         const QString line = b.text();
-        const auto offset = static_cast<qsizetype>(position) - b.position();
-        const auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
-        s += QStringView(line).mid(offset, take);
+        auto offset = static_cast<qsizetype>(position) - b.position();
+        auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
         position += static_cast<std::size_t>(take);
         count -= static_cast<std::size_t>(take);
+        while (take > 0) {
+            qsizetype part = std::min(take, slice);
+            // A surrogate pair stays in one slice.
+            if (part < take && line.at(offset + part).isLowSurrogate()) ++part;
+            s += QStringView(line).mid(offset, part);
+            offset += part;
+            take -= part;
+            if (s.size() >= slice) flush();
+        }
         if (count > 0 && b.next().isValid()) {
             s += QChar::ParagraphSeparator;
             ++position;
             --count;
         }
     }
-    for (QChar& ch : s) {
-        switch (ch.unicode()) {
-            case 0xFDD0:
-            case 0xFDD1:
-            case QChar::ParagraphSeparator:
-            case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
-            case QChar::Nbsp: ch = QLatin1Char(' '); break;
-            default: break;
-        }
-    }
-    return fromQt(s);
+    flush();
+    return out;
 }
 
 Text QtWindow::statusText(int part) const {
