@@ -339,14 +339,13 @@ bool SessionController::loadTextDocument(const Path& path) {
     // What follows changes the session: no progress is shown (and no event
     // delivered) between its steps.
     work.at(0.7);
-    const Md5Digest bodyDigest = md5(decoded->body);
+    rememberLoaded(decoded->body, fileBytes);
     session_.currentPath = path;
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
-    view_.setBody(decoded->body);
+    view_.setBody(std::move(decoded->body));
     view_.alignBodyLeft();
     session_.format = decoded->format;
-    session_.loaded = WritingSession::Loaded{bodyDigest, fileBytes, keyText()};
     work.finish();
     if (decoded->mixedLineBreaks) tellMixedLineBreaks();
     return true;
@@ -356,28 +355,35 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     if (writing()) return false;
     // The password comes first, so that a wrong one leaves the session untouched.
     askPassword();
+    LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
+    work.at(0);
     FileError error;
-    auto bytes = readWholeFile(path, &error);
+    auto bytes = readWholeFile(path, &error, kMaxWholeFile, work.span(0, 0.3));
     if (!bytes) {
+        work.finish();
         refuseFile(path, error.reasonUtf8);
         return false;
     }
+    const Md5Digest fileBytes = md5(*bytes);
     std::string plain = decryptBytes(*bytes, keyText());
+    bytes.reset();
+    work.at(0.5);
     if (!plausibleDecipheredText(plain)) {
+        work.finish();
         refuseFile(path, "解密后的内容不是文本，密码可能不正确");
         return false;
     }
-    NormalisedBreaks breaks = normaliseLineBreaks(plain);
-    plain.clear();
-    plain.shrink_to_fit();
+    NormalisedBreaks breaks = normaliseLineBreaks(std::move(plain));
+    work.at(0.7);
+    rememberLoaded(breaks.text, fileBytes);
     session_.currentPath = path;
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
-    view_.setBody(breaks.text);
+    view_.setBody(std::move(breaks.text));
     view_.alignBodyLeft();
     session_.format = {};
     session_.format.lineBreaks = breaks.style;
-    rememberLoaded(breaks.text, md5(*bytes));
+    work.finish();
     if (breaks.mixed) tellMixedLineBreaks();
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
     return true;

@@ -118,6 +118,9 @@ public:
     // Unit properties.
     virtual Text text(Unit unit) const = 0;
     virtual void setText(Unit unit, const Text& text) = 0;
+    // The same, handing the text over: the window may drop it as soon as it
+    // holds its own copy, so a whole novel is not held twice.
+    virtual void takeText(Unit unit, Text&& text) { setText(unit, text); }
     virtual bool enabled(Unit unit) const = 0;
     virtual void setEnabled(Unit unit, bool on) = 0;
     virtual bool visible(Unit unit) const = 0;

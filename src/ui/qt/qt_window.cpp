@@ -539,6 +539,17 @@ void QtWindow::setText(Unit unit, const Text& text) {
     }
 }
 
+void QtWindow::takeText(Unit unit, Text&& text) {
+    auto* e = qobject_cast<TextEdit*>(unitWidget(unit));
+    if (!e) {
+        setText(unit, text);
+        return;
+    }
+    const QString s = toQt(text);
+    Text().swap(text);
+    e->setContent(s);
+}
+
 bool QtWindow::enabled(Unit unit) const {
     if (auto* a = menuAction(unit)) return a->isEnabled();
     if (QWidget* w = unitWidget(unit)) return w->isEnabled();

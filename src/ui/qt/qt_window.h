@@ -53,6 +53,7 @@ public:
 
     Text text(Unit unit) const override;
     void setText(Unit unit, const Text& text) override;
+    void takeText(Unit unit, Text&& text) override;
     bool enabled(Unit unit) const override;
     void setEnabled(Unit unit, bool on) override;
     bool visible(Unit unit) const override;
