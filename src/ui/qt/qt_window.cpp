@@ -789,6 +789,9 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     // itself, which is slow when the paragraph is a whole novel. Converted a
     // slice at a time, so a whole novel never sits in memory twice more.
     Text out;
+    // GBK takes two bytes for a UTF-16 unit at most (a line break too): for
+    // Chinese text this is the size, and the result never grows by doubling.
+    out.reserve(2 * count);
     QString s;
     auto flush = [&] {
         for (QChar& ch : s) {
