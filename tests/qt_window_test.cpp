@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -321,6 +322,21 @@ private slots:
         expected.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
         QCOMPARE(fromQt(wide), encodeGbkLossy(expected.toStdU16String()));
         QVERIFY(fromQt(wide).find("?") != Text::npos);
+    }
+
+    void progressShowsAndGoes() {
+        QtWindow window;
+        window.widget()->show();
+        window.showProgress(g(u8"正在打开：长篇.txt"), 0.25);
+        window.showProgress(g(u8"正在打开：长篇.txt"), 0.5);
+        const auto dialogs = window.widget()->findChildren<QProgressDialog*>();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY(dialogs.front()->isVisible());
+        QCOMPARE(dialogs.front()->labelText(), q(u8"正在打开：长篇.txt"));
+        QCOMPARE(dialogs.front()->value(), 500);
+        QVERIFY(!dialogs.front()->isModal());
+        window.endProgress();
+        QVERIFY(window.widget()->findChildren<QProgressDialog*>().isEmpty() || !dialogs.front()->isVisible());
     }
 
     void inventoryMatchesTheDesign() {
