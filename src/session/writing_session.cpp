@@ -339,7 +339,11 @@ bool SessionController::loadTextDocument(const Path& path) {
     // What follows changes the session: no progress is shown (and no event
     // delivered) between its steps.
     work.at(0.7);
-    rememberLoaded(decoded->body, fileBytes);
+    // A GBK file with CR LF breaks throughout is its body byte for byte.
+    if (decoded->format == DocumentFormat{} && !decoded->mixedLineBreaks)
+        session_.loaded = WritingSession::Loaded{fileBytes, fileBytes, keyText()};
+    else
+        rememberLoaded(decoded->body, fileBytes);
     session_.currentPath = path;
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
