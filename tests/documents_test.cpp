@@ -285,3 +285,25 @@ TEST(DocumentDecipher, PlausibleOnlyForGbkWithoutNul) {
 }
 
 }  // namespace
+
+namespace {
+
+// Taking over the bytes gives what reading them through a view gives.
+TEST(DocumentBytes, TakenOverBytesDecodeAndEncodeAsViewedOnes) {
+    const std::string inputs[] = {"\xB5\xDA\xD2\xBB\r\n\xD5\xC2", "a\nb\n", "a\rb", "a\r\nb\nc", kBom + "\xE4\xB8\xAD\n",
+                                  "\xFF\xFE" "a\0\r\0\n\0"s, std::string(100, 'x'), ""};
+    for (const std::string& in : inputs) {
+        const auto viewed = decodeTextDocument(std::string_view(in));
+        const auto taken = decodeTextDocumentTaking(std::string(in));
+        ASSERT_EQ(viewed.has_value(), taken.has_value()) << in;
+        if (!viewed) continue;
+        EXPECT_EQ(viewed->body, taken->body);
+        EXPECT_EQ(viewed->format, taken->format);
+        EXPECT_EQ(viewed->mixedLineBreaks, taken->mixedLineBreaks);
+        for (std::string_view path : {"/d/a.txt", "/d/a.tlr"})
+            EXPECT_EQ(documentBytesFor(viewed->body, path, viewed->format, "k"),
+                      documentBytesFor(Text(viewed->body), path, viewed->format, "k"));
+    }
+}
+
+}  // namespace

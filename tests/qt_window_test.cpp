@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -303,6 +304,41 @@ private:
     QList<QUrl> openedUrls_;
 
 private slots:
+    void longTextsConvertAsAWhole() {
+        // Several blocks of conversion: every kind of line break, and a
+        // character GBK cannot hold cut by a block's edge, read as one "?".
+        Text gbkText;
+        for (int i = 0; gbkText.size() < (std::size_t(5) << 19); ++i)
+            gbkText += g(u8"第一章，天色已晚。") + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\r" : "\n");
+        QString reference = QString::fromStdU16String(decodeGbkLossy(gbkText));
+        reference.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QCOMPARE(toQt(gbkText), reference);
+
+        QString wide = reference;
+        const qsizetype edge = qsizetype(1) << 20;
+        wide.replace(edge - 1, 2, QString::fromUtf8("\xF0\x9F\x98\x80"));
+        wide[edge + 5] = QChar::ParagraphSeparator;
+        QString expected = wide;
+        expected.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        QCOMPARE(fromQt(wide), encodeGbkLossy(expected.toStdU16String()));
+        QVERIFY(fromQt(wide).find("?") != Text::npos);
+    }
+
+    void progressShowsAndGoes() {
+        QtWindow window;
+        window.widget()->show();
+        window.showProgress(g(u8"正在打开：长篇.txt"), 0.25);
+        window.showProgress(g(u8"正在打开：长篇.txt"), 0.5);
+        const auto dialogs = window.widget()->findChildren<QProgressDialog*>();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY(dialogs.front()->isVisible());
+        QCOMPARE(dialogs.front()->labelText(), q(u8"正在打开：长篇.txt"));
+        QCOMPARE(dialogs.front()->value(), 500);
+        QVERIFY(!dialogs.front()->isModal());
+        window.endProgress();
+        QVERIFY(window.widget()->findChildren<QProgressDialog*>().isEmpty() || !dialogs.front()->isVisible());
+    }
+
     void inventoryMatchesTheDesign() {
         QtWindow window;
         QWidget* main = window.widget();

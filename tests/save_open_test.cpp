@@ -194,6 +194,42 @@ TEST_F(SaveOpenTest, OverwriteYesRewritesTheOpenedFile) {
     expectSavedState(u8"文件已经保存");
 }
 
+TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
+    // Just over the size that shows progress; LF breaks, converted both ways.
+    std::string file;
+    const std::string line = g(u8"第一章，天色已晚。") + "\n";
+    while (file.size() < (std::size_t(21) << 20)) file += line;
+    const std::string path = dir.file("big.txt");
+    writeBytes(path, file);
+    openFile(path);
+    expectWriting();
+    EXPECT_TRUE(w.messages.empty());
+    ASSERT_GE(w.progress.size(), 3u);
+    EXPECT_EQ(w.progress.front().text, g(u8"正在打开：") + path);
+    for (std::size_t i = 1; i < w.progress.size(); ++i)
+        EXPECT_GE(w.progress[i].fraction, w.progress[i - 1].fraction);
+    EXPECT_EQ(w.progressEnds, 1);
+
+    w.progress.clear();
+    w.typeText(Unit::编辑框1, u8"添加");
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    EXPECT_EQ(readBytes(path), g(u8"添加") + file);
+    ASSERT_GE(w.progress.size(), 3u);
+    EXPECT_EQ(w.progress.front().text, g(u8"正在保存：") + path);
+    EXPECT_EQ(w.progress.back().fraction, 1.0);
+    EXPECT_EQ(w.progressEnds, 2);
+    expectSavedState(u8"文件已经保存");
+
+    // A small file shows none.
+    w.progress.clear();
+    writeBytes(path, line);
+    openFile(path);
+    expectWriting();
+    EXPECT_TRUE(w.progress.empty());
+    EXPECT_EQ(w.progressEnds, 2);
+}
+
 TEST_F(SaveOpenTest, OverwriteNoSavesElsewhereAndLeavesTheOpenedFile) {
     const std::string path = dir.file("a.txt");
     writeBytes(path, "old");

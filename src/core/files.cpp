@@ -22,15 +22,20 @@ void fail(FileError* error, int code) {
     if (error) *error = {code, describeErrno(code)};
 }
 
-bool writeAll(int fd, std::string_view bytes) {
+// Between reports of progress.
+constexpr std::size_t kProgressStep = std::size_t(4) << 20;
+
+bool writeAll(int fd, std::string_view bytes, const Progress& progress = {}) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const std::size_t want = progress ? std::min(bytes.size() - done, kProgressStep) : bytes.size() - done;
+        const ssize_t n = ::write(fd, bytes.data() + done, want);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         done += static_cast<std::size_t>(n);
+        if (progress) progress(static_cast<double>(done) / static_cast<double>(bytes.size()));
     }
     return true;
 }
@@ -149,7 +154,8 @@ bool setReadOnly(const Path& path, bool readOnly) {
     return ::chmod(path.c_str(), mode) == 0;
 }
 
-std::optional<std::string> readWholeFile(const Path& path, FileError* error, std::size_t maxBytes) {
+std::optional<std::string> readWholeFile(const Path& path, FileError* error, std::size_t maxBytes,
+                                         const Progress& progress) {
     // O_NONBLOCK so that a FIFO in place of the file is refused below instead
     // of hanging until some writer opens it; regular files ignore the flag.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -186,9 +192,48 @@ std::optional<std::string> readWholeFile(const Path& path, FileError* error, std
             ::close(fd);
             return std::nullopt;
         }
+        if (progress && st.st_size > 0 && out.size() % kProgressStep < static_cast<std::size_t>(n))
+            progress(std::min(1.0, static_cast<double>(out.size()) / static_cast<double>(st.st_size)));
     }
     ::close(fd);
     return out;
+}
+
+bool readInBlocks(const Path& path, const std::function<void(std::string_view)>& block) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<char> buf(std::size_t(1) << 20);
+    for (;;) {
+        const ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            return n == 0;
+        }
+        block(std::string_view(buf.data(), static_cast<std::size_t>(n)));
+    }
+}
+
+bool fileHolds(const Path& path, std::string_view bytes) {
+    if (fileSize(path) != bytes.size()) return false;
+    std::size_t at = 0;
+    bool same = true;
+    const bool read = readInBlocks(path, [&](std::string_view b) {
+        same = same && at + b.size() <= bytes.size() && bytes.compare(at, b.size(), b) == 0;
+        at += b.size();
+    });
+    return read && same && at == bytes.size();
+}
+
+std::uint64_t fileSize(const Path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 namespace {
@@ -278,8 +323,9 @@ bool replaceFile(const Path& path, Fill fill, const std::string_view* inPlaceByt
 
 }  // namespace
 
-bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error, InPlace inPlace) {
-    return replaceFile(path, [bytes](int fd) { return writeAll(fd, bytes); },
+bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error, InPlace inPlace,
+                     const Progress& progress) {
+    return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); },
                        inPlace == InPlace::Allow ? &bytes : nullptr, error);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file access. Paths are the platform's native bytes (UTF-8 on Linux).
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,9 +21,22 @@ constexpr int kReadOnly = -1;        // the file's write bits are all clear
 constexpr int kNotRegularFile = -2;  // a folder or a device where a file was expected
 constexpr int kTooLarge = -3;
 
+// Long reads and writes report the share done (0..1) now and then.
+using Progress = std::function<void(double)>;
+
+// The largest file read whole.
+inline constexpr std::size_t kMaxWholeFile = std::size_t(1) << 31;
 // Reads a whole regular file. Files larger than `maxBytes` are refused.
 std::optional<std::string> readWholeFile(const Path& path, FileError* error = nullptr,
-                                         std::size_t maxBytes = std::size_t(1) << 31);
+                                         std::size_t maxBytes = kMaxWholeFile, const Progress& progress = {});
+
+// Feeds a regular file's bytes to `block` in blocks, so a large file is never
+// whole in memory. False when it cannot be read to its end.
+bool readInBlocks(const Path& path, const std::function<void(std::string_view)>& block);
+// Whether the file holds exactly `bytes`, compared block by block.
+bool fileHolds(const Path& path, std::string_view bytes);
+// The size of a regular file; 0 when it is not one or cannot be read.
+std::uint64_t fileSize(const Path& path);
 
 enum class InPlace {
     Refuse,  // the folder must take a temporary file, or nothing is written
@@ -37,7 +52,7 @@ enum class InPlace {
 // (see rewriteInPlace). Stale temporary files left in the folder by a crashed
 // writer of this program are removed first.
 bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error = nullptr,
-                     InPlace inPlace = InPlace::Allow);
+                     InPlace inPlace = InPlace::Allow, const Progress& progress = {});
 
 // Copies a regular file's bytes to `to` the same atomic way (never in place),
 // in blocks, so a large file does not pass through memory whole.

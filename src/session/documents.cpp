@@ -117,7 +117,10 @@ Text titleFromPath(std::string_view path) {
     return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
 }
 
-NormalisedBreaks normaliseLineBreaks(std::string_view text) {
+namespace {
+
+// Counts the kinds of breaks; the text is converted only when it has LF or lone CR.
+NormalisedBreaks breakStyle(std::string_view text, bool* needsChange) {
     std::size_t crlf = 0, lf = 0, cr = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
@@ -136,23 +139,50 @@ NormalisedBreaks normaliseLineBreaks(std::string_view text) {
     out.mixed = kinds > 1;
     if (kinds == 1 && lf) out.style = DocumentFormat::LineBreaks::Lf;
     if (kinds == 1 && cr) out.style = DocumentFormat::LineBreaks::Cr;
-    if (lf == 0 && cr == 0) {
-        out.text = std::string(text);
-        return out;
-    }
-    out.text.reserve(text.size() + lf + cr);
+    *needsChange = lf != 0 || cr != 0;
+    if (*needsChange) out.text.reserve(text.size() + lf + cr);
+    return out;
+}
+
+void appendCrLf(std::string_view text, std::string& out) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            out.text += "\r\n";
+            out += "\r\n";
             ++i;
         } else if (c == '\r' || c == '\n') {
-            out.text += "\r\n";
+            out += "\r\n";
         } else {
-            out.text += c;
+            out += c;
         }
     }
+}
+
+}  // namespace
+
+NormalisedBreaks normaliseLineBreaks(std::string_view text) {
+    bool change = false;
+    NormalisedBreaks out = breakStyle(text, &change);
+    if (change) appendCrLf(text, out.text);
+    else out.text = std::string(text);
     return out;
+}
+
+NormalisedBreaks normaliseLineBreaks(std::string&& text) {
+    bool change = false;
+    NormalisedBreaks out = breakStyle(text, &change);
+    if (change) {
+        appendCrLf(text, out.text);
+        text = std::string();
+    } else {
+        out.text = std::move(text);
+    }
+    return out;
+}
+
+std::string applyLineBreaks(std::string&& body, DocumentFormat::LineBreaks style) {
+    if (style == DocumentFormat::LineBreaks::CrLf) return std::move(body);
+    return applyLineBreaks(std::string_view(body), style);
 }
 
 std::string applyLineBreaks(std::string_view body, DocumentFormat::LineBreaks style) {
@@ -179,6 +209,11 @@ bool utf8ReadsBetterThanGbk(std::string_view bytes) {
 }
 
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem) {
+    return decodeTextDocumentTaking(std::string(bytes), problem);
+}
+
+std::optional<DecodedText> decodeTextDocumentTaking(std::string&& owned, DecodeProblem* problem) {
+    const std::string_view bytes = owned;
     auto refuse = [&](DecodeProblem p) -> std::optional<DecodedText> {
         if (problem) *problem = p;
         return std::nullopt;
@@ -209,15 +244,17 @@ std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProb
             out.format.encoding = bom ? DocumentFormat::Encoding::Utf8Bom : DocumentFormat::Encoding::Utf8;
         } else {
             if (!isValidGbk(content)) return refuse(DecodeProblem::UnknownEncoding);
-            out.body = std::string(content);
+            out.body = std::move(owned);
         }
     }
     if (wide) {
+        owned = std::string();
         auto gbkText = encodeGbk(*wide);
         if (!gbkText) return refuse(DecodeProblem::NotRepresentable);
+        wide.reset();
         out.body = std::move(*gbkText);
     }
-    NormalisedBreaks breaks = normaliseLineBreaks(out.body);
+    NormalisedBreaks breaks = normaliseLineBreaks(std::move(out.body));
     out.body = std::move(breaks.text);
     out.format.lineBreaks = breaks.style;
     out.mixedLineBreaks = breaks.mixed;
@@ -225,7 +262,11 @@ std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProb
 }
 
 std::string encodeTextDocument(const Text& body, const DocumentFormat& format) {
-    const std::string text = applyLineBreaks(body, format.lineBreaks);
+    return encodeTextDocument(Text(body), format);
+}
+
+std::string encodeTextDocument(Text&& body, const DocumentFormat& format) {
+    std::string text = applyLineBreaks(std::move(body), format.lineBreaks);
     switch (format.encoding) {
         case DocumentFormat::Encoding::Gbk: return text;
         case DocumentFormat::Encoding::Utf8: return gbkToUtf8Lossy(text);
@@ -238,8 +279,13 @@ std::string encodeTextDocument(const Text& body, const DocumentFormat& format) {
 
 std::string documentBytesFor(const Text& body, std::string_view path, const DocumentFormat& format,
                              std::string_view keyText) {
-    if (isEncryptedPath(path)) return encryptText(applyLineBreaks(body, format.lineBreaks), keyText);
-    return encodeTextDocument(body, format);
+    return documentBytesFor(Text(body), path, format, keyText);
+}
+
+std::string documentBytesFor(Text&& body, std::string_view path, const DocumentFormat& format,
+                             std::string_view keyText) {
+    if (isEncryptedPath(path)) return encryptText(applyLineBreaks(std::move(body), format.lineBreaks), keyText);
+    return encodeTextDocument(std::move(body), format);
 }
 
 bool plausibleDecipheredText(std::string_view bytes) {

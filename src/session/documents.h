@@ -31,8 +31,11 @@ struct NormalisedBreaks {
     bool mixed = false;
 };
 NormalisedBreaks normaliseLineBreaks(std::string_view text);
+// The same, taking over the text where it needs no change (no second copy of a large file).
+NormalisedBreaks normaliseLineBreaks(std::string&& text);
 // The body's CR LF breaks written in the given style.
 std::string applyLineBreaks(std::string_view body, DocumentFormat::LineBreaks style);
+std::string applyLineBreaks(std::string&& body, DocumentFormat::LineBreaks style);
 
 // A save encrypts when the path contains ".tlr" anywhere (case-sensitive).
 // Paths here are UTF-8, where an ASCII byte never sits inside another character.
@@ -57,14 +60,20 @@ enum class DecodeProblem { None, ContainsNul, UnknownEncoding, NotRepresentable,
 // form valid UTF-8 by chance, as Cyrillic or Latin symbols). Anything that could not be written back unchanged
 // is refused.
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem = nullptr);
+// The same, taking over the bytes: a GBK file becomes the body without a copy.
+std::optional<DecodedText> decodeTextDocumentTaking(std::string&& bytes, DecodeProblem* problem = nullptr);
 
-// The bytes a plain-text save writes for the body in the given format.
+// The bytes a plain-text save writes for the body in the given format. Given
+// the body to keep, a GBK body with CR LF breaks is passed through uncopied.
 std::string encodeTextDocument(const Text& body, const DocumentFormat& format);
+std::string encodeTextDocument(Text&& body, const DocumentFormat& format);
 
 // Everything a save to `path` would write: the enciphered body for an
 // encrypted path, the encoded body otherwise. The close-time check compares
 // this with the file.
 std::string documentBytesFor(const Text& body, std::string_view path, const DocumentFormat& format,
+                             std::string_view keyText);
+std::string documentBytesFor(Text&& body, std::string_view path, const DocumentFormat& format,
                              std::string_view keyText);
 
 // Whether deciphered bytes can be a body: no NUL, valid GBK.

@@ -18,6 +18,7 @@ public:
 
     Text body() const { return w_.text(Unit::编辑框1); }
     void setBody(const Text& text) { w_.setText(Unit::编辑框1, text); }
+    void setBody(Text&& text) { w_.takeText(Unit::编辑框1, std::move(text)); }
     bool bodyEnabled() const { return w_.enabled(Unit::编辑框1); }
     void setBodyEnabled(bool on) { w_.setEnabled(Unit::编辑框1, on); }
     void alignBodyLeft() { w_.setAlignment(Unit::编辑框1, Align::Left); }

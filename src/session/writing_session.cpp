@@ -22,6 +22,47 @@ Text joinLines(std::initializer_list<Text> lines) {
     return out;
 }
 
+// Opening or saving a document this large shows its progress.
+constexpr std::uint64_t kLongWorkBytes = std::uint64_t(20) << 20;
+
+// Progress of the work on one document, shown only when it is large. It
+// ends before any message about the result, and at the latest with the work.
+class LongWork {
+public:
+    LongWork(Window& window, std::uint64_t bytes, Text text)
+        : window_(bytes >= kLongWorkBytes ? &window : nullptr), text_(std::move(text)) {}
+    ~LongWork() { finish(); }
+    LongWork(const LongWork&) = delete;
+    LongWork& operator=(const LongWork&) = delete;
+
+    void at(double fraction) {
+        if (!window_) return;
+        window_->showProgress(text_, fraction);
+        shown_ = true;
+    }
+    // A step of the work that reports its own share done, mapped onto [from, to].
+    Progress span(double from, double to) {
+        if (!window_) return {};
+        return [this, from, to](double f) { at(from + (to - from) * f); };
+    }
+    void finish() {
+        if (window_ && shown_) window_->endProgress();
+        shown_ = false;
+        window_ = nullptr;
+    }
+
+private:
+    Window* window_;
+    Text text_;
+    bool shown_ = false;
+};
+
+std::optional<Md5Digest> fileDigest(const Path& path) {
+    Md5 digest;
+    if (!readInBlocks(path, [&digest](std::string_view block) { digest.update(block); })) return std::nullopt;
+    return digest.digest();
+}
+
 }  // namespace
 
 Answer SessionView::message(const Text& text, Buttons buttons, const Text& caption) {
@@ -146,12 +187,11 @@ bool SessionController::choosePassword(bool askAboutPrevious) {
 
 bool SessionController::untouchedSinceLoad(const Text& body) const {
     if (!session_.loaded || session_.loaded->keyText != keyText() || md5(body) != session_.loaded->body) return false;
-    auto bytes = readWholeFile(session_.currentPath);
-    return bytes && md5(*bytes) == session_.loaded->file;
+    return fileDigest(session_.currentPath) == session_.loaded->file;
 }
 
-void SessionController::rememberLoaded(const Text& body, std::string_view fileBytes) {
-    session_.loaded = WritingSession::Loaded{md5(body), md5(fileBytes), keyText()};
+void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBytes) {
+    session_.loaded = WritingSession::Loaded{md5(body), fileBytes, keyText()};
 }
 
 void SessionController::tellMixedLineBreaks() {
@@ -159,16 +199,21 @@ void SessionController::tellMixedLineBreaks() {
 }
 
 bool SessionController::writeDocument(const Path& path, const DocumentFormat& format) {
-    const Text body = view_.body();
+    const Text shownPath = utf8ToGbkLossy(path);
+    Text body = view_.body();
+    LongWork work(view_.window(), body.size(), gbk(u8"正在保存：") + shownPath);
+    work.at(0.1);
     // Saving over the file it came from, unchanged: every byte is already there.
     if (path == session_.currentPath && untouchedSinceLoad(body)) return true;
-    const std::string bytes = documentBytesFor(body, path, format, keyText());
-    const Text shownPath = utf8ToGbkLossy(path);
+    work.at(0.2);
+    const std::string bytes = documentBytesFor(std::move(body), path, format, keyText());
 
     std::optional<Path> version;
     if (isRegularFile(path)) {
+        work.at(0.3);
         FileError versionError;
         version = keepVersion(versionsFolderIn(settings_.programDirectory()), path, clock_.now(), &versionError);
+        if (!version) work.finish();
         if (!version &&
             view_.message(joinLines({gbk(u8"无法保留原文件的旧版本："), shownPath,
                                      gbk(u8"原因：") + utf8ToGbkLossy(versionError.reasonUtf8),
@@ -178,7 +223,9 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     }
     FileError error;
     // Rewriting in place is safe only with the old content kept elsewhere.
-    if (writeFileAtomic(path, bytes, &error, version ? InPlace::Allow : InPlace::Refuse)) return true;
+    if (writeFileAtomic(path, bytes, &error, version ? InPlace::Allow : InPlace::Refuse, work.span(0.4, 1)))
+        return true;
+    work.finish();
     const Text reason = gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8);
     if (error.targetTouched && version) {
         view_.message(joinLines({gbk(u8"保存失败！文件只写入了一部分："), shownPath, reason,
@@ -271,15 +318,24 @@ void SessionController::refuseFile(const Path& path, const std::string& reasonUt
 
 bool SessionController::loadTextDocument(const Path& path) {
     if (writing()) return false;
+    LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
+    work.at(0);
     FileError error;
-    auto bytes = readWholeFile(path, &error);
+    auto bytes = readWholeFile(path, &error, kMaxWholeFile, work.span(0, 0.3));
     if (!bytes) {
+        work.finish();
         refuseFile(path, error.reasonUtf8);
         return false;
     }
+    const Md5Digest fileBytes = md5(*bytes);
+    work.at(0.35);
     DecodeProblem problem;
-    auto decoded = decodeTextDocument(*bytes, &problem);
+    // The bytes become the body: a large file is not held twice.
+    auto decoded = decodeTextDocumentTaking(std::move(*bytes), &problem);
+    bytes.reset();
+    work.at(0.6);
     if (!decoded) {
+        work.finish();
         switch (problem) {
             case DecodeProblem::ContainsNul: refuseFile(path, "这不是文本文件（含有空字节）"); break;
             case DecodeProblem::NotRepresentable:
@@ -292,13 +348,21 @@ bool SessionController::loadTextDocument(const Path& path) {
         }
         return false;
     }
+    // What follows changes the session: no progress is shown (and no event
+    // delivered) between its steps.
+    work.at(0.7);
+    // A GBK file with CR LF breaks throughout is its body byte for byte.
+    if (decoded->format == DocumentFormat{} && !decoded->mixedLineBreaks)
+        session_.loaded = WritingSession::Loaded{fileBytes, fileBytes, keyText()};
+    else
+        rememberLoaded(decoded->body, fileBytes);
     session_.currentPath = path;
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
-    view_.setBody(decoded->body);
+    view_.setBody(std::move(decoded->body));
     view_.alignBodyLeft();
     session_.format = decoded->format;
-    rememberLoaded(decoded->body, *bytes);
+    work.finish();
     if (decoded->mixedLineBreaks) tellMixedLineBreaks();
     return true;
 }
@@ -307,28 +371,35 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     if (writing()) return false;
     // The password comes first, so that a wrong one leaves the session untouched.
     askPassword();
+    LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
+    work.at(0);
     FileError error;
-    auto bytes = readWholeFile(path, &error);
+    auto bytes = readWholeFile(path, &error, kMaxWholeFile, work.span(0, 0.3));
     if (!bytes) {
+        work.finish();
         refuseFile(path, error.reasonUtf8);
         return false;
     }
+    const Md5Digest fileBytes = md5(*bytes);
     std::string plain = decryptBytes(*bytes, keyText());
+    bytes.reset();
+    work.at(0.5);
     if (!plausibleDecipheredText(plain)) {
+        work.finish();
         refuseFile(path, "解密后的内容不是文本，密码可能不正确");
         return false;
     }
-    NormalisedBreaks breaks = normaliseLineBreaks(plain);
-    plain.clear();
-    plain.shrink_to_fit();
+    NormalisedBreaks breaks = normaliseLineBreaks(std::move(plain));
+    work.at(0.7);
+    rememberLoaded(breaks.text, fileBytes);
     session_.currentPath = path;
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
-    view_.setBody(breaks.text);
+    view_.setBody(std::move(breaks.text));
     view_.alignBodyLeft();
     session_.format = {};
     session_.format.lineBreaks = breaks.style;
-    rememberLoaded(breaks.text, *bytes);
+    work.finish();
     if (breaks.mixed) tellMixedLineBreaks();
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
     return true;
@@ -336,10 +407,9 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
 
 bool SessionController::bodyMatchesFile() const {
     if (session_.currentPath.empty()) return false;
-    if (untouchedSinceLoad(view_.body())) return true;
-    auto bytes = readWholeFile(session_.currentPath);
-    if (!bytes) return false;
-    return *bytes == documentBytesFor(view_.body(), session_.currentPath, session_.format, keyText());
+    Text body = view_.body();
+    if (untouchedSinceLoad(body)) return true;
+    return fileHolds(session_.currentPath, documentBytesFor(std::move(body), session_.currentPath, session_.format, keyText()));
 }
 
 // How the document a recovered session is bound to stores its text, so a

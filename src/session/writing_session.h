@@ -88,7 +88,7 @@ private:
     bool writeDocument(const Path& path, const DocumentFormat& format);
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad(const Text& body) const;
-    void rememberLoaded(const Text& body, std::string_view fileBytes);
+    void rememberLoaded(const Text& body, const Md5Digest& fileBytes);
     void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);

@@ -151,6 +151,14 @@ public:
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
+    void showProgress(const Text& text, double fraction) override { progress.push_back({text, fraction}); }
+    void endProgress() override { ++progressEnds; }
+    struct ProgressStep {
+        Text text;
+        double fraction = 0;
+    };
+    std::vector<ProgressStep> progress;
+    int progressEnds = 0;
 
     Text clipboardText() const override { return clipboard; }
     void setClipboardText(const Text& text) override { clipboard = text; }

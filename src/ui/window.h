@@ -124,6 +124,9 @@ public:
     // Unit properties.
     virtual Text text(Unit unit) const = 0;
     virtual void setText(Unit unit, const Text& text) = 0;
+    // The same, handing the text over: the window may drop it as soon as it
+    // holds its own copy, so a whole novel is not held twice.
+    virtual void takeText(Unit unit, Text&& text) { setText(unit, text); }
     virtual bool enabled(Unit unit) const = 0;
     virtual void setEnabled(Unit unit, bool on) = 0;
     virtual bool visible(Unit unit) const = 0;
@@ -204,6 +207,11 @@ public:
     virtual std::optional<Path> saveFileDialog(const FileDialogRequest& request) = 0;
     // The password dialog: the confirmed text, or nothing when it was closed otherwise.
     virtual std::optional<Text> askPassword(const PasswordDialogLook& look) = 0;
+    // Long work on a large document: `text` with the share done (0..1). The
+    // window repaints meanwhile but takes no input until endProgress, so
+    // nothing can change the session halfway.
+    virtual void showProgress(const Text& text, double fraction) = 0;
+    virtual void endProgress() = 0;
 
     // Platform services.
     virtual Text clipboardText() const = 0;

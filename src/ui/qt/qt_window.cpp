@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressDialog>
 #include <QSystemTrayIcon>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -34,6 +35,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <limits>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -176,18 +178,64 @@ QPalette desktopPalette() {
 
 }  // namespace
 
+// A whole novel passes through here when it is opened and saved: it is
+// converted a block at a time, so that besides the result only one block's
+// copy is in memory.
+constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
+
 QString toQt(const Text& gbkText) {
-    QString s = QString::fromStdU16String(decodeGbkLossy(gbkText));
-    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // One UTF-16 unit per GBK character at most, so this is room enough.
+    std::size_t units = 0;
+    for (std::size_t pos = 0; pos < gbkText.size(); pos += gbkCharLength(gbkText, pos)) ++units;
+    QString s;
+    s.reserve(static_cast<qsizetype>(units));
+    std::size_t from = 0;
+    while (from < gbkText.size()) {
+        // Blocks end behind a LF, which is never part of a double-byte character.
+        std::size_t end = std::min(from + kConversionBlock, gbkText.size());
+        if (end < gbkText.size()) {
+            const std::size_t lf = gbkText.find('\n', end);
+            end = lf == Text::npos ? gbkText.size() : lf + 1;
+        }
+        std::u16string part = decodeGbkLossy(std::string_view(gbkText).substr(from, end - from));
+        // CR LF and a lone CR are both a line break here.
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            if (part[i] == u'\r') {
+                part[out++] = u'\n';
+                if (i + 1 < part.size() && part[i + 1] == u'\n') ++i;
+            } else {
+                part[out++] = part[i];
+            }
+        }
+        s.append(QStringView(part.data(), static_cast<qsizetype>(out)));
+        from = end;
+    }
     return s;
 }
 
 Text fromQt(const QString& text) {
-    QString s = text;
-    s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    s.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return encodeGbkLossy(s.toStdU16String());
+    // GBK needs at most two bytes per UTF-16 unit and a line break two.
+    std::size_t bytes = 0;
+    for (const QChar c : text) bytes += c.unicode() < 0x80 && c != QLatin1Char('\n') ? 1 : 2;
+    Text out;
+    out.reserve(bytes);
+    std::u16string part;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = std::min<qsizetype>(from + static_cast<qsizetype>(kConversionBlock), text.size());
+        // A surrogate pair stays whole: it becomes one "?".
+        if (end < text.size() && text.at(end).isLowSurrogate()) ++end;
+        part.clear();
+        for (qsizetype i = from; i < end; ++i) {
+            const QChar c = text.at(i);
+            if (c == QLatin1Char('\n') || c == QChar::ParagraphSeparator) part += u"\r\n";
+            else part += static_cast<char16_t>(c.unicode());
+        }
+        out += encodeGbkLossy(part);
+        from = end;
+    }
+    return out;
 }
 
 QString utf8ToQt(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
@@ -453,6 +501,8 @@ Text QtWindow::text(Unit unit) const {
     QWidget* w = unitWidget(unit);
     if (auto* a = menuAction(unit)) return fromQt(a->text());
     if (!w) return slots_[index(unit)].text;
+    // The body, a whole novel maybe, is read without a copy of it as one string.
+    if (unit == Unit::编辑框1) return bodyText(0, std::numeric_limits<std::size_t>::max());
     if (auto* e = qobject_cast<TextEdit*>(w)) return fromQt(e->content());
     if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return fromQt(e->toPlainText());
     if (auto* e = qobject_cast<QLineEdit*>(w)) return fromQt(e->text());
@@ -487,6 +537,17 @@ void QtWindow::setText(Unit unit, const Text& text) {
     } else {
         slots_[index(unit)].text = text;
     }
+}
+
+void QtWindow::takeText(Unit unit, Text&& text) {
+    auto* e = qobject_cast<TextEdit*>(unitWidget(unit));
+    if (!e) {
+        setText(unit, text);
+        return;
+    }
+    const QString s = toQt(text);
+    Text().swap(text);
+    e->setContent(s);
 }
 
 bool QtWindow::enabled(Unit unit) const {
@@ -725,32 +786,51 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     position = std::min(position, length);
     count = std::min(count, length - position);
     // Block by block: a cursor would lay out a whole paragraph to place
-    // itself, which is slow when the paragraph is a whole novel.
+    // itself, which is slow when the paragraph is a whole novel. Converted a
+    // slice at a time, so a whole novel never sits in memory twice more.
+    Text out;
+    // GBK takes two bytes for a UTF-16 unit at most (a line break too): for
+    // Chinese text this is the size, and the result never grows by doubling.
+    out.reserve(2 * count);
     QString s;
+    auto flush = [&] {
+        for (QChar& ch : s) {
+            switch (ch.unicode()) {
+                case 0xFDD0:
+                case 0xFDD1:
+                case QChar::ParagraphSeparator:
+                case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
+                case QChar::Nbsp: ch = QLatin1Char(' '); break;
+                default: break;
+            }
+        }
+        out += fromQt(s);
+        s.clear();
+    };
+    const auto slice = static_cast<qsizetype>(kConversionBlock);
     for (QTextBlock b = e->document()->findBlock(static_cast<int>(position)); b.isValid() && count > 0; b = b.next()) {
         const QString line = b.text();
-        const auto offset = static_cast<qsizetype>(position) - b.position();
-        const auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
-        s += QStringView(line).mid(offset, take);
+        auto offset = static_cast<qsizetype>(position) - b.position();
+        auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
         position += static_cast<std::size_t>(take);
         count -= static_cast<std::size_t>(take);
+        while (take > 0) {
+            qsizetype part = std::min(take, slice);
+            // A surrogate pair stays in one slice.
+            if (part < take && line.at(offset + part).isLowSurrogate()) ++part;
+            s += QStringView(line).mid(offset, part);
+            offset += part;
+            take -= part;
+            if (s.size() >= slice) flush();
+        }
         if (count > 0 && b.next().isValid()) {
             s += QChar::ParagraphSeparator;
             ++position;
             --count;
         }
     }
-    for (QChar& ch : s) {
-        switch (ch.unicode()) {
-            case 0xFDD0:
-            case 0xFDD1:
-            case QChar::ParagraphSeparator:
-            case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
-            case QChar::Nbsp: ch = QLatin1Char(' '); break;
-            default: break;
-        }
-    }
-    return fromQt(s);
+    flush();
+    return out;
 }
 
 Text QtWindow::statusText(int part) const {
@@ -991,6 +1071,33 @@ Answer QtWindow::messageBox(const Text& text, const Text& caption, Buttons butto
         case QMessageBox::No: return Answer::No;
         default: return buttons == Buttons::OK ? Answer::OK : (buttons == Buttons::YesNo ? Answer::No : Answer::Cancel);
     }
+}
+
+void QtWindow::showProgress(const Text& text, double fraction) {
+    if (!progress_) {
+        // Not modal: a modal one would let input through while it repaints.
+        progress_ = new QProgressDialog(main_.get());
+        themed(progress_);
+        progress_->setWindowTitle(QStringLiteral("Talery"));
+        progress_->setCancelButton(nullptr);
+        progress_->setRange(0, 1000);
+        progress_->setMinimumDuration(0);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+        progress_->setMinimumWidth(360);
+    }
+    progress_->setLabelText(toQt(text));
+    progress_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
+    progress_->show();
+    // Paint, but keep clicks and keys for after the work.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtWindow::endProgress() {
+    if (!progress_) return;
+    progress_->hide();
+    progress_->deleteLater();
+    progress_ = nullptr;
 }
 
 std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bool save) {

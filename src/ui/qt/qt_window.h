@@ -20,6 +20,7 @@ class QAction;
 class QMenu;
 class QTimer;
 class QSystemTrayIcon;
+class QProgressDialog;
 
 namespace talery {
 
@@ -52,6 +53,7 @@ public:
 
     Text text(Unit unit) const override;
     void setText(Unit unit, const Text& text) override;
+    void takeText(Unit unit, Text&& text) override;
     bool enabled(Unit unit) const override;
     void setEnabled(Unit unit, bool on) override;
     bool visible(Unit unit) const override;
@@ -125,6 +127,8 @@ public:
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
+    void showProgress(const Text& text, double fraction) override;
+    void endProgress() override;
 
     Text clipboardText() const override;
     void setClipboardText(const Text& text) override;
@@ -168,6 +172,8 @@ private:
     bool resizing_ = false;
     // Find and Replace windows, above the main window.
     std::unique_ptr<QtFindWindows> findWindows_;
+    // Opening or saving a large document.
+    QPointer<QProgressDialog> progress_;
 };
 
 }  // namespace talery
