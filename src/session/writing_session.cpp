@@ -8,11 +8,6 @@
 namespace talery {
 namespace {
 
-const Text& caption() {
-    static const Text t = gbk(u8"Talery");
-    return t;
-}
-
 Text joinLines(std::initializer_list<Text> lines) {
     Text out;
     for (const Text& line : lines) {
@@ -126,7 +121,7 @@ void SessionController::toggleWriting(bool fromFile) {
 
 void SessionController::newTemporaryText() {
     if (view_.bodyEnabled()) {
-        view_.message(gbk(u8"当前正在编辑文档呢，您可以保存或清空当前编辑来创建临时文本"), Buttons::OK, caption());
+        view_.message(gbk(u8"当前正在编辑文档呢，您可以保存或清空当前编辑来创建临时文本"), Buttons::OK, programCaption());
         return;
     }
     view_.setTitle(makeTemporaryTitle());
@@ -137,13 +132,13 @@ void SessionController::newTemporaryText() {
 
 void SessionController::giveUpEditing() {
     if (!view_.bodyEnabled()) {
-        view_.message(gbk(u8"还没有开始书写"), Buttons::OK, caption());
+        view_.message(gbk(u8"还没有开始书写"), Buttons::OK, programCaption());
         return;
     }
     if (view_.message(gbk(u8"警告！该操作将会删除所有内容！清空当前软件编辑，但是不影响原文件"), Buttons::OKCancel,
-                      caption()) != Answer::OK)
+                      programCaption()) != Answer::OK)
         return;
-    if (view_.message(gbk(u8"警告！您真的接受初始化软件的一切后果么？"), Buttons::OKCancel, caption()) != Answer::OK)
+    if (view_.message(gbk(u8"警告！您真的接受初始化软件的一切后果么？"), Buttons::OKCancel, programCaption()) != Answer::OK)
         return;
     returnToIdle(gbk(u8"文本已经清空，感谢您的使用"));
     session_.openedFromFile = false;
@@ -177,7 +172,7 @@ void SessionController::showEncryptorNotice() {
 bool SessionController::choosePassword(bool askAboutPrevious) {
     if (askAboutPrevious && !session_.password.empty()) {
         const Answer a = view_.message(
-            gbk(u8"使用原密码保存文件么？\r\n是：使用原密码 否：使用新密码 取消：放弃保存"), Buttons::YesNoCancel, caption());
+            gbk(u8"使用原密码保存文件么？\r\n是：使用原密码 否：使用新密码 取消：放弃保存"), Buttons::YesNoCancel, programCaption());
         if (a == Answer::Yes) return true;
         if (a != Answer::No) return false;
     }
@@ -195,7 +190,7 @@ void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBy
 }
 
 void SessionController::tellMixedLineBreaks() {
-    view_.message(gbk(u8"这个文件混用了几种换行方式（CR LF、LF、CR），保存时会统一为CR LF换行。"), Buttons::OK, caption());
+    view_.message(gbk(u8"这个文件混用了几种换行方式（CR LF、LF、CR），保存时会统一为CR LF换行。"), Buttons::OK, programCaption());
 }
 
 bool SessionController::writeDocument(const Path& path, const DocumentFormat& format) {
@@ -218,7 +213,7 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
             view_.message(joinLines({gbk(u8"无法保留原文件的旧版本："), shownPath,
                                      gbk(u8"原因：") + utf8ToGbkLossy(versionError.reasonUtf8),
                                      gbk(u8"仍然覆盖原文件么？覆盖后原来的内容无法找回。")}),
-                          Buttons::YesNo, caption()) != Answer::Yes)
+                          Buttons::YesNo, programCaption()) != Answer::Yes)
             return false;
     }
     FileError error;
@@ -231,12 +226,12 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
         view_.message(joinLines({gbk(u8"保存失败！文件只写入了一部分："), shownPath, reason,
                                  gbk(u8"原来的内容保存在："), utf8ToGbkLossy(*version),
                                  gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
-                      Buttons::OK, caption());
+                      Buttons::OK, programCaption());
         return false;
     }
     view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), shownPath, reason,
                              gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
-                  Buttons::OK, caption());
+                  Buttons::OK, programCaption());
     return false;
 }
 
@@ -253,7 +248,7 @@ SaveOutcome SessionController::saveDocument() {
 
     const Answer a = view_.message(gbk(u8"覆盖原文件保存么？\r\n是：覆盖原文件 否：选择其他位置 取消：放弃保存\r\n"
                                        u8"如果想清空正在编辑的文件可以点击F12"),
-                                   Buttons::YesNoCancel, caption());
+                                   Buttons::YesNoCancel, programCaption());
     if (a == Answer::Yes) {
         const bool encrypted = isEncryptedPath(session_.currentPath);
         if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
@@ -287,7 +282,7 @@ void SessionController::returnToIdle(const Text& farewell) {
 
 void SessionController::finishSave(bool opened) {
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
-    view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, caption());
+    view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, programCaption());
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));
     if (diaryMode() && hooks_) {
@@ -313,7 +308,7 @@ void SessionController::openDocument() {
 void SessionController::refuseFile(const Path& path, const std::string& reasonUtf8) {
     view_.message(joinLines({gbk(u8"无法打开文件："), utf8ToGbkLossy(path), gbk(u8"原因：") + utf8ToGbkLossy(reasonUtf8),
                              gbk(u8"文件没有被修改。")}),
-                  Buttons::OK, caption());
+                  Buttons::OK, programCaption());
 }
 
 bool SessionController::loadTextDocument(const Path& path) {
@@ -472,7 +467,7 @@ void SessionController::offerRecovery() {
                                          gbk(u8"是：恢复备份 否：不恢复（备份文件仍保留在：") +
                                              utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
         while (!writing()) {
-            if (view_.message(question, Buttons::YesNo, caption()) != Answer::Yes) break;
+            if (view_.message(question, Buttons::YesNo, programCaption()) != Answer::Yes) break;
             restoreSession(interrupted);
         }
         // Restored or declined, the entry is done with; the copy stays.
