@@ -2,6 +2,7 @@
 // and the body's bytes afterwards.
 
 #include "app/application.h"
+#include "qt_support.h"
 #include "test_support.h"
 #include "ui/qt/qt_body_offsets.h"
 #include "ui/qt/qt_window.h"
@@ -84,13 +85,9 @@ private slots:
     }
 
     void findAndReplaceAChineseWord() {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        test::ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
         QApplication::clipboard()->setText(QStringLiteral("clipboard stays"));
 
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));

@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/unit_table.h"
 #include "session/cipher.h"
+#include "qt_support.h"
 #include "test_support.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
@@ -261,21 +262,7 @@ QStringList list(std::initializer_list<const char8_t*> items) {
     return out;
 }
 
-// The program on a shown real window, on a fixed day, in a fresh program
-// folder that a test may fill before start().
-struct ShownProgram {
-    explicit ShownProgram(LocalDateTime now) : clock(now) {}
-    bool start() {
-        app = std::make_unique<Application>(window, clock, SettingsStore(dir.path(), dir.path()));
-        app->start();
-        window.widget()->show();
-        return QTest::qWaitForWindowExposed(window.widget());
-    }
-    test::TempDir dir;
-    QtWindow window;
-    FixedClock clock;
-    std::unique_ptr<Application> app;
-};
+using test::ShownProgram;
 
 // Drops local files on a widget as a file manager's drag does: enter, then drop.
 void dropFiles(QWidget* target, const QStringList& paths) {
@@ -433,13 +420,9 @@ private slots:
     }
 
     void writeAChapterAndGiveItUp() {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
 
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
@@ -474,13 +457,10 @@ private slots:
     }
 
     void saveThroughTheRealDialogAndOpenItAgain() {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        ShownProgram program;
+        QVERIFY(program.start());
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
 
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
@@ -508,13 +488,10 @@ private slots:
     }
 
     void encryptedSaveThroughTheRealPasswordDialog() {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        ShownProgram program;
+        QVERIFY(program.start());
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
 
         auto* start = qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮));
         typeText(qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)), q(u8"日记"));
@@ -650,13 +627,10 @@ private slots:
     // Text statistics: after every kind of edit of the real body the live
     // figures equal a full recount, and the body was read whole only once.
     void statisticsFollowEveryEdit() {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock({2026, 12, 8, 9, 30, 0});
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
-        app.start();
-        window.widget()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.widget()));
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        Application& app = *program.app;
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
         title->setFocus();
