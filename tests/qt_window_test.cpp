@@ -27,6 +27,10 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 #include <QTimer>
 #include <QtTest>
 #include <QUrl>
@@ -454,6 +458,61 @@ private slots:
         QCOMPARE(body->toPlainText(), q(u8"文本已经清空，感谢您的使用"));
         QCOMPARE(window.text(Unit::开始书写按钮), g(u8"开始书写"));
         QVERIFY(window.menuAction(Unit::打开文件)->isEnabled());
+    }
+
+    void typingLeavesNoStalePixels() {
+        // The body repaints only from the changed paragraph down: after every
+        // kind of edit, what the window holds must equal a whole new painting.
+        QApplication::setCursorFlashTime(0);
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        window.setEnabled(Unit::编辑框1, true);
+        Text body;
+        for (int i = 0; i < 40; ++i) body += g(u8"天地玄黄，宇宙洪荒。日月盈昃，辰宿列张。寒来暑往，秋收冬藏。") + (i % 2 ? "\r\n" : "");
+        window.setText(Unit::编辑框1, body);
+        auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        edit->setFocus();
+        QTextCursor cursor = edit->cursorForPosition(edit->viewport()->rect().center());
+        edit->setTextCursor(cursor);
+        QWidget* top = window.widget();
+        auto shownMatchesRepainted = [&] {
+            QCoreApplication::processEvents();
+            // Offscreen, a screen grab is what the window has painted. The
+            // status bar covers the body's lowest pixels.
+            const QPoint at = edit->viewport()->mapTo(top, QPoint(0, 0));
+            const int covered = window.unitWidget(Unit::状态条1)->mapTo(top, QPoint(0, 0)).y();
+            const QRect area(0, 0, edit->viewport()->width(), std::min(edit->viewport()->height(), covered - at.y()));
+            const QImage shown = top->screen()->grabWindow(top->winId(), at.x(), at.y(), area.width(), area.height()).toImage();
+            const QImage fresh = edit->viewport()->grab(area).toImage().convertToFormat(shown.format());
+            return !shown.isNull() && shown == fresh;
+        };
+        QVERIFY(shownMatchesRepainted());
+        const QString line = q(u8"秋收冬藏闰余成岁律吕调阳");
+        for (int round = 0; round < 3; ++round) {
+            typeText(edit, line + line + line);  // wraps
+            QVERIFY2(shownMatchesRepainted(), "typing");
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY2(shownMatchesRepainted(), "a new paragraph");
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            QVERIFY2(shownMatchesRepainted(), "paragraphs joined");
+            for (int i = 0; i < 40; ++i) QTest::keyClick(edit, Qt::Key_Backspace);
+            QVERIFY2(shownMatchesRepainted(), "lines deleted");
+            QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+            QVERIFY2(shownMatchesRepainted(), "undone");
+            QTest::keyClick(edit, Qt::Key_PageDown);
+        }
+        // The box scrolled to the end: a line wrapping at the bottom scrolls.
+        QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+        typeText(edit, line + line + line + line);
+        QVERIFY2(shownMatchesRepainted(), "typing at the bottom");
+        QApplication::setCursorFlashTime(1000);
+
+        // Only the paragraph being typed in keeps its shaped text.
+        int kept = 0;
+        for (QTextBlock b = edit->document()->begin(); b.isValid(); b = b.next()) kept += b.layout()->cacheEnabled();
+        QCOMPARE(kept, 1);
+        QVERIFY(edit->textCursor().block().layout()->cacheEnabled());
     }
 
     void saveThroughTheRealDialogAndOpenItAgain() {

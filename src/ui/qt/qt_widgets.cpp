@@ -10,11 +10,15 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextDocumentLayout>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace talery {
@@ -27,6 +31,28 @@ QStringList localFiles(const QMimeData* mime) {
         if (url.isLocalFile()) out << url.toLocalFile();
     return out;
 }
+
+// The toolkit's plain-text layout repaints the whole box whenever a change
+// adds or removes a line or a paragraph: with a line wrapping every few dozen
+// keys, that is most of the painting while typing. A change moves nothing
+// above the paragraph it starts in, so this one tells which paragraph that
+// is, and only it and what lies below it are painted again.
+class BodyLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    void documentChanged(int from, int removed, int added) override {
+        changedFrom_ = document()->findBlock(from);
+        QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        changedFrom_ = QTextBlock();
+    }
+    // While a whole-box repaint is asked for: the paragraph of the change it
+    // follows, invalid when it follows none (a new width, a new font).
+    QTextBlock changedFrom() const { return changedFrom_; }
+
+private:
+    QTextBlock changedFrom_;
+};
 
 }  // namespace
 
@@ -96,7 +122,20 @@ void LineEdit::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
-    connect(document(), &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
+    auto* doc = new QTextDocument(this);
+    auto* layout = new BodyLayout(doc);
+    doc->setDocumentLayout(layout);
+    setDocument(doc);
+    // The toolkit's whole-box repaints go through repaintFrom instead; should
+    // its wiring ever differ, they stay as they are.
+    for (QObject* control : children()) {
+        if (control->inherits("QWidgetTextControl") &&
+            QObject::disconnect(layout, SIGNAL(update(QRectF)), control, nullptr)) {
+            connect(layout, &QAbstractTextDocumentLayout::update, this, [this, layout] { repaintFrom(layout->changedFrom()); });
+        }
+    }
+    keptLayout_ = QTextCursor(doc);
+    connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!fixing_) emit contentChanged();
     });
@@ -155,8 +194,33 @@ TextEdit::Span TextEdit::takeChange() {
     return s;
 }
 
+void TextEdit::repaintFrom(const QTextBlock& block) {
+    QRect area = viewport()->rect();
+    if (block.isValid()) {
+        // What lies above the changed paragraph is as it was.
+        const int top = static_cast<int>(std::floor(blockBoundingGeometry(block).translated(contentOffset()).top())) - 1;
+        area.setTop(std::clamp(top, 0, area.bottom() + 1));
+    }
+    if (area.isEmpty()) return;
+    viewport()->update(area);
+    emit updateRequest(area, 0);
+}
+
+void TextEdit::keepLayoutOf(int position) {
+    // The paragraph being typed in keeps its shaped text between keys: the
+    // toolkit otherwise shapes it again to place the cursor and to paint it.
+    // Only that one, so the memory it takes stays that of one paragraph.
+    const QTextBlock block = document()->findBlock(position);
+    const QTextBlock kept = keptLayout_.block();
+    if (kept == block && block.layout()->cacheEnabled()) return;
+    if (kept.isValid() && kept != block) kept.layout()->setCacheEnabled(false);
+    if (block.isValid()) block.layout()->setCacheEnabled(true);
+    keptLayout_.setPosition(block.isValid() ? block.position() : 0);
+}
+
 void TextEdit::onContentsChange(int position, int removed, int added) {
     noteChange(position, removed, added);
+    if (!setting_) keepLayoutOf(position);
     // Only what the user adds needs checking; the program's own text is GBK.
     if (setting_ || fixing_ || added <= 0) return;
     QTextCursor cursor(document());

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTextCursor>
 #include <QTabBar>
 #include <QWidget>
 
@@ -84,7 +85,11 @@ protected:
 private:
     void onContentsChange(int position, int removed, int added);
     void noteChange(int position, int removed, int added);
+    void keepLayoutOf(int position);
+    void repaintFrom(const QTextBlock& block);
     bool setting_ = false;
+    // Follows the paragraph whose layout is kept between paints.
+    QTextCursor keptLayout_;
     // Text statistics: the pending span, and the length the last report left.
     Span pending_{};
     bool changed_ = false;
