@@ -117,6 +117,7 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
         return true;
     }
     auto [first, firstStart] = locate(change.position);
+    if (spliceWithin(first, firstStart, change, read)) return true;
     auto [last, lastStart] = change.removed > 0 ? locate(change.position + change.removed - 1)
                                                 : std::pair{first, firstStart};
     // The next piece too: a paragraph whose line break went away joins it.
@@ -132,6 +133,42 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
     for (const Piece& p : pieces) counted += p.characters;
     if (counted != newCharacters) return reload();
     replace(first, last, std::move(pieces), firstStart);
+    return true;
+}
+
+// Typing and deleting inside a line: the piece takes the new characters in
+// place and its counts change by theirs, with no paragraph read again. Line
+// breaks are left to the general path: they cut pieces and pair CR with LF.
+bool BodyMirror::spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read) {
+    Piece& piece = pieces_[index];
+    const std::size_t offset = change.position - start;
+    if (offset + change.removed > piece.characters) return false;
+    if (offset == piece.characters && piece.text.back() == '\n') return false;
+    if (piece.characters - change.removed + change.added > kPieceCharacters) return false;
+    auto breakFree = [](std::string_view t) { return t.find_first_of("\r\n") == std::string_view::npos; };
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < offset; ++i) from += bodyCharLength(piece.text, from);
+    std::size_t to = from;
+    for (std::size_t i = 0; i < change.removed; ++i) to += bodyCharLength(piece.text, to);
+    const std::string_view removed = std::string_view(piece.text).substr(from, to - from);
+    if (!breakFree(removed)) return false;
+    const Text added = change.added > 0 ? read(change.position, change.added) : Text();
+    if (!breakFree(added) || countBodyCharacters(added) != change.added) return false;
+    const FigureCounts gone = countFigures(removed), come = countFigures(added);
+    std::lock_guard lock(mutex_);
+    piece.text.replace(from, to - from, added);
+    piece.characters = piece.characters - change.removed + change.added;
+    piece.counts -= gone;
+    piece.counts += come;
+    totals_ -= gone;
+    totals_ += come;
+    characters_ = characters_ - change.removed + change.added;
+    cacheIndex_ = index;
+    cacheStart_ = start;
+    if (piece.characters == 0) {
+        pieces_.erase(pieces_.begin() + static_cast<std::ptrdiff_t>(index));
+        cacheIndex_ = cacheStart_ = 0;
+    }
     return true;
 }
 

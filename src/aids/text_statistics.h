@@ -55,6 +55,7 @@ private:
     // Index of the piece holding character `position` (the last one at the
     // end), and where it starts.
     std::pair<std::size_t, std::size_t> locate(std::size_t position);
+    bool spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read);
     void replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart);
 
     mutable std::mutex mutex_;  // the backup thread reads the pieces

@@ -154,6 +154,10 @@ void TextEdit::setContent(const QString& text) {
 
 QString TextEdit::content() const { return deferred_ ? *deferred_ : toPlainText(); }
 
+void TextEdit::setCoveredBottom(int pixels) {
+    if (viewportMargins().bottom() != pixels) setViewportMargins(0, 0, 0, pixels);
+}
+
 void TextEdit::showEvent(QShowEvent* event) {
     if (deferred_) setContent(*std::exchange(deferred_, std::nullopt));
     QPlainTextEdit::showEvent(event);

@@ -65,6 +65,10 @@ public:
     bool settingContent() const { return setting_; }
     void setCentred(bool centred);
     bool centred() const { return centred_; }
+    // The bottom rows a sibling stacked above hides. The text stops above
+    // them: the toolkit repaints a whole covered box on every scroll, where
+    // an uncovered one only moves its pixels and paints the new line.
+    void setCoveredBottom(int pixels);
     // Text statistics: the span of characters the last edits touched, since
     // the previous contentChanged; taken by whoever reports the change.
     struct Span {

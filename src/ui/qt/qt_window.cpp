@@ -9,6 +9,7 @@
 #include "ui/qt/qt_body_offsets.h"
 #include "ui/qt/qt_widgets.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -581,6 +582,7 @@ void QtWindow::setVisible(Unit unit, bool on) {
         if (on && unit == Unit::背景) w->lower();
         else if (on) w->raise();
         if (unit == Unit::背景) updateHalo();
+        if (unit == Unit::编辑框1 || unit == Unit::状态条1) fitBodyAboveBar();
     } else {
         slots_[index(unit)].visible = on;
     }
@@ -697,6 +699,17 @@ void QtWindow::setGeometry(Unit unit, const Rect& r) {
     w->setGeometry(r.left, r.top, r.width, r.height);
     // A picture that covers its unit is cut anew for the new size.
     if (w->size() != before && slots_[index(unit)].picture != Picture::None) setPicture(unit, slots_[index(unit)].picture);
+    if (unit == Unit::编辑框1 || unit == Unit::状态条1) fitBodyAboveBar();
+}
+
+// The status bar lies over the body's last rows; the body's text ends above it.
+void QtWindow::fitBodyAboveBar() {
+    auto* body = qobject_cast<TextEdit*>(unitWidget(Unit::编辑框1));
+    QWidget* bar = unitWidget(Unit::状态条1);
+    if (!body || !bar) return;
+    const QRect b = body->geometry(), s = bar->geometry();
+    const bool covers = !bar->isHidden() && s.left() <= b.left() && s.right() >= b.right() && s.top() > b.top();
+    body->setCoveredBottom(covers ? std::max(0, b.bottom() - s.top() + 1) : 0);
 }
 
 void QtWindow::setAlignment(Unit unit, Align align) {

@@ -168,6 +168,7 @@ private:
     void applyThemePalette();
     void themed(QWidget* dialog) const;
     void updateHalo();
+    void fitBodyAboveBar();
     ChromeDrag* chrome_ = nullptr;
     bool resizing_ = false;
     // Find and Replace windows, above the main window.
