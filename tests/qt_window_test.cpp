@@ -488,6 +488,14 @@ private slots:
             return !shown.isNull() && shown == fresh;
         };
         QVERIFY(shownMatchesRepainted());
+        // The text stops above the status bar (a covered box is repainted
+        // whole on every scroll) and reaches the bottom when the bar is hidden.
+        QWidget* bar = window.unitWidget(Unit::状态条1);
+        QVERIFY(edit->viewport()->mapTo(top, QPoint(0, edit->viewport()->height())).y() <= bar->mapTo(top, QPoint(0, 0)).y());
+        QVERIFY(edit->viewport()->geometry().bottom() < edit->contentsRect().bottom());
+        window.setVisible(Unit::状态条1, false);
+        QCOMPARE(edit->viewport()->geometry().bottom(), edit->contentsRect().bottom());
+        window.setVisible(Unit::状态条1, true);
         const QString line = q(u8"秋收冬藏闰余成岁律吕调阳");
         for (int round = 0; round < 3; ++round) {
             typeText(edit, line + line + line);  // wraps
