@@ -237,6 +237,17 @@ TEST_F(StatisticsTest, FiguresFollowEveryEdit) {
     EXPECT_EQ(app->statistics().mirror().text(), w.text(Unit::编辑框1));
 }
 
+TEST_F(StatisticsTest, LongBodyIsReadInSlices) {
+    // Over two million characters: the first change reads the body in slices.
+    Text body;
+    while (body.size() < 5'000'000) body += g(u8"天地玄黄，宇宙洪荒。ab 1\t") + "\r\n" + g(u8"€");
+    w.setText(Unit::编辑框1, body);
+    expectRecounted();
+    EXPECT_EQ(app->statistics().mirror().text(), body);
+    EXPECT_EQ(app->statistics().mirror().characters(), countBodyCharacters(body));
+    EXPECT_EQ(app->statistics().mirror().wholeReads(), 1u);
+}
+
 TEST_F(StatisticsTest, DayMarks) {
     const Text today = g(u8"201611");
     startWithTitle(u8"x");  // "x" CR LF: 3 bytes

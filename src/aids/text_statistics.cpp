@@ -3,7 +3,6 @@
 #include "session/documents.h"
 #include "session/writing_session.h"
 
-#include <limits>
 
 namespace talery {
 namespace {
@@ -11,7 +10,8 @@ namespace {
 // Longest piece of a paragraph counted as one; a change recounts at most a
 // few of these, whatever the paragraph's length.
 constexpr std::size_t kPieceCharacters = 2048;
-constexpr std::size_t kWholeBody = std::numeric_limits<std::size_t>::max();
+// Characters read at a time when the whole body is read.
+constexpr std::size_t kReadSlice = std::size_t(1) << 20;
 
 struct DayTask {
     const char8_t* key;
@@ -41,8 +41,9 @@ std::vector<BodyMirror::Piece> BodyMirror::cut(const Text& text) {
     return out;
 }
 
-void BodyMirror::reset(const Text& body) {
-    std::vector<Piece> pieces = cut(body);
+void BodyMirror::reset(const Text& body) { adopt(cut(body)); }
+
+void BodyMirror::adopt(std::vector<Piece> pieces) {
     FigureCounts totals;
     std::size_t characters = 0;
     for (const Piece& p : pieces) {
@@ -104,7 +105,18 @@ void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece>
 bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
     auto reload = [&] {
         ++wholeReads_;
-        reset(read(0, kWholeBody));
+        // A slice at a time, so that a whole novel is never held twice more.
+        std::vector<Piece> pieces;
+        for (std::size_t position = 0;;) {
+            std::size_t got = 0;
+            for (Piece& p : cut(read(position, kReadSlice))) {
+                got += p.characters;
+                pieces.push_back(std::move(p));
+            }
+            position += got;
+            if (got < kReadSlice) break;
+        }
+        adopt(std::move(pieces));
         return false;
     };
     if (!known_ || change.position + change.removed > characters_) return reload();

@@ -52,6 +52,7 @@ private:
         FigureCounts counts;
     };
     static std::vector<Piece> cut(const Text& text);
+    void adopt(std::vector<Piece> pieces);
     // Index of the piece holding character `position` (the last one at the
     // end), and where it starts.
     std::pair<std::size_t, std::size_t> locate(std::size_t position);
