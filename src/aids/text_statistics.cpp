@@ -3,7 +3,6 @@
 #include "session/documents.h"
 #include "session/writing_session.h"
 
-
 namespace talery {
 namespace {
 
@@ -40,8 +39,6 @@ std::vector<BodyMirror::Piece> BodyMirror::cut(const Text& text) {
     }
     return out;
 }
-
-void BodyMirror::reset(const Text& body) { adopt(cut(body)); }
 
 void BodyMirror::adopt(std::vector<Piece> pieces) {
     FigureCounts totals;

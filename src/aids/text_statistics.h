@@ -33,7 +33,6 @@ public:
     // Returns false when it had to read the whole body again.
     using Reader = std::function<Text(std::size_t position, std::size_t count)>;
     bool apply(const BodyChange& change, const Reader& read);
-    void reset(const Text& body);
 
     const FigureCounts& totals() const { return totals_; }
     bool endsWithLineFeed() const;
