@@ -199,7 +199,20 @@ std::u16string decodeGbkLossy(std::string_view bytes) {
     return out;
 }
 
-bool isValidGbk(std::string_view bytes) { return decodeGbk(bytes).has_value(); }
+bool isValidGbk(std::string_view bytes) {
+    // Decoded into one small buffer over and over: a whole novel is checked
+    // without a copy of it.
+    UConverter* conv = strictGbk();
+    std::array<char16_t, 8192> buffer;
+    const char* src = bytes.data();
+    const char* end = bytes.data() + bytes.size();
+    for (;;) {
+        UErrorCode status = U_ZERO_ERROR;
+        auto* dst = reinterpret_cast<UChar*>(buffer.data());
+        ucnv_toUnicode(conv, &dst, dst + buffer.size(), &src, end, nullptr, true, &status);
+        if (status != U_BUFFER_OVERFLOW_ERROR) return U_SUCCESS(status);
+    }
+}
 
 bool gbkCanHold(char32_t c) {
     if (c < 0x80) return true;
@@ -255,7 +268,16 @@ std::string encodeUtf8(std::u16string_view text) {
     return out;
 }
 
-bool isValidUtf8(std::string_view bytes) { return decodeUtf8(bytes).has_value(); }
+bool isValidUtf8(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto n = static_cast<int32_t>(bytes.size());
+    for (int32_t pos = 0; pos < n;) {
+        UChar32 c;
+        U8_NEXT(s, pos, n, c);
+        if (c < 0) return false;  // the same test as decodeUtf8's
+    }
+    return true;
+}
 
 std::string gbkToUtf8Lossy(std::string_view gbkBytes) { return encodeUtf8(decodeGbkLossy(gbkBytes)); }
 
