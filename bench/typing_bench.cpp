@@ -245,6 +245,15 @@ int main(int argc, char** argv) {
         const bool same = window.statusText(0) == liveCountText(liveCount(countFigures(body))) &&
                           window.text(Unit::高级字数统计) == reportText(textFigures(body));
         std::printf("figures after typing equal a full recount: %s\n", same ? "yes" : "NO");
+        // The backup copy of the typed text, on its own, before any save.
+        resetPeak();
+        QElapsedTimer backupTimer;
+        backupTimer.start();
+        while (app->statistics().backup().writesDone() == 0 && backupTimer.elapsed() < 120'000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        std::printf("backup copy: %s within %.0f ms of the check; peak memory meanwhile %.1f MB\n",
+                    app->statistics().backup().writesDone() > 0 ? "written" : "NOT written",
+                    static_cast<double>(backupTimer.elapsed()), peakSinceResetMegabytes());
         if (save) {
             // Every question the save asks is answered with its first choice (yes, OK).
             QTimer answer;

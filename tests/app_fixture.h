@@ -37,7 +37,11 @@ inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&,
         writing(w, app);
         if (afterLastKey.count() == 0) app.statistics().backup().flush();
         (void)!::write(ready[1], "x", 1);
-        for (;;) ::pause();
+        // The event loop: the backup writer takes the body on this thread.
+        for (;;) {
+            w.runPosted();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
     char c;
     ASSERT_EQ(::read(ready[0], &c, 1), 1);

@@ -1,6 +1,7 @@
 // The real main window, offscreen: its units as designed, and a writer's
 // story driven by key events, clicks and the real dialogs.
 
+#include "aids/backup.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
 #include "app/unit_table.h"
@@ -732,11 +733,38 @@ private slots:
             QCOMPARE(window.statusText(0), liveCountText(liveCount(countFigures(text))));
             QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(text)));
         }
-        QCOMPARE(app.statistics().mirror().text(), window.text(Unit::编辑框1));
+        QCOMPARE(app.statistics().mirror().characters(), countBodyCharacters(window.text(Unit::编辑框1)));
         QCOMPARE(app.statistics().mirror().wholeReads(), std::size_t(1));
+        // The backup copy is taken from the window when due, after the last key.
+        const std::string copy = program.dir / ("backup/" + test::u8name(u8"第一章.txt"));
+        QTRY_COMPARE(test::readBytes(copy), window.text(Unit::编辑框1));
         // Loading a document replaces the whole text: read once more.
         window.setText(Unit::编辑框1, g(u8"新的\r\n正文"));
         QCOMPARE(window.statusText(0), g(u8"当前字数：  4"));
+    }
+};
+
+// A backup of a long body is converted and enciphered a slice at a time; the
+// slices join to exactly the body (line breaks, the euro sign) and the
+// keystream runs on across them.
+class QtBackupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void longBodyIsCopiedWhole() {
+        test::TempDir dir;
+        QtWindow window;
+        Text body;
+        while (body.size() < 3'000'000) body += g(u8"天地玄黄，宇宙洪荒。ab 1\t") + "\r\n" + g(u8"€");
+        window.setText(Unit::编辑框1, body);
+        const Text shown = window.text(Unit::编辑框1);
+        QCOMPARE(shown, body);
+        QVERIFY(window.bodySnapshot()->characters() > (std::size_t(1) << 20));
+        const Path plain = dir / "backup/a.txt", secret = dir / "backup/a.tlr";
+        QCOMPARE(writeBackup({plain, {}}, *window.bodySnapshot()), std::optional<std::uint64_t>(body.size()));
+        QVERIFY(test::readBytes(plain) == body);
+        const std::string key = documentKeyText("pw");
+        QVERIFY(writeBackup({secret, key}, *window.bodySnapshot()));
+        QVERIFY(test::readBytes(secret) == encryptText(body, key));
     }
 };
 
@@ -830,6 +858,8 @@ int main(int argc, char** argv) {
     app.setAttribute(Qt::AA_Use96Dpi, true);
     QtWindowTest window;
     QtSaveSafetyTest saveSafety;
-    return QTest::qExec(&window, argc, argv) | QTest::qExec(&saveSafety, argc, argv);
+    QtBackupTest backup;
+    return QTest::qExec(&window, argc, argv) | QTest::qExec(&saveSafety, argc, argv) |
+           QTest::qExec(&backup, argc, argv);
 }
 #include "qt_window_test.moc"

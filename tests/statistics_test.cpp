@@ -234,7 +234,7 @@ TEST_F(StatisticsTest, FiguresFollowEveryEdit) {
         expectRecounted();
     }
     EXPECT_GT(app->statistics().mirror().pieces(), 5u) << w.text(Unit::编辑框1).size();
-    EXPECT_EQ(app->statistics().mirror().text(), w.text(Unit::编辑框1));
+    EXPECT_EQ(app->statistics().mirror().characters(), countBodyCharacters(w.text(Unit::编辑框1)));
 }
 
 TEST_F(StatisticsTest, LongBodyIsReadInSlices) {
@@ -243,7 +243,6 @@ TEST_F(StatisticsTest, LongBodyIsReadInSlices) {
     while (body.size() < 5'000'000) body += g(u8"天地玄黄，宇宙洪荒。ab 1\t") + "\r\n" + g(u8"€");
     w.setText(Unit::编辑框1, body);
     expectRecounted();
-    EXPECT_EQ(app->statistics().mirror().text(), body);
     EXPECT_EQ(app->statistics().mirror().characters(), countBodyCharacters(body));
     EXPECT_EQ(app->statistics().mirror().wholeReads(), 1u);
 }

@@ -4,10 +4,13 @@
 
 #include "core/files.h"
 #include "core/text.h"
+#include "ui/body_change.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -31,10 +34,15 @@ struct BackupTarget {
 // Writes the latest body to the latest target, coalescing: a change asks for
 // a write `delay` after it; a stream of changes is written at least every
 // `longestWait` (longer for texts of many megabytes). Failures are silent: the copy is a convenience, typing goes on.
+//
+// The body is taken on the window's thread when a write is due (a copy of
+// the document, no conversion) and converted and written on the writer's own
+// thread a slice at a time, so no second copy of a long text stays in memory.
 class BackupWriter {
 public:
-    using Snapshot = std::function<std::string()>;  // the body now; called on the writer's thread
-    BackupWriter(Snapshot snapshot, std::chrono::milliseconds delay = std::chrono::milliseconds(300),
+    using Snapshot = std::function<std::shared_ptr<const BodySnapshot>()>;  // the body now
+    using Post = std::function<void(std::function<void()>)>;                // run on the window's thread
+    BackupWriter(Snapshot snapshot, Post post, std::chrono::milliseconds delay = std::chrono::milliseconds(300),
                  std::chrono::milliseconds longestWait = std::chrono::seconds(1));
     ~BackupWriter();  // writes what is pending
     BackupWriter(const BackupWriter&) = delete;
@@ -45,30 +53,27 @@ public:
     // The body is about to change in a way that is not to be backed up: keep
     // the pending write to the body as it is now.
     void freeze();
-    // Writes what is pending now, on the caller's thread.
+    // The body changed in a way that is not to be backed up: a pending write
+    // not frozen before it would copy that change, so it is dropped.
+    void dropUnfrozen();
+    // Writes what is pending now, on the caller's (the window's) thread.
     void flush();
     // Writes completed so far (successful or not), for tests.
     int writesDone() const;
 
 private:
+    struct State;
     void run();
     void writePending(std::unique_lock<std::mutex>& lock);
 
-    Snapshot snapshot_;
-    std::chrono::milliseconds delay_, longestWait_, sizeWait_{0};
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool pending_ = false;
-    bool stopping_ = false;
-    std::optional<std::string> frozen_;
-    BackupTarget target_;
-    std::chrono::steady_clock::time_point due_{}, latest_{};
-    int writes_ = 0;
+    std::shared_ptr<State> state_;  // posted requests hold it weakly
+    Post post_;
     std::mutex writing_;  // one write at a time
     std::thread thread_;
 };
 
-// Writes one copy: creates the folder, never follows a link out of it.
-bool writeBackup(const BackupTarget& target, std::string_view body);
+// Writes one copy, a slice at a time: creates the folder, never follows a
+// link out of it. Returns the bytes written, nothing on failure.
+std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const BodySnapshot& body);
 
 }  // namespace talery

@@ -29,9 +29,9 @@ std::vector<BodyMirror::Piece> BodyMirror::cut(const Text& text) {
         ++characters;
         if (text[i - 1] == '\n' || characters == kPieceCharacters || i == text.size()) {
             Piece p;
-            p.text = text.substr(start, i - start);
             p.characters = characters;
-            p.counts = countFigures(p.text);
+            p.endsWithBreak = text[i - 1] == '\n';
+            p.counts = countFigures(std::string_view(text).substr(start, i - start));
             out.push_back(std::move(p));
             start = i;
             characters = 0;
@@ -47,7 +47,6 @@ void BodyMirror::adopt(std::vector<Piece> pieces) {
         totals += p.counts;
         characters += p.characters;
     }
-    std::lock_guard lock(mutex_);
     pieces_ = std::move(pieces);
     totals_ = totals;
     characters_ = characters;
@@ -69,7 +68,6 @@ std::pair<std::size_t, std::size_t> BodyMirror::locate(std::size_t position) {
 }
 
 void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart) {
-    std::lock_guard lock(mutex_);
     for (std::size_t i = first; i <= last && i < pieces_.size(); ++i) {
         totals_ -= pieces_[i].counts;
         characters_ -= pieces_[i].characters;
@@ -145,53 +143,30 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
     return true;
 }
 
-// Typing and deleting inside a line: the piece takes the new characters in
-// place and its counts change by theirs, with no paragraph read again. Line
-// breaks are left to the general path: they cut pieces and pair CR with LF.
+// Typing and deleting inside a line: only the piece it happened in is read
+// and counted again. Line breaks are left to the general path: they cut
+// pieces and pair CR with LF.
 bool BodyMirror::spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read) {
     Piece& piece = pieces_[index];
     const std::size_t offset = change.position - start;
     if (offset + change.removed > piece.characters) return false;
-    if (offset == piece.characters && piece.text.back() == '\n') return false;
-    if (piece.characters - change.removed + change.added > kPieceCharacters) return false;
-    auto breakFree = [](std::string_view t) { return t.find_first_of("\r\n") == std::string_view::npos; };
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < offset; ++i) from += bodyCharLength(piece.text, from);
-    std::size_t to = from;
-    for (std::size_t i = 0; i < change.removed; ++i) to += bodyCharLength(piece.text, to);
-    const std::string_view removed = std::string_view(piece.text).substr(from, to - from);
-    if (!breakFree(removed)) return false;
-    const Text added = change.added > 0 ? read(change.position, change.added) : Text();
-    if (!breakFree(added) || countBodyCharacters(added) != change.added) return false;
-    const FigureCounts gone = countFigures(removed), come = countFigures(added);
-    std::lock_guard lock(mutex_);
-    piece.text.replace(from, to - from, added);
-    piece.characters = piece.characters - change.removed + change.added;
-    piece.counts -= gone;
-    piece.counts += come;
-    totals_ -= gone;
-    totals_ += come;
+    // The break itself removed, or text put behind it.
+    if (piece.endsWithBreak && offset + change.removed == piece.characters) return false;
+    const std::size_t characters = piece.characters - change.removed + change.added;
+    if (characters == 0 || characters > kPieceCharacters) return false;
+    std::vector<Piece> now = cut(read(start, characters));
+    if (now.size() != 1 || now[0].characters != characters || now[0].endsWithBreak != piece.endsWithBreak)
+        return false;
+    totals_ -= piece.counts;
+    totals_ += now[0].counts;
     characters_ = characters_ - change.removed + change.added;
+    piece = now[0];
     cacheIndex_ = index;
     cacheStart_ = start;
-    if (piece.characters == 0) {
-        pieces_.erase(pieces_.begin() + static_cast<std::ptrdiff_t>(index));
-        cacheIndex_ = cacheStart_ = 0;
-    }
     return true;
 }
 
-bool BodyMirror::endsWithLineFeed() const { return !pieces_.empty() && pieces_.back().text.back() == '\n'; }
-
-std::string BodyMirror::text() const {
-    std::lock_guard lock(mutex_);
-    std::string out;
-    std::size_t size = 0;
-    for (const Piece& p : pieces_) size += p.text.size();
-    out.reserve(size);
-    for (const Piece& p : pieces_) out += p.text;
-    return out;
-}
+bool BodyMirror::endsWithLineFeed() const { return !pieces_.empty() && pieces_.back().endsWithBreak; }
 
 TextStatistics::TextStatistics(Window& window, const Clock& clock, const SettingsStore& settings,
                                const SessionController& session, std::function<std::int32_t()> points)
@@ -200,13 +175,14 @@ TextStatistics::TextStatistics(Window& window, const Clock& clock, const Setting
       settings_(settings),
       session_(session),
       points_(std::move(points)),
-      backup_(std::make_unique<BackupWriter>([this] { return mirror_.text(); })) {}
+      backup_(std::make_unique<BackupWriter>([this] { return window_.bodySnapshot(); },
+                                             [this](std::function<void()> task) { window_.post(std::move(task)); })) {}
 
 void TextStatistics::updateTextStatistics(const BodyChange& change) {
     const bool writing = session_.writing();
     // Text the program puts in when a session ends is no writing of the
-    // user's: a copy still due is of the text before it.
-    if (!writing) backup_->freeze();
+    // user's: a copy still due is of the text before it (beforeBodyReplaced).
+    if (!writing) backup_->dropUnfrozen();
     mirror_.apply(change, [this](std::size_t position, std::size_t count) { return window_.bodyText(position, count); });
 
     const FigureCounts& totals = mirror_.totals();

@@ -3,10 +3,10 @@
 // status bar, the detailed report, the backup copy and the day marks of the
 // character-count tasks.
 //
-// The figures are kept per paragraph (long paragraphs in pieces) together with
-// the paragraph's text; a change recounts only the pieces it touched, so typing
-// costs the same in a short note and in a whole novel. The totals are at every
-// moment those of the whole body.
+// The figures are kept per paragraph (long paragraphs in pieces), without the
+// text, which the body already holds; a change reads and recounts only the
+// pieces it touched, so typing costs the same in a short note and in a whole
+// novel. The totals are at every moment those of the whole body.
 
 #include "aids/backup.h"
 #include "aids/text_figures.h"
@@ -18,14 +18,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace talery {
 
 class SessionController;
 
-// The body's text in pieces, each with its counts.
+// The body's counts in pieces: a paragraph, or a part of a long one.
 class BodyMirror {
 public:
     // Applies a reported change, reading what it touched from `read`
@@ -41,13 +40,11 @@ public:
     bool known() const { return known_; }
     // How often the whole body had to be read (the first change included).
     std::size_t wholeReads() const { return wholeReads_; }
-    // The whole body; safe to call from another thread.
-    std::string text() const;
 
 private:
     struct Piece {
-        Text text;
         std::size_t characters = 0;
+        bool endsWithBreak = false;
         FigureCounts counts;
     };
     static std::vector<Piece> cut(const Text& text);
@@ -58,7 +55,6 @@ private:
     bool spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read);
     void replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart);
 
-    mutable std::mutex mutex_;  // the backup thread reads the pieces
     std::vector<Piece> pieces_;
     FigureCounts totals_;
     std::size_t characters_ = 0;
@@ -77,6 +73,9 @@ public:
 
     const BodyMirror& mirror() const { return mirror_; }
     BackupWriter& backup() { return *backup_; }
+    // The program is about to replace the body at the end of a session: a
+    // backup still due keeps the text before it.
+    void beforeBodyReplaced() { backup_->freeze(); }
 
 private:
     void writeDayMarks();

@@ -24,6 +24,7 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     panel_.hooks().freshNames = [this] { aids_.fillNamesIfAllowed(); };
     window_.setEventSink(this);
     session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
+    session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }

@@ -240,8 +240,10 @@ namespace {
 
 // The atomic replacement behind writeFileAtomic and copyFileAtomic: `fill`
 // writes the new content into the temporary file's descriptor.
+// `rewrite`, when given, rewrites the resolved target in place where the
+// folder takes no temporary file.
 template <class Fill>
-bool replaceFile(const Path& path, Fill fill, const std::string_view* inPlaceBytes, FileError* error) {
+bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Path&)>& rewrite, FileError* error) {
     if (path.empty()) {
         fail(error, ENOENT);
         return false;
@@ -285,8 +287,7 @@ bool replaceFile(const Path& path, Fill fill, const std::string_view* inPlaceByt
     if (fd < 0) {
         const int code = errno;
         // A folder we may not create files in, but whose file we may rewrite.
-        if ((code == EACCES || code == EPERM) && exists && inPlaceBytes)
-            return rewriteInPlace(target, *inPlaceBytes, error);
+        if ((code == EACCES || code == EPERM) && exists && rewrite) return rewrite(target);
         fail(error, code);
         return false;
     }
@@ -325,8 +326,29 @@ bool replaceFile(const Path& path, Fill fill, const std::string_view* inPlaceByt
 
 bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error, InPlace inPlace,
                      const Progress& progress) {
-    return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); },
-                       inPlace == InPlace::Allow ? &bytes : nullptr, error);
+    std::function<bool(const Path&)> rewrite;
+    if (inPlace == InPlace::Allow) rewrite = [&](const Path& target) { return rewriteInPlace(target, bytes, error); };
+    return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); }, rewrite, error);
+}
+
+bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error, InPlace inPlace) {
+    std::string block;
+    std::function<bool(const Path&)> rewrite;
+    if (inPlace == InPlace::Allow) {
+        // Rewriting in place needs the new bytes at hand twice over (the tail
+        // first); that rare fallback holds them whole.
+        rewrite = [&](const Path& target) {
+            std::string bytes;
+            for (next(block); !block.empty(); next(block)) bytes += block;
+            return rewriteInPlace(target, bytes, error);
+        };
+    }
+    const auto fill = [&](int fd) {
+        for (next(block); !block.empty(); next(block))
+            if (!writeAll(fd, block)) return false;
+        return true;
+    };
+    return replaceFile(path, fill, rewrite, error);
 }
 
 bool copyFileAtomic(const Path& from, const Path& to, FileError* error) {
@@ -357,7 +379,7 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error) {
                 if (!writeAll(out, std::string_view(buf.data(), static_cast<std::size_t>(n)))) return false;
             }
         },
-        nullptr, error);
+        {}, error);
     ::close(in);
     if (!ok && readError) fail(error, readError);
     return ok;

@@ -54,6 +54,11 @@ enum class InPlace {
 bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error = nullptr,
                      InPlace inPlace = InPlace::Allow, const Progress& progress = {});
 
+// The same for content produced a block at a time, so that it is never whole
+// in memory: `next` puts the next bytes in `block`, nothing at the end.
+using BlockSource = std::function<void(std::string& block)>;
+bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error = nullptr,
+                     InPlace inPlace = InPlace::Allow);
 // Copies a regular file's bytes to `to` the same atomic way (never in place),
 // in blocks, so a large file does not pass through memory whole.
 bool copyFileAtomic(const Path& from, const Path& to, FileError* error = nullptr);

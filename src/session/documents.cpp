@@ -266,15 +266,7 @@ std::string encodeTextDocument(const Text& body, const DocumentFormat& format) {
 }
 
 std::string encodeTextDocument(Text&& body, const DocumentFormat& format) {
-    std::string text = applyLineBreaks(std::move(body), format.lineBreaks);
-    switch (format.encoding) {
-        case DocumentFormat::Encoding::Gbk: return text;
-        case DocumentFormat::Encoding::Utf8: return gbkToUtf8Lossy(text);
-        case DocumentFormat::Encoding::Utf8Bom: return std::string(kUtf8Bom) + gbkToUtf8Lossy(text);
-        case DocumentFormat::Encoding::Utf16LeBom: return std::string(kUtf16LeBom) + encodeUtf16(decodeGbkLossy(text), false);
-        case DocumentFormat::Encoding::Utf16BeBom: return std::string(kUtf16BeBom) + encodeUtf16(decodeGbkLossy(text), true);
-    }
-    return text;
+    return DocumentEncoder({}, format, {}).next(std::move(body));
 }
 
 std::string documentBytesFor(const Text& body, std::string_view path, const DocumentFormat& format,
@@ -284,8 +276,34 @@ std::string documentBytesFor(const Text& body, std::string_view path, const Docu
 
 std::string documentBytesFor(Text&& body, std::string_view path, const DocumentFormat& format,
                              std::string_view keyText) {
-    if (isEncryptedPath(path)) return encryptText(applyLineBreaks(std::move(body), format.lineBreaks), keyText);
-    return encodeTextDocument(std::move(body), format);
+    return DocumentEncoder(path, format, keyText).next(std::move(body));
+}
+
+DocumentEncoder::DocumentEncoder(std::string_view path, const DocumentFormat& format, std::string_view keyText)
+    : format_(format) {
+    if (isEncryptedPath(path)) cipher_.emplace(deriveDocumentKey(keyText));
+}
+
+std::string DocumentEncoder::next(std::string&& slice) {
+    // A slice holds whole characters, so a CR LF is never cut in two.
+    std::string text = applyLineBreaks(std::move(slice), format_.lineBreaks);
+    const bool first = !started_;
+    started_ = true;
+    if (cipher_) {
+        // An encrypted document is GBK whatever the format says.
+        cipher_->apply({reinterpret_cast<std::uint8_t*>(text.data()), text.size()});
+        return text;
+    }
+    switch (format_.encoding) {
+        case DocumentFormat::Encoding::Gbk: return text;
+        case DocumentFormat::Encoding::Utf8: return gbkToUtf8Lossy(text);
+        case DocumentFormat::Encoding::Utf8Bom: return (first ? std::string(kUtf8Bom) : std::string()) + gbkToUtf8Lossy(text);
+        case DocumentFormat::Encoding::Utf16LeBom:
+            return (first ? std::string(kUtf16LeBom) : std::string()) + encodeUtf16(decodeGbkLossy(text), false);
+        case DocumentFormat::Encoding::Utf16BeBom:
+            return (first ? std::string(kUtf16BeBom) : std::string()) + encodeUtf16(decodeGbkLossy(text), true);
+    }
+    return text;
 }
 
 bool plausibleDecipheredText(std::string_view bytes) {

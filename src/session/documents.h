@@ -4,6 +4,7 @@
 
 #include "core/files.h"
 #include "core/text.h"
+#include "session/cipher.h"
 
 #include <optional>
 #include <string>
@@ -75,6 +76,21 @@ std::string documentBytesFor(const Text& body, std::string_view path, const Docu
                              std::string_view keyText);
 std::string documentBytesFor(Text&& body, std::string_view path, const DocumentFormat& format,
                              std::string_view keyText);
+
+// The same bytes produced a slice at a time, so that a long body is never
+// whole in memory twice: slices of whole body characters, in order. The first
+// call also gives what the format puts in front (a byte-order mark).
+class DocumentEncoder {
+public:
+    DocumentEncoder(std::string_view path, const DocumentFormat& format, std::string_view keyText);
+    std::string next(std::string&& slice);
+    std::string next(std::string_view slice) { return next(std::string(slice)); }
+
+private:
+    DocumentFormat format_;
+    std::optional<Rc4> cipher_;  // set for an encrypted path
+    bool started_ = false;
+};
 
 // Whether deciphered bytes can be a body: no NUL, valid GBK.
 bool plausibleDecipheredText(std::string_view bytes);

@@ -4,7 +4,36 @@
 
 #include "ui/window.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace talery {
+
+// The body read a slice at a time by work on the whole of a long document,
+// so that it is never whole in memory besides the window's own copy: slices
+// of whole characters, in order; an empty body gives one empty slice.
+class BodySlices {
+public:
+    explicit BodySlices(const Window& window) : w_(window), length_(window.bodyLength()) {}
+    std::optional<Text> next() {
+        if (started_ && position_ >= length_) return std::nullopt;
+        started_ = true;
+        Text slice = w_.bodyText(position_, kSlice);
+        position_ += kSlice;
+        return slice;
+    }
+    double done() const {
+        return length_ == 0 ? 1.0 : std::min(1.0, static_cast<double>(position_) / static_cast<double>(length_));
+    }
+    std::size_t length() const { return length_; }
+
+private:
+    static constexpr std::size_t kSlice = std::size_t(1) << 20;
+    const Window& w_;
+    std::size_t length_;
+    std::size_t position_ = 0;
+    bool started_ = false;
+};
 
 class SessionView {
 public:

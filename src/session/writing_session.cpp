@@ -180,9 +180,12 @@ bool SessionController::choosePassword(bool askAboutPrevious) {
     return true;
 }
 
-bool SessionController::untouchedSinceLoad(const Text& body) const {
-    if (!session_.loaded || session_.loaded->keyText != keyText() || md5(body) != session_.loaded->body) return false;
-    return fileDigest(session_.currentPath) == session_.loaded->file;
+bool SessionController::untouchedSinceLoad() const {
+    if (!session_.loaded || session_.loaded->keyText != keyText()) return false;
+    Md5 body;
+    BodySlices slices(view_.window());
+    while (auto slice = slices.next()) body.update(*slice);
+    return body.digest() == session_.loaded->body && fileDigest(session_.currentPath) == session_.loaded->file;
 }
 
 void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBytes) {
@@ -195,13 +198,11 @@ void SessionController::tellMixedLineBreaks() {
 
 bool SessionController::writeDocument(const Path& path, const DocumentFormat& format) {
     const Text shownPath = utf8ToGbkLossy(path);
-    Text body = view_.body();
-    LongWork work(view_.window(), body.size(), gbk(u8"正在保存：") + shownPath);
+    // Two bytes a character at most: the size the work is judged by.
+    LongWork work(view_.window(), 2 * std::uint64_t(view_.window().bodyLength()), gbk(u8"正在保存：") + shownPath);
     work.at(0.1);
     // Saving over the file it came from, unchanged: every byte is already there.
-    if (path == session_.currentPath && untouchedSinceLoad(body)) return true;
-    work.at(0.2);
-    const std::string bytes = documentBytesFor(std::move(body), path, format, keyText());
+    if (path == session_.currentPath && untouchedSinceLoad()) return true;
 
     std::optional<Path> version;
     if (isRegularFile(path)) {
@@ -216,10 +217,18 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
                           Buttons::YesNo, programCaption()) != Answer::Yes)
             return false;
     }
+    // The body goes to the file a slice at a time, never whole.
+    DocumentEncoder encoder(path, format, keyText());
+    BodySlices slices(view_.window());
+    const Progress progress = work.span(0.4, 1);
+    const BlockSource next = [&](std::string& block) {
+        auto slice = slices.next();
+        block = slice ? encoder.next(std::move(*slice)) : std::string();
+        if (progress) progress(slices.done());
+    };
     FileError error;
     // Rewriting in place is safe only with the old content kept elsewhere.
-    if (writeFileAtomic(path, bytes, &error, version ? InPlace::Allow : InPlace::Refuse, work.span(0.4, 1)))
-        return true;
+    if (writeFileAtomic(path, next, &error, version ? InPlace::Allow : InPlace::Refuse)) return true;
     work.finish();
     const Text reason = gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8);
     if (error.targetTouched && version) {
@@ -267,6 +276,7 @@ SaveOutcome SessionController::saveDocument() {
 }
 
 void SessionController::returnToIdle(const Text& farewell) {
+    if (beforeBodyReplaced_) beforeBodyReplaced_();
     view_.setTitleEnabled(true);
     view_.setBody(farewell);
     view_.setBodyEnabled(false);
@@ -402,9 +412,18 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
 
 bool SessionController::bodyMatchesFile() const {
     if (session_.currentPath.empty()) return false;
-    Text body = view_.body();
-    if (untouchedSinceLoad(body)) return true;
-    return fileHolds(session_.currentPath, documentBytesFor(std::move(body), session_.currentPath, session_.format, keyText()));
+    if (untouchedSinceLoad()) return true;
+    // What a save would write, digested a slice at a time like the file.
+    DocumentEncoder encoder(session_.currentPath, session_.format, keyText());
+    Md5 bytes;
+    std::uint64_t size = 0;
+    BodySlices slices(view_.window());
+    while (auto slice = slices.next()) {
+        const std::string block = encoder.next(std::move(*slice));
+        size += block.size();
+        bytes.update(block);
+    }
+    return fileSize(session_.currentPath) == size && fileDigest(session_.currentPath) == bytes.digest();
 }
 
 // How the document a recovered session is bound to stores its text, so a

@@ -82,12 +82,15 @@ public:
 
     // Opening a ".wav" hands the path to the WAV player.
     void setWavOpener(std::function<void(const Path&)> opener) { wavOpener_ = std::move(opener); }
+    // Called just before the program puts its own text into the body at the
+    // end of a session.
+    void setBeforeBodyReplaced(std::function<void()> hook) { beforeBodyReplaced_ = std::move(hook); }
 
 private:
     void startWriting(bool withTitleLine);
     bool writeDocument(const Path& path, const DocumentFormat& format);
     // Whether the body, the key and the bound file are all as they were loaded.
-    bool untouchedSinceLoad(const Text& body) const;
+    bool untouchedSinceLoad() const;
     void rememberLoaded(const Text& body, const Md5Digest& fileBytes);
     void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
@@ -108,6 +111,7 @@ private:
     SessionHooks* hooks_;
     WritingSession session_;
     std::function<void(const Path&)> wavOpener_;
+    std::function<void()> beforeBodyReplaced_;
     SessionJournal journal_;
 };
 

@@ -183,12 +183,33 @@ void FakeWindow::raiseBodyChange(const Text& before) {
 }
 
 Text FakeWindow::bodyText(std::size_t position, std::size_t count) const {
-    const Text& body = state(Unit::编辑框1).text;
-    std::size_t i = 0;
-    for (std::size_t n = 0; n < position && i < body.size(); ++n) i += bodyCharLength(body, i);
-    std::size_t end = i;
-    for (std::size_t n = 0; n < count && end < body.size(); ++n) end += bodyCharLength(body, end);
-    return body.substr(i, end - i);
+    return bodySlice(state(Unit::编辑框1).text, position, count);
+}
+
+std::shared_ptr<const BodySnapshot> FakeWindow::bodySnapshot() const {
+    struct Copy final : BodySnapshot {
+        explicit Copy(Text t) : body(std::move(t)), length(countBodyCharacters(body)) {}
+        std::size_t characters() const override { return length; }
+        Text text(std::size_t position, std::size_t count) const override { return bodySlice(body, position, count); }
+        Text body;
+        std::size_t length;
+    };
+    return std::make_shared<Copy>(state(Unit::编辑框1).text);
+}
+
+void FakeWindow::post(std::function<void()> task) {
+    std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(task));
+}
+
+int FakeWindow::runPosted() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard lock(postedMutex_);
+        tasks.swap(posted_);
+    }
+    for (auto& task : tasks) task();
+    return static_cast<int>(tasks.size());
 }
 
 Text FakeWindow::itemText(Unit unit, int index) const {

@@ -7,6 +7,7 @@
 #include "ui/window.h"
 
 #include <array>
+#include <mutex>
 #include <deque>
 #include <string>
 
@@ -97,6 +98,8 @@ public:
     void setBodySelection(TextSelection selection) override;
     void replaceBodyRange(TextSelection range, const Text& text) override;
     Text bodyText(std::size_t position, std::size_t count) const override;
+    std::shared_ptr<const BodySnapshot> bodySnapshot() const override;
+    std::size_t bodyLength() const override { return countBodyCharacters(state(Unit::编辑框1).text); }
 
     Text statusText(int part) const override;
     void setStatusText(int part, const Text& text) override;
@@ -153,6 +156,9 @@ public:
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override { progress.push_back({text, fraction}); }
     void endProgress() override { ++progressEnds; }
+    // Posted tasks wait for runPosted, which stands for the event loop.
+    void post(std::function<void()> task) override;
+    int runPosted();  // how many ran
     struct ProgressStep {
         Text text;
         double fraction = 0;
@@ -197,6 +203,8 @@ private:
     std::array<Text, 4> status_{};
     std::array<int, 4> statusWidths_{};
     TextSelection bodySelection_{};
+    std::mutex postedMutex_;
+    std::vector<std::function<void()>> posted_;
     Rect window_{};
     WindowState windowState_ = WindowState::Normal;
     Colour windowBackground_ = 0;

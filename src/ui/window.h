@@ -10,6 +10,8 @@
 #include "ui/body_change.h"
 #include "ui/unit.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -162,6 +164,11 @@ public:
     // Text statistics: body characters [position, position + count) as GBK,
     // cut short at the end of the body (positions as in BodyChange).
     virtual Text bodyText(std::size_t position, std::size_t count) const = 0;
+    // Characters in the body (positions as in BodyChange).
+    virtual std::size_t bodyLength() const = 0;
+    // The body as it is now, for reading on another thread. Taking it costs
+    // a copy of the body, not a conversion.
+    virtual std::shared_ptr<const BodySnapshot> bodySnapshot() const = 0;
 
     // Status bar parts (0..3).
     virtual Text statusText(int part) const = 0;
@@ -212,6 +219,10 @@ public:
     // nothing can change the session halfway.
     virtual void showProgress(const Text& text, double fraction) = 0;
     virtual void endProgress() = 0;
+
+    // Runs `task` on the window's thread once it is back in its event loop;
+    // may be called from any thread.
+    virtual void post(std::function<void()> task) = 0;
 
     // Platform services.
     virtual Text clipboardText() const = 0;

@@ -793,6 +793,61 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
 // Text statistics: a slice of the body, read as the whole text reads (the
 // document's plain text turns its paragraph and line separators into line
 // breaks and no-break spaces into spaces).
+namespace {
+
+// The document's own text as GBK: its paragraph and line separators become
+// line breaks, a no-break space a space.
+Text documentTextToGbk(QString s) {
+    for (QChar& ch : s) {
+        switch (ch.unicode()) {
+            case 0xFDD0:
+            case 0xFDD1:
+            case QChar::ParagraphSeparator:
+            case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
+            case QChar::Nbsp: ch = QLatin1Char(' '); break;
+            default: break;
+        }
+    }
+    return fromQt(s);
+}
+
+// A QString is shared, not copied, between threads; only the conversion of
+// what is read costs.
+class DocumentSnapshot final : public BodySnapshot {
+public:
+    explicit DocumentSnapshot(QString text) : text_(std::move(text)) {}
+    std::size_t characters() const override { return static_cast<std::size_t>(text_.size()); }
+    Text text(std::size_t position, std::size_t count) const override {
+        const auto size = static_cast<std::size_t>(text_.size());
+        position = std::min(position, size);
+        auto from = static_cast<qsizetype>(position);
+        auto take = static_cast<qsizetype>(std::min(count, size - position));
+        // A surrogate pair is never cut in two: the slice it starts in takes it.
+        if (take > 0 && from + take < text_.size() && text_.at(from + take).isLowSurrogate()) ++take;
+        if (take > 0 && from > 0 && text_.at(from).isLowSurrogate()) ++from, --take;
+        return documentTextToGbk(text_.mid(from, take));
+    }
+
+private:
+    QString text_;
+};
+
+}  // namespace
+
+std::shared_ptr<const BodySnapshot> QtWindow::bodySnapshot() const {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    return std::make_shared<DocumentSnapshot>(e->document()->toRawText());
+}
+
+std::size_t QtWindow::bodyLength() const {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    return static_cast<std::size_t>(e->document()->characterCount() - 1);
+}
+
+void QtWindow::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(widget(), std::move(task), Qt::QueuedConnection);
+}
+
 Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
     const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);
@@ -807,17 +862,7 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     out.reserve(2 * count);
     QString s;
     auto flush = [&] {
-        for (QChar& ch : s) {
-            switch (ch.unicode()) {
-                case 0xFDD0:
-                case 0xFDD1:
-                case QChar::ParagraphSeparator:
-                case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
-                case QChar::Nbsp: ch = QLatin1Char(' '); break;
-                default: break;
-            }
-        }
-        out += fromQt(s);
+        out += documentTextToGbk(std::move(s));
         s.clear();
     };
     const auto slice = static_cast<qsizetype>(kConversionBlock);

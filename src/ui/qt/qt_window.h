@@ -82,6 +82,8 @@ public:
     TextSelection bodySelection() const override;
     void setBodySelection(TextSelection selection) override;
     void replaceBodyRange(TextSelection range, const Text& text) override;
+    std::shared_ptr<const BodySnapshot> bodySnapshot() const override;
+    std::size_t bodyLength() const override;
     Text bodyText(std::size_t position, std::size_t count) const override;
 
     Text statusText(int part) const override;
@@ -129,6 +131,7 @@ public:
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override;
     void endProgress() override;
+    void post(std::function<void()> task) override;
 
     Text clipboardText() const override;
     void setClipboardText(const Text& text) override;
