@@ -157,8 +157,20 @@ int main(int argc, char** argv) {
     QtWindow window;
     SystemClock clock;
     std::unique_ptr<Application> app;
+    // How long the window goes without handling its events while opening:
+    // a timer that should tick every 10 ms notes its longest gap.
+    QElapsedTimer tickClock;
+    qint64 lastTick = -1, longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = tickClock.elapsed();
+        if (lastTick >= 0) longestGap = std::max(longestGap, now - lastTick);
+        lastTick = now;
+    });
     QElapsedTimer loadTimer;
     loadTimer.start();
+    tickClock.start();
+    ticker.start(10);
     const double loadCpu0 = cpuSeconds();
     if (baseline) {
         window.widget()->show();
@@ -171,6 +183,8 @@ int main(int argc, char** argv) {
         window.widget()->show();
         app->openNamedFile(novelPath);
     }
+    const qint64 lastGap = tickClock.elapsed() - std::max<qint64>(lastTick, 0);
+    ticker.stop();
     drain();
     const double loadMs = static_cast<double>(loadTimer.nsecsElapsed()) / 1e6;
     const double loadCpuMs = (cpuSeconds() - loadCpu0) * 1000;
@@ -178,6 +192,8 @@ int main(int argc, char** argv) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - processStart).count();
     std::printf("open: %.0f ms wall, %.0f ms CPU (%.0f ms since the process started, novel written); peak memory %.1f MB\n",
                 loadMs, loadCpuMs, sinceStart, peakMegabytes());
+    std::printf("  the window's longest time without handling events while opening: %lld ms\n",
+                static_cast<long long>(std::max(longestGap, lastGap)));
 
     auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
     edit->setFocus();
@@ -269,13 +285,21 @@ int main(int argc, char** argv) {
             QElapsedTimer saveTimer;
             saveTimer.start();
             const double saveCpu0 = cpuSeconds();
+            lastTick = -1;
+            longestGap = 0;
+            tickClock.restart();
+            ticker.start(10);
             const SaveOutcome outcome = app->session().saveDocument();
+            const qint64 lastSaveGap = tickClock.elapsed() - std::max<qint64>(lastTick, 0);
+            ticker.stop();
             const double saveMs = static_cast<double>(saveTimer.nsecsElapsed()) / 1e6;
             answer.stop();
             std::printf("save: %s, %.0f ms wall (the questions answered within 10 ms each), %.0f ms CPU; memory "
                         "%.1f MB before, peak %.1f MB while saving\n",
                         outcome == SaveOutcome::Saved ? "saved" : "NOT SAVED", saveMs, (cpuSeconds() - saveCpu0) * 1000,
                         peakBefore, peakSinceResetMegabytes());
+            std::printf("  the window's longest time without handling events while saving: %lld ms\n",
+                        static_cast<long long>(std::max(longestGap, lastSaveGap)));
         }
         app.reset();  // writes the last backup
     }

@@ -331,6 +331,46 @@ private slots:
         QVERIFY(window.widget()->findChildren<QProgressDialog*>().isEmpty() || !dialogs.front()->isVisible());
     }
 
+    // A long text loaded during long work goes in a slice at a time: the
+    // window handles its timers and paints meanwhile, the text arrives whole,
+    // the statistics hear of one change, and undo cannot take it apart.
+    void longTextGoesInWhileTheWindowPaints() {
+        struct Changes : EventSink {
+            std::vector<BodyChange> seen;
+            void handle(const UiEvent& e) override {
+                if (e.unit == Unit::编辑框1 && e.type == EventType::TextChanged) seen.push_back(e.change);
+            }
+            bool closeRequested() override { return true; }
+        } changes;
+        QtWindow window;
+        window.widget()->show();
+        window.setEventSink(&changes);
+        window.setText(Unit::编辑框1, g(u8"旧的正文"));
+        changes.seen.clear();
+        Text body;
+        while (body.size() < 6'000'000) body += g(u8"天地玄黄，宇宙洪荒。ab 1\t") + "\r\n" + g(u8"€");
+        const std::size_t characters = countBodyCharacters(body);
+        QVERIFY(characters > 2 * (std::size_t(1) << 20));
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(0);
+        window.showProgress(g(u8"正在打开：长篇.txt"), 0.7);
+        const auto* bar = window.widget()->findChild<QProgressDialog*>();
+        const int ticksBefore = ticks;
+        Text moving = body;
+        window.takeText(Unit::编辑框1, std::move(moving));
+        QVERIFY(ticks - ticksBefore >= 2);
+        QVERIFY(bar->value() > 700);
+        window.endProgress();
+        QVERIFY(window.text(Unit::编辑框1) == body);
+        QCOMPARE(changes.seen.size(), std::size_t(1));
+        QCOMPARE(changes.seen.front(), (BodyChange{0, 4, characters}));
+        auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        QVERIFY(!edit->document()->isUndoAvailable());
+        QCOMPARE(edit->textCursor().position(), 0);
+    }
+
     void inventoryMatchesTheDesign() {
         QtWindow window;
         QWidget* main = window.widget();

@@ -209,6 +209,8 @@ TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
     for (std::size_t i = 1; i < w.progress.size(); ++i)
         EXPECT_GE(w.progress[i].fraction, w.progress[i - 1].fraction);
     EXPECT_EQ(w.progressEnds, 1);
+    // Between the passes over the text (checks, digest, statistics) the window paints.
+    EXPECT_GE(w.paintsDuringWork, 5);
 
     w.progress.clear();
     w.typeText(Unit::编辑框1, u8"添加");

@@ -97,7 +97,7 @@ void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece>
     }
 }
 
-bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
+bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::function<void()>& between) {
     auto reload = [&] {
         ++wholeReads_;
         // A slice at a time, so that a whole novel is never held twice more.
@@ -110,6 +110,7 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read) {
             }
             position += got;
             if (got < kReadSlice) break;
+            if (between) between();
         }
         adopt(std::move(pieces));
         return false;
@@ -183,7 +184,9 @@ void TextStatistics::updateTextStatistics(const BodyChange& change) {
     // Text the program puts in when a session ends is no writing of the
     // user's: a copy still due is of the text before it (beforeBodyReplaced).
     if (!writing) backup_->dropUnfrozen();
-    mirror_.apply(change, [this](std::size_t position, std::size_t count) { return window_.bodyText(position, count); });
+    // A whole novel read after it was opened: the window goes on painting.
+    mirror_.apply(change, [this](std::size_t position, std::size_t count) { return window_.bodyText(position, count); },
+                  [this] { window_.paintDuringWork(); });
 
     const FigureCounts& totals = mirror_.totals();
     const Text count = liveCountText(liveCount(totals));

@@ -31,7 +31,8 @@ public:
     // (characters [position, position + count) of the body after the change).
     // Returns false when it had to read the whole body again.
     using Reader = std::function<Text(std::size_t position, std::size_t count)>;
-    bool apply(const BodyChange& change, const Reader& read);
+    // `between` runs between the slices of a whole read.
+    bool apply(const BodyChange& change, const Reader& read, const std::function<void()>& between = {});
 
     const FigureCounts& totals() const { return totals_; }
     bool endsWithLineFeed() const;

@@ -107,10 +107,16 @@ std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError*
     return std::nullopt;
 }
 
-// The GBK code of a character of the Basic Multilingual Plane above ASCII:
-// one byte (at most 0xFF) or two, or 1 when GBK cannot hold it.
+// The GBK codes of the characters of the Basic Multilingual Plane looked up
+// so far: one byte (at most 0xFF) or two, 1 when GBK cannot hold it, 0 when
+// not looked up yet.
+namespace {
+std::array<std::atomic<std::uint16_t>, 65536> bmpCodes{};
+}  // namespace
+
+// The GBK code of a character of the Basic Multilingual Plane above ASCII.
 std::uint16_t bmpCode(char16_t c) {
-    static std::array<std::atomic<std::uint16_t>, 65536> codes{};  // 0: not looked up yet
+    auto& codes = bmpCodes;
     std::uint16_t code = codes[c].load(std::memory_order_relaxed);
     if (code != 0) return code;
     code = 1;
@@ -127,32 +133,43 @@ std::uint16_t bmpCode(char16_t c) {
 }
 
 // Appends the GBK form of the characters in `text`; a character GBK cannot
-// hold goes to `unholdable` (its UTF-16 index), which says whether to go on.
+// hold goes to `unholdable` (its UTF-16 index), which says whether to go on
+// (with a "?" in its place). Whole novels pass through here: the bytes are
+// written into room made once, not appended one by one.
 template <class Unholdable>
 bool encodeEach(std::u16string_view text, Text& out, Unholdable unholdable) {
-    out.reserve(out.size() + text.size() * 2);
+    const std::size_t base = out.size();
+    out.resize(base + text.size() * 2);  // two bytes a UTF-16 unit at most
+    char* p = out.data() + base;
+    bool whole = true;
     std::size_t i = 0;
     while (i < text.size()) {
         const std::size_t start = i;
         UChar32 c;
         U16_NEXT(text.data(), i, text.size(), c);
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            *p++ = static_cast<char>(c);
             continue;
         }
         if (c <= 0xFFFF) {
             // Typing and reading back the body encode the same few thousand
             // characters over and over: each is looked up once.
-            const std::uint16_t code = bmpCode(static_cast<char16_t>(c));
+            std::uint16_t code = bmpCodes[static_cast<char16_t>(c)].load(std::memory_order_relaxed);
+            if (code == 0) code = bmpCode(static_cast<char16_t>(c));
             if (code > 1) {
-                if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
-                out.push_back(static_cast<char>(code & 0xFF));
+                if (code > 0xFF) *p++ = static_cast<char>(code >> 8);
+                *p++ = static_cast<char>(code & 0xFF);
                 continue;
             }
         }
-        if (!unholdable(start)) return false;
+        if (!unholdable(start)) {
+            whole = false;
+            break;
+        }
+        *p++ = '?';
     }
-    return true;
+    out.resize(static_cast<std::size_t>(p - out.data()));
+    return whole;
 }
 
 std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error) {
@@ -167,11 +184,12 @@ std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error) 
 
 Text encodeGbkLossy(std::u16string_view text) {
     Text out;
-    encodeEach(text, out, [&out](std::size_t) {
-        out.push_back('?');
-        return true;
-    });
+    appendGbkLossy(text, out);
     return out;
+}
+
+void appendGbkLossy(std::u16string_view text, Text& out) {
+    encodeEach(text, out, [](std::size_t) { return true; });
 }
 
 std::u16string decodeGbkLossy(std::string_view bytes) {

@@ -29,6 +29,8 @@ std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError*
 std::optional<Text> encodeGbk(std::u16string_view text, ConversionError* error = nullptr);
 // UTF-16 -> GBK, every character GBK cannot hold becomes "?" (one per code point).
 Text encodeGbkLossy(std::u16string_view text);
+// The same, appended to `out`.
+void appendGbkLossy(std::u16string_view text, Text& out);
 // GBK -> UTF-16, invalid bytes become U+FFFD.
 std::u16string decodeGbkLossy(std::string_view bytes);
 

@@ -33,11 +33,7 @@ std::span<const std::uint8_t> asBytes(std::string_view s)
 std::string xorWithDocumentKeystream(std::string_view in, std::string_view keyText)
 {
     std::string out(in);
-    if (out.empty())
-        return out;
-    const auto key = deriveDocumentKey(keyText);
-    Rc4 rc4(key);
-    rc4.apply({reinterpret_cast<std::uint8_t*>(out.data()), out.size()});
+    applyDocumentKeystream(out, keyText);
     return out;
 }
 
@@ -167,6 +163,14 @@ std::array<std::uint8_t, 16> deriveDocumentKey(std::string_view keyText)
     std::array<std::uint8_t, 16> key{};  // bytes 5..15 stay zero: the CryptoAPI salt
     std::copy_n(digest.begin(), 5, key.begin());
     return key;
+}
+
+void applyDocumentKeystream(std::string& bytes, std::string_view keyText)
+{
+    if (bytes.empty())
+        return;
+    Rc4 rc4(deriveDocumentKey(keyText));
+    rc4.apply({reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()});
 }
 
 std::string encryptText(std::string_view plain, std::string_view keyText)

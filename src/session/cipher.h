@@ -58,6 +58,9 @@ std::string documentKeyText(std::string_view passwordGbk);
 // (a 40-bit key with an 11-byte zero salt, as the CryptoAPI derives it).
 std::array<std::uint8_t, 16> deriveDocumentKey(std::string_view keyText);
 
+// XORs the document keystream into `bytes` in place (either direction), so a
+// long document is never held twice.
+void applyDocumentKeystream(std::string& bytes, std::string_view keyText);
 // Plaintext XOR keystream; the output has the input's length.
 std::string encryptText(std::string_view plain, std::string_view keyText);
 // The same XOR in the other direction, every byte kept.

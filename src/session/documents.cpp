@@ -208,11 +208,36 @@ bool utf8ReadsBetterThanGbk(std::string_view bytes) {
     return utf8Plausibility(*wide) >= gbkPlausibility(bytes);
 }
 
+namespace {
+
+// GBK validity a block at a time, `between` after each: the blocks end behind
+// a LF, which is never a byte of a double-byte character.
+bool isValidGbkInBlocks(std::string_view text, const std::function<void()>& between) {
+    constexpr std::size_t kBlock = std::size_t(16) << 20;
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t end = std::min(from + kBlock, text.size());
+        if (end < text.size()) {
+            const std::size_t lf = text.find('\n', end);
+            end = lf == std::string_view::npos ? text.size() : lf + 1;
+        }
+        if (!isValidGbk(text.substr(from, end - from))) return false;
+        from = end;
+        if (between) between();
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem) {
     return decodeTextDocumentTaking(std::string(bytes), problem);
 }
 
-std::optional<DecodedText> decodeTextDocumentTaking(std::string&& owned, DecodeProblem* problem) {
+std::optional<DecodedText> decodeTextDocumentTaking(std::string&& owned, DecodeProblem* problem,
+                                                    const std::function<void()>& between) {
+    auto pass = [&between] {
+        if (between) between();
+    };
     const std::string_view bytes = owned;
     auto refuse = [&](DecodeProblem p) -> std::optional<DecodedText> {
         if (problem) *problem = p;
@@ -233,26 +258,30 @@ std::optional<DecodedText> decodeTextDocumentTaking(std::string&& owned, DecodeP
         // A NUL would cut the text short and the rest would be lost on saving.
         if (bytes.find('\0') != std::string_view::npos)
             return refuse(looksLikeUtf16(bytes) ? DecodeProblem::Utf16WithoutBom : DecodeProblem::ContainsNul);
+        pass();
         std::string_view content = bytes;
         const bool bom = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
         if (bom) content.remove_prefix(kUtf8Bom.size());
         const bool utf8 = bom || (hasMultiByte(content) && isValidUtf8(content) &&
                                   (!isValidGbk(content) || utf8ReadsBetterThanGbk(content)));
+        pass();
         if (utf8) {
             wide = decodeUtf8(content);
             if (!wide) return refuse(DecodeProblem::UnknownEncoding);
             out.format.encoding = bom ? DocumentFormat::Encoding::Utf8Bom : DocumentFormat::Encoding::Utf8;
         } else {
-            if (!isValidGbk(content)) return refuse(DecodeProblem::UnknownEncoding);
+            if (!isValidGbkInBlocks(content, between)) return refuse(DecodeProblem::UnknownEncoding);
             out.body = std::move(owned);
         }
     }
+    pass();
     if (wide) {
         owned = std::string();
         auto gbkText = encodeGbk(*wide);
         if (!gbkText) return refuse(DecodeProblem::NotRepresentable);
         wide.reset();
         out.body = std::move(*gbkText);
+        pass();
     }
     NormalisedBreaks breaks = normaliseLineBreaks(std::move(out.body));
     out.body = std::move(breaks.text);

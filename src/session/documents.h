@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "session/cipher.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -62,7 +63,9 @@ enum class DecodeProblem { None, ContainsNul, UnknownEncoding, NotRepresentable,
 // is refused.
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem = nullptr);
 // The same, taking over the bytes: a GBK file becomes the body without a copy.
-std::optional<DecodedText> decodeTextDocumentTaking(std::string&& bytes, DecodeProblem* problem = nullptr);
+// `between` runs between its passes over a long text.
+std::optional<DecodedText> decodeTextDocumentTaking(std::string&& bytes, DecodeProblem* problem = nullptr,
+                                                    const std::function<void()>& between = {});
 
 // The bytes a plain-text save writes for the body in the given format. Given
 // the body to keep, a GBK body with CR LF breaks is passed through uncopied.

@@ -52,9 +52,24 @@ private:
     bool shown_ = false;
 };
 
-std::optional<Md5Digest> fileDigest(const Path& path) {
+// The digest of a long text, with progress on the way.
+Md5Digest digestOf(std::string_view bytes, const Progress& progress) {
+    constexpr std::size_t kStep = std::size_t(16) << 20;
     Md5 digest;
-    if (!readInBlocks(path, [&digest](std::string_view block) { digest.update(block); })) return std::nullopt;
+    for (std::size_t at = 0; at < bytes.size(); at += kStep) {
+        digest.update(bytes.substr(at, kStep));
+        if (progress) progress(static_cast<double>(std::min(at + kStep, bytes.size())) / static_cast<double>(bytes.size()));
+    }
+    return digest.digest();
+}
+
+std::optional<Md5Digest> fileDigest(const Path& path, const std::function<void()>& between = {}) {
+    Md5 digest;
+    const bool read = readInBlocks(path, [&](std::string_view block) {
+        digest.update(block);
+        if (between) between();
+    });
+    if (!read) return std::nullopt;
     return digest.digest();
 }
 
@@ -182,14 +197,21 @@ bool SessionController::choosePassword(bool askAboutPrevious) {
 
 bool SessionController::untouchedSinceLoad() const {
     if (!session_.loaded || session_.loaded->keyText != keyText()) return false;
+    const Window& window = view_.window();
+    if (window.bodyLength() != session_.loaded->characters) return false;
+    const auto paint = [&window] { window.paintDuringWork(); };
     Md5 body;
-    BodySlices slices(view_.window());
-    while (auto slice = slices.next()) body.update(*slice);
-    return body.digest() == session_.loaded->body && fileDigest(session_.currentPath) == session_.loaded->file;
+    BodySlices slices(window);
+    while (auto slice = slices.next()) {
+        body.update(*slice);
+        paint();
+    }
+    return body.digest() == session_.loaded->body && fileDigest(session_.currentPath, paint) == session_.loaded->file;
 }
 
 void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBytes) {
-    session_.loaded = WritingSession::Loaded{md5(body), fileBytes, keyText()};
+    session_.loaded = WritingSession::Loaded{digestOf(body, [this](double) { view_.window().paintDuringWork(); }),
+                                             fileBytes, keyText()};
 }
 
 void SessionController::tellMixedLineBreaks() {
@@ -332,11 +354,10 @@ bool SessionController::loadTextDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest fileBytes = md5(*bytes);
-    work.at(0.35);
+    const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
     DecodeProblem problem;
     // The bytes become the body: a large file is not held twice.
-    auto decoded = decodeTextDocumentTaking(std::move(*bytes), &problem);
+    auto decoded = decodeTextDocumentTaking(std::move(*bytes), &problem, [&view = view_] { view.window().paintDuringWork(); });
     bytes.reset();
     work.at(0.6);
     if (!decoded) {
@@ -365,6 +386,7 @@ bool SessionController::loadTextDocument(const Path& path) {
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
     view_.setBody(std::move(decoded->body));
+    session_.loaded->characters = view_.window().bodyLength();
     view_.alignBodyLeft();
     session_.format = decoded->format;
     work.finish();
@@ -385,9 +407,10 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest fileBytes = md5(*bytes);
-    std::string plain = decryptBytes(*bytes, keyText());
+    const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    std::string plain = std::move(*bytes);
     bytes.reset();
+    applyDocumentKeystream(plain, keyText());
     work.at(0.5);
     if (!plausibleDecipheredText(plain)) {
         work.finish();
@@ -401,6 +424,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     view_.setTitle(titleFromPath(path));
     toggleWriting(true);
     view_.setBody(std::move(breaks.text));
+    session_.loaded->characters = view_.window().bodyLength();
     view_.alignBodyLeft();
     session_.format = {};
     session_.format.lineBreaks = breaks.style;

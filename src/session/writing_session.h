@@ -29,6 +29,7 @@ struct WritingSession {
         Md5Digest body{};
         Md5Digest file{};
         Text keyText;
+        std::size_t characters = 0;  // the body's length once loaded: a cheap first test
     };
     std::optional<Loaded> loaded;
 };

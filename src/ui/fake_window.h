@@ -156,6 +156,8 @@ public:
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override { progress.push_back({text, fraction}); }
     void endProgress() override { ++progressEnds; }
+    void paintDuringWork() const override { ++paintsDuringWork; }
+    mutable int paintsDuringWork = 0;
     // Posted tasks wait for runPosted, which stands for the event loop.
     void post(std::function<void()> task) override;
     int runPosted();  // how many ran

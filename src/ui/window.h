@@ -219,6 +219,9 @@ public:
     // nothing can change the session halfway.
     virtual void showProgress(const Text& text, double fraction) = 0;
     virtual void endProgress() = 0;
+    // Between two steps of long work: while progress is shown, the window
+    // repaints (and still takes no input); otherwise nothing happens.
+    virtual void paintDuringWork() const = 0;
 
     // Runs `task` on the window's thread once it is back in its event loop;
     // may be called from any thread.

@@ -137,19 +137,48 @@ TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
     keptLayout_ = QTextCursor(doc);
     connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!fixing_) emit contentChanged();
+        if (!fixing_ && !loading_) emit contentChanged();
     });
 }
 
-void TextEdit::setContent(const QString& text) {
+void TextEdit::setContent(const QString& text, const std::function<void(double done)>& between) {
     if (isReadOnly() && !isVisible() && window()->isVisible()) {
         deferred_ = text;
         return;
     }
     deferred_.reset();
     setting_ = true;
-    setPlainText(text);
+    // Slices of this many characters keep the window painting every few
+    // hundredths of a second while a whole novel goes in.
+    constexpr qsizetype kSlice = qsizetype(1) << 20;
+    if (!between || text.size() <= kSlice) {
+        setPlainText(text);
+        setting_ = false;
+        return;
+    }
+    loading_ = true;
+    auto cutAt = [&text](qsizetype at) {
+        at = std::min(at, text.size());
+        return at < text.size() && text.at(at).isLowSurrogate() ? at + 1 : at;  // a surrogate pair stays whole
+    };
+    qsizetype done = cutAt(kSlice);
+    setPlainText(text.first(done));  // the caret at the start, no undo steps
+    QTextDocument* doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor end(doc);
+    while (done < text.size()) {
+        between(static_cast<double>(done) / static_cast<double>(text.size()));
+        const qsizetype to = cutAt(done + kSlice);
+        end.movePosition(QTextCursor::End);
+        end.insertText(text.sliced(done, to - done));
+        done = to;
+    }
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+    loading_ = false;
     setting_ = false;
+    emit contentChanged();
 }
 
 QString TextEdit::content() const { return deferred_ ? *deferred_ : toPlainText(); }

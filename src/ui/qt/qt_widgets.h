@@ -56,8 +56,10 @@ class TextEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit TextEdit(QWidget* parent);
-    // Replaces the whole content without treating it as typed.
-    void setContent(const QString& text);
+    // Replaces the whole content without treating it as typed. A long text
+    // goes in a slice at a time with `between` called between the slices
+    // (the window repaints there); the change is still reported once.
+    void setContent(const QString& text, const std::function<void(double done)>& between = {});
     // The content, also when a read-only box on a hidden page has not taken
     // it yet: such a box lays its text out when it is shown, not on every
     // change (the statistics box changes with every key).
@@ -92,6 +94,7 @@ private:
     void keepLayoutOf(int position);
     void repaintFrom(const QTextBlock& block);
     bool setting_ = false;
+    bool loading_ = false;  // a long text going in: its change is reported at the end
     // Follows the paragraph whose layout is kept between paints.
     QTextCursor keptLayout_;
     // Text statistics: the pending span, and the length the last report left.

@@ -184,12 +184,13 @@ QPalette desktopPalette() {
 // copy is in memory.
 constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
 
-QString toQt(const Text& gbkText) {
-    // One UTF-16 unit per GBK character at most, so this is room enough.
-    std::size_t units = 0;
-    for (std::size_t pos = 0; pos < gbkText.size(); pos += gbkCharLength(gbkText, pos)) ++units;
+QString toQt(const Text& gbkText) { return toQt(gbkText, {}); }
+
+QString toQt(const Text& gbkText, const std::function<void()>& between) {
+    // One UTF-16 unit per GBK byte at most: room enough, and what a
+    // double-byte text leaves unused is never touched.
     QString s;
-    s.reserve(static_cast<qsizetype>(units));
+    s.reserve(static_cast<qsizetype>(gbkText.size()));
     std::size_t from = 0;
     while (from < gbkText.size()) {
         // Blocks end behind a LF, which is never part of a double-byte character.
@@ -211,31 +212,40 @@ QString toQt(const Text& gbkText) {
         }
         s.append(QStringView(part.data(), static_cast<qsizetype>(out)));
         from = end;
+        if (between) between();
     }
     return s;
 }
 
-Text fromQt(const QString& text) {
-    // GBK needs at most two bytes per UTF-16 unit and a line break two.
-    std::size_t bytes = 0;
-    for (const QChar c : text) bytes += c.unicode() < 0x80 && c != QLatin1Char('\n') ? 1 : 2;
-    Text out;
-    out.reserve(bytes);
-    std::u16string part;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype end = std::min<qsizetype>(from + static_cast<qsizetype>(kConversionBlock), text.size());
-        // A surrogate pair stays whole: it becomes one "?".
-        if (end < text.size() && text.at(end).isLowSurrogate()) ++end;
-        part.clear();
-        for (qsizetype i = from; i < end; ++i) {
-            const QChar c = text.at(i);
-            if (c == QLatin1Char('\n') || c == QChar::ParagraphSeparator) part += u"\r\n";
-            else part += static_cast<char16_t>(c.unicode());
-        }
-        out += encodeGbkLossy(part);
-        from = end;
+namespace {
+
+// UTF-16 of the toolkit as GBK, line breaks as CR LF. The body's document
+// also has its own separators and the no-break space, which become a line
+// break and a space. Runs between breaks go to the encoder uncopied.
+void appendGbk(QStringView text, bool document, Text& out) {
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto size = static_cast<std::size_t>(text.size());
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char16_t c = units[i];
+        if ((c > u'\n' && c < 0xA0) || (c > 0x2029 && c < 0xFDD0)) continue;  // most text: nothing to look at
+        const bool lineBreak = c == u'\n' || c == QChar::ParagraphSeparator ||
+                               (document && (c == QChar::LineSeparator || c == 0xFDD0 || c == 0xFDD1));
+        const bool space = document && c == QChar::Nbsp;
+        if (!lineBreak && !space) continue;
+        appendGbkLossy(std::u16string_view(units + run, i - run), out);
+        out += lineBreak ? "\r\n" : " ";
+        run = i + 1;
     }
+    appendGbkLossy(std::u16string_view(units + run, size - run), out);
+}
+
+}  // namespace
+
+Text fromQt(const QString& text) {
+    Text out;
+    out.reserve(2 * static_cast<std::size_t>(text.size()));  // two bytes a unit at most, a break too
+    appendGbk(text, false, out);
     return out;
 }
 
@@ -546,9 +556,21 @@ void QtWindow::takeText(Unit unit, Text&& text) {
         setText(unit, text);
         return;
     }
-    const QString s = toQt(text);
+    if (!progress_) {
+        const QString s = toQt(text);
+        Text().swap(text);
+        e->setContent(s);
+        return;
+    }
+    // Long work shows progress: the window keeps painting while the text is
+    // converted and goes in, and the bar moves on through the rest of its way.
+    const QString s = toQt(text, [this] { paintDuringWork(); });
     Text().swap(text);
-    e->setContent(s);
+    const int from = progress_->value();
+    e->setContent(s, [this, from](double done) {
+        if (progress_) progress_->setValue(from + static_cast<int>((progress_->maximum() - from) * done * 0.9));
+        paintDuringWork();
+    });
 }
 
 bool QtWindow::enabled(Unit unit) const {
@@ -797,18 +819,11 @@ namespace {
 
 // The document's own text as GBK: its paragraph and line separators become
 // line breaks, a no-break space a space.
-Text documentTextToGbk(QString s) {
-    for (QChar& ch : s) {
-        switch (ch.unicode()) {
-            case 0xFDD0:
-            case 0xFDD1:
-            case QChar::ParagraphSeparator:
-            case QChar::LineSeparator: ch = QLatin1Char('\n'); break;
-            case QChar::Nbsp: ch = QLatin1Char(' '); break;
-            default: break;
-        }
-    }
-    return fromQt(s);
+Text documentTextToGbk(QStringView s) {
+    Text out;
+    out.reserve(2 * static_cast<std::size_t>(s.size()));
+    appendGbk(s, true, out);
+    return out;
 }
 
 // A QString is shared, not copied, between threads; only the conversion of
@@ -825,7 +840,7 @@ public:
         // A surrogate pair is never cut in two: the slice it starts in takes it.
         if (take > 0 && from + take < text_.size() && text_.at(from + take).isLowSurrogate()) ++take;
         if (take > 0 && from > 0 && text_.at(from).isLowSurrogate()) ++from, --take;
-        return documentTextToGbk(text_.mid(from, take));
+        return documentTextToGbk(QStringView(text_).mid(from, take));
     }
 
 private:
@@ -854,40 +869,25 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     position = std::min(position, length);
     count = std::min(count, length - position);
     // Block by block: a cursor would lay out a whole paragraph to place
-    // itself, which is slow when the paragraph is a whole novel. Converted a
-    // slice at a time, so a whole novel never sits in memory twice more.
+    // itself, which is slow when the paragraph is a whole novel. Each block's
+    // text goes straight into the result: nothing else is whole in memory.
     Text out;
     // GBK takes two bytes for a UTF-16 unit at most (a line break too): for
     // Chinese text this is the size, and the result never grows by doubling.
     out.reserve(2 * count);
-    QString s;
-    auto flush = [&] {
-        out += documentTextToGbk(std::move(s));
-        s.clear();
-    };
-    const auto slice = static_cast<qsizetype>(kConversionBlock);
     for (QTextBlock b = e->document()->findBlock(static_cast<int>(position)); b.isValid() && count > 0; b = b.next()) {
         const QString line = b.text();
-        auto offset = static_cast<qsizetype>(position) - b.position();
-        auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
+        const auto offset = static_cast<qsizetype>(position) - b.position();
+        const auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
         position += static_cast<std::size_t>(take);
         count -= static_cast<std::size_t>(take);
-        while (take > 0) {
-            qsizetype part = std::min(take, slice);
-            // A surrogate pair stays in one slice.
-            if (part < take && line.at(offset + part).isLowSurrogate()) ++part;
-            s += QStringView(line).mid(offset, part);
-            offset += part;
-            take -= part;
-            if (s.size() >= slice) flush();
-        }
+        appendGbk(QStringView(line).mid(offset, take), true, out);
         if (count > 0 && b.next().isValid()) {
-            s += QChar::ParagraphSeparator;
+            out += "\r\n";
             ++position;
             --count;
         }
     }
-    flush();
     return out;
 }
 
@@ -1147,8 +1147,12 @@ void QtWindow::showProgress(const Text& text, double fraction) {
     progress_->setLabelText(toQt(text));
     progress_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
     progress_->show();
+    paintDuringWork();
+}
+
+void QtWindow::paintDuringWork() const {
     // Paint, but keep clicks and keys for after the work.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (progress_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtWindow::endProgress() {
