@@ -9,6 +9,7 @@
 #include "session/cipher.h"
 #include "tasks/points.h"
 
+#include <atomic>
 #include <csignal>
 #include <random>
 #include <sys/wait.h>
@@ -346,6 +347,39 @@ TEST_F(StatisticsTest, UnwritableBackupFolderLeavesTypingAlone) {
     EXPECT_EQ(w.statusText(0), g(u8"当前字数：  3"));
     EXPECT_TRUE(w.messages.empty());
     EXPECT_EQ(readBytes(dir / "backup"), "a file where the folder would be");
+}
+
+// A flush while the writer's thread waits for the window to read it a slice
+// neither waits for the window nor lets that stale copy write afterwards.
+TEST(BackupWriterTest, FlushTakesOverACopyInTheMaking) {
+    TempDir dir;
+    FakeWindow w;
+    w.setText(Unit::编辑框1, "abc");
+    std::atomic<int> asked{0};
+    BackupWriter writer({[&w](std::size_t p, std::size_t c) { return w.bodyText(p, c); }, [&w] { return w.bodyLength(); }},
+                        [&](std::function<void()> task) {
+                            w.post(std::move(task));
+                            ++asked;
+                        },
+                        std::chrono::milliseconds(0));
+    const std::string path = dir / "backup/b.txt";
+    writer.schedule({path, {}});
+    for (int i = 0; i < 500 && asked == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(asked, 1);
+    w.setText(Unit::编辑框1, "abcd");
+    writer.flush();
+    EXPECT_EQ(readBytes(path), "abcd");
+    EXPECT_EQ(writer.writesDone(), 1);
+    // The stale request, answered late, finds its copy given up.
+    w.setText(Unit::编辑框1, "x");
+    EXPECT_EQ(w.runPosted(), 1);
+    for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        w.runPosted();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(readBytes(path), "abcd");
+    EXPECT_EQ(writer.writesDone(), 1);
 }
 
 // A process killed a second after the last keystroke leaves that keystroke in the copy.

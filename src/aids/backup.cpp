@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <span>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,8 +14,9 @@ namespace {
 // Room for the writer's temporary name (".NAME.XXXXXX") within the 255 bytes
 // a file name may have.
 constexpr std::size_t kLongestName = 200;
-// Characters converted and written at a time.
-constexpr std::size_t kBackupSlice = std::size_t(1) << 20;
+// Characters read at a time: a slice read on the window's thread takes a few
+// milliseconds there.
+constexpr std::size_t kBackupSlice = std::size_t(1) << 18;
 
 bool unsafeInName(unsigned char c) {
     return c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
@@ -47,7 +49,7 @@ Path backupPath(const Path& programDirectory, const Text& title, bool enciphered
     return backupFolder(programDirectory) + "/" + name + extension;
 }
 
-std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const BodySnapshot& body) {
+std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next) {
     const Path folder = parentFolder(target.path);
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
     struct stat st {};
@@ -59,36 +61,50 @@ std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const BodyS
     std::optional<Rc4> cipher;
     if (target.keyText) cipher.emplace(deriveDocumentKey(*target.keyText));
     std::uint64_t written = 0;
-    std::size_t position = 0;
-    const std::size_t characters = body.characters();
-    const BlockSource next = [&](std::string& block) {
-        block = position < characters ? body.text(position, kBackupSlice) : std::string();
-        position += kBackupSlice;
-        if (cipher) cipher->apply(std::span(reinterpret_cast<std::uint8_t*>(block.data()), block.size()));
-        written += block.size();
+    const BlockSource block = [&](std::string& bytes) {
+        std::optional<Text> slice = next();
+        if (!slice) return false;
+        bytes = std::move(*slice);
+        if (cipher) cipher->apply(std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()));
+        written += bytes.size();
+        return true;
     };
-    if (!writeFileAtomic(target.path, next)) return std::nullopt;
+    if (!writeFileAtomic(target.path, block)) return std::nullopt;
     return written;
 }
 
 struct BackupWriter::State {
-    Snapshot snapshot;
+    Body body;
     std::chrono::milliseconds delay, longestWait, sizeWait{0};
-    std::mutex mutex;
+    mutable std::mutex mutex;
     std::condition_variable wake;
     bool pending = false;
     bool stopping = false;
-    bool asked = false;  // a request for the body is on its way to the window's thread
-    std::shared_ptr<const BodySnapshot> body;  // taken for the pending write
     BackupTarget target;
     std::chrono::steady_clock::time_point due{}, latest{};
     int writes = 0;
+    // The copy the writer's thread is making: its number (a new number
+    // abandons it), the next character to read, and the slice read for it.
+    std::uint64_t copy = 0;
+    bool copying = false;
+    std::size_t read = 0;
+    std::optional<Text> slice;
+    bool lastSlice = false;
+    bool takenOver = false;  // a flush abandoned the copy and wrote its own
+    bool flushing = false;   // the window's thread writes: no copy may start and wait for it
+
+    void wrote(const std::optional<std::uint64_t>& bytes) {
+        // While a long text is typed into without a pause, copy it less
+        // often: two seconds per megabyte, which also spares the disk a
+        // rewrite of megabytes every few seconds.
+        if (bytes) sizeWait = std::chrono::milliseconds(*bytes >> 20 << 11);
+        ++writes;
+    }
 };
 
-BackupWriter::BackupWriter(Snapshot snapshot, Post post, std::chrono::milliseconds delay,
-                           std::chrono::milliseconds longestWait)
+BackupWriter::BackupWriter(Body body, Post post, std::chrono::milliseconds delay, std::chrono::milliseconds longestWait)
     : state_(std::make_shared<State>()), post_(std::move(post)) {
-    state_->snapshot = std::move(snapshot);
+    state_->body = std::move(body);
     state_->delay = delay;
     state_->longestWait = longestWait;
     thread_ = std::thread([this] { run(); });
@@ -98,6 +114,7 @@ BackupWriter::~BackupWriter() {
     {
         std::lock_guard lock(state_->mutex);
         state_->stopping = true;
+        ++state_->copy;  // a copy in the making is abandoned; flush writes it
     }
     state_->wake.notify_all();
     thread_.join();
@@ -113,7 +130,6 @@ void BackupWriter::schedule(BackupTarget target) {
         wasPending = s.pending;
         if (!s.pending) s.latest = now + std::max(s.longestWait, s.sizeWait);
         s.pending = true;
-        s.body.reset();
         if (!(s.target == target)) s.target = std::move(target);
         s.due = std::min(now + s.delay, s.latest);
     }
@@ -122,21 +138,50 @@ void BackupWriter::schedule(BackupTarget target) {
     if (!wasPending) s.wake.notify_all();
 }
 
-void BackupWriter::freeze() {
-    std::lock_guard lock(state_->mutex);
-    if (state_->pending && !state_->body) state_->body = state_->snapshot();
+void BackupWriter::bodyChanged(std::size_t position) {
+    State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (!s.copying || position >= s.read) return;
+    ++s.copy;
+    s.wake.notify_all();
 }
 
-void BackupWriter::dropUnfrozen() {
+void BackupWriter::dropPending() {
     std::lock_guard lock(state_->mutex);
-    if (!state_->body) state_->pending = false;
+    state_->pending = false;
 }
 
 void BackupWriter::flush() {
-    std::unique_lock lock(state_->mutex);
-    if (!state_->pending) return;
-    if (!state_->body) state_->body = state_->snapshot();
-    writePending(lock);
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    if (!s.pending && !s.copying) return;
+    if (s.copying) {
+        ++s.copy;  // the writer's thread gives its copy up: this one replaces it
+        s.takenOver = true;
+        s.wake.notify_all();
+    }
+    s.pending = false;
+    s.flushing = true;
+    const BackupTarget target = s.target;
+    lock.unlock();
+    std::optional<std::uint64_t> bytes;
+    {
+        std::lock_guard one(writing_);
+        // This is the window's thread: the body is read here directly.
+        std::size_t position = 0;
+        bool done = false;
+        bytes = writeBackup(target, [&]() -> std::optional<Text> {
+            if (done) return Text();
+            Text slice = s.body.text(position, kBackupSlice);
+            position += kBackupSlice;
+            done = position >= s.body.length();
+            return slice;
+        });
+    }
+    lock.lock();
+    s.flushing = false;
+    s.wrote(bytes);
+    s.wake.notify_all();
 }
 
 int BackupWriter::writesDone() const {
@@ -144,31 +189,11 @@ int BackupWriter::writesDone() const {
     return state_->writes;
 }
 
-void BackupWriter::writePending(std::unique_lock<std::mutex>& lock) {
-    State& s = *state_;
-    s.pending = false;
-    const BackupTarget target = s.target;
-    const std::shared_ptr<const BodySnapshot> body = std::move(s.body);
-    s.body.reset();
-    lock.unlock();
-    std::optional<std::uint64_t> bytes;
-    {
-        std::lock_guard one(writing_);
-        bytes = writeBackup(target, *body);
-    }
-    lock.lock();
-    // While a long text is typed into without a pause, copy it less often:
-    // two seconds per megabyte, which also spares the disk a rewrite of
-    // megabytes every few seconds.
-    if (bytes) s.sizeWait = std::chrono::milliseconds(*bytes >> 20 << 11);
-    ++s.writes;
-}
-
 void BackupWriter::run() {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
     while (!s.stopping) {
-        if (!s.pending) {
+        if (!s.pending || s.flushing) {
             s.wake.wait(lock);
             continue;
         }
@@ -176,23 +201,56 @@ void BackupWriter::run() {
             s.wake.wait_until(lock, s.due);
             continue;
         }
-        if (s.body) {
-            writePending(lock);
-            continue;
-        }
-        if (!s.asked) {
-            s.asked = true;
-            // The body can only be read on the window's thread.
-            post_([weak = std::weak_ptr<State>(state_)] {
+        s.pending = false;
+        const BackupTarget target = s.target;
+        const std::uint64_t copy = ++s.copy;
+        s.copying = true;
+        s.read = 0;
+        s.slice.reset();
+        bool delivered = false;  // the last slice went out
+        // Held only from the last slice to the file's rename, never while
+        // waiting for the window: a flush that gave this copy up writes after.
+        std::unique_lock finishing(writing_, std::defer_lock);
+        // Each slice is read by the window's thread between its events.
+        const SliceSource next = [&]() -> std::optional<Text> {
+            std::unique_lock inner(s.mutex);
+            if (delivered) {
+                inner.unlock();
+                finishing.lock();
+                inner.lock();
+                if (s.copy != copy) return std::nullopt;
+                return Text();
+            }
+            if (s.copy != copy) return std::nullopt;
+            post_([weak = std::weak_ptr<State>(state_), copy] {
                 const auto state = weak.lock();
                 if (!state) return;
-                std::lock_guard inner(state->mutex);
-                state->asked = false;
-                if (state->pending && !state->body && !state->stopping) state->body = state->snapshot();
+                std::lock_guard hold(state->mutex);
+                if (state->copy != copy) return;
+                state->slice = state->body.text(state->read, kBackupSlice);
+                state->read += kBackupSlice;
+                state->lastSlice = state->read >= state->body.length();
                 state->wake.notify_all();
             });
+            s.wake.wait(inner, [&] { return s.slice || s.copy != copy; });
+            if (s.copy != copy) return std::nullopt;
+            Text slice = std::move(*s.slice);
+            s.slice.reset();
+            delivered = s.lastSlice;
+            return slice;
+        };
+        lock.unlock();
+        const std::optional<std::uint64_t> bytes = writeBackup(target, next);
+        if (finishing.owns_lock()) finishing.unlock();
+        lock.lock();
+        s.copying = false;
+        if (bytes || s.copy == copy) {
+            s.wrote(bytes);
+        } else if (!std::exchange(s.takenOver, false)) {
+            // Abandoned, and not for a flush that wrote instead: the body
+            // still waits for its copy.
+            s.pending = true;
         }
-        s.wake.wait(lock);
     }
 }
 

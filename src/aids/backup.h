@@ -4,7 +4,6 @@
 
 #include "core/files.h"
 #include "core/text.h"
-#include "ui/body_change.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -35,27 +34,36 @@ struct BackupTarget {
 // a write `delay` after it; a stream of changes is written at least every
 // `longestWait` (longer for texts of many megabytes). Failures are silent: the copy is a convenience, typing goes on.
 //
-// The body is taken on the window's thread when a write is due (a copy of
-// the document, no conversion) and converted and written on the writer's own
-// thread a slice at a time, so no second copy of a long text stays in memory.
+// The body lives in the window, which only its own thread may read. The
+// writer's thread asks that thread for one slice at a time between its
+// events, so neither thread ever holds a second copy of a long text and
+// typing goes on meanwhile. A change behind what a copy has read so far
+// makes that copy start again; one further on is read with the rest.
 class BackupWriter {
 public:
-    using Snapshot = std::function<std::shared_ptr<const BodySnapshot>()>;  // the body now
-    using Post = std::function<void(std::function<void()>)>;                // run on the window's thread
-    BackupWriter(Snapshot snapshot, Post post, std::chrono::milliseconds delay = std::chrono::milliseconds(300),
+    // The body, read on the window's thread.
+    struct Body {
+        std::function<Text(std::size_t position, std::size_t count)> text;  // as Window::bodyText
+        std::function<std::size_t()> length;
+    };
+    using Post = std::function<void(std::function<void()>)>;  // run on the window's thread
+    BackupWriter(Body body, Post post, std::chrono::milliseconds delay = std::chrono::milliseconds(300),
                  std::chrono::milliseconds longestWait = std::chrono::seconds(1));
     ~BackupWriter();  // writes what is pending
     BackupWriter(const BackupWriter&) = delete;
     BackupWriter& operator=(const BackupWriter&) = delete;
 
-    // The body changed; write it to `target`.
+    // The body changed at `position`; write it to `target`.
     void schedule(BackupTarget target);
-    // The body is about to change in a way that is not to be backed up: keep
-    // the pending write to the body as it is now.
-    void freeze();
-    // The body changed in a way that is not to be backed up: a pending write
-    // not frozen before it would copy that change, so it is dropped.
-    void dropUnfrozen();
+    // Every change of the body, scheduled or not: a copy being read behind
+    // `position` starts again.
+    void bodyChanged(std::size_t position);
+    // The body is about to change in a way that is not to be backed up:
+    // what is pending is written now, from the body as it is.
+    void freeze() { flush(); }
+    // The body changed in a way that is not to be backed up: nothing pending
+    // is written from it.
+    void dropPending();
     // Writes what is pending now, on the caller's (the window's) thread.
     void flush();
     // Writes completed so far (successful or not), for tests.
@@ -64,16 +72,18 @@ public:
 private:
     struct State;
     void run();
-    void writePending(std::unique_lock<std::mutex>& lock);
 
-    std::shared_ptr<State> state_;  // posted requests hold it weakly
+    std::shared_ptr<State> state_;  // requests posted to the window's thread hold it weakly
     Post post_;
-    std::mutex writing_;  // one write at a time
+    std::mutex writing_;  // one file replaced at a time
     std::thread thread_;
 };
 
-// Writes one copy, a slice at a time: creates the folder, never follows a
-// link out of it. Returns the bytes written, nothing on failure.
-std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const BodySnapshot& body);
+// The body's next slice for a copy: empty at the end; nothing when the copy
+// is abandoned.
+using SliceSource = std::function<std::optional<Text>()>;
+// Writes one copy from its slices: creates the folder, never follows a link
+// out of it. Returns the bytes written; nothing on failure or when abandoned.
+std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next);
 
 }  // namespace talery

@@ -176,14 +176,17 @@ TextStatistics::TextStatistics(Window& window, const Clock& clock, const Setting
       settings_(settings),
       session_(session),
       points_(std::move(points)),
-      backup_(std::make_unique<BackupWriter>([this] { return window_.bodySnapshot(); },
-                                             [this](std::function<void()> task) { window_.post(std::move(task)); })) {}
+      backup_(std::make_unique<BackupWriter>(
+          BackupWriter::Body{[this](std::size_t position, std::size_t count) { return window_.bodyText(position, count); },
+                             [this] { return window_.bodyLength(); }},
+          [this](std::function<void()> task) { window_.post(std::move(task)); })) {}
 
 void TextStatistics::updateTextStatistics(const BodyChange& change) {
     const bool writing = session_.writing();
     // Text the program puts in when a session ends is no writing of the
     // user's: a copy still due is of the text before it (beforeBodyReplaced).
-    if (!writing) backup_->dropUnfrozen();
+    backup_->bodyChanged(change.position);
+    if (!writing) backup_->dropPending();
     // A whole novel read after it was opened: the window goes on painting.
     mirror_.apply(change, [this](std::size_t position, std::size_t count) { return window_.bodyText(position, count); },
                   [this] { window_.paintDuringWork(); });

@@ -339,16 +339,31 @@ bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error
         // first); that rare fallback holds them whole.
         rewrite = [&](const Path& target) {
             std::string bytes;
-            for (next(block); !block.empty(); next(block)) bytes += block;
+            for (;;) {
+                if (!next(block)) {
+                    fail(error, ECANCELED);
+                    return false;
+                }
+                if (block.empty()) break;
+                bytes += block;
+            }
             return rewriteInPlace(target, bytes, error);
         };
     }
+    bool abandoned = false;
     const auto fill = [&](int fd) {
-        for (next(block); !block.empty(); next(block))
+        for (;;) {
+            if (!next(block)) {
+                abandoned = true;
+                return false;
+            }
+            if (block.empty()) return true;
             if (!writeAll(fd, block)) return false;
-        return true;
+        }
     };
-    return replaceFile(path, fill, rewrite, error);
+    const bool ok = replaceFile(path, fill, rewrite, error);
+    if (abandoned) fail(error, ECANCELED);
+    return ok;
 }
 
 bool copyFileAtomic(const Path& from, const Path& to, FileError* error) {

@@ -55,8 +55,9 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error 
                      InPlace inPlace = InPlace::Allow, const Progress& progress = {});
 
 // The same for content produced a block at a time, so that it is never whole
-// in memory: `next` puts the next bytes in `block`, nothing at the end.
-using BlockSource = std::function<void(std::string& block)>;
+// in memory: `next` puts the next bytes in `block`, nothing at the end;
+// returning false abandons the write, which leaves the target as it was.
+using BlockSource = std::function<bool(std::string& block)>;
 bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error = nullptr,
                      InPlace inPlace = InPlace::Allow);
 // Copies a regular file's bytes to `to` the same atomic way (never in place),

@@ -247,6 +247,7 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
         auto slice = slices.next();
         block = slice ? encoder.next(std::move(*slice)) : std::string();
         if (progress) progress(slices.done());
+        return true;
     };
     FileError error;
     // Rewriting in place is safe only with the old content kept elsewhere.

@@ -7,7 +7,6 @@
 #include "core/text.h"
 
 #include <cstddef>
-#include <memory>
 #include <string_view>
 
 namespace talery {
@@ -32,24 +31,5 @@ inline std::size_t countBodyCharacters(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); i += bodyCharLength(text, i)) ++n;
     return n;
 }
-
-// Characters [position, position + count) of GBK body text, cut short at its end.
-inline Text bodySlice(std::string_view body, std::size_t position, std::size_t count) {
-    std::size_t i = 0;
-    for (std::size_t n = 0; n < position && i < body.size(); ++n) i += bodyCharLength(body, i);
-    std::size_t end = i;
-    for (std::size_t n = 0; n < count && end < body.size(); ++n) end += bodyCharLength(body, end);
-    return Text(body.substr(i, end - i));
-}
-
-// The body as it was at one moment, read a slice at a time from any thread:
-// the backup copy is written from one while typing goes on.
-class BodySnapshot {
-public:
-    virtual ~BodySnapshot() = default;
-    virtual std::size_t characters() const = 0;
-    // Characters [position, position + count) as GBK, cut short at the end.
-    virtual Text text(std::size_t position, std::size_t count) const = 0;
-};
 
 }  // namespace talery

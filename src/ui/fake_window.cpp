@@ -183,18 +183,19 @@ void FakeWindow::raiseBodyChange(const Text& before) {
 }
 
 Text FakeWindow::bodyText(std::size_t position, std::size_t count) const {
-    return bodySlice(state(Unit::编辑框1).text, position, count);
-}
-
-std::shared_ptr<const BodySnapshot> FakeWindow::bodySnapshot() const {
-    struct Copy final : BodySnapshot {
-        explicit Copy(Text t) : body(std::move(t)), length(countBodyCharacters(body)) {}
-        std::size_t characters() const override { return length; }
-        Text text(std::size_t position, std::size_t count) const override { return bodySlice(body, position, count); }
-        Text body;
-        std::size_t length;
-    };
-    return std::make_shared<Copy>(state(Unit::编辑框1).text);
+    const Text& body = state(Unit::编辑框1).text;
+    // Whole-body work reads slice after slice: each starts where the last
+    // ended, so the body is not walked from its start every time.
+    std::size_t from = 0, at = 0;
+    if (sliceEnd_.changes == bodyChanges && sliceEnd_.position <= position) {
+        from = sliceEnd_.position;
+        at = sliceEnd_.byte;
+    }
+    for (; from < position && at < body.size(); ++from) at += bodyCharLength(body, at);
+    std::size_t end = at, n = 0;
+    for (; n < count && end < body.size(); ++n) end += bodyCharLength(body, end);
+    sliceEnd_ = {bodyChanges, position + n, end};
+    return body.substr(at, end - at);
 }
 
 void FakeWindow::post(std::function<void()> task) {

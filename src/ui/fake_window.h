@@ -98,7 +98,6 @@ public:
     void setBodySelection(TextSelection selection) override;
     void replaceBodyRange(TextSelection range, const Text& text) override;
     Text bodyText(std::size_t position, std::size_t count) const override;
-    std::shared_ptr<const BodySnapshot> bodySnapshot() const override;
     std::size_t bodyLength() const override { return countBodyCharacters(state(Unit::编辑框1).text); }
 
     Text statusText(int part) const override;
@@ -205,6 +204,11 @@ private:
     std::array<Text, 4> status_{};
     std::array<int, 4> statusWidths_{};
     TextSelection bodySelection_{};
+    struct SliceEnd {
+        int changes = -1;  // bodyChanges when it was read
+        std::size_t position = 0, byte = 0;
+    };
+    mutable SliceEnd sliceEnd_;
     std::mutex postedMutex_;
     std::vector<std::function<void()>> posted_;
     Rect window_{};

@@ -166,9 +166,6 @@ public:
     virtual Text bodyText(std::size_t position, std::size_t count) const = 0;
     // Characters in the body (positions as in BodyChange).
     virtual std::size_t bodyLength() const = 0;
-    // The body as it is now, for reading on another thread. Taking it costs
-    // a copy of the body, not a conversion.
-    virtual std::shared_ptr<const BodySnapshot> bodySnapshot() const = 0;
 
     // Status bar parts (0..3).
     virtual Text statusText(int part) const = 0;

@@ -812,48 +812,6 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     e->setTextCursor(c);
 }
 
-// Text statistics: a slice of the body, read as the whole text reads (the
-// document's plain text turns its paragraph and line separators into line
-// breaks and no-break spaces into spaces).
-namespace {
-
-// The document's own text as GBK: its paragraph and line separators become
-// line breaks, a no-break space a space.
-Text documentTextToGbk(QStringView s) {
-    Text out;
-    out.reserve(2 * static_cast<std::size_t>(s.size()));
-    appendGbk(s, true, out);
-    return out;
-}
-
-// A QString is shared, not copied, between threads; only the conversion of
-// what is read costs.
-class DocumentSnapshot final : public BodySnapshot {
-public:
-    explicit DocumentSnapshot(QString text) : text_(std::move(text)) {}
-    std::size_t characters() const override { return static_cast<std::size_t>(text_.size()); }
-    Text text(std::size_t position, std::size_t count) const override {
-        const auto size = static_cast<std::size_t>(text_.size());
-        position = std::min(position, size);
-        auto from = static_cast<qsizetype>(position);
-        auto take = static_cast<qsizetype>(std::min(count, size - position));
-        // A surrogate pair is never cut in two: the slice it starts in takes it.
-        if (take > 0 && from + take < text_.size() && text_.at(from + take).isLowSurrogate()) ++take;
-        if (take > 0 && from > 0 && text_.at(from).isLowSurrogate()) ++from, --take;
-        return documentTextToGbk(QStringView(text_).mid(from, take));
-    }
-
-private:
-    QString text_;
-};
-
-}  // namespace
-
-std::shared_ptr<const BodySnapshot> QtWindow::bodySnapshot() const {
-    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
-    return std::make_shared<DocumentSnapshot>(e->document()->toRawText());
-}
-
 std::size_t QtWindow::bodyLength() const {
     auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
     return static_cast<std::size_t>(e->document()->characterCount() - 1);
@@ -863,6 +821,9 @@ void QtWindow::post(std::function<void()> task) {
     QMetaObject::invokeMethod(widget(), std::move(task), Qt::QueuedConnection);
 }
 
+// Text statistics and whole-body work: a slice of the body, read as the
+// whole text reads (the document's plain text turns its paragraph and line
+// separators into line breaks and no-break spaces into spaces).
 Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
     const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);

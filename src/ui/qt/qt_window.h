@@ -84,7 +84,6 @@ public:
     TextSelection bodySelection() const override;
     void setBodySelection(TextSelection selection) override;
     void replaceBodyRange(TextSelection range, const Text& text) override;
-    std::shared_ptr<const BodySnapshot> bodySnapshot() const override;
     std::size_t bodyLength() const override;
     Text bodyText(std::size_t position, std::size_t count) const override;
 
