@@ -265,11 +265,18 @@ int main(int argc, char** argv) {
         resetPeak();
         QElapsedTimer backupTimer;
         backupTimer.start();
+        lastTick = -1;
+        longestGap = 0;
+        tickClock.restart();
+        ticker.start(10);
         while (app->statistics().backup().writesDone() == 0 && backupTimer.elapsed() < 120'000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::printf("backup copy: %s within %.0f ms of the check; peak memory meanwhile %.1f MB\n",
+        ticker.stop();
+        std::printf("backup copy: %s within %.0f ms of the check; peak memory meanwhile %.1f MB; the window's longest "
+                    "time without handling events meanwhile: %lld ms\n",
                     app->statistics().backup().writesDone() > 0 ? "written" : "NOT written",
-                    static_cast<double>(backupTimer.elapsed()), peakSinceResetMegabytes());
+                    static_cast<double>(backupTimer.elapsed()), peakSinceResetMegabytes(),
+                    static_cast<long long>(longestGap));
         if (save) {
             // Every question the save asks is answered with its first choice (yes, OK).
             QTimer answer;

@@ -145,12 +145,14 @@ bool encodeEach(std::u16string_view text, Text& out, Unholdable unholdable) {
     std::size_t i = 0;
     while (i < text.size()) {
         const std::size_t start = i;
-        UChar32 c;
-        U16_NEXT(text.data(), i, text.size(), c);
+        UChar32 c = text[i];
         if (c < 0x80) {
             *p++ = static_cast<char>(c);
+            ++i;
             continue;
         }
+        if (U16_IS_SURROGATE(c)) U16_NEXT(text.data(), i, text.size(), c);
+        else ++i;
         if (c <= 0xFFFF) {
             // Typing and reading back the body encode the same few thousand
             // characters over and over: each is looked up once.
