@@ -246,6 +246,25 @@ TEST(DocumentCipher, LongTextUsesTheUndroppedKeystream)
     EXPECT_EQ(toHex(ks.substr(584, 16)), "21540ac50530f1129f87c670aa9d0d9e");
 }
 
+// A long document is deciphered in place in steps: the keystream runs on
+// across them exactly as over the whole text at once, and progress rises to 1.
+TEST(DocumentCipher, InPlaceInStepsMatchesOneKeystream)
+{
+    std::string text(40u << 20, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>(i * 7 + (i >> 12));
+    std::string expected = text;
+    const std::string keyText = documentKeyText("pw");
+    Rc4 once(deriveDocumentKey(keyText));
+    once.apply({reinterpret_cast<std::uint8_t*>(expected.data()), expected.size()});
+    std::vector<double> shares;
+    applyDocumentKeystream(text, keyText, [&shares](double f) { shares.push_back(f); });
+    EXPECT_TRUE(text == expected);
+    ASSERT_EQ(shares.size(), 3u);
+    EXPECT_LT(shares.front(), shares[1]);
+    EXPECT_EQ(shares.back(), 1.0);
+}
+
 TEST(DocumentCipher, PasswordIsHashedAsGbkBytes)
 {
     const std::string gbkKey = documentKeyText("\xD6\xD0\xCE\xC4");    // 中文 in GBK

@@ -165,12 +165,18 @@ std::array<std::uint8_t, 16> deriveDocumentKey(std::string_view keyText)
     return key;
 }
 
-void applyDocumentKeystream(std::string& bytes, std::string_view keyText)
+void applyDocumentKeystream(std::string& bytes, std::string_view keyText, const std::function<void(double)>& progress)
 {
     if (bytes.empty())
         return;
     Rc4 rc4(deriveDocumentKey(keyText));
-    rc4.apply({reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()});
+    constexpr std::size_t step = std::size_t(16) << 20;
+    for (std::size_t at = 0; at < bytes.size(); at += step) {
+        const std::size_t n = std::min(step, bytes.size() - at);
+        rc4.apply({reinterpret_cast<std::uint8_t*>(bytes.data()) + at, n});
+        if (progress)
+            progress(static_cast<double>(at + n) / static_cast<double>(bytes.size()));
+    }
 }
 
 std::string encryptText(std::string_view plain, std::string_view keyText)

@@ -5,6 +5,7 @@
 // Text is GBK bytes held in std::string; nothing here interprets encodings.
 
 #include <array>
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -59,8 +60,9 @@ std::string documentKeyText(std::string_view passwordGbk);
 std::array<std::uint8_t, 16> deriveDocumentKey(std::string_view keyText);
 
 // XORs the document keystream into `bytes` in place (either direction), so a
-// long document is never held twice.
-void applyDocumentKeystream(std::string& bytes, std::string_view keyText);
+// long document is never held twice; `progress` hears of the share done.
+void applyDocumentKeystream(std::string& bytes, std::string_view keyText,
+                            const std::function<void(double)>& progress = {});
 // Plaintext XOR keystream; the output has the input's length.
 std::string encryptText(std::string_view plain, std::string_view keyText);
 // The same XOR in the other direction, every byte kept.

@@ -411,8 +411,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
     std::string plain = std::move(*bytes);
     bytes.reset();
-    applyDocumentKeystream(plain, keyText());
-    work.at(0.5);
+    applyDocumentKeystream(plain, keyText(), work.span(0.35, 0.5));
     if (!plausibleDecipheredText(plain)) {
         work.finish();
         refuseFile(path, "解密后的内容不是文本，密码可能不正确");
