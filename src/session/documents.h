@@ -87,7 +87,6 @@ class DocumentEncoder {
 public:
     DocumentEncoder(std::string_view path, const DocumentFormat& format, std::string_view keyText);
     std::string next(std::string&& slice);
-    std::string next(std::string_view slice) { return next(std::string(slice)); }
 
 private:
     DocumentFormat format_;

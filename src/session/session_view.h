@@ -25,7 +25,6 @@ public:
     double done() const {
         return length_ == 0 ? 1.0 : std::min(1.0, static_cast<double>(position_) / static_cast<double>(length_));
     }
-    std::size_t length() const { return length_; }
 
 private:
     static constexpr std::size_t kSlice = std::size_t(1) << 20;
@@ -45,7 +44,6 @@ public:
     void setTitleEnabled(bool on) { w_.setEnabled(Unit::章节名称, on); }
     void setTitleCaption(const Text& text) { w_.setText(Unit::章节名称提示, text); }
 
-    Text body() const { return w_.text(Unit::编辑框1); }
     void setBody(const Text& text) { w_.setText(Unit::编辑框1, text); }
     void setBody(Text&& text) { w_.takeText(Unit::编辑框1, std::move(text)); }
     bool bodyEnabled() const { return w_.enabled(Unit::编辑框1); }
