@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -19,6 +21,28 @@ namespace talery::test {
 
 inline Text g(std::u8string_view s) { return gbk(s); }
 inline std::string u8(std::u8string_view s) { return u8name(s); }
+
+// The backup copies in the program folder whose name starts with `title`
+// (as a file name), sorted.
+inline std::vector<std::string> backupCopies(const TempDir& dir, std::u8string_view title = {}) {
+    std::vector<std::string> out;
+    const std::string folder = dir / "backup";
+    if (!std::filesystem::is_directory(folder)) return out;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.starts_with(u8name(title)) && !name.starts_with(kTempPrefix) && !name.ends_with(".journal"))
+            out.push_back(e.path().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+// The one copy of that title; empty (and the test fails) when there is not exactly one.
+inline std::string backupCopy(const TempDir& dir, std::u8string_view title) {
+    const auto all = backupCopies(dir, title);
+    if (all.size() == 1) return all.front();
+    ADD_FAILURE() << all.size() << " backup copies of " << u8name(title);
+    return {};
+}
 
 // Runs `writing` on the fake window in a child process on the folder, and
 // kills the child `afterLastKey` after it is done, as a power cut would end

@@ -26,12 +26,17 @@ constexpr auto Cr = DocumentFormat::LineBreaks::Cr;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
-TEST(DocumentPaths, EncryptedWhereverTlrAppearsCaseSensitive) {
+TEST(DocumentPaths, EncryptedByTheTlrExtensionAloneCaseSensitive) {
     EXPECT_TRUE(isEncryptedPath("/d/x.tlr"));
     EXPECT_TRUE(isEncryptedPath("x.tlr"));
-    EXPECT_TRUE(isEncryptedPath("/d/x.tlr.bak/a.txt"));
-    EXPECT_TRUE(isEncryptedPath("/d/a.tlrx"));
+    EXPECT_TRUE(isEncryptedPath("/d/a.txt.tlr"));
     EXPECT_TRUE(isEncryptedPath("\xE6\x96\x87\xE6\xA1\xA3.tlr"));  // 文档.tlr
+    // ".tlr" elsewhere never enciphers a text file.
+    EXPECT_FALSE(isEncryptedPath("/d/x.tlr.bak/a.txt"));
+    EXPECT_FALSE(isEncryptedPath("/d/\xE6\x97\xA7.tlr\xE5\xA4\x87/a.txt"));  // 旧.tlr备/a.txt
+    EXPECT_FALSE(isEncryptedPath("/d/diary.tlr.txt"));
+    EXPECT_FALSE(isEncryptedPath("/d/a.tlrx"));
+    EXPECT_FALSE(isEncryptedPath("/d/x.tlr/a"));
     EXPECT_FALSE(isEncryptedPath("a.TLR"));
     EXPECT_FALSE(isEncryptedPath("a.Tlr"));
     EXPECT_FALSE(isEncryptedPath("/d/a.txt"));
@@ -257,7 +262,7 @@ TEST(DocumentEncode, WritesBodyInTheRequestedFormat) {
 TEST(DocumentEncode, EncryptedPathGetsCiphertextOfGbkBody) {
     const std::string keyText = "mqd517283946";
     EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr", {}, keyText), "\x8c\xad\x55\x1c\xc8");
-    EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr.bak/a.txt", {}, keyText), "\x8c\xad\x55\x1c\xc8");
+    EXPECT_EQ(documentBytesFor("hello", "/d/x.tlr.bak/a.txt", {}, keyText), "hello");
     // The encoding of a text file never applies to an encrypted one (always
     // GBK), its line breaks do.
     const Text body = "\xD6\xD0\r\n";

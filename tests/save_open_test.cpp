@@ -94,17 +94,50 @@ TEST_F(SaveOpenTest, PasswordDialogTakesWindowBackgroundAndTitleStripColour) {
     ASSERT_EQ(w.passwordDialogs.size(), 1u);
     EXPECT_EQ(w.passwordDialogs[0].background, 0x0080FFu);
     EXPECT_EQ(w.passwordDialogs[0].labelText, 0x123456u);
-    // Closing the dialog keeps the previous (empty) password, and the save goes on.
-    EXPECT_EQ(readBytes(dir.file("a.tlr")), enciphered(g(u8"第一章\r\n天色已晚。"), ""));
+    // Closing the dialog cancels the save: nothing written, nothing said, the session goes on.
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.tlr")));
+    EXPECT_TRUE(w.messages.empty());
+    expectWriting();
 }
 
-TEST_F(SaveOpenTest, PathContainingTlrAnywhereSavesEncrypted) {
+TEST_F(SaveOpenTest, ClosingThePasswordDialogCancelsEverySaveWithoutAPreviousPassword) {
+    // Overwriting an opened document, and saving it elsewhere: each stops.
+    const std::string path = dir.file("old.tlr");
+    writeBytes(path, enciphered(g(u8"旧文"), "pw"));
+    w.passwordResults = {Text("pw")};
+    openFile(path);
+    expectWriting();
+    session().record().password.clear();
+    w.answers = {Answer::Yes};  // overwrite: the dialog is shown (no previous password) and closed
+    w.passwordResults = {std::nullopt};
+    w.click(Unit::开始书写按钮);
+    w.answers = {Answer::No};  // another place, then closed
+    w.dialogResults = {dir.file("new.tlr")};
+    w.passwordResults = {std::nullopt};
+    w.click(Unit::开始书写按钮);
+    w.answers = {Answer::Yes, Answer::No};  // overwrite with a previous password: "new password", closed
+    session().record().password = "pw";
+    w.passwordResults = {std::nullopt};
+    w.click(Unit::开始书写按钮);
+    expectWriting();
+    EXPECT_EQ(w.passwordDialogs.size(), 4u);  // the open's, then one per save
+    EXPECT_EQ(readBytes(path), enciphered(g(u8"旧文"), "pw"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.tlr")));
+    EXPECT_EQ(session().record().password, "pw");
+}
+
+TEST_F(SaveOpenTest, TlrElsewhereInThePathSavesPlainText) {
     std::filesystem::create_directory(dir.file("x.tlr.bak"));
     const Text body = writeNewText();
     w.dialogResults = {dir.file("x.tlr.bak/a.txt")};
-    w.passwordResults = {Text()};
     w.click(Unit::开始书写按钮);
-    EXPECT_EQ(readBytes(dir.file("x.tlr.bak/a.txt")), enciphered(body, ""));
+    EXPECT_TRUE(w.passwordDialogs.empty());
+    EXPECT_EQ(readBytes(dir.file("x.tlr.bak/a.txt")), body);
+    const Text diary = writeNewText();
+    w.dialogResults = {dir.file(u8name(u8"日记.tlr.txt"))};
+    w.click(Unit::开始书写按钮);
+    EXPECT_EQ(readBytes(dir.file(u8name(u8"日记.tlr.txt"))), diary);
+    EXPECT_TRUE(w.passwordDialogs.empty());
 }
 
 TEST_F(SaveOpenTest, UpperCaseTlrIsPlainText) {
@@ -354,7 +387,23 @@ TEST_F(SaveOpenTest, WrongPasswordNeverOpensGarbledTextForEditing) {
     EXPECT_NE(w.lastMessage().find(u8(u8"密码可能不正确")), std::string::npos);
     EXPECT_NE(w.lastMessage().find(path), std::string::npos);
     EXPECT_TRUE(tlrMark().empty());
-    EXPECT_EQ(session().record().password, "wrong");  // the last entry is kept, as always
+    // A refused password is not kept: the next ".tlr" save offers the one held before.
+    EXPECT_EQ(session().record().password, "");
+    session().record().password = "before";
+    w.passwordResults = {Text("wrong")};
+    openFile(path);
+    EXPECT_EQ(session().record().password, "before");
+    const Text body = writeNewText();
+    w.dialogResults = {dir.file("n.tlr")};
+    w.answers = {Answer::Yes};  // "使用原密码保存文件么？": yes
+    w.click(Unit::开始书写按钮);
+    EXPECT_NE(w.messageTexts()[w.messages.size() - 2].find(u8(u8"使用原密码保存文件么")), std::string::npos);
+    EXPECT_EQ(readBytes(dir.file("n.tlr")), enciphered(body, "before"));
+    // Closing the dialog at an open opens nothing and keeps the password.
+    w.passwordResults = {std::nullopt};
+    openFile(path);
+    expectIdle();
+    EXPECT_EQ(session().record().password, "before");
 }
 
 // --- Encodings of plain-text documents --------------------------------------

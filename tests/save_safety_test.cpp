@@ -128,12 +128,12 @@ TEST(Versions, NamesKeepTheExtensionFitTheNameLimitAndPruneTheOldest) {
     TempDir dir;
     const std::string doc = dir / u8name(u8"第一章.草稿.tlr");
     const std::string folder = versionsFolderIn(dir.path());
-    const std::string name = versionName(doc, {2026, 12, 8, 9, 5, 7});
+    const std::string name = versionName(doc, {2026, 12, 8, 9, 5, 7}, 12);
     EXPECT_EQ(name.substr(0, std::string(u8name(u8"第一章.草稿.")).size()), u8name(u8"第一章.草稿."));
-    EXPECT_EQ(name.substr(name.size() - 20), ".20261208-090507.tlr");
+    EXPECT_EQ(name.substr(name.size() - 24), ".20261208-090507-v12.tlr");
     std::string longName;
     for (int i = 0; i < 83; ++i) longName += u8name(u8"章");
-    const std::string longVersion = versionName(dir / (longName + ".txt"), {2026, 1, 1, 0, 0, 0});
+    const std::string longVersion = versionName(dir / (longName + ".txt"), {2026, 1, 1, 0, 0, 0}, 123456789);
     EXPECT_LE(longVersion.size(), 255u);
     EXPECT_EQ(longVersion.substr(longVersion.size() - 4), ".txt");
 

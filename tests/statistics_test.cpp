@@ -308,19 +308,22 @@ TEST_F(StatisticsTest, BackupHoldsTheLatestBody) {
     startWithTitle(u8"../第一章");
     w.typeText(Unit::编辑框1, u8"正文");
     app->statistics().backup().flush();
-    EXPECT_EQ(readBytes(dir / "backup/.._第一章.txt"), g(u8"../第一章\r\n正文"));
+    // The session's own copy: its title and when it began.
+    const std::string copy = backupCopy(dir, u8".._第一章 ");
+    EXPECT_EQ(copy, dir / u8name(u8"backup/.._第一章 2016-01-01 000000.txt"));
+    EXPECT_EQ(readBytes(copy), g(u8"../第一章\r\n正文"));
     // Switched off: no more copies.
     w.click(Unit::自动保存);
     w.typeText(Unit::编辑框1, u8"再");
     app->statistics().backup().flush();
-    EXPECT_EQ(readBytes(dir / "backup/.._第一章.txt"), g(u8"../第一章\r\n正文"));
+    EXPECT_EQ(readBytes(copy), g(u8"../第一章\r\n正文"));
     // Giving up: the farewell text is no writing of the user's.
     w.click(Unit::自动保存);
     w.typeText(Unit::编辑框1, u8"文");
     w.answers = {Answer::OK, Answer::OK};
     w.click(Unit::放弃编辑);
     app->statistics().backup().flush();
-    EXPECT_EQ(readBytes(dir / "backup/.._第一章.txt"), g(u8"../第一章\r\n正文再文"));
+    EXPECT_EQ(readBytes(copy), g(u8"../第一章\r\n正文再文"));
 }
 
 TEST_F(StatisticsTest, EncryptedSessionsNeverWritePlainText) {
@@ -332,7 +335,7 @@ TEST_F(StatisticsTest, EncryptedSessionsNeverWritePlainText) {
     ASSERT_EQ(w.text(Unit::编辑框1), secret);
     w.typeText(Unit::编辑框1, u8"又一句");
     app->statistics().backup().flush();
-    EXPECT_EQ(decryptText(readBytes(dir / "backup/s.tlr"), documentKeyText("pw")), w.text(Unit::编辑框1));
+    EXPECT_EQ(decryptText(readBytes(backupCopy(dir, u8"s ")), documentKeyText("pw")), w.text(Unit::编辑框1));
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
         if (e.is_regular_file()) {
             EXPECT_EQ(readBytes(e.path()).find(g(u8"机密")), std::string::npos) << e.path();
@@ -392,7 +395,7 @@ TEST(BackupKillTest, LatestBodySurvivesKill9) {
     }, std::chrono::seconds(1));
     Text want = g(u8"稿\r\n");
     for (int i = 0; i < 50; ++i) want += g(u8"字");
-    EXPECT_EQ(readBytes(dir / "backup/稿.txt"), want);
+    EXPECT_EQ(readBytes(backupCopy(dir, u8"稿 ")), want);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <span>
 #include <utility>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,11 +36,11 @@ std::string hash8(std::string_view bytes) {
 
 Path backupFolder(const Path& programDirectory) { return programDirectory + "/backup"; }
 
-Path backupPath(const Path& programDirectory, const Text& title, bool enciphered) {
+Path backupPath(const Path& programDirectory, const Text& title, bool enciphered, std::string_view tag) {
     std::string name = gbkToUtf8Lossy(title);
     for (char& c : name)
         if (unsafeInName(static_cast<unsigned char>(c))) c = '_';
-    const std::string extension = enciphered ? ".tlr" : ".txt";
+    const std::string extension = std::string(tag) + (enciphered ? ".tlr" : ".txt");
     if (name.size() + extension.size() > kLongestName) {
         const std::string mark = "~" + hash8(title);
         std::size_t cut = kLongestName - extension.size() - mark.size();
@@ -49,11 +50,28 @@ Path backupPath(const Path& programDirectory, const Text& title, bool enciphered
     return backupFolder(programDirectory) + "/" + name + extension;
 }
 
+std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& title, const LocalDateTime& began,
+                                      bool enciphered) {
+    if (!makePrivateFolder(backupFolder(programDirectory))) return std::nullopt;
+    char when[32];
+    std::snprintf(when, sizeof when, " %04d-%02d-%02d %02d%02d%02d", began.year, began.month, began.day, began.hour,
+                  began.minute, began.second);
+    for (int n = 1; n < 1000; ++n) {
+        const std::string tag = n == 1 ? std::string(when) : std::string(when) + " (" + std::to_string(n) + ")";
+        const Path path = backupPath(programDirectory, title, enciphered, tag);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next) {
-    const Path folder = parentFolder(target.path);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+    if (!makePrivateFolder(parentFolder(target.path))) return std::nullopt;
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
     // A link in the folder would carry the copy elsewhere: replace it by a file.
     if (::lstat(target.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (!S_ISLNK(st.st_mode) || ::unlink(target.path.c_str()) != 0) return std::nullopt;
@@ -69,7 +87,7 @@ std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const Slice
         written += bytes.size();
         return true;
     };
-    if (!writeFileAtomic(target.path, block)) return std::nullopt;
+    if (!writeFileAtomic(target.path, block, nullptr, InPlace::Allow, FileMode::OwnerOnly)) return std::nullopt;
     return written;
 }
 
@@ -184,6 +202,21 @@ void BackupWriter::flush() {
     s.wake.notify_all();
 }
 
+void BackupWriter::discard() {
+    State& s = *state_;
+    {
+        std::lock_guard lock(s.mutex);
+        s.pending = false;
+        if (s.copying) {
+            ++s.copy;  // abandoned at its next slice, and not asked for again
+            s.takenOver = true;
+            s.wake.notify_all();
+        }
+    }
+    // A copy past its last slice is renamed under this lock: wait for it.
+    std::lock_guard one(writing_);
+}
+
 int BackupWriter::writesDone() const {
     std::lock_guard lock(state_->mutex);
     return state_->writes;
@@ -205,6 +238,7 @@ void BackupWriter::run() {
         const BackupTarget target = s.target;
         const std::uint64_t copy = ++s.copy;
         s.copying = true;
+        s.takenOver = false;
         s.read = 0;
         s.slice.reset();
         bool delivered = false;  // the last slice went out

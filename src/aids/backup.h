@@ -1,7 +1,9 @@
 #pragma once
-// The automatic backup copy: one file per title in a folder of its own in the
-// program directory, written off the typing path by a thread of its own.
+// The automatic backup copy: one file per writing session in a folder of its
+// own in the program directory, written off the typing path by a thread of
+// its own. The folder and the copies are the owner's alone.
 
+#include "core/clock.h"
 #include "core/files.h"
 #include "core/text.h"
 
@@ -21,8 +23,15 @@ namespace talery {
 Path backupFolder(const Path& programDirectory);
 // The backup file of a title: the title as a file name that stays inside the
 // folder (separators and characters file systems refuse become "_", a long
-// title is cut and marked with a hash of the whole), ".tlr" when enciphered.
-Path backupPath(const Path& programDirectory, const Text& title, bool enciphered);
+// title is cut and marked with a hash of the whole), then `tag`, then ".tlr"
+// when enciphered, else ".txt".
+Path backupPath(const Path& programDirectory, const Text& title, bool enciphered, std::string_view tag = {});
+// Takes a copy's name for a session with this title begun at `began`
+// ("<title> <YYYY-MM-DD HHMMSS>", and " (2)" and on when that is taken) by
+// creating it empty, so that no other session, in this program or another,
+// ever writes to it. Nothing when the folder cannot be written.
+std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& title, const LocalDateTime& began,
+                                      bool enciphered);
 
 struct BackupTarget {
     Path path;
@@ -66,6 +75,9 @@ public:
     void dropPending();
     // Writes what is pending now, on the caller's (the window's) thread.
     void flush();
+    // Nothing pending or being written is written: on return no copy will
+    // be written until the next schedule. The text is safe elsewhere.
+    void discard();
     // Writes completed so far (successful or not), for tests.
     int writesDone() const;
 

@@ -209,6 +209,7 @@ void TextStatistics::updateTextStatistics(const BodyChange& change) {
 
 std::optional<BackupTarget> TextStatistics::backupTarget() const {
     const WritingSession& record = session_.record();
+    if (session_.backupFile().empty()) return std::nullopt;
     BackupTarget target{session_.backupFile(), {}};
     if (session_.backupEnciphered()) target.keyText = record.keyPrefix + record.password;
     return target;

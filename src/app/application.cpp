@@ -25,6 +25,7 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     window_.setEventSink(this);
     session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
     session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
+    session_.setDiscardBackup([this] { statistics_.backup().discard(); });
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }

@@ -7,10 +7,12 @@
 #include <fcntl.h>
 #include <dirent.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -243,7 +245,8 @@ namespace {
 // `rewrite`, when given, rewrites the resolved target in place where the
 // folder takes no temporary file.
 template <class Fill>
-bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Path&)>& rewrite, FileError* error) {
+bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Path&)>& rewrite, FileError* error,
+                 FileMode mode) {
     if (path.empty()) {
         fail(error, ENOENT);
         return false;
@@ -280,10 +283,16 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
     const Path folder = parentFolder(target);
     removeStaleTemporaryFiles(folder);
     // A short name: the target's own name may already use the whole name limit.
-    std::string tmpl = folder + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    // Created with the final mode where it can be: the kernel applies the
+    // umask (never read here by changing it: other threads create files too).
+    const mode_t createMode = mode == FileMode::OwnerOnly ? 0600 : 0666;
+    Path tmpPath;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmpPath = folder + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
+        fd = ::open(tmpPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
         const int code = errno;
         // A folder we may not create files in, but whose file we may rewrite.
@@ -291,18 +300,13 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         fail(error, code);
         return false;
     }
-    const Path tmpPath(name.data());
-    mode_t mode = 0666;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
     // Keeping the owner and mode is best effort: the content matters most.
-    (void)::fchmod(fd, mode);
-    if (exists) (void)::fchown(fd, st.st_uid, st.st_gid);
+    if (mode == FileMode::OwnerOnly) {
+        (void)::fchmod(fd, 0600);
+    } else if (exists) {
+        (void)::fchmod(fd, st.st_mode & 07777);
+        (void)::fchown(fd, st.st_uid, st.st_gid);
+    }
     bool ok = fill(fd) && ::fsync(fd) == 0;
     int code = errno;
     if (::close(fd) != 0 && ok) {
@@ -325,13 +329,14 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
 }  // namespace
 
 bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error, InPlace inPlace,
-                     const Progress& progress) {
+                     const Progress& progress, FileMode mode) {
     std::function<bool(const Path&)> rewrite;
     if (inPlace == InPlace::Allow) rewrite = [&](const Path& target) { return rewriteInPlace(target, bytes, error); };
-    return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); }, rewrite, error);
+    return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); }, rewrite, error,
+                       mode);
 }
 
-bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error, InPlace inPlace) {
+bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error, InPlace inPlace, FileMode mode) {
     std::string block;
     std::function<bool(const Path&)> rewrite;
     if (inPlace == InPlace::Allow) {
@@ -361,12 +366,12 @@ bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error
             if (!writeAll(fd, block)) return false;
         }
     };
-    const bool ok = replaceFile(path, fill, rewrite, error);
+    const bool ok = replaceFile(path, fill, rewrite, error, mode);
     if (abandoned) fail(error, ECANCELED);
     return ok;
 }
 
-bool copyFileAtomic(const Path& from, const Path& to, FileError* error) {
+bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode mode) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) {
         fail(error, errno);
@@ -394,10 +399,58 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error) {
                 if (!writeAll(out, std::string_view(buf.data(), static_cast<std::size_t>(n)))) return false;
             }
         },
-        {}, error);
+        {}, error, mode);
     ::close(in);
     if (!ok && readError) fail(error, readError);
     return ok;
+}
+
+std::string randomLetters(std::size_t count) {
+    static const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::vector<unsigned char> bytes(count);
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t n = ::getrandom(bytes.data() + got, count - got, 0);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+        } else if (errno != EINTR) {
+            // No entropy source: names need only differ, not be secret.
+            auto seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                        (static_cast<std::uint64_t>(::getpid()) << 40);
+            for (; got < count; ++got) {
+                seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+                bytes[got] = static_cast<unsigned char>(seed >> 56);
+            }
+        }
+    }
+    std::string out;
+    for (unsigned char b : bytes) out += letters[b % 62];
+    return out;
+}
+
+void syncFolderOf(const Path& path) { syncFolder(parentFolder(path)); }
+
+bool makePrivateFolder(const Path& folder, FileError* error) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        fail(error, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        fail(error, errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        fail(error, S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR);
+        return false;
+    }
+    // A folder an earlier version made open to all, or a strict umask made
+    // unusable: only the owner, whatever the umask.
+    if ((st.st_mode & 07777) != 0700 && st.st_uid == ::geteuid() && ::chmod(folder.c_str(), 0700) != 0) {
+        fail(error, errno);
+        return false;
+    }
+    return true;
 }
 
 bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error) {

@@ -43,6 +43,11 @@ enum class InPlace {
     Allow,   // the caller holds a copy of the old content (or can lose it)
 };
 
+enum class FileMode {
+    Keep,       // an existing file keeps its mode and owner; a new one gets 0666 less the umask
+    OwnerOnly,  // 0600 whatever the umask: copies of the writer's text
+};
+
 // Replaces the file's content so that it is never left half-written: the
 // bytes go to a temporary file in the same folder, are flushed to disk and
 // renamed over the target. Symbolic links are written through to their
@@ -52,17 +57,20 @@ enum class InPlace {
 // (see rewriteInPlace). Stale temporary files left in the folder by a crashed
 // writer of this program are removed first.
 bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error = nullptr,
-                     InPlace inPlace = InPlace::Allow, const Progress& progress = {});
+                     InPlace inPlace = InPlace::Allow, const Progress& progress = {}, FileMode mode = FileMode::Keep);
 
 // The same for content produced a block at a time, so that it is never whole
 // in memory: `next` puts the next bytes in `block`, nothing at the end;
 // returning false abandons the write, which leaves the target as it was.
 using BlockSource = std::function<bool(std::string& block)>;
 bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error = nullptr,
-                     InPlace inPlace = InPlace::Allow);
+                     InPlace inPlace = InPlace::Allow, FileMode mode = FileMode::Keep);
 // Copies a regular file's bytes to `to` the same atomic way (never in place),
 // in blocks, so a large file does not pass through memory whole.
-bool copyFileAtomic(const Path& from, const Path& to, FileError* error = nullptr);
+bool copyFileAtomic(const Path& from, const Path& to, FileError* error = nullptr, FileMode mode = FileMode::Keep);
+// Creates the folder when missing and makes it the owner's alone (0700);
+// false when it cannot be, or when a link or a file stands in its place.
+bool makePrivateFolder(const Path& folder, FileError* error = nullptr);
 
 // Rewrites an existing file in place without ever truncating it first: the
 // part of the new content that lies beyond the old end is written (and so
@@ -76,6 +84,11 @@ inline constexpr std::string_view kTempPrefix = ".talery-";
 // Removes this program's temporary files in `folder` whose writer is gone
 // (no such process) or that are older than an hour. Returns how many.
 int removeStaleTemporaryFiles(const Path& folder);
+
+// Letters and digits drawn at random, for names that must not clash.
+std::string randomLetters(std::size_t count);
+// Makes a rename or removal in the file's folder durable.
+void syncFolderOf(const Path& path);
 
 bool fileExists(const Path& path);
 bool isRegularFile(const Path& path);

@@ -105,7 +105,9 @@ double gbkPlausibility(std::string_view bytes) {
 
 }  // namespace
 
-bool isEncryptedPath(std::string_view path) { return path.find(".tlr") != std::string_view::npos; }
+// By the extension, as opening decides: ".tlr" elsewhere in a path (a folder
+// "旧稿.tlr备份", a name "日记.tlr.txt") never makes a ".txt" enciphered.
+bool isEncryptedPath(std::string_view path) { return extensionOf(path) == "tlr"; }
 
 std::string extensionOf(std::string_view path) {
     const auto dot = path.rfind('.');

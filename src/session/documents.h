@@ -39,8 +39,8 @@ NormalisedBreaks normaliseLineBreaks(std::string&& text);
 std::string applyLineBreaks(std::string_view body, DocumentFormat::LineBreaks style);
 std::string applyLineBreaks(std::string&& body, DocumentFormat::LineBreaks style);
 
-// A save encrypts when the path contains ".tlr" anywhere (case-sensitive).
-// Paths here are UTF-8, where an ASCII byte never sits inside another character.
+// A save encrypts when the path's extension is "tlr" (case-sensitive), the
+// same test that opens a file as an encrypted document.
 bool isEncryptedPath(std::string_view path);
 // The text after the last "." of the path, the whole path when there is none.
 std::string extensionOf(std::string_view path);

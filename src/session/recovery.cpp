@@ -1,15 +1,19 @@
 #include "session/recovery.h"
 
 #include "aids/backup.h"
+#include "session/documents.h"
+
+#include <sodium.h>
 
 #include <algorithm>
-#include <atomic>
+#include <ctime>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace talery {
 namespace {
@@ -58,35 +62,106 @@ std::optional<std::string> unescape(std::string_view value) {
     return out;
 }
 
-bool mtimeOf(const Path& path, timespec& out) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+bool mtimeOf(const struct stat& st, timespec& out) {
     out = st.st_mtim;
     return true;
 }
 
-bool notOlder(const timespec& a, const timespec& b) {
-    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
+bool olderThan(const timespec& a, const timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec < b.tv_sec : a.tv_nsec < b.tv_nsec;
 }
 
 Path lockPathOf(const Path& entryPath) {
     return entryPath.substr(0, entryPath.size() - kEntrySuffix.size()) + std::string(kLockSuffix);
 }
 
-// Whether a running program holds the entry's lock.
-bool heldByARunningProgram(const Path& entryPath) {
+// Entries written before entries locked themselves have a lock file beside
+// them. Only a lock we could take ourselves says its program is gone: an
+// error of the probe (no permission, no locks on this file system, no
+// descriptors left) counts as held.
+bool oldStyleLockHeld(const Path& entryPath) {
     const int fd = ::open(lockPathOf(entryPath).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (fd < 0) return errno != ENOENT;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
     ::close(fd);
     return held;
+}
+
+// The entry's file, locked by us, when nobody else holds it and it is still
+// the file the name points to (its owner may have just replaced it).
+int claim(const Path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return -1;
+    struct stat opened {}, named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        ::stat(path.c_str(), &named) != 0 || opened.st_ino != named.st_ino || opened.st_dev != named.st_dev ||
+        oldStyleLockHeld(path)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<std::string> readFd(int fd, std::size_t limit) {
+    std::string out;
+    char buf[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return out;
+        out.append(buf, static_cast<std::size_t>(n));
+        if (out.size() > limit) return std::nullopt;
+        at += n;
+    }
+}
+
+// Whether the copy holds a text the document does not: compared as texts,
+// not by time stamps, which come from other clocks (an archive, a network
+// share, another machine). An enciphered copy is compared as bytes, which
+// can only offer too much, never too little.
+bool copyDiffersFromDocument(const JournalEntry& e) {
+    if (fileSize(e.backup) == 0) return false;  // never written: nothing to get back
+    if (e.document.empty()) return true;
+    auto copy = readWholeFile(e.backup);
+    auto document = readWholeFile(e.document);
+    if (!copy || !document) return true;
+    if (e.encrypted || isEncryptedPath(e.document)) return *copy != *document;
+    auto decoded = decodeTextDocument(*document);
+    return !decoded || decoded->body != *copy;
+}
+
+std::string randomId() { return randomLetters(12); }
+
+bool writeAllTo(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Moves `from` to the new name `to` unless something is there already.
+bool renameNoReplace(const Path& from, const Path& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    // File systems without hard links.
+    struct stat st {};
+    return ::lstat(to.c_str(), &st) != 0 && errno == ENOENT && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace
 
 std::string formatJournalEntry(const JournalEntry& e) {
-    return std::string(kHeader) + "title=" + escape(e.title) + "\nbackup=" + escape(e.backup) +
-           "\ndocument=" + escape(e.document) + "\nencrypted=" + (e.encrypted ? "1" : "0") + "\n";
+    std::string out = std::string(kHeader) + "title=" + escape(e.title) + "\nbackup=" + escape(e.backup) +
+                      "\ndocument=" + escape(e.document) + "\nencrypted=" + (e.encrypted ? "1" : "0") + "\n";
+    if (!e.passwordCheck.empty()) out += "check=" + escape(e.passwordCheck) + "\n";
+    return out;
 }
 
 std::optional<JournalEntry> parseJournalEntry(std::string_view bytes) {
@@ -108,46 +183,110 @@ std::optional<JournalEntry> parseJournalEntry(std::string_view bytes) {
         else if (key == "backup") e.backup = *value, seen |= 2;
         else if (key == "document") e.document = *value, seen |= 4;
         else if (key == "encrypted" && (*value == "0" || *value == "1")) e.encrypted = *value == "1", seen |= 8;
+        else if (key == "check") e.passwordCheck = *value;
     }
     if (seen != 15 || e.backup.empty()) return std::nullopt;
     return e;
 }
 
-SessionJournal::SessionJournal(Path programDirectory) : folder_(backupFolder(programDirectory)) {
-    // One entry per program, and per window of a program that has several.
-    static std::atomic<int> instances{0};
-    const std::string name = std::string(kEntryPrefix) + std::to_string(::getpid()) + "-" + std::to_string(++instances);
-    entry_ = folder_ + "/" + name + std::string(kEntrySuffix);
-    lock_ = folder_ + "/" + name + std::string(kLockSuffix);
+// Argon2id with a quarter of libsodium's interactive memory: a few tens of
+// milliseconds per try, so a writer's several tries are instant while a
+// guesser pays far more than the document's own 40-bit cipher asks.
+namespace {
+constexpr unsigned long long kCheckOps = 2;
+constexpr std::size_t kCheckMemory = std::size_t(16) << 20;
+bool sodiumReady() {
+    static const bool ready = ::sodium_init() >= 0;
+    return ready;
+}
+}  // namespace
+
+std::string makePasswordCheck(const Text& keyText) {
+    char out[crypto_pwhash_STRBYTES];
+    if (!sodiumReady() || ::crypto_pwhash_str_alg(out, keyText.data(), keyText.size(), kCheckOps, kCheckMemory,
+                                                  crypto_pwhash_ALG_ARGON2ID13) != 0)
+        return {};
+    return out;
 }
 
-SessionJournal::~SessionJournal() {
-    end();
-    if (lockFd_ >= 0) {
-        ::unlink(lock_.c_str());
-        ::close(lockFd_);
-    }
+bool passwordCheckMatches(const std::string& check, const Text& keyText) {
+    return sodiumReady() && ::crypto_pwhash_str_verify(check.c_str(), keyText.data(), keyText.size()) == 0;
 }
 
-bool SessionJournal::holdLock() {
-    if (lockFd_ >= 0) return true;
-    if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    const int fd = ::open(lock_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+SessionJournal::SessionJournal(Path programDirectory) : folder_(backupFolder(programDirectory)) {}
+
+SessionJournal::~SessionJournal() { end(); }
+
+bool SessionJournal::begin(const JournalEntry& entry) {
+    if (!makePrivateFolder(folder_)) return false;
+    // The entry is written under a temporary name and locked there, so that
+    // it appears whole and already held.
+    const Path temporary = folder_ + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
+    const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    bool ok = writeAllTo(fd, formatJournalEntry(entry)) && ::fsync(fd) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (ok && !entry_.empty()) {
+        ok = ::rename(temporary.c_str(), entry_.c_str()) == 0;
+    } else if (ok) {
+        ok = false;
+        for (int attempt = 0; attempt < 100 && !ok; ++attempt) {
+            const Path name = folder_ + "/" + std::string(kEntryPrefix) + std::to_string(::getpid()) + "-" +
+                              randomId() + std::string(kEntrySuffix);
+            if (renameNoReplace(temporary, name)) {
+                entry_ = name;
+                ok = true;
+            }
+        }
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
         ::close(fd);
         return false;
     }
+    syncFolderOf(entry_);
+    if (lockFd_ >= 0) ::close(lockFd_);  // the replaced entry's file
     lockFd_ = fd;
     return true;
 }
 
-bool SessionJournal::begin(const JournalEntry& entry) {
-    // The lock comes first: an entry others can see always has a living owner.
-    return holdLock() && writeFileAtomic(entry_, formatJournalEntry(entry), nullptr, InPlace::Refuse);
+void SessionJournal::end() {
+    if (lockFd_ < 0) return;
+    // Still holding it: nobody can have claimed it meanwhile.
+    ::unlink(entry_.c_str());
+    ::close(lockFd_);
+    lockFd_ = -1;
+    entry_.clear();
 }
 
-void SessionJournal::end() { ::unlink(entry_.c_str()); }
+InterruptedSession::InterruptedSession(JournalEntry e, Path path, int claimFd)
+    : entry(std::move(e)), entryPath(std::move(path)), claimFd_(claimFd) {}
+
+InterruptedSession::InterruptedSession(InterruptedSession&& other) noexcept
+    : entry(std::move(other.entry)), entryPath(std::move(other.entryPath)), worthRestoring(other.worthRestoring),
+      claimFd_(std::exchange(other.claimFd_, -1)) {}
+
+InterruptedSession& InterruptedSession::operator=(InterruptedSession&& other) noexcept {
+    if (this != &other) {
+        if (claimFd_ >= 0) ::close(claimFd_);
+        entry = std::move(other.entry);
+        entryPath = std::move(other.entryPath);
+        worthRestoring = other.worthRestoring;
+        claimFd_ = std::exchange(other.claimFd_, -1);
+    }
+    return *this;
+}
+
+InterruptedSession::~InterruptedSession() {
+    if (claimFd_ >= 0) ::close(claimFd_);
+}
+
+void InterruptedSession::forget() {
+    if (claimFd_ < 0) return;
+    ::unlink(entryPath.c_str());
+    ::unlink(lockPathOf(entryPath).c_str());
+    ::close(claimFd_);
+    claimFd_ = -1;
+}
 
 std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirectory) {
     const Path folder = backupFolder(programDirectory);
@@ -157,37 +296,68 @@ std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirec
             const std::string_view name = d->d_name;
             if (!name.starts_with(kEntryPrefix)) continue;
             const Path path = folder + "/" + std::string(name);
-            // A lock left by a program that ended between two sessions.
+            // A lock file of an older version's program that ended between
+            // two sessions: removed only while we hold it ourselves.
             if (name.ends_with(kLockSuffix)) {
                 const Path entryPath = path.substr(0, path.size() - kLockSuffix.size()) + std::string(kEntrySuffix);
-                if (!fileExists(entryPath) && !heldByARunningProgram(entryPath)) ::unlink(path.c_str());
+                if (fileExists(entryPath)) continue;
+                const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+                if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+                if (fd >= 0) ::close(fd);
                 continue;
             }
             if (!name.ends_with(kEntrySuffix)) continue;
+            const int fd = claim(path);
+            if (fd < 0) continue;
+            struct stat st {};
             timespec written{};
-            if (!mtimeOf(path, written) || heldByARunningProgram(path)) continue;
-            auto bytes = readWholeFile(path, nullptr, 1 << 20);
+            if (::fstat(fd, &st) == 0) mtimeOf(st, written);
+            auto bytes = readFd(fd, 1 << 20);
             auto entry = bytes ? parseJournalEntry(*bytes) : std::nullopt;
-            InterruptedSession s{entry.value_or(JournalEntry{}), path, false};
-            timespec backup{}, document{};
-            // Written during that session (an older copy of the same title is
-            // not its text), and newer than what was last saved.
-            s.worthRestoring = entry && mtimeOf(entry->backup, backup) && notOlder(backup, written) &&
-                               (entry->document.empty() || !mtimeOf(entry->document, document) ||
-                                !notOlder(document, backup));
+            InterruptedSession s(entry.value_or(JournalEntry{}), path, fd);
+            s.worthRestoring = entry && copyDiffersFromDocument(*entry);
             found.emplace_back(written, std::move(s));
         }
         ::closedir(dir);
     }
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return !notOlder(a.first, b.first); });
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return olderThan(a.first, b.first); });
     std::vector<InterruptedSession> out;
     for (auto& f : found) out.push_back(std::move(f.second));
     return out;
 }
 
-void forgetInterruptedSession(const InterruptedSession& session) {
-    ::unlink(session.entryPath.c_str());
-    ::unlink(lockPathOf(session.entryPath).c_str());
+int pruneOldBackups(const Path& programDirectory) {
+    const Path folder = backupFolder(programDirectory);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    std::vector<std::string> names, needed;
+    while (dirent* d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name == "." || name == ".." || name.starts_with(kTempPrefix)) continue;
+        if (name.starts_with(kEntryPrefix) && (name.ends_with(kEntrySuffix) || name.ends_with(kLockSuffix))) {
+            // Every entry, held or not, keeps its copy.
+            if (name.ends_with(kEntrySuffix))
+                if (auto bytes = readWholeFile(folder + "/" + name, nullptr, 1 << 20))
+                    if (auto entry = parseJournalEntry(*bytes)) needed.push_back(baseName(entry->backup));
+            continue;
+        }
+        names.push_back(name);
+    }
+    ::closedir(dir);
+    const std::time_t now = std::time(nullptr);
+    const std::time_t limit = static_cast<std::time_t>(kBackupDaysKept) * 24 * 60 * 60;
+    int removed = 0;
+    for (const std::string& name : names) {
+        if (std::find(needed.begin(), needed.end(), name) != needed.end()) continue;
+        const Path path = folder + "/" + name;
+        struct stat st {};
+        // A time ahead of the clock is no age: such a copy is kept.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime > now ||
+            now - st.st_mtime <= limit)
+            continue;
+        if (::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace talery

@@ -3,10 +3,14 @@
 //
 // While a session runs, a journal entry in the backup folder names the
 // session's backup copy, the document it is bound to and its title. The
-// entry belongs to one running program: that program holds a lock on a file
-// beside it for as long as it lives, and the system drops the lock when the
-// process ends, however it ends. An entry nobody holds is an interrupted
-// session; its backup copy is offered at the next start.
+// entry belongs to the program that made it: that program holds a lock on
+// the entry's own file for as long as it lives, and the system drops the
+// lock when the process ends, however it ends. An entry nobody holds is an
+// interrupted session. A later start claims it (takes the lock itself)
+// before asking about it, so no two programs are ever offered one entry.
+//
+// Entries are named at random, not by process id: ids are reused after a
+// reboot, and in a container every start may get the same one.
 
 #include "core/files.h"
 #include "core/text.h"
@@ -21,6 +25,10 @@ struct JournalEntry {
     Path backup;          // its backup copy
     Path document;        // the document it is bound to; empty for a new text
     bool encrypted = false;  // the backup copy is enciphered with the session's key
+    // For an enciphered copy: an Argon2id string of the key text, which tells
+    // a wrong password where the cipher itself cannot. Empty in entries of
+    // plain copies, and in those written before the check was kept.
+    std::string passwordCheck;
     friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 
@@ -28,8 +36,14 @@ struct JournalEntry {
 std::string formatJournalEntry(const JournalEntry& entry);
 std::optional<JournalEntry> parseJournalEntry(std::string_view bytes);
 
-// This program's entry: written when a session starts, removed when it ends
-// and when the program exits normally.
+// The password check kept with an enciphered copy: slow and salted, so that
+// the entry makes guessing no easier than the document does.
+std::string makePasswordCheck(const Text& keyText);
+bool passwordCheckMatches(const std::string& check, const Text& keyText);
+
+// This program's entry: written when a session starts, rewritten when what
+// it names changes, removed when the session ends and when the program
+// exits normally. A program removes only the entry it made.
 class SessionJournal {
 public:
     explicit SessionJournal(Path programDirectory);
@@ -42,24 +56,40 @@ public:
     const Path& entryPath() const { return entry_; }
 
 private:
-    bool holdLock();
-
-    Path folder_, entry_, lock_;
-    int lockFd_ = -1;
+    Path folder_, entry_;
+    int lockFd_ = -1;  // the entry's file, locked
 };
 
-// A session some earlier run left behind, with its journal entry's path.
-struct InterruptedSession {
+// A session some earlier run left behind, claimed by this program until the
+// object goes (then it is offered again at a later start) or is forgotten.
+class InterruptedSession {
+public:
+    InterruptedSession(JournalEntry entry, Path entryPath, int claimFd);
+    InterruptedSession(InterruptedSession&& other) noexcept;
+    InterruptedSession& operator=(InterruptedSession&& other) noexcept;
+    ~InterruptedSession();
+
     JournalEntry entry;
     Path entryPath;
-    // The backup copy was written during that session and is newer than the
-    // document (or there is no document): there is something to get back.
+    // The copy holds a text that is not the document's (or there is no
+    // document): there is something to get back.
     bool worthRestoring = false;
+
+    // Removes the entry, still holding it; the backup copy it names stays.
+    void forget();
+
+private:
+    int claimFd_ = -1;
 };
 
-// Entries in the backup folder whose program is gone, oldest first.
+// Entries in the backup folder whose program is gone and that no other
+// program has claimed, oldest first, each claimed for the caller.
 std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirectory);
-// Forgets an entry; the backup copy it names stays where it is.
-void forgetInterruptedSession(const InterruptedSession& session);
+
+// How long a backup copy no session needs any more is kept.
+inline constexpr int kBackupDaysKept = 30;
+// Removes backup copies last written more than kBackupDaysKept days ago that
+// no journal entry names. Returns how many went.
+int pruneOldBackups(const Path& programDirectory);
 
 }  // namespace talery

@@ -52,6 +52,8 @@ std::string stamp(const LocalDateTime& t) {
     return buf;
 }
 
+constexpr std::size_t kStampLength = 15;
+
 struct Parts {
     std::string prefix;  // "<stem>.<id>."
     std::string suffix;  // ".<ext>" or empty
@@ -60,61 +62,93 @@ struct Parts {
 Parts partsFor(const Path& document) {
     auto [stem, ext] = splitName(baseName(document));
     const std::string suffix = ext.empty() ? std::string() : "." + ext;
-    // Room for ".<id>.<stamp>-NN" and the extension.
-    const std::size_t fixed = 1 + 8 + 1 + 15 + 3 + suffix.size();
+    // Room for ".<id>.<stamp>-v<sequence>" and the extension.
+    const std::size_t fixed = 1 + 8 + 1 + kStampLength + 12 + suffix.size();
     return {cutUtf8(stem, kNameMax - fixed) + "." + documentId(document) + ".", suffix};
+}
+
+// Where a version stands among its document's versions: its sequence number
+// (0 for names made before versions were numbered), then the stamp and the
+// "-N" those older names used for a second copy in one second.
+struct Order {
+    unsigned long long sequence = 0;
+    std::string stamp;
+    int n = 0;
+    auto operator<=>(const Order&) const = default;
+};
+
+std::optional<Order> orderOf(const std::string& middle) {
+    if (middle.size() < kStampLength || middle.find('.') != std::string::npos) return std::nullopt;
+    Order o{0, middle.substr(0, kStampLength), 0};
+    const std::string rest = middle.substr(kStampLength);
+    if (rest.starts_with("-v")) {
+        o.sequence = std::strtoull(rest.c_str() + 2, nullptr, 10);
+    } else if (rest.size() > 1) {
+        o.n = std::atoi(rest.c_str() + 1);
+    }
+    return o;
+}
+
+struct Found {
+    Path path;
+    Order order;
+};
+
+// The document's versions, newest first.
+std::vector<Found> findVersions(const Path& versionsFolder, const Path& document) {
+    const Parts p = partsFor(document);
+    std::vector<Found> found;
+    if (DIR* dir = ::opendir(versionsFolder.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string name = e->d_name;
+            if (name.size() < p.prefix.size() + kStampLength + p.suffix.size()) continue;
+            if (name.compare(0, p.prefix.size(), p.prefix) != 0) continue;
+            if (name.compare(name.size() - p.suffix.size(), p.suffix.size(), p.suffix) != 0) continue;
+            // A dot in the middle: another document whose stem goes on.
+            auto order = orderOf(name.substr(p.prefix.size(), name.size() - p.prefix.size() - p.suffix.size()));
+            if (order) found.push_back({versionsFolder + "/" + name, std::move(*order)});
+        }
+        ::closedir(dir);
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.order > b.order; });
+    return found;
 }
 
 }  // namespace
 
 Path versionsFolderIn(const Path& programDirectory) { return programDirectory + "/versions"; }
 
-std::string versionName(const Path& document, const LocalDateTime& when) {
+std::string versionName(const Path& document, const LocalDateTime& when, unsigned long long sequence) {
     const Parts p = partsFor(document);
-    return p.prefix + stamp(when) + p.suffix;
+    return p.prefix + stamp(when) + "-v" + std::to_string(sequence) + p.suffix;
 }
 
 std::vector<Path> versionsOf(const Path& versionsFolder, const Path& document) {
-    const Parts p = partsFor(document);
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(versionsFolder.c_str())) {
-        while (const dirent* e = ::readdir(dir)) {
-            const std::string name = e->d_name;
-            if (name.size() < p.prefix.size() + 15 + p.suffix.size()) continue;
-            if (name.compare(0, p.prefix.size(), p.prefix) != 0) continue;
-            if (name.compare(name.size() - p.suffix.size(), p.suffix.size(), p.suffix) != 0) continue;
-            const std::string middle = name.substr(p.prefix.size(), name.size() - p.prefix.size() - p.suffix.size());
-            if (middle.find('.') != std::string::npos) continue;  // another document whose stem goes on
-            names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    // Stamps sort as text; a "-N" for a second copy in the same second counts as later.
-    auto key = [&](const std::string& name) {
-        std::string middle = name.substr(p.prefix.size(), 15);
-        const std::string rest = name.substr(p.prefix.size() + 15, name.size() - p.prefix.size() - 15 - p.suffix.size());
-        const int n = rest.size() > 1 ? std::atoi(rest.c_str() + 1) : 0;
-        return std::make_pair(middle, n);
-    };
-    std::sort(names.begin(), names.end(), [&](const auto& a, const auto& b) { return key(a) > key(b); });
     std::vector<Path> out;
-    for (const auto& n : names) out.push_back(versionsFolder + "/" + n);
+    for (Found& f : findVersions(versionsFolder, document)) out.push_back(std::move(f.path));
     return out;
 }
 
 std::optional<Path> keepVersion(const Path& versionsFolder, const Path& document, const LocalDateTime& when,
                                 FileError* error) {
-    if (::mkdir(versionsFolder.c_str(), 0777) != 0 && errno != EEXIST) {
-        if (error) *error = {errno, describeErrno(errno)};
-        return std::nullopt;
+    if (!makePrivateFolder(versionsFolder, error)) return std::nullopt;
+    // Numbered one past the newest: the order no clock change or time zone
+    // can turn round. The local time in the name is for people.
+    const std::vector<Found> before = findVersions(versionsFolder, document);
+    unsigned long long sequence = before.empty() ? 1 : before.front().order.sequence + 1;
+    Path target = versionsFolder + "/" + versionName(document, when, sequence);
+    while (fileExists(target)) target = versionsFolder + "/" + versionName(document, when, ++sequence);
+    if (!copyFileAtomic(document, target, error, FileMode::OwnerOnly)) return std::nullopt;
+    // The oldest go; never the copy just made, which the save relies on.
+    std::size_t kept = 1;
+    for (const Found& f : findVersions(versionsFolder, document)) {
+        if (f.path == target) continue;
+        if (kept < kVersionsKept) {
+            ++kept;
+            continue;
+        }
+        std::remove(f.path.c_str());
     }
-    const Parts p = partsFor(document);
-    Path target = versionsFolder + "/" + p.prefix + stamp(when) + p.suffix;
-    for (int n = 2; fileExists(target) && n < 100; ++n)
-        target = versionsFolder + "/" + p.prefix + stamp(when) + "-" + std::to_string(n) + p.suffix;
-    if (!copyFileAtomic(document, target, error)) return std::nullopt;
-    const std::vector<Path> all = versionsOf(versionsFolder, document);
-    for (std::size_t i = kVersionsKept; i < all.size(); ++i) std::remove(all[i].c_str());
     return target;
 }
 

@@ -19,15 +19,17 @@ inline constexpr std::size_t kVersionsKept = 5;
 // "versions" inside the program directory.
 Path versionsFolderIn(const Path& programDirectory);
 
-// The name a version of `document` made at `when` gets:
-// "<stem>.<id>.<YYYYMMDD-HHMMSS>.<ext>", where <id> tells apart documents of
-// the same name in different folders. The document's own extension stays
-// last, so a version opens like the document itself. Never longer than a
-// file name may be.
-std::string versionName(const Path& document, const LocalDateTime& when);
+// The name the `sequence`th version of `document`, made at local time `when`,
+// gets: "<stem>.<id>.<YYYYMMDD-HHMMSS>-v<sequence>.<ext>", where <id> tells
+// apart documents of the same name in different folders. Versions are
+// ordered by their sequence, never by the time in their names. The
+// document's own extension stays last, so a version opens like the document
+// itself. Never longer than a file name may be.
+std::string versionName(const Path& document, const LocalDateTime& when, unsigned long long sequence);
 
 // Copies the document's current bytes into the folder (created when
-// missing) and prunes that document's oldest versions beyond kVersionsKept.
+// missing; the folder and the copies are the owner's alone) and prunes that
+// document's oldest versions beyond kVersionsKept, never the new copy.
 // Returns the copy's path.
 std::optional<Path> keepVersion(const Path& versionsFolder, const Path& document, const LocalDateTime& when,
                                 FileError* error = nullptr);

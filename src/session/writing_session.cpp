@@ -110,16 +110,24 @@ void SessionController::startWriting(bool withTitleLine) {
     view_.setMenuEntryEnabled(Unit::打开文件, false);
     view_.focusBody();
     session_.phase = Phase::Writing;
+    // A restored session goes on in the copy it came from; any other gets a
+    // copy of its own, which no other session ever writes over.
+    if (backupCopy_.empty())
+        backupCopy_ =
+            reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered()).value_or(Path());
+    writeJournal();
+}
+
+void SessionController::writeJournal() {
     // Should the program end abnormally, the next start finds this session's backup copy.
-    journal_.begin({view_.title(), backupFile(), session_.currentPath, backupEnciphered()});
+    if (backupCopy_.empty()) return;
+    JournalEntry entry{view_.title(), backupCopy_, session_.currentPath, backupEnciphered(), {}};
+    if (entry.encrypted) entry.passwordCheck = makePasswordCheck(keyText());
+    journal_.begin(entry);
 }
 
 bool SessionController::backupEnciphered() const {
     return !session_.currentPath.empty() && isEncryptedPath(session_.currentPath);
-}
-
-Path SessionController::backupFile() const {
-    return backupPath(settings_.programDirectory(), view_.title(), backupEnciphered());
 }
 
 void SessionController::toggleWriting(bool fromFile) {
@@ -174,10 +182,15 @@ FileDialogRequest SessionController::dialogRequest(Unit dialog, bool withTitle) 
     return r;
 }
 
-void SessionController::askPassword() {
+bool SessionController::askPassword() {
     Window& w = view_.window();
     const PasswordDialogLook look{w.windowBackground(), w.textColour(Unit::标题栏)};
-    if (auto typed = w.askPassword(look)) session_.password = *typed;
+    auto typed = w.askPassword(look);
+    if (!typed) return false;
+    session_.password = *typed;
+    // The copy of a running enciphered session is now written under this key.
+    if (writing() && backupEnciphered()) writeJournal();
+    return true;
 }
 
 void SessionController::showEncryptorNotice() {
@@ -191,8 +204,7 @@ bool SessionController::choosePassword(bool askAboutPrevious) {
         if (a == Answer::Yes) return true;
         if (a != Answer::No) return false;
     }
-    askPassword();
-    return true;
+    return askPassword();
 }
 
 bool SessionController::untouchedSinceLoad() const {
@@ -250,8 +262,10 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
         return true;
     };
     FileError error;
-    // Rewriting in place is safe only with the old content kept elsewhere.
-    if (writeFileAtomic(path, next, &error, version ? InPlace::Allow : InPlace::Refuse)) return true;
+    // Rewriting in place is safe only with the old content kept elsewhere:
+    // the copy is looked at, not taken on trust.
+    const bool oldContentKept = version && isRegularFile(*version) && fileSize(*version) == fileSize(path);
+    if (writeFileAtomic(path, next, &error, oldContentKept ? InPlace::Allow : InPlace::Refuse)) return true;
     work.finish();
     const Text reason = gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8);
     if (error.targetTouched && version) {
@@ -289,7 +303,7 @@ SaveOutcome SessionController::saveDocument() {
         auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
         if (!path) return SaveOutcome::Cancelled;
         const bool encrypted = isEncryptedPath(*path);
-        if (encrypted) askPassword();
+        if (encrypted && !askPassword()) return SaveOutcome::Cancelled;
         if (!writeDocument(*path, session_.format)) return SaveOutcome::Failed;
     } else {
         return SaveOutcome::Cancelled;
@@ -311,9 +325,16 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.loaded.reset();
     session_.phase = Phase::Idle;
     journal_.end();
+    // A copy never written holds nothing; one that was stays for its days.
+    if (!backupCopy_.empty() && isRegularFile(backupCopy_) && fileSize(backupCopy_) == 0) ::unlink(backupCopy_.c_str());
+    backupCopy_.clear();
 }
 
 void SessionController::finishSave(bool opened) {
+    // The text is in its document now. Its copy goes, and with it any plain
+    // copy of a text just saved enciphered.
+    if (discardBackup_) discardBackup_();
+    if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
     view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, programCaption());
     session_.openedFromFile = false;
@@ -397,8 +418,18 @@ bool SessionController::loadTextDocument(const Path& path) {
 
 bool SessionController::loadEncryptedDocument(const Path& path) {
     if (writing()) return false;
-    // The password comes first, so that a wrong one leaves the session untouched.
-    askPassword();
+    // The password comes first, so that a wrong one leaves the session
+    // untouched; a refused one is not kept.
+    const Text previousPassword = session_.password;
+    if (!askPassword()) return false;
+    struct KeepPrevious {
+        Text& password;
+        const Text previous;
+        bool opened = false;
+        ~KeepPrevious() {
+            if (!opened) password = previous;
+        }
+    } keep{session_.password, previousPassword};
     LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
     work.at(0);
     FileError error;
@@ -430,6 +461,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     session_.format.lineBreaks = breaks.style;
     work.finish();
     if (breaks.mixed) tellMixedLineBreaks();
+    keep.opened = true;
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
     return true;
 }
@@ -467,23 +499,31 @@ static DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
 
 bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     const JournalEntry& entry = interrupted.entry;
-    if (entry.encrypted) askPassword();
+    const Text previousPassword = session_.password;
+    // Closing the password dialog answers the question again.
+    if (entry.encrypted && !askPassword()) return false;
+    const auto refuse = [&](const std::string& reason) {
+        session_.password = previousPassword;  // a refused password is not kept
+        refuseFile(entry.backup, reason);
+        return false;
+    };
+    // The check kept with the entry tells a wrong password whatever the
+    // copy's length; without one (an older entry) the text itself must pass.
+    if (entry.encrypted && !entry.passwordCheck.empty() && !passwordCheckMatches(entry.passwordCheck, keyText()))
+        return refuse("密码不正确");
     FileError error;
     auto bytes = readWholeFile(entry.backup, &error);
-    if (!bytes) {
-        refuseFile(entry.backup, error.reasonUtf8);
-        return false;
-    }
+    if (!bytes) return refuse(error.reasonUtf8);
     std::string body = entry.encrypted ? decryptBytes(*bytes, keyText()) : std::move(*bytes);
     // The copy holds the body as it was: GBK with CR LF. Anything else (a
     // wrong password) is never opened, so it cannot be saved over the document.
-    if (!plausibleDecipheredText(body)) {
-        refuseFile(entry.backup, entry.encrypted ? "解密后的内容不是文本，密码可能不正确" : "备份文件不是文本");
-        return false;
-    }
+    if (!plausibleDecipheredText(body))
+        return refuse(entry.encrypted ? "解密后的内容不是文本，密码可能不正确" : "备份文件不是文本");
     session_.currentPath = entry.document;
     session_.openedFromFile = !entry.document.empty();
     view_.setTitle(entry.title);
+    // The restored session goes on in its copy, which stays until it is saved.
+    backupCopy_ = entry.backup;
     toggleWriting(true);
     view_.setBody(body);
     view_.alignBodyLeft();
@@ -493,29 +533,32 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
 }
 
 void SessionController::offerRecovery() {
-    for (const InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
+    for (InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
         // The window holds one text: the others are offered at the next start.
-        if (writing()) return;
+        if (writing()) break;
+        // A copy that holds nothing the document lacks: nothing is lost.
         if (!interrupted.worthRestoring) {
-            forgetInterruptedSession(interrupted);
+            interrupted.forget();
             continue;
         }
         const JournalEntry& entry = interrupted.entry;
         const Text saved = entry.document.empty()
                                ? gbk(u8"这篇文本还没有保存过。")
-                               : gbk(u8"它比保存过的文件更新：") + utf8ToGbkLossy(entry.document);
+                               : gbk(u8"它和保存过的文件不一样：") + utf8ToGbkLossy(entry.document);
         const Text question = joinLines({gbk(u8"Talery上次没有正常关闭，找到了正在书写的文本的备份："),
                                          gbk(u8"《") + entry.title + gbk(u8"》"), saved,
                                          gbk(u8"恢复这份备份继续书写么？"),
-                                         gbk(u8"是：恢复备份 否：不恢复（备份文件仍保留在：") +
-                                             utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
+                                         gbk(u8"是：恢复备份 否：不恢复（备份文件保留") + decimal(kBackupDaysKept) +
+                                             gbk(u8"天，在：") + utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
         while (!writing()) {
             if (view_.message(question, Buttons::YesNo, programCaption()) != Answer::Yes) break;
             restoreSession(interrupted);
         }
-        // Restored or declined, the entry is done with; the copy stays.
-        forgetInterruptedSession(interrupted);
+        // Restored (this program's own entry now names the copy) or declined,
+        // the entry is done with; the copy stays.
+        interrupted.forget();
     }
+    pruneOldBackups(settings_.programDirectory());
 }
 
 }  // namespace talery

@@ -63,8 +63,9 @@ public:
     bool loadTextDocument(const Path& path);
     bool loadEncryptedDocument(const Path& path);
 
-    // The password dialog: on confirmation `password` takes the typed text.
-    void askPassword();
+    // The password dialog: on confirmation `password` takes the typed text
+    // and the answer is true; closed any other way, nothing changes.
+    bool askPassword();
     void showEncryptorNotice();
 
     // Whether the body, saved to the bound file as it would be now, gives the
@@ -73,9 +74,10 @@ public:
     bool diaryMode() const;
     bool writing() const { return !view_.titleEnabled(); }
 
-    // The backup copy of the session being written: named after its title,
-    // enciphered while the session is bound to an encrypted document.
-    Path backupFile() const;
+    // The backup copy of the session being written: its own file, named after
+    // its title and when it began, enciphered while the session is bound to
+    // an encrypted document. Empty between sessions, or when none could be made.
+    const Path& backupFile() const { return backupCopy_; }
     bool backupEnciphered() const;
     // At start: offers the backup copy of a session an earlier run left
     // unfinished, and on the user's word continues it.
@@ -86,6 +88,9 @@ public:
     // Called just before the program puts its own text into the body at the
     // end of a session.
     void setBeforeBodyReplaced(std::function<void()> hook) { beforeBodyReplaced_ = std::move(hook); }
+    // Called when a save has put the text in its document: nothing pending
+    // may be written to the backup copy after it.
+    void setDiscardBackup(std::function<void()> hook) { discardBackup_ = std::move(hook); }
 
 private:
     void startWriting(bool withTitleLine);
@@ -105,6 +110,8 @@ private:
     // Reads an interrupted session's backup copy (asking the password when
     // it is enciphered) and continues it; false when it could not be read.
     bool restoreSession(const InterruptedSession& interrupted);
+    // This program's journal entry for the running session.
+    void writeJournal();
 
     SessionView view_;
     const Clock& clock_;
@@ -113,7 +120,9 @@ private:
     WritingSession session_;
     std::function<void(const Path&)> wavOpener_;
     std::function<void()> beforeBodyReplaced_;
+    std::function<void()> discardBackup_;
     SessionJournal journal_;
+    Path backupCopy_;
 };
 
 }  // namespace talery

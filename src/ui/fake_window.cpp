@@ -276,6 +276,8 @@ void FakeWindow::requestClose() {
 
 Answer FakeWindow::messageBox(const Text& text, const Text& caption, Buttons buttons, Icon icon) {
     messages.push_back({text, caption, buttons, icon});
+    // What else happens while the box is open.
+    if (whileMessageShown) whileMessageShown(messages.back());
     if (answers.empty()) {
         if (buttons == Buttons::OK) return Answer::OK;
         throw std::logic_error("unanswered question: " + gbkToUtf8Lossy(text));

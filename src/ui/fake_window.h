@@ -7,6 +7,7 @@
 #include "ui/window.h"
 
 #include <array>
+#include <functional>
 #include <mutex>
 #include <deque>
 #include <string>
@@ -22,6 +23,7 @@ public:
     std::deque<std::optional<Path>> dialogResults;    // for open and save dialogs
     std::deque<std::optional<Text>> passwordResults;  // for the password dialog
     std::vector<MessageRecord> messages;
+    std::function<void(const MessageRecord&)> whileMessageShown;  // runs before the box is answered
     std::vector<FileDialogRequest> openDialogs;
     std::vector<FileDialogRequest> saveDialogs;
     std::vector<PasswordDialogLook> passwordDialogs;
