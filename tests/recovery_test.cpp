@@ -5,6 +5,9 @@
 #include "session/cipher.h"
 #include "session/recovery.h"
 
+#include <atomic>
+#include <sys/resource.h>
+
 namespace talery::test {
 namespace {
 
@@ -156,6 +159,250 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
     restart();
     EXPECT_TRUE(w->messages.empty());
     EXPECT_EQ(journalEntries().size(), 1u);
+}
+
+// Declining leaves the copy, and no later session of the same title, from
+// the same document, a new text or a namesake elsewhere, writes over it.
+TEST_F(RecoveryTest, ADeclinedCopyOutlivesLaterSessionsOfTheSameTitle) {
+    std::filesystem::create_directories(dir / "书");
+    std::filesystem::create_directories(dir / "别处");
+    const std::string doc = dir / u8(u8"书/第一章.txt");
+    writeBytes(doc, g(u8"第一章\r\n"));
+    writeBytes(dir / u8(u8"别处/第一章.txt"), g(u8"别处的第一章"));
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        app.openNamedFile(doc);
+        cw.typeText(Unit::编辑框1, u8"只在备份里的一段。");
+    });
+    const std::string declined = backupCopy(dir, u8"第一章 ");
+    const Text paragraph = readBytes(declined);
+    ASSERT_NE(paragraph.find(g(u8"只在备份里的一段。")), std::string::npos);
+    restart({Answer::No});
+    EXPECT_NE(w->lastMessage().find(u8(u8"保留30天")), std::string::npos);
+    EXPECT_NE(w->lastMessage().find(declined), std::string::npos);
+
+    const auto sessionWithoutTyping = [&](auto start) {
+        start();
+        w->setText(Unit::编辑框1, w->text(Unit::编辑框1) + " ");
+        app->statistics().backup().flush();
+        w->answers = {Answer::OK, Answer::OK};
+        w->click(Unit::放弃编辑);
+    };
+    sessionWithoutTyping([&] { app->openNamedFile(doc); });
+    sessionWithoutTyping([&] {
+        w->typeText(Unit::章节名称, u8"第一章");
+        w->click(Unit::开始书写按钮);
+    });
+    sessionWithoutTyping([&] { app->openNamedFile(dir / u8(u8"别处/第一章.txt")); });
+    EXPECT_EQ(readBytes(declined), paragraph);
+    EXPECT_EQ(backupCopies(dir, u8"第一章 ").size(), 4u);  // each session its own
+
+    // Kept for its days, then pruned; a time ahead of the clock is no age.
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::last_write_time(declined, now - std::chrono::hours(24 * 29));
+    restart();
+    EXPECT_TRUE(std::filesystem::exists(declined));
+    const std::string ahead = backupCopies(dir, u8"第一章 ")[1];
+    std::filesystem::last_write_time(ahead, now + std::chrono::hours(24 * 400));
+    std::filesystem::last_write_time(declined, now - std::chrono::hours(24 * 31));
+    restart();
+    EXPECT_FALSE(std::filesystem::exists(declined));
+    EXPECT_TRUE(std::filesystem::exists(ahead));
+}
+
+// Two programs on one folder, writing namesakes: each crash brings back its own text.
+TEST_F(RecoveryTest, TwoProgramsWithOneTitleKeepTheirOwnCopies) {
+    std::filesystem::create_directories(dir / "A");
+    std::filesystem::create_directories(dir / "B");
+    const std::string a = dir / u8(u8"A/第一章.txt"), b = dir / u8(u8"B/第一章.txt");
+    writeBytes(a, g(u8"甲"));
+    writeBytes(b, g(u8"乙"));
+    FakeWindow other;
+    Application programB(other, clock, SettingsStore(dir.path(), dir.path()));
+    programB.start();
+    programB.openNamedFile(b);
+    other.typeText(Unit::编辑框1, u8"B写的");
+    programB.statistics().backup().flush();
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        app.openNamedFile(a);
+        cw.typeText(Unit::编辑框1, u8"A写的");
+    });
+    other.typeText(Unit::编辑框1, u8"还在写");
+    programB.statistics().backup().flush();
+
+    restart({Answer::Yes});
+    ASSERT_EQ(w->messages.size(), 1u);
+    EXPECT_NE(w->lastMessage().find(a), std::string::npos);
+    EXPECT_EQ(w->text(Unit::编辑框1), g(u8"A写的甲"));
+    w->answers = {Answer::Yes};
+    w->click(Unit::开始书写按钮);
+    EXPECT_EQ(readBytes(a), g(u8"A写的甲"));
+    EXPECT_EQ(readBytes(b), g(u8"乙"));
+    EXPECT_EQ(other.text(Unit::编辑框1), g(u8"B写的还在写乙"));
+}
+
+// A second start while the first one asks is offered nothing: the entry is claimed.
+TEST_F(RecoveryTest, ASecondStartDuringTheQuestionIsOfferedNothing) {
+    crashWhile(dir, [](FakeWindow& cw, Application&) {
+        cw.typeText(Unit::章节名称, u8"孤本");
+        cw.click(Unit::开始书写按钮);
+        cw.typeText(Unit::编辑框1, u8"正文");
+    });
+    FakeWindow second;  // answers nothing: any question fails the test
+    std::unique_ptr<Application> secondProgram;
+    app.reset();
+    w = std::make_unique<FakeWindow>();
+    w->answers = {Answer::Yes};
+    w->whileMessageShown = [&](const MessageRecord&) {
+        secondProgram = std::make_unique<Application>(second, clock, SettingsStore(dir.path(), dir.path()));
+        secondProgram->start();
+    };
+    app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path(), dir.path()));
+    app->start();
+    ASSERT_TRUE(secondProgram);
+    EXPECT_TRUE(second.messages.empty());
+    EXPECT_TRUE(app->session().writing());
+    EXPECT_FALSE(secondProgram->session().writing());
+    // Only the restoring program's own entry is left, naming the restored copy.
+    ASSERT_EQ(journalEntries().size(), 1u);
+    EXPECT_EQ(backupCopies(dir).size(), 1u);
+}
+
+// Time stamps from other clocks decide nothing; reused process ids and probe
+// errors never cost an entry.
+TEST_F(RecoveryTest, NeitherClocksNorProcessIdsNorProbeErrorsLoseAnEntry) {
+    const std::string doc = dir / "d.txt";
+    writeBytes(doc, g(u8"存档"));
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        app.openNamedFile(doc);
+        cw.typeText(Unit::编辑框1, u8"新写的");
+    });
+    // The document came from a machine whose clock runs a day ahead.
+    std::filesystem::last_write_time(doc, std::filesystem::file_time_type::clock::now() + std::chrono::hours(24));
+    ASSERT_EQ(journalEntries().size(), 1u);
+    const std::string crashed = dir / ("backup/" + journalEntries()[0]);
+    // Renamed as an older version would have named it: by this program's own id.
+    const std::string sameId = dir / ("backup/session-" + std::to_string(::getpid()) + "-1.journal");
+    std::filesystem::rename(crashed, sameId);
+
+    // A probe that fails (a lock file that cannot be opened) counts as held.
+    ::symlink("/nonexistent", (dir / ("backup/session-" + std::to_string(::getpid()) + "-1.lock")).c_str());
+    restart();
+    EXPECT_TRUE(w->messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(sameId));
+    std::filesystem::remove(dir / ("backup/session-" + std::to_string(::getpid()) + "-1.lock"));
+
+    // No descriptor to spare: nothing offered, nothing removed.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rlimit none{3, 3};
+        ::setrlimit(RLIMIT_NOFILE, &none);
+        const bool found = !findInterruptedSessions(dir.path()).empty();
+        ::_exit(found ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(std::filesystem::exists(sameId));
+
+    // This program, with the crashed one's id, runs a session and ends it:
+    // the crashed entry is still there, and offered.
+    app->openNamedFile(doc);
+    w->answers = {Answer::OK, Answer::OK};
+    w->click(Unit::放弃编辑);
+    EXPECT_TRUE(std::filesystem::exists(sameId));
+    restart({Answer::Yes});
+    ASSERT_EQ(w->messages.size(), 1u);
+    EXPECT_EQ(w->text(Unit::编辑框1), g(u8"新写的存档"));
+}
+
+// A scan running while programs start and end sessions never takes a live entry.
+TEST(SessionJournalTest, AScanNeverClaimsALiveEntry) {
+    TempDir dir;
+    std::atomic<bool> done{false};
+    std::atomic<int> lost{0};
+    std::thread writer([&] {
+        SessionJournal journal(dir.path());
+        for (int i = 0; i < 300; ++i) {
+            if (!journal.begin({"t", dir / "backup/copy.txt", "", false, {}})) ++lost;
+            if (!std::filesystem::exists(journal.entryPath())) ++lost;
+            journal.end();
+        }
+        done = true;
+    });
+    int scans = 0;
+    while (!done) {
+        for (InterruptedSession& s : findInterruptedSessions(dir.path())) s.forget();
+        ++scans;
+    }
+    writer.join();
+    EXPECT_EQ(lost, 0);
+    EXPECT_GT(scans, 0);
+}
+
+// The enciphered copy of a short text never opens under a wrong password,
+// though that password may well decipher it into valid GBK.
+TEST_F(RecoveryTest, AShortEncipheredCopyNeverOpensUnderAWrongPassword) {
+    const Text saved = g(u8"短");
+    writeBytes(dir / "s.tlr", encryptText(saved, documentKeyText("pw")));
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        cw.passwordResults.push_back(Text("pw"));
+        app.openNamedFile(dir / "s.tlr");
+        cw.typeText(Unit::编辑框1, u8"十四个字节的秘");
+    });
+    ASSERT_EQ(readBytes(backupCopy(dir, u8"s ")).size(), 16u);
+    std::deque<Answer> answers;
+    std::deque<std::optional<Text>> passwords;
+    int plausible = 0;
+    for (int i = 0; i < 200; ++i) {
+        const Text wrong = "guess" + std::to_string(i);
+        plausible += plausibleDecipheredText(decryptBytes(readBytes(backupCopy(dir, u8"s ")), documentKeyText(wrong)));
+        answers.insert(answers.end(), {Answer::Yes, Answer::OK});
+        passwords.push_back(wrong);
+    }
+    // Closing the dialog asks again; only the right password then opens it.
+    answers.insert(answers.end(), {Answer::Yes, Answer::Yes});
+    passwords.insert(passwords.end(), {std::nullopt, Text("pw")});
+    restart(answers, passwords);
+    EXPECT_TRUE(app->session().writing());
+    EXPECT_EQ(w->passwordDialogs.size(), 202u);
+    EXPECT_EQ(w->messages.size(), 402u);
+    EXPECT_TRUE(w->answers.empty());
+    EXPECT_EQ(w->text(Unit::编辑框1), g(u8"十四个字节的秘短"));
+    EXPECT_EQ(app->session().record().password, "pw");
+    EXPECT_GT(plausible, 0);  // the text alone could not have told them all
+}
+
+// Saved enciphered, a text leaves no plain copy in the program folder.
+TEST_F(RecoveryTest, SavedEncipheredNoPlainCopyRemains) {
+    restart();
+    const auto noPlainText = [&](const Text& secret) {
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+            if (!e.is_regular_file()) continue;
+            EXPECT_EQ(readBytes(e.path()).find(secret), std::string::npos) << e.path();
+        }
+    };
+    w->typeText(Unit::章节名称, u8"机密");
+    w->click(Unit::开始书写按钮);
+    w->typeText(Unit::编辑框1, u8"不可外传");
+    app->statistics().backup().flush();
+    ASSERT_EQ(readBytes(backupCopy(dir, u8"机密 ")), g(u8"机密\r\n不可外传"));
+    w->typeText(Unit::编辑框1, u8"的一句");  // pending when the save comes
+    w->dialogResults = {dir / "机密.tlr"};
+    w->passwordResults = {Text("pw")};
+    w->click(Unit::开始书写按钮);
+    app->statistics().backup().flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    w->runPosted();
+    noPlainText(g(u8"不可外传"));
+
+    w->trigger(Unit::新建日记);
+    w->typeText(Unit::编辑框1, u8"今天的秘密");
+    app->statistics().backup().flush();
+    w->dialogResults = {dir / "日记.tlr"};
+    w->answers = {Answer::Yes};  // the previous password
+    w->click(Unit::开始书写按钮);
+    noPlainText(g(u8"今天的秘密"));
+    EXPECT_TRUE(backupCopies(dir).empty());
 }
 
 TEST(JournalEntryTest, EveryByteOfTitlesAndPathsSurvives) {

@@ -6,7 +6,10 @@
 #include "session/cipher.h"
 #include "session/versions.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -155,6 +158,76 @@ TEST(Versions, NamesKeepTheExtensionFitTheNameLimitAndPruneTheOldest) {
     EXPECT_EQ(readBytes(versionsOf(folder, twin).front()), "twin");
 }
 
+// Versions are ordered by their number: stamps from a clock set back, or
+// another time zone, neither reorder them nor cost the copy just made.
+TEST(Versions, AClockBehindTheNewestStampPrunesNothingNew) {
+    TempDir dir;
+    const std::string doc = dir / "a.txt", folder = versionsFolderIn(dir.path());
+    for (int i = 0; i < 5; ++i) {
+        writeBytes(doc, "ahead" + std::to_string(i));
+        ASSERT_TRUE(keepVersion(folder, doc, {2030, 1, 1, 0, 0, i}));
+    }
+    writeBytes(doc, "last old text");
+    const auto copy = keepVersion(folder, doc, {2026, 12, 9, 8, 0, 0});
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(readBytes(*copy), "last old text");
+    const auto kept = versionsOf(folder, doc);
+    ASSERT_EQ(kept.size(), kVersionsKept);
+    EXPECT_EQ(kept.front(), *copy);
+    EXPECT_EQ(readBytes(kept.back()), "ahead1");
+
+    // The real clock, and the zone changed between saves.
+    const char* zone = std::getenv("TZ");
+    const std::string before = zone ? zone : "";
+    const std::string other = dir / "b.txt";
+    ::setenv("TZ", "Asia/Shanghai", 1);
+    ::tzset();
+    for (int i = 0; i < 5; ++i) {
+        writeBytes(other, "shanghai" + std::to_string(i));
+        ASSERT_TRUE(keepVersion(folder, other, SystemClock().now()));
+    }
+    ::setenv("TZ", "America/Los_Angeles", 1);
+    ::tzset();
+    writeBytes(other, "los angeles");
+    ASSERT_TRUE(keepVersion(folder, other, SystemClock().now()));
+    if (zone) ::setenv("TZ", before.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_EQ(readBytes(versionsOf(folder, other).front()), "los angeles");
+}
+
+// Copies of the writer's text are the owner's alone, whatever the umask; and
+// the umask is never changed to be read, which would race with other threads.
+TEST(Privacy, CopiesAreOwnerOnlyAndNewFilesFollowTheUmask) {
+    TempDir dir;
+    const mode_t old = ::umask(022);
+    const std::string doc = dir / "secret.txt";
+    writeBytes(doc, "x");
+    ::chmod(doc.c_str(), 0600);
+    ::mkdir((dir / "versions").c_str(), 0755);  // as an older version made it
+    const auto version = keepVersion(versionsFolderIn(dir.path()), doc, {2026, 1, 1, 0, 0, 0});
+    ASSERT_TRUE(version);
+    const auto mode = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(*version), 0600u);
+    EXPECT_EQ(mode(dir / "versions"), 0700u);
+
+    std::atomic<int> wrongMode{0};
+    const auto create = [&](const std::string& prefix) {
+        for (int i = 0; i < 400; ++i) {
+            const std::string path = dir / (prefix + std::to_string(i));
+            if (!writeFileAtomic(path, "t") || mode(path) != 0644) ++wrongMode;
+        }
+    };
+    std::thread a(create, "a"), b(create, "b");
+    a.join();
+    b.join();
+    ::umask(old);
+    EXPECT_EQ(wrongMode, 0);
+}
+
 // --- Through the session -------------------------------------------------------
 
 class SaveSafetyTest : public AppTest {
@@ -202,6 +275,31 @@ TEST_F(SaveSafetyTest, WrongPasswordEditedAndSavedLeavesTheOriginalInTheVersions
     openFile(path, g(u8"right"));
     expectWriting();
     EXPECT_EQ(w.text(Unit::编辑框1), original);
+}
+
+TEST_F(SaveSafetyTest, EveryCopyOfAPrivateDocumentIsPrivate) {
+    const mode_t old = ::umask(022);
+    const std::string path = dir / "private.txt";
+    writeBytes(path, "secret");
+    ::chmod(path.c_str(), 0600);
+    openFile(path);
+    typeAtEnd(u8"!");
+    app->statistics().backup().flush();
+    const auto mode = [](const std::string& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(dir / "backup"), 0700u);
+    for (const auto& e : std::filesystem::directory_iterator(dir / "backup")) EXPECT_EQ(mode(e.path()), 0600u) << e.path();
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    ::umask(old);
+    expectIdle();
+    EXPECT_EQ(mode(path), 0600u);
+    EXPECT_EQ(mode(versions()), 0700u);
+    ASSERT_EQ(versionsOf(versions(), path).size(), 1u);
+    EXPECT_EQ(mode(versionsOf(versions(), path).front()), 0600u);
 }
 
 TEST_F(SaveSafetyTest, NoVersionMeansAskingBeforeOverwriting) {

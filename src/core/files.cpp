@@ -305,7 +305,9 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         (void)::fchmod(fd, 0600);
     } else if (exists) {
         (void)::fchmod(fd, st.st_mode & 07777);
-        (void)::fchown(fd, st.st_uid, st.st_gid);
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Another owner cannot be kept by a user who is not root: the file becomes theirs.
+        }
     }
     bool ok = fill(fd) && ::fsync(fd) == 0;
     int code = errno;
