@@ -3,6 +3,11 @@
 # puts in place, plus the manual pages, the bash completion of talery-tool and
 # the documents Debian asks for. The programs go in stripped; their debug
 # symbols go in talery-dbgsym.
+#
+# CPack rather than a debian/ folder: the install rules stay the one list of
+# what is shipped, the version is the project's without a second copy in a
+# debian/changelog, and the package is made from a finished build (the tests'
+# own, in the test) instead of a second compile by dpkg-buildpackage.
 set(TALERY_PACKAGE_MAINTAINER "The Talery developers <developers@talery.org>"
     CACHE STRING "Maintainer named in the Debian package")
 set(TALERY_PACKAGING ${CMAKE_SOURCE_DIR}/packaging)
