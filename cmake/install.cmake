@@ -2,6 +2,9 @@
 # .wav files), the MIME type of encrypted documents, AppStream metadata and
 # the icon, drawn once as SVG and rendered at the usual hicolor sizes.
 include(GNUInstallDirs)
+# Installed folders are 0755 whatever the umask of the one who installs.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(TALERY_APP_ID org.talery.Talery)
 set(TALERY_DATA ${CMAKE_SOURCE_DIR}/data)
@@ -41,3 +44,6 @@ if(TALERY_TESTS)
   add_test(NAME install COMMAND ${CMAKE_SOURCE_DIR}/packaging/check-install ${CMAKE_BINARY_DIR})
   set_tests_properties(install PROPERTIES TIMEOUT 300)
 endif()
+
+# The Debian package, its manual pages and shell completion.
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
