@@ -405,6 +405,23 @@ TEST_F(RecoveryTest, SavedEncipheredNoPlainCopyRemains) {
     EXPECT_TRUE(backupCopies(dir).empty());
 }
 
+// An earlier program folder in a build tree is named once; nothing is moved.
+TEST_F(RecoveryTest, AnEarlierFolderIsNamedOnceAndLeftAlone) {
+    restart();
+    TempDir earlier;
+    writeBytes(earlier / "setting.ini", "old settings");
+    app->tellAboutEarlierFolder(earlier.path());
+    ASSERT_EQ(w->messages.size(), 1u);
+    EXPECT_NE(w->lastMessage().find(earlier.path()), std::string::npos);
+    EXPECT_NE(w->lastMessage().find(dir.path()), std::string::npos);
+    app->tellAboutEarlierFolder(earlier.path());
+    restart();
+    app->tellAboutEarlierFolder(earlier.path());
+    app->tellAboutEarlierFolder(dir.path());
+    EXPECT_TRUE(w->messages.empty());
+    EXPECT_EQ(readBytes(earlier / "setting.ini"), "old settings");
+}
+
 TEST(JournalEntryTest, EveryByteOfTitlesAndPathsSurvives) {
     const JournalEntry e{g(u8"第一章%0A\r\n") + "\xFF", "/b/x\ny.txt", "/d/%25\r.tlr", true, {}};
     const std::string bytes = formatJournalEntry(e);

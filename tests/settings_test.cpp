@@ -495,5 +495,32 @@ TEST(SettingsProgramDirectory, EnvironmentOverridesAndIsCreated) {
     }
 }
 
+// Without TALERY_HOME: the per-user folder, unless the program's folder
+// already holds its settings (a portable copy) and is no build tree.
+TEST(SettingsProgramDirectory, PortableOnlyWithSettingsAndNeverInABuildTree) {
+    test::TempDir dir;
+    const char* previousHome = std::getenv("TALERY_HOME");
+    const char* previousXdg = std::getenv("XDG_DATA_HOME");
+    const std::string savedHome = previousHome ? previousHome : "", savedXdg = previousXdg ? previousXdg : "";
+    ::unsetenv("TALERY_HOME");
+    ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    const std::string exe = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    const std::string settings = exe + "/setting.ini", cache = exe + "/CMakeCache.txt";
+    ASSERT_FALSE(std::filesystem::exists(settings));
+    ASSERT_FALSE(std::filesystem::exists(cache));
+    EXPECT_EQ(programDirectory(), dir.file("talery"));
+    EXPECT_EQ(earlierProgramDirectory(), "");
+    test::writeBytes(settings, "");
+    EXPECT_EQ(programDirectory(), exe);
+    EXPECT_EQ(earlierProgramDirectory(), "");
+    test::writeBytes(cache, "");
+    EXPECT_EQ(programDirectory(), dir.file("talery"));
+    EXPECT_EQ(earlierProgramDirectory(), exe);
+    std::filesystem::remove(settings);
+    std::filesystem::remove(cache);
+    previousHome ? ::setenv("TALERY_HOME", savedHome.c_str(), 1) : ::unsetenv("TALERY_HOME");
+    previousXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+}
+
 }  // namespace
 }  // namespace talery

@@ -40,6 +40,17 @@ void Application::start() {
     session_.offerRecovery();
 }
 
+void Application::tellAboutEarlierFolder(const Path& earlier) {
+    if (earlier.empty() || earlier == settings_.programDirectory()) return;
+    const Path told = earlier + "/.talery-told-where";
+    if (fileExists(told)) return;
+    window_.messageBox(gbk(u8"Talery的设置、备份和历史版本现在保存在：\r\n") + utf8ToGbkLossy(settings_.programDirectory()) +
+                           gbk(u8"\r\n\r\n以前的设置、备份和历史版本没有移动，仍在：\r\n") + utf8ToGbkLossy(earlier) +
+                           gbk(u8"\r\n构建文件夹清理时会被删除，请把需要的文件复制出来。"),
+                       programCaption(), Buttons::OK, Icon::Information);
+    writeFileAtomic(told, "");
+}
+
 void Application::handle(const UiEvent& e) {
     if (handleShellEvent(e)) return;
     // Writing aids: the body's shortcuts, Find and Replace, time, names, writing timer.

@@ -29,6 +29,9 @@ public:
     // Fills the window's content stores, records the day of the start and
     // offers the backup copy of a session the last run left unfinished.
     void start();
+    // Says once where the settings, backups and versions of an earlier
+    // program directory stayed (nothing of it is moved).
+    void tellAboutEarlierFolder(const Path& earlier);
 
     void handle(const UiEvent& event) override;
     bool closeRequested() override;

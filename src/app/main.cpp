@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     app.audio().attach(captureDevice, mediaBackend, cuePlayer);
     app.start();
     window.widget()->show();
+    app.tellAboutEarlierFolder(talery::earlierProgramDirectory());
     // A file named on the command line opens as if it had been dropped on the window.
     if (argc > 1) app.openNamedFile(argv[1]);
     return QApplication::exec();

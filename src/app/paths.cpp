@@ -27,6 +27,16 @@ bool installedLayout(const Path& folder) {
     return fileExists(parentFolder(folder) + "/" TALERY_INSTALLED_DESKTOP_ENTRY);
 }
 
+// A folder CMake builds in is emptied by the next clean build: never a
+// home for a writer's settings, backups and versions.
+bool buildTree(const Path& folder) { return fileExists(folder + "/CMakeCache.txt"); }
+
+Path executableFolder() {
+    std::vector<char> buf(PATH_MAX + 1);
+    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), PATH_MAX);
+    return n > 0 ? parentFolder(Path(buf.data(), static_cast<std::size_t>(n))) : Path();
+}
+
 Path stripTrailingSlash(Path p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
@@ -40,12 +50,11 @@ Path programDirectory() {
         makeFolders(p);
         return p;
     }
-    std::vector<char> buf(PATH_MAX + 1);
-    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), PATH_MAX);
-    if (n > 0) {
-        const Path folder = parentFolder(Path(buf.data(), static_cast<std::size_t>(n)));
-        if (::access(folder.c_str(), W_OK) == 0 && !installedLayout(folder)) return folder;
-    }
+    // A portable copy: the program's folder already holds its settings.
+    const Path folder = executableFolder();
+    if (!folder.empty() && fileExists(folder + "/setting.ini") && ::access(folder.c_str(), W_OK) == 0 &&
+        !installedLayout(folder) && !buildTree(folder))
+        return folder;
     Path data;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && xdg[0] == '/') {
         data = xdg;
@@ -57,6 +66,13 @@ Path programDirectory() {
     Path p = stripTrailingSlash(data) + "/talery";
     makeFolders(p);
     return p;
+}
+
+Path earlierProgramDirectory() {
+    if (const char* home = std::getenv("TALERY_HOME"); home && *home) return {};
+    const Path folder = executableFolder();
+    if (folder.empty() || !buildTree(folder) || !fileExists(folder + "/setting.ini")) return {};
+    return folder;
 }
 
 Path currentDirectory() {
