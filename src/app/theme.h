@@ -3,8 +3,8 @@
 // panel: background and text colours, button style, top image,
 // transparency, status bar, large font, automatic backup save.
 
-#include "app/settings.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "ui/qt/qt_find_windows.h"
 
-#include "aids/find_design.h"
+#include "ui/find_design.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
 

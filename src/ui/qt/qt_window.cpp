@@ -2,12 +2,12 @@
 
 #include "app/chrome.h"
 #include "app/shell.h"
-#include "app/unit_table.h"
 #include "audio/qt/qt_audio.h"
-#include "session/password_dialog.h"
-#include "ui/qt/qt_chrome.h"
+#include "ui/password_dialog.h"
 #include "ui/qt/qt_body_offsets.h"
+#include "ui/qt/qt_chrome.h"
 #include "ui/qt/qt_widgets.h"
+#include "ui/unit_table.h"
 
 #include <algorithm>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/unit_table.h"
+#include "ui/unit_table.h"
 
 #include <stdexcept>
 
