@@ -44,8 +44,6 @@ struct ThemeColours {
 
 constexpr int kAlphaOpaque = 255;
 constexpr int kAlphaTransparent = 220;
-constexpr int kBodyFontSize = 16;
-constexpr int kLargeBodyFontSize = 25;
 
 class Theme {
 public:

@@ -3,7 +3,6 @@
 // colour that cannot be changed, with the tips silenced. It ends with the
 // session, and ending it records the day as a diary day.
 
-#include "app/tips.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "session/writing_session.h"
