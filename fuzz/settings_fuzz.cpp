@@ -2,7 +2,7 @@
 // arguments: a stored value reads back, a write disturbs no other key, the
 // integer parser agrees with a reference, the points value survives a store.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "fuzz_input.h"
 #include "tasks/points.h"
 

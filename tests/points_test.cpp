@@ -41,6 +41,27 @@ TEST(Points, EveryTotalSurvivesTheSettingsFile) {
     EXPECT_EQ(readBytes(ini.path()), "[" + g(u8"运行情况") + "]\r\n" + g(u8"运行") + "=hex:C9FA0844904036A3A5967C\r\n");
 }
 
+// Started from another folder, the program reads and writes the points in its
+// own folder's file and leaves the working folder's file as it was.
+TEST(Points, LiveInTheProgramDirectoryNotTheWorkingOne) {
+    TempDir program, working;
+    ASSERT_TRUE(storePoints(IniFile(program / "setting.ini"), 100));
+    ASSERT_TRUE(storePoints(IniFile(working / "setting.ini"), 7));
+    const std::string workingBefore = readBytes(working / "setting.ini");
+    {
+        FakeWindow w;
+        FixedClock clock{{2016, 1, 6, 10, 0, 0}};
+        Application app(w, clock, SettingsStore(program.path(), working.path()));
+        app.start();
+        EXPECT_EQ(app.pointsTotal(), 100);
+        w.click(Unit::刷新任务按钮);  // the day's start pays a point
+        EXPECT_EQ(app.pointsTotal(), 101);
+    }
+    EXPECT_EQ(loadPoints(IniFile(program / "setting.ini")), 101);
+    EXPECT_EQ(working.names(), std::vector<std::string>{"setting.ini"});
+    EXPECT_EQ(readBytes(working / "setting.ini"), workingBefore);
+}
+
 TEST(Points, LabelText) { EXPECT_EQ(pointsLabel(42), g(u8"当前积分： ") + "42"); }
 
 }  // namespace

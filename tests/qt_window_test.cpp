@@ -4,12 +4,12 @@
 #include "aids/backup.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
-#include "app/unit_table.h"
 #include "session/cipher.h"
 #include "qt_support.h"
 #include "test_support.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
+#include "ui/unit_table.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,7 +4,7 @@
 // CoreGbkEncode.LiteralHelper checks against an independent codec.
 
 #include "app/paths.h"
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include "test_support.h"
 

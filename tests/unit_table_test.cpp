@@ -1,7 +1,7 @@
 // The main window's unit table as data.
 
-#include "app/unit_table.h"
 #include "core/text.h"
+#include "ui/unit_table.h"
 
 #include <gtest/gtest.h>
 

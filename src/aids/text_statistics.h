@@ -10,8 +10,8 @@
 
 #include "aids/backup.h"
 #include "aids/text_figures.h"
-#include "app/settings.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "aids/writing_aids.h"
 
 #include "aids/time_insert.h"
-#include "app/theme.h"
+#include "ui/unit_table.h"
 
 namespace talery {
 

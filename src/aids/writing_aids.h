@@ -7,9 +7,9 @@
 #include "aids/find_replace.h"
 #include "aids/names.h"
 #include "aids/writing_timer.h"
-#include "app/settings.h"
 #include "core/clock.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <optional>
 #include "ui/window.h"

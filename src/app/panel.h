@@ -2,7 +2,7 @@
 // The information panel 关于 and the commands that reach it: the menu entry
 // "设置", the status bar, the licence page mark and the web buttons.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 #include <cstdint>

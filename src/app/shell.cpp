@@ -1,9 +1,9 @@
 #include "app/shell.h"
 
 #include "app/tips.h"
-#include "app/unit_table.h"
 #include "session/cipher.h"
 #include "tasks/points.h"
+#include "ui/unit_table.h"
 
 namespace talery {
 namespace {

@@ -2,9 +2,9 @@
 // The main window's life: what start-up restores, what the notification-area
 // icon does, and what closing saves.
 
-#include "app/settings.h"
 #include "app/theme.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "session/writing_session.h"
 #include "ui/window.h"
 

@@ -1,6 +1,7 @@
 #include "app/theme.h"
 
 #include "app/layout.h"
+#include "ui/unit_table.h"
 
 namespace talery {
 namespace {

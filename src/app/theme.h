@@ -3,8 +3,8 @@
 // panel: background and text colours, button style, top image,
 // transparency, status bar, large font, automatic backup save.
 
-#include "app/settings.h"
 #include "core/random.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 #include <array>
@@ -44,8 +44,6 @@ struct ThemeColours {
 
 constexpr int kAlphaOpaque = 255;
 constexpr int kAlphaTransparent = 220;
-constexpr int kBodyFontSize = 16;
-constexpr int kLargeBodyFontSize = 25;
 
 class Theme {
 public:

@@ -6,7 +6,6 @@
 
 namespace talery {
 
-constexpr int kTipInterval = 7500;  // ms between two tips of 时钟1
 constexpr int kTipPart = 2;         // the status-bar part the tips use
 
 // Line `number` (1-based) of a store whose lines are separated by CR LF, or

@@ -2,9 +2,9 @@
 // The record button: the first press starts recording the default input,
 // the next stops it and offers to save the recording as a WAV file.
 
-#include "app/settings.h"
 #include "audio/capture_store.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 namespace talery {

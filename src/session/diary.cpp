@@ -1,5 +1,7 @@
 #include "session/diary.h"
 
+#include "ui/unit_table.h"
+
 namespace talery {
 
 Text diaryTitle(const LocalDateTime& t) {

@@ -3,9 +3,8 @@
 // colour that cannot be changed, with the tips silenced. It ends with the
 // session, and ending it records the day as a diary day.
 
-#include "app/settings.h"
-#include "app/tips.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "session/writing_session.h"
 
 #include <functional>

@@ -2,8 +2,8 @@
 // The writing session: the one document the main window holds, and the
 // operations that start it, save it, open it and give it up.
 
-#include "app/settings.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "session/cipher.h"
 #include "session/documents.h"
 #include "session/recovery.h"

@@ -4,8 +4,8 @@
 // the task list turns each new mark into points once, shows the ten tasks,
 // the total and the title that the total has reached.
 
-#include "app/settings.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "ui/window.h"
 
 #include <array>

@@ -2,7 +2,7 @@
 // The points total as the settings file keeps it: the decimal text,
 // enciphered with the key prefix alone as the password, in [运行情况] 运行.
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "ui/fake_find_windows.h"
 
-#include "aids/find_design.h"
+#include "ui/find_design.h"
 #include "ui/window.h"
 
 #include <stdexcept>

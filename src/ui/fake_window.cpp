@@ -1,6 +1,6 @@
 #include "ui/fake_window.h"
 
-#include "app/unit_table.h"
+#include "ui/unit_table.h"
 
 #include <stdexcept>
 #include <utility>

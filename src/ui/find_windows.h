@@ -12,7 +12,7 @@ namespace talery {
 
 enum class FindWindowKind : std::uint8_t { None, Find, Replace };
 
-// The units of both windows; each window has a subset (see aids/find_design.h).
+// The units of both windows; each window has a subset (see ui/find_design.h).
 #ifndef Q_MOC_RUN
 enum class FindUnit : std::uint8_t {
     Window,  // the window itself (its close box)

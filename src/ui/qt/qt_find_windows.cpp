@@ -1,6 +1,7 @@
 #include "ui/qt/qt_find_windows.h"
 
-#include "aids/find_design.h"
+#include "ui/find_design.h"
+#include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
 
@@ -38,8 +39,6 @@ protected:
 private:
     std::function<void()> onClose_;
 };
-
-QColor qcolour(Colour c) { return QColor(red(c), green(c), blue(c)); }
 
 }  // namespace
 

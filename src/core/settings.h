@@ -64,8 +64,8 @@ private:
 };
 
 // The two settings files: everything lives in the program directory's file,
-// except the section that holds the points, which the working directory's
-// file carries (the same file when the program starts from its own folder).
+// the points included, so that they stay with the program whatever folder it
+// is started from. The program keeps nothing in the working directory's file.
 class SettingsStore {
 public:
     SettingsStore(Path programDirectory, Path workingDirectory)

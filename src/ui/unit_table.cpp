@@ -1,4 +1,4 @@
-#include "app/unit_table.h"
+#include "ui/unit_table.h"
 
 #include <stdexcept>
 
@@ -42,7 +42,7 @@ std::vector<UnitSpec> buildTable() {
          kHandCursor, "点击这个按钮可以开始书写和停止书写。"});
     add({U::录音按钮, "录音按钮", K::PictureBox, U::None, -1, {1063, 36, 24, 24}});
     add({U::录音按钮1, "录音按钮1", K::PictureBox, U::None, -1, {4, 36, 24, 24}, {}, {}, {}, 0, kHandCursor});
-    add({U::编辑框1, "编辑框1", K::EditBox, U::None, -1, {2, 64, 990, 743}, {}, {}, kYaHei, 16,
+    add({U::编辑框1, "编辑框1", K::EditBox, U::None, -1, {2, 64, 990, 743}, {}, {}, kYaHei, kBodyFontSize,
          kMultiLine | kVerticalScroll | kCentred | kDisabled});
     add({U::状态条1, "状态条1", K::StatusBar, U::None, -1, {0, 771, 1113, 24}, {},
          {"当前字数", "你已经连续书写", "Talery小提示，你的思路也许从这里开始", "Talery"}, kSimSun, 9});
@@ -53,7 +53,7 @@ std::vector<UnitSpec> buildTable() {
          kHidden | kMultiLine});
     add({U::中国地理历史, "中国地理历史", K::EditBox, U::None, -1, {16, 232, 104, 56}, {}, {}, {}, 0,
          kHidden | kMultiLine});
-    add({.unit = U::时钟1, .name = "时钟1", .kind = K::Timer, .flags = kInvisibleUnit, .value = 7500});
+    add({.unit = U::时钟1, .name = "时钟1", .kind = K::Timer, .flags = kInvisibleUnit, .value = kTipInterval});
     add({.unit = U::时钟2, .name = "时钟2", .kind = K::Timer, .flags = kInvisibleUnit, .value = 1000});
     invisible(U::录音1, "录音1", K::Recorder);
     invisible(U::媒体播放1, "媒体播放1", K::MediaPlayer);

@@ -1,4 +1,4 @@
-#include "aids/find_design.h"
+#include "ui/find_design.h"
 
 #include <stdexcept>
 

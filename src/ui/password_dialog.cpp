@@ -1,4 +1,4 @@
-#include "session/password_dialog.h"
+#include "ui/password_dialog.h"
 
 namespace talery {
 

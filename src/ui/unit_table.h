@@ -49,6 +49,11 @@ Unit unitByName(std::string_view utf8Name);  // Unit::None when unknown
 constexpr Rect kMainWindowDesign{50, 50, 1119, 838};
 constexpr std::string_view kMainWindowCaption = "Talery5—你的原创写作助手 v5.6 2015-十月版";
 constexpr std::string_view kTrayTip = "Talery—你的原创写作助手";
+// The body's font size in points: as designed, and with 大字体 ticked.
+constexpr int kBodyFontSize = 16;
+constexpr int kLargeBodyFontSize = 25;
+// 时钟1: ms between two tips in the status bar.
+constexpr int kTipInterval = 7500;
 
 // The design-time look: a black window with white text, the title field and
 // the start button in the classic style.

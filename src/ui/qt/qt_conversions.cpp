@@ -1,0 +1,88 @@
+#include "ui/qt/qt_conversions.h"
+
+#include "ui/qt/qt_window.h"
+
+#include <algorithm>
+#include <QWidget>
+
+namespace talery {
+
+QColor qcolour(Colour c) { return QColor(red(c), green(c), blue(c)); }
+
+void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
+    QPalette pal = w->palette();
+    pal.setColor(role, qcolour(c));
+    w->setPalette(pal);
+}
+
+// A whole novel passes through here when it is opened and saved: it is
+// converted a block at a time, so that besides the result only one block's
+// copy is in memory.
+constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
+
+QString toQt(const Text& gbkText) { return toQt(gbkText, {}); }
+
+QString toQt(const Text& gbkText, const std::function<void()>& between) {
+    // One UTF-16 unit per GBK byte at most: room enough, and what a
+    // double-byte text leaves unused is never touched.
+    QString s;
+    s.reserve(static_cast<qsizetype>(gbkText.size()));
+    std::size_t from = 0;
+    while (from < gbkText.size()) {
+        // Blocks end behind a LF, which is never part of a double-byte character.
+        std::size_t end = std::min(from + kConversionBlock, gbkText.size());
+        if (end < gbkText.size()) {
+            const std::size_t lf = gbkText.find('\n', end);
+            end = lf == Text::npos ? gbkText.size() : lf + 1;
+        }
+        std::u16string part = decodeGbkLossy(std::string_view(gbkText).substr(from, end - from));
+        // CR LF and a lone CR are both a line break here.
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            if (part[i] == u'\r') {
+                part[out++] = u'\n';
+                if (i + 1 < part.size() && part[i + 1] == u'\n') ++i;
+            } else {
+                part[out++] = part[i];
+            }
+        }
+        s.append(QStringView(part.data(), static_cast<qsizetype>(out)));
+        from = end;
+        if (between) between();
+    }
+    return s;
+}
+
+// UTF-16 of the toolkit as GBK, line breaks as CR LF. The body's document
+// also has its own separators and the no-break space, which become a line
+// break and a space. Runs between breaks go to the encoder uncopied.
+void appendGbk(QStringView text, bool document, Text& out) {
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto size = static_cast<std::size_t>(text.size());
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char16_t c = units[i];
+        if ((c > u'\n' && c < 0xA0) || (c > 0x2029 && c < 0xFDD0)) continue;  // most text: nothing to look at
+        const bool lineBreak = c == u'\n' || c == QChar::ParagraphSeparator ||
+                               (document && (c == QChar::LineSeparator || c == 0xFDD0 || c == 0xFDD1));
+        const bool space = document && c == QChar::Nbsp;
+        if (!lineBreak && !space) continue;
+        appendGbkLossy(std::u16string_view(units + run, i - run), out);
+        out += lineBreak ? "\r\n" : " ";
+        run = i + 1;
+    }
+    appendGbkLossy(std::u16string_view(units + run, size - run), out);
+}
+
+Text fromQt(const QString& text) {
+    Text out;
+    out.reserve(2 * static_cast<std::size_t>(text.size()));  // two bytes a unit at most, a break too
+    appendGbk(text, false, out);
+    return out;
+}
+
+QString utf8ToQt(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+QString gbkSafe(const QString& text) { return QString::fromStdU16String(decodeGbkLossy(encodeGbkLossy(text.toStdU16String()))); }
+
+}  // namespace talery
