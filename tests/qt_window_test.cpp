@@ -5,11 +5,15 @@
 #include "aids/text_figures.h"
 #include "app/application.h"
 #include "session/cipher.h"
+#include "session/recovery.h"
 #include "qt_support.h"
 #include "test_support.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
 #include "ui/unit_table.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -37,6 +41,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <filesystem>
 #include <random>
 #include <functional>
 #include <memory>
@@ -776,7 +781,8 @@ private slots:
         QCOMPARE(app.statistics().mirror().characters(), countBodyCharacters(window.text(Unit::编辑框1)));
         QCOMPARE(app.statistics().mirror().wholeReads(), std::size_t(1));
         // The backup copy is taken from the window when due, after the last key.
-        const std::string copy = program.dir / ("backup/" + test::u8name(u8"第一章.txt"));
+        const std::string copy = app.session().backupFile();
+        QVERIFY(QString::fromStdString(copy).contains(q(u8"/backup/第一章 2026-12-08 093000")));
         QTRY_COMPARE(test::readBytes(copy), window.text(Unit::编辑框1));
         // Loading a document replaces the whole text: read once more.
         window.setText(Unit::编辑框1, g(u8"新的\r\n正文"));
@@ -877,6 +883,65 @@ private slots:
         QCOMPARE(test::readBytes(rig.dir.file("secret.tlr")), encryptText(written, documentKeyText("pw")));
         QVERIFY(!fileExists(rig.dir.file("secret.txt")));
         QVERIFY(!fileExists(rig.dir.file("secret")));
+    }
+
+    // Esc at the password dialog cancels whatever asked for it: a save writes
+    // nothing, an open or a drop opens nothing, a recovery asks again.
+    void escapeAtEveryPasswordDialogCancels() {
+        const ModalScript::Step escape = [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); };
+        Rig rig;
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.widget()));
+        const std::string secret = rig.dir.file("s.tlr");
+        test::writeBytes(secret, encryptText(g(u8"密文"), documentKeyText("pw")));
+        rig.app.session().record().password = "earlier";
+
+        typeText(qobject_cast<QLineEdit*>(rig.window.unitWidget(Unit::章节名称)), q(u8"新稿"));
+        QTest::mouseClick(rig.start(), Qt::LeftButton);
+        const Text written = rig.window.text(Unit::编辑框1);
+        ModalScript saving({chooseFile(QString::fromStdString(rig.dir.file("n.tlr"))), press(QMessageBox::No), escape});
+        QTest::mouseClick(rig.start(), Qt::LeftButton);
+        QVERIFY(saving.done());
+        QCOMPARE(saving.seen.size(), 3);
+        QVERIFY(!fileExists(rig.dir.file("n.tlr")));
+        QVERIFY(rig.app.session().writing());
+        QCOMPARE(rig.window.text(Unit::编辑框1), written);
+        rig.app.session().record().password = "earlier";
+        ModalScript givingUp({press(QMessageBox::Ok), press(QMessageBox::Ok)});
+        QTest::mouseClick(rig.window.unitWidget(Unit::放弃编辑), Qt::LeftButton);
+        QVERIFY(givingUp.done());
+
+        ModalScript opening({chooseFile(QString::fromStdString(secret)), escape});
+        rig.window.menuAction(Unit::打开文件)->trigger();
+        QVERIFY(opening.done());
+        QVERIFY(!rig.app.session().writing());
+        ModalScript dropping({escape});
+        dropFiles(rig.window.unitWidget(Unit::章节名称), {QString::fromStdString(secret)});
+        QTRY_VERIFY(dropping.done());  // drops are taken after the event that brought them
+        QVERIFY(!rig.app.session().writing());
+        QCOMPARE(rig.app.session().record().password, Text("earlier"));
+        QVERIFY(opening.seen.size() == 2 && dropping.seen.size() == 1);
+    }
+
+    void escapeAtTheRecoveryPasswordAsksAgain() {
+        test::ShownProgram program;
+        // A program that was writing an encrypted document and ended abruptly.
+        const std::string copy = program.dir.file("backup/s.tlr");
+        std::filesystem::create_directories(program.dir.file("backup"));
+        test::writeBytes(copy, encryptText(g(u8"备份里的密文"), documentKeyText("pw")));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            auto* journal = new SessionJournal(program.dir.path());
+            journal->begin({g(u8"秘"), copy, program.dir.file("s.tlr"), true, makePasswordCheck(documentKeyText("pw"))});
+            ::_exit(0);  // no destructor: the entry stays, its lock goes
+        }
+        ::waitpid(child, nullptr, 0);
+        const ModalScript::Step escape = [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); };
+        ModalScript recovering({press(QMessageBox::Yes), escape, press(QMessageBox::Yes), escape, press(QMessageBox::No)});
+        QVERIFY(program.start());
+        QVERIFY(recovering.done());
+        QVERIFY(recovering.seen[2] == recovering.seen[0] && recovering.seen[4] == recovering.seen[0]);
+        QVERIFY(!program.app->session().writing());
+        QVERIFY(fileExists(copy));
     }
 
     // Every line-break style through the real body: untouched it is not
