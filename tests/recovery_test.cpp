@@ -131,6 +131,16 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
     EXPECT_TRUE(w->messages.empty());
     EXPECT_TRUE(journalEntries().empty());
 
+    // Killed before anything was typed: the copy reserved for it goes too.
+    crashWhile(dir, [](FakeWindow& cw, Application&) {
+        cw.typeText(Unit::章节名称, u8"空白");
+        cw.click(Unit::开始书写按钮);
+    });
+    ASSERT_EQ(backupCopies(dir, u8"空白").size(), 1u);
+    restart();
+    EXPECT_TRUE(w->messages.empty());
+    EXPECT_TRUE(backupCopies(dir, u8"空白").empty());
+
     // Killed after the text was given up: nothing to offer, and nothing left behind.
     crashWhile(dir, [](FakeWindow& cw, Application&) {
         cw.click(Unit::开始书写按钮);

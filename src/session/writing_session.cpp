@@ -5,6 +5,8 @@
 #include "session/diary.h"
 #include "session/versions.h"
 
+#include <unistd.h>
+
 namespace talery {
 namespace {
 
@@ -538,6 +540,8 @@ void SessionController::offerRecovery() {
         if (writing()) break;
         // A copy that holds nothing the document lacks: nothing is lost.
         if (!interrupted.worthRestoring) {
+            const Path& copy = interrupted.entry.backup;
+            if (!copy.empty() && isRegularFile(copy) && fileSize(copy) == 0) ::unlink(copy.c_str());  // never written
             interrupted.forget();
             continue;
         }
