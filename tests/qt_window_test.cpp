@@ -708,7 +708,7 @@ private slots:
         window.menuAction(Unit::新建日记)->trigger();
         QVERIFY(entering.done());
         QVERIFY(entering.seen.first().startsWith(q(u8"您已经进入了专属的写日记模式")));
-        QCOMPARE(title->text(), q(u8"2026年12月8日星期3     by：Talery日记"));
+        QCOMPARE(title->text(), q(u8"2026年12月8日星期二     by：Talery日记"));
         QCOMPARE(qobject_cast<QLabel*>(window.unitWidget(Unit::章节名称提示))->text(), q(u8"日记时间："));
         QCOMPARE(main->palette().color(QPalette::Window), orange);
         QCOMPARE(body->palette().color(QPalette::Base), orange);
@@ -721,7 +721,7 @@ private slots:
         ModalScript saving({chooseFile(QString::fromStdString(dir.file("diary.txt"))), press(QMessageBox::Ok)});
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(saving.done());
-        QCOMPARE(test::readBytes(dir.file("diary.txt")), g(u8"2026年12月8日星期3     by：Talery日记\r\n今天下雪了。"));
+        QCOMPARE(test::readBytes(dir.file("diary.txt")), g(u8"2026年12月8日星期二     by：Talery日记\r\n今天下雪了。"));
         const QColor stored(0x40, 0x40, 0x40);
         QCOMPARE(main->palette().color(QPalette::Window), stored);
         QCOMPARE(body->palette().color(QPalette::Base), stored);

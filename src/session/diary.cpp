@@ -5,8 +5,10 @@
 namespace talery {
 
 Text diaryTitle(const LocalDateTime& t) {
+    // As a Chinese reader names the days: a bare number reads one day late.
+    static constexpr std::u8string_view kDays[] = {u8"日", u8"一", u8"二", u8"三", u8"四", u8"五", u8"六"};
     return decimal(t.year) + gbk(u8"年") + decimal(t.month) + gbk(u8"月") + decimal(t.day) + gbk(u8"日星期") +
-           decimal(weekday(t)) + gbk(u8"     by：Talery日记");
+           gbk(kDays[weekday(t) - 1]) + gbk(u8"     by：Talery日记");
 }
 
 DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, Theme theme)
