@@ -37,6 +37,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <sys/stat.h>
 #include <random>
 #include <functional>
 #include <memory>
@@ -593,6 +594,99 @@ private slots:
         QCOMPARE(window.text(Unit::编辑框1), written);
         QCOMPARE(title->text(), QStringLiteral("ch3"));
         QVERIFY(body->isEnabled());
+    }
+
+    // Ctrl+S in the real body: saved, and the session goes on where it was.
+    void ctrlSSavesAndTheSessionGoesOn() {
+        ShownProgram program;
+        QVERIFY(program.start());
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        auto* start = qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮));
+        typeText(qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)), q(u8"第四章"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        typeText(body, q(u8"雪停了。"));
+        QTextCursor cursor = body->textCursor();
+        cursor.setPosition(3);  // inside the title line
+        body->setTextCursor(cursor);
+        const auto ctrlS = [body] { QTest::keyClick(body, Qt::Key_S, Qt::ControlModifier); };
+        const auto expectGoesOn = [&](const Text& text) {
+            QVERIFY(body->isEnabled());
+            QCOMPARE(window.text(Unit::编辑框1), text);
+            QCOMPARE(body->textCursor().position(), 3);
+            QCOMPARE(start->text(), q(u8"立刻保存"));
+        };
+
+        // A new text: the save dialog once, then bound to its document.
+        const std::string path = dir.file("ch4.txt");
+        Text written = window.text(Unit::编辑框1);
+        ModalScript saving({chooseFile(QString::fromStdString(path))});
+        ctrlS();
+        QVERIFY(saving.done());
+        expectGoesOn(written);
+        QCOMPARE(test::readBytes(path), written);
+        QCOMPARE(window.statusText(2), g(u8"已保存：") + path);
+
+        // A read-only document: told as any failed save; the text stays.
+        ::chmod(path.c_str(), 0444);
+        body->moveCursor(QTextCursor::End);
+        typeText(body, q(u8"风起。"));
+        cursor.setPosition(3);
+        body->setTextCursor(cursor);
+        ModalScript failing({press(QMessageBox::Ok)});
+        ctrlS();
+        QVERIFY(failing.done());
+        QVERIFY(failing.seen.first().startsWith(q(u8"保存失败！")));
+        const Text more = window.text(Unit::编辑框1);
+        expectGoesOn(more);
+        QCOMPARE(test::readBytes(path), written);
+
+        // Writable again: saved without a question, the old bytes kept as a version.
+        ::chmod(path.c_str(), 0644);
+        ModalScript none({press(QMessageBox::Cancel)});
+        ctrlS();
+        expectGoesOn(more);
+        QCOMPARE(test::readBytes(path), more);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.file("versions")), {}), 1);
+        // Nothing changed since: closing asks nothing.
+        QVERIFY(program.app->closeRequested());
+        QVERIFY(none.seen.isEmpty());
+    }
+
+    // Ctrl+S on an opened encrypted document asks about the previous
+    // password; the session's copy is enciphered, never plain.
+    void ctrlSOnAnEncryptedDocument() {
+        ShownProgram program;
+        const test::TempDir& dir = program.dir;
+        const std::string path = dir.file("s.tlr");
+        test::writeBytes(path, encryptText(g(u8"密文"), documentKeyText("pw")));
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        ModalScript opening({chooseFile(QString::fromStdString(path)), typePassword(QStringLiteral("pw"))});
+        window.menuAction(Unit::打开文件)->trigger();
+        QVERIFY(opening.done());
+        body->moveCursor(QTextCursor::End);
+        typeText(body, q(u8"续。"));
+        ModalScript saving({press(QMessageBox::Yes)});
+        QTest::keyClick(body, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(saving.done());
+        QVERIFY(saving.seen.first().startsWith(q(u8"使用原密码保存文件么？")));
+        const Text written = window.text(Unit::编辑框1);
+        QCOMPARE(written, g(u8"密文续。"));
+        QCOMPARE(test::readBytes(path), encryptText(written, documentKeyText("pw")));
+        QVERIFY(body->isEnabled());
+        QVERIFY(body->textCursor().atEnd());
+        typeText(body, q(u8"再续。"));
+        program.app->statistics().backup().flush();
+        int copies = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("backup"))) {
+            const std::string name = e.path().filename().string();
+            QVERIFY2(!name.ends_with(".txt"), name.c_str());
+            copies += name.ends_with(".tlr");
+        }
+        QCOMPARE(copies, 1);
     }
 
     void encryptedSaveThroughTheRealPasswordDialog() {

@@ -76,6 +76,7 @@ QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount)
     initImages();
     build();
     findWindows_ = std::make_unique<QtFindWindows>(main_.get(), [this](const UiEvent& e) { raise(e); });
+    findWindows_->setMatchArea([this] { return bodySelectionArea(); });
 }
 
 QtWindow::~QtWindow() {
