@@ -527,7 +527,7 @@ TEST_F(ShellTest, InformationPanel) {
     EXPECT_EQ(file().read(ini(u8"软件设置"), ini(u8"新手1")), ini(u8"真"));
 
     w.mouseDown(Unit::超级链接框2);
-    EXPECT_EQ(w.lastMessage(), u8(u8"自动保存功能保存的文本在软件所在目录下"));
+    EXPECT_EQ(w.lastMessage(), u8(u8"自动保存功能保存的文本在软件所在目录下\r\n") + dir.file("backup"));
     EXPECT_EQ(w.messages.back().caption, g(u8"Talery"));
 
     for (Unit u : {Unit::联系作者按钮, Unit::官方博客按钮, Unit::手写查字按钮, Unit::世界历史按钮, Unit::世界历史按钮1,
@@ -536,6 +536,15 @@ TEST_F(ShellTest, InformationPanel) {
     ASSERT_EQ(w.openedUrls.size(), 5u);
     EXPECT_TRUE(w.openedUrls[0].starts_with("mailto:"));
     for (std::size_t i = 1; i < 5; ++i) EXPECT_TRUE(w.openedUrls[i].starts_with("https://")) << w.openedUrls[i];
+    // Without a mail client or browser the click is not silent: the address is named.
+    w.urlHandlerStarts = false;
+    w.messages.clear();
+    w.click(Unit::联系作者按钮);
+    w.click(Unit::手写查字按钮);
+    ASSERT_EQ(w.messages.size(), 2u);
+    EXPECT_EQ(w.messageTexts()[0], u8(u8"没有找到可以启动的邮件程序。\r\n请手动打开：\r\n") + w.openedUrls[5]);
+    EXPECT_EQ(w.messageTexts()[1], u8(u8"没有找到可以启动的浏览器。\r\n请手动打开：\r\n") + w.openedUrls[6]);
+    w.urlHandlerStarts = true;
 
     w.trigger(Unit::设置);
     w.click(Unit::保存设置);

@@ -227,7 +227,8 @@ public:
     // Platform services.
     virtual Text clipboardText() const = 0;
     virtual void setClipboardText(const Text& text) = 0;
-    virtual void openUrl(const std::string& url) = 0;  // the desktop's handler; never waits for it
+    // The desktop's handler; never waits for it. False when none could be started.
+    virtual bool openUrl(const std::string& url) = 0;
     // The logged-on user's name in GBK, empty when it cannot be read.
     virtual Text userName() const = 0;
 

@@ -137,7 +137,7 @@ public:
 
     Text clipboardText() const override;
     void setClipboardText(const Text& text) override;
-    void openUrl(const std::string& url) override;
+    bool openUrl(const std::string& url) override;
 
     // Find and Replace windows.
     QtFindWindows& findWindows() override { return *findWindows_; }

@@ -211,6 +211,6 @@ Text QtWindow::userName() const {
 
 Text QtWindow::clipboardText() const { return fromQt(QApplication::clipboard()->text()); }
 void QtWindow::setClipboardText(const Text& text) { QApplication::clipboard()->setText(toQt(text)); }
-void QtWindow::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
+bool QtWindow::openUrl(const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
 
 }  // namespace talery
