@@ -26,7 +26,10 @@ bool Application::handleShellEvent(const UiEvent& e) {
             return true;
         case EventType::Tick:
             // The writing timer also counts on 时钟2's ticks.
-            if (e.unit == Unit::时钟2) note_.tick(window_);
+            if (e.unit == Unit::时钟2) {
+                note_.tick(window_);
+                audio_.playback().tick();
+            }
             if (e.unit != Unit::时钟1) return false;
             if (!note_.showing()) showNextTip(window_, random_);
             return true;
