@@ -15,7 +15,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -781,6 +783,45 @@ private slots:
         dropFiles(body->viewport(), {b});
         QTRY_VERIFY(body->isEnabled());
         QCOMPARE(title->text(), QStringLiteral("b"));
+    }
+
+    // The body's right-click menu and the drop-down lists take the window's
+    // colours; the lists are wide enough for every item.
+    void popupsFollowTheThemeAndShowWholeItems() {
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        window.setTextColour(Unit::标题栏, kWhite);
+        window.setWindowBackground(0x202020);
+        const QColor dark(0x20, 0x20, 0x20);
+        window.setVisible(Unit::关于, true);
+        for (Unit u : {Unit::按钮类型, Unit::顶图类型, Unit::文本颜色, Unit::提示类型}) {
+            auto* combo = qobject_cast<QComboBox*>(window.unitWidget(u));
+            QVERIFY(combo);
+            combo->showPopup();
+            QWidget* popup = combo->view()->window();
+            QTRY_VERIFY(popup->isVisible());
+            QCOMPARE(popup->palette().color(QPalette::Window), dark);
+            QCOMPARE(combo->view()->palette().color(QPalette::Text), QColor(Qt::white));
+            for (int i = 0; i < combo->count(); ++i)
+                QVERIFY2(combo->view()->visualRect(combo->model()->index(i, 0)).width() >=
+                             combo->view()->fontMetrics().horizontalAdvance(combo->itemText(i)),
+                         qPrintable(combo->itemText(i)));
+            combo->hidePopup();
+        }
+        window.setVisible(Unit::关于, false);
+
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        QColor menuBackground;
+        QTimer::singleShot(100, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                menuBackground = menu->palette().color(QPalette::Window);
+                menu->close();
+            }
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), body->viewport()->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(body->viewport(), &click);
+        QCOMPARE(menuBackground, dark);
     }
 
     void aWholeDiaryOnTheRealWindow() {

@@ -4,10 +4,12 @@
 
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextDocumentLayout>
@@ -18,6 +20,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
 #include <utility>
 
@@ -286,6 +289,15 @@ void TextEdit::keyPressEvent(QKeyEvent* event) {
     const int vk = virtualKey(event->key());
     if (vk) emit keyDown(vk, modifierBits(event->modifiers()));
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void TextEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu is a window of its own and would keep the desktop's colours:
+    // it takes the main window's, as the start menu does.
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    menu->setObjectName(QStringLiteral("bodyMenu"));
+    menu->setPalette(window()->palette());
+    menu->exec(event->globalPos());
 }
 
 bool TextEdit::canInsertFromMimeData(const QMimeData* source) const {

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -233,6 +234,10 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
             auto* c = new QComboBox(parent);
             for (std::string_view item : design.items) c->addItem(utf8ToQt(item));
             c->setCurrentIndex(0);
+            // The drop-down is a window of its own: it follows the window's
+            // colours, and is as wide as its longest item so none is cut.
+            c->view()->window()->setAttribute(Qt::WA_WindowPropagation);
+            c->view()->setMinimumWidth(c->view()->sizeHintForColumn(0) + 2 * c->view()->frameWidth() + 24);
             // Only the user's choice runs the change handler, never the program's.
             connect(c, &QComboBox::activated, this, [this, u](int i) {
                 raise({.unit = u, .type = EventType::SelectionChanged, .index = i});
