@@ -822,6 +822,16 @@ private slots:
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), body->viewport()->mapToGlobal(QPoint(20, 20)));
         QApplication::sendEvent(body->viewport(), &click);
         QCOMPARE(menuBackground, dark);
+
+        // A light background with white strip text: menus and dialogs take
+        // the colour that reads, disabled entries included.
+        window.setWindowBackground(rgb(0x00, 0xFF, 0xFF));
+        const QPalette menu = window.widget()->palette();  // what the start menu and dialogs take
+        for (auto group : {QPalette::Active, QPalette::Disabled}) {
+            const QColor text = menu.color(group, QPalette::WindowText);
+            QVERIFY2(contrastRatio(rgb(text.red(), text.green(), text.blue()), rgb(0x00, 0xFF, 0xFF)) >= kReadableContrast,
+                     qPrintable(text.name()));
+        }
     }
 
     void aWholeDiaryOnTheRealWindow() {

@@ -46,9 +46,12 @@ void DiaryMode::leaveDiaryMode() {
     window_.setTimerInterval(Unit::时钟1, kTipInterval);
     markDiaryDay();
     // Selection 0 of the text colours is white, anything else black.
-    const Colour text = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;
+    const Colour chosen = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;
+    // Where the chosen colour does not read on the background, the other one.
+    const Colour text = readableOn(window_.windowBackground(), chosen);
     window_.setTextColour(Unit::编辑框1, text);
-    window_.setTextColour(Unit::章节名称提示, text);
+    // Over a top image the strip's texts keep the colour that reads there.
+    if (!window_.visible(Unit::背景)) window_.setTextColour(Unit::章节名称提示, text);
 }
 
 void DiaryMode::saveSettings() {

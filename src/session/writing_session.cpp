@@ -182,7 +182,8 @@ FileDialogRequest SessionController::dialogRequest(Unit dialog, bool withTitle) 
 
 bool SessionController::askPassword() {
     Window& w = view_.window();
-    const PasswordDialogLook look{w.windowBackground(), w.textColour(Unit::标题栏)};
+    // The strip's colour may be chosen for a top image: the dialog has the plain background.
+    const PasswordDialogLook look{w.windowBackground(), readableOn(w.windowBackground(), w.textColour(Unit::标题栏))};
     auto typed = w.askPassword(look);
     if (!typed) return false;
     session_.password = *typed;

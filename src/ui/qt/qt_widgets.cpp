@@ -1,6 +1,7 @@
 #include "ui/qt/qt_widgets.h"
 
 #include "ui/qt/qt_window.h"
+#include "ui/qt/qt_conversions.h"
 
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -363,7 +364,7 @@ void ColourPicker::pick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const QColor chosenColour = dialog.selectedColor();
     if (!chosenColour.isValid()) return;
-    setColour(rgb(chosenColour.red(), chosenColour.green(), chosenColour.blue()));
+    setColour(colourFromQt(chosenColour));
     emit chosen();
 }
 

@@ -97,11 +97,15 @@ void QtWindow::applyThemePalette() {
     // body's scroll bar, the menu and the dialogs, so a dark theme has no
     // light stripes. Shades between background and text keep the edges visible.
     const QColor bg = qcolour(windowBackground_);
-    const QColor fg = qcolour(slots_[index(Unit::标题栏)].textColour);
+    // The strip's text colour may be chosen for a top image; here it must read on the background.
+    const QColor fg = qcolour(readableOn(windowBackground_, slots_[index(Unit::标题栏)].textColour));
+    // Disabled entries are paler, but still readable.
+    qreal paler = 0.45;
+    while (paler < 1 && contrastRatio(windowBackground_, colourFromQt(mix(bg, fg, paler))) < kReadableContrast) paler += 0.05;
     QPalette p = main_->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         const bool off = group == QPalette::Disabled;
-        const QColor text = off ? mix(bg, fg, 0.45) : fg;
+        const QColor text = off ? mix(bg, fg, std::min<qreal>(paler, 1)) : fg;
         p.setColor(group, QPalette::Window, bg);
         p.setColor(group, QPalette::WindowText, text);
         p.setColor(group, QPalette::Base, mix(bg, fg, 0.06));
