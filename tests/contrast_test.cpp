@@ -21,9 +21,9 @@ TEST_F(ContrastTest, EveryStyleTextColourTopAndOfferedBackgroundReads) {
         EXPECT_GE(contrastRatio(text, background), kReadableContrast)
             << what << std::hex << " text " << text << " on " << background;
     };
-    for (Colour background : backgrounds)
-        for (int style = 0; style < 7; ++style)
-            for (int textColour = 0; textColour < 2; ++textColour)
+    for (Colour background : backgrounds) {
+        for (int style = 0; style < 7; ++style) {
+            for (int textColour = 0; textColour < 2; ++textColour) {
                 for (int top = 0; top < 3; ++top) {
                     SCOPED_TRACE(testing::Message() << "background " << std::hex << background << std::dec << " style "
                                                     << style << " text " << textColour << " top " << top);
@@ -41,8 +41,13 @@ TEST_F(ContrastTest, EveryStyleTextColourTopAndOfferedBackgroundReads) {
                     expectReads(dialogs.text, dialogs.background, "dialogs and menus");
                     // The chosen colour stays wherever it reads.
                     const Colour chosen = textColour == 0 ? kWhite : kBlack;
-                    if (contrastRatio(chosen, background) >= kReadableContrast) EXPECT_EQ(w.textColour(Unit::编辑框1), chosen);
+                    if (contrastRatio(chosen, background) >= kReadableContrast) {
+                        EXPECT_EQ(w.textColour(Unit::编辑框1), chosen);
+                    }
                 }
+            }
+        }
+    }
 }
 
 }  // namespace

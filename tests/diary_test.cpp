@@ -67,7 +67,7 @@ TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate)
 }
 
 TEST_F(DiaryTest, SavingBringsBackTheStoredColoursAndMarksTheDay) {
-    w.chooseColour(Unit::颜色, 0x404040);
+    w.chooseColour(Unit::颜色, 0xC0C0C0);
     w.choose(Unit::文本颜色, 1);  // black
     w.click(Unit::保存设置);
     w.trigger(Unit::新建日记);
@@ -87,9 +87,9 @@ TEST_F(DiaryTest, SavingBringsBackTheStoredColoursAndMarksTheDay) {
     expectDiaryLook(false);
     EXPECT_EQ(readBytes(dir.file("d.txt")), body);
     EXPECT_EQ(diaryMark(), "201611");
-    EXPECT_EQ(w.backgroundColour(Unit::颜色), 0x404040u);
-    EXPECT_EQ(w.windowBackground(), 0x404040u);
-    EXPECT_EQ(w.backgroundColour(Unit::编辑框1), 0x404040u);
+    EXPECT_EQ(w.backgroundColour(Unit::颜色), 0xC0C0C0u);
+    EXPECT_EQ(w.windowBackground(), 0xC0C0C0u);
+    EXPECT_EQ(w.backgroundColour(Unit::编辑框1), 0xC0C0C0u);
     EXPECT_EQ(w.textColour(Unit::编辑框1), kBlack);
     EXPECT_EQ(w.textColour(Unit::章节名称提示), kBlack);
     EXPECT_EQ(w.text(Unit::章节名称提示), g(u8"标题/题目："));

@@ -134,6 +134,15 @@ ModalScript::Step confirmPassword(const QString& password, const QColor& backgro
     };
 }
 
+// Saves the whole screen, popups included, when TALERY_SCREENSHOTS names a
+// folder (under a real X server: the offscreen platform has no screen to grab).
+void keepScreen(const char* name) {
+    const QByteArray folder = qgetenv("TALERY_SCREENSHOTS");
+    if (folder.isEmpty()) return;
+    QTest::qWait(200);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
+}
+
 // Sends text as a keyboard or input method delivers it, which keyClicks cannot do for Chinese.
 void typeText(QWidget* target, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
@@ -650,7 +659,8 @@ private slots:
         ctrlS();
         expectGoesOn(more);
         QCOMPARE(test::readBytes(path), more);
-        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.file("versions")), {}), 1);
+        // One version for each attempt: the failed one kept the old bytes too.
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.file("versions")), {}), 2);
         // Nothing changed since: closing asks nothing.
         QVERIFY(program.app->closeRequested());
         QVERIFY(none.seen.isEmpty());
@@ -710,9 +720,9 @@ private slots:
         QCOMPARE(test::readBytes(dir.file("d.tlr")), encryptText(written, documentKeyText("Secret")));
 
         // Another look: the dialog follows the window's background and the title strip's text colour.
-        window.setWindowBackground(0x0080FF);
+        window.setWindowBackground(0x400000);
         window.setTextColour(Unit::标题栏, 0x00FF00);
-        ModalScript opening({chooseFile(path), confirmPassword(QStringLiteral("Secret"), QColor(0xFF, 0x80, 0x00),
+        ModalScript opening({chooseFile(path), confirmPassword(QStringLiteral("Secret"), QColor(0x00, 0x00, 0x40),
                                                                QColor(0x00, 0xFF, 0x00))});
         window.menuAction(Unit::打开文件)->trigger();
         QVERIFY(opening.done());
@@ -801,6 +811,7 @@ private slots:
             combo->showPopup();
             QWidget* popup = combo->view()->window();
             QTRY_VERIFY(popup->isVisible());
+            if (u == Unit::按钮类型) keepScreen("dark-dropdown.png");
             QCOMPARE(popup->palette().color(QPalette::Window), dark);
             QCOMPARE(combo->view()->palette().color(QPalette::Text), QColor(Qt::white));
             for (int i = 0; i < combo->count(); ++i)
@@ -812,13 +823,21 @@ private slots:
         window.setVisible(Unit::关于, false);
 
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        typeText(title, q(u8"第五章"));
+        QTest::keyClick(title, Qt::Key_Return);  // the body takes clicks while a text is written
+        QVERIFY(body->isEnabled());
         QColor menuBackground;
-        QTimer::singleShot(100, [&] {
-            if (QWidget* menu = QApplication::activePopupWidget()) {
-                menuBackground = menu->palette().color(QPalette::Window);
-                menu->close();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (top->objectName() != QStringLiteral("bodyMenu") || !top->isVisible()) continue;
+                keepScreen("dark-body-menu.png");
+                menuBackground = top->palette().color(QPalette::Window);
+                top->close();
             }
         });
+        poll.start(50);
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), body->viewport()->mapToGlobal(QPoint(20, 20)));
         QApplication::sendEvent(body->viewport(), &click);
         QCOMPARE(menuBackground, dark);
@@ -826,6 +845,12 @@ private slots:
         // A light background with white strip text: menus and dialogs take
         // the colour that reads, disabled entries included.
         window.setWindowBackground(rgb(0x00, 0xFF, 0xFF));
+        window.setVisible(Unit::关于, true);
+        auto* styles = qobject_cast<QComboBox*>(window.unitWidget(Unit::按钮类型));
+        styles->showPopup();
+        keepScreen("light-dropdown.png");
+        styles->hidePopup();
+        window.setVisible(Unit::关于, false);
         const QPalette menu = window.widget()->palette();  // what the start menu and dialogs take
         for (auto group : {QPalette::Active, QPalette::Disabled}) {
             const QColor text = menu.color(group, QPalette::WindowText);
@@ -839,7 +864,7 @@ private slots:
         const test::TempDir& dir = program.dir;
         QtWindow& window = program.window;
         const IniFile ini(dir.file("setting.ini"));
-        ini.write(g(u8"文本设置"), g(u8"背景颜色"), "4210752");  // 0x404040
+        ini.write(g(u8"文本设置"), g(u8"背景颜色"), "12632256");  // 0xC0C0C0: black reads on it
         ini.write(g(u8"文本设置"), g(u8"文本颜色"), "1");
         QVERIFY(program.start());
         auto* main = window.widget();
@@ -854,6 +879,7 @@ private slots:
         QVERIFY(entering.done());
         QVERIFY(entering.seen.first().startsWith(q(u8"您已经进入了专属的写日记模式")));
         QCOMPARE(title->text(), q(u8"2026年12月8日星期二     by：Talery日记"));
+        keepScreen("diary-title.png");
         QCOMPARE(qobject_cast<QLabel*>(window.unitWidget(Unit::章节名称提示))->text(), q(u8"日记时间："));
         QCOMPARE(main->palette().color(QPalette::Window), orange);
         QCOMPARE(body->palette().color(QPalette::Base), orange);
@@ -867,14 +893,14 @@ private slots:
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(saving.done());
         QCOMPARE(test::readBytes(dir.file("diary.txt")), g(u8"2026年12月8日星期二     by：Talery日记\r\n今天下雪了。"));
-        const QColor stored(0x40, 0x40, 0x40);
+        const QColor stored(0xC0, 0xC0, 0xC0);
         QCOMPARE(main->palette().color(QPalette::Window), stored);
         QCOMPARE(body->palette().color(QPalette::Base), stored);
         QCOMPARE(body->palette().color(QPalette::Text), QColor(Qt::black));
         QVERIFY(picker->isEnabled());
         QCOMPARE(window.timerInterval(Unit::时钟1), 7500);
         QCOMPARE(ini.read(g(u8"日记"), g(u8"最后一次日记")), Text("2026128"));
-        QCOMPARE(ini.read(g(u8"文本设置"), g(u8"背景颜色")), Text("4210752"));
+        QCOMPARE(ini.read(g(u8"文本设置"), g(u8"背景颜色")), Text("12632256"));
     }
 
     // Text statistics: after every kind of edit of the real body the live
@@ -921,7 +947,7 @@ private slots:
         QCOMPARE(app.statistics().mirror().characters(), countBodyCharacters(window.text(Unit::编辑框1)));
         QCOMPARE(app.statistics().mirror().wholeReads(), std::size_t(1));
         // The backup copy is taken from the window when due, after the last key.
-        const std::string copy = program.dir / ("backup/" + test::u8name(u8"第一章.txt"));
+        const std::string copy = app.session().backupFile();
         QTRY_COMPARE(test::readBytes(copy), window.text(Unit::编辑框1));
         // Loading a document replaces the whole text: read once more.
         window.setText(Unit::编辑框1, g(u8"新的\r\n正文"));

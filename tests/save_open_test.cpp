@@ -86,13 +86,13 @@ TEST_F(SaveOpenTest, NewTextToTlrAsksPasswordAndWritesCiphertext) {
 
 TEST_F(SaveOpenTest, PasswordDialogTakesWindowBackgroundAndTitleStripColour) {
     writeNewText();
-    w.setWindowBackground(0x0080FF);
+    w.setWindowBackground(0xE0F0FF);
     w.setTextColour(Unit::标题栏, 0x123456);
     w.dialogResults = {dir.file("a.tlr")};
     w.passwordResults = {std::nullopt};  // closed without confirming
     w.click(Unit::开始书写按钮);
     ASSERT_EQ(w.passwordDialogs.size(), 1u);
-    EXPECT_EQ(w.passwordDialogs[0].background, 0x0080FFu);
+    EXPECT_EQ(w.passwordDialogs[0].background, 0xE0F0FFu);
     EXPECT_EQ(w.passwordDialogs[0].labelText, 0x123456u);
     // Closing the dialog cancels the save: nothing written, nothing said, the session goes on.
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.tlr")));

@@ -234,9 +234,7 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
             auto* c = new QComboBox(parent);
             for (std::string_view item : design.items) c->addItem(utf8ToQt(item));
             c->setCurrentIndex(0);
-            // The drop-down is a window of its own: it follows the window's
-            // colours, and is as wide as its longest item so none is cut.
-            c->view()->window()->setAttribute(Qt::WA_WindowPropagation);
+            // The drop-down is as wide as its longest item, so none is cut.
             c->view()->setMinimumWidth(c->view()->sizeHintForColumn(0) + 2 * c->view()->frameWidth() + 24);
             // Only the user's choice runs the change handler, never the program's.
             connect(c, &QComboBox::activated, this, [this, u](int i) {

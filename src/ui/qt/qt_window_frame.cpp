@@ -7,8 +7,10 @@
 #include "ui/qt/qt_widgets.h"
 
 #include <algorithm>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QGraphicsDropShadowEffect>
@@ -122,6 +124,8 @@ void QtWindow::applyThemePalette() {
     }
     main_->setPalette(p);
     if (menu_) themed(menu_);
+    // Drop-down lists are windows of their own, which take no palette from their parent.
+    for (QComboBox* combo : main_->findChildren<QComboBox*>()) themed(combo->view()->window());
 }
 
 QPalette QtWindow::themePalette() const { return main_->palette(); }
