@@ -814,6 +814,7 @@ private slots:
             if (u == Unit::按钮类型) keepScreen("dark-dropdown.png");
             QCOMPARE(popup->palette().color(QPalette::Window), dark);
             QCOMPARE(combo->view()->palette().color(QPalette::Text), QColor(Qt::white));
+            QVERIFY(combo->view()->palette().color(QPalette::Base).lightness() < 64);
             for (int i = 0; i < combo->count(); ++i)
                 QVERIFY2(combo->view()->visualRect(combo->model()->index(i, 0)).width() >=
                              combo->view()->fontMetrics().horizontalAdvance(combo->itemText(i)),

@@ -125,7 +125,11 @@ void QtWindow::applyThemePalette() {
     main_->setPalette(p);
     if (menu_) themed(menu_);
     // Drop-down lists are windows of their own, which take no palette from their parent.
-    for (QComboBox* combo : main_->findChildren<QComboBox*>()) themed(combo->view()->window());
+    // The combo box resets its list window's palette on its own changes: the list itself keeps this one.
+    for (QComboBox* combo : main_->findChildren<QComboBox*>()) {
+        themed(combo->view()->window());
+        themed(combo->view());
+    }
 }
 
 QPalette QtWindow::themePalette() const { return main_->palette(); }
