@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -129,6 +130,11 @@ private slots:
         QCOMPARE(window.bodySelection(), (TextSelection{20, 4}));  // the second line
         QCOMPARE(body->textCursor().selectedText(), q(u8"夜色"));
         QVERIFY(!find->frameGeometry().intersects(matchArea()));
+        // A picture of the screen when TALERY_SCREENSHOTS names a folder (under a real X server).
+        if (const QByteArray folder = qgetenv("TALERY_SCREENSHOTS"); !folder.isEmpty()) {
+            QTest::qWait(200);
+            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(folder) + QStringLiteral("/find-beside-match.png"));
+        }
 
         // Not found: the message names the text and the caret goes to the end.
         QString seen, caption;

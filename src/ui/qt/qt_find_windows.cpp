@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace talery {
@@ -160,7 +161,10 @@ void QtFindWindows::keepClear(QDialog* d) {
     const QRect frame = d->frameGeometry();
     QPoint to(frame.left(), match.bottom() + kGap);
     if (!room.isEmpty() && to.y() + frame.height() > room.bottom()) to.setY(match.top() - kGap - frame.height());
-    if (!room.isEmpty()) to.setY(std::max(to.y(), room.top()));
+    if (!room.isEmpty()) {
+        to.setY(std::max(to.y(), room.top()));
+        to.setX(std::clamp(to.x(), room.left(), std::max(room.left(), room.right() - frame.width())));
+    }
     d->move(d->pos() + (to - frame.topLeft()));
 }
 
