@@ -159,7 +159,7 @@ TEST_F(AidsTest, ReplaceAllUsesTheCaseReadByTheLastFindNext) {
     f().click(kReplace, U::按钮3);
     EXPECT_EQ(w.text(Unit::编辑框1), g(u8"aaaa aaaa 中aa"));
     EXPECT_EQ(w.bodyEdits.back(), (TextSelection{0, 9}));
-    EXPECT_TRUE(w.messages.empty());
+    EXPECT_EQ(w.lastMessage(), u8(u8"已全部替换，共替换了5处。"));
     // The statistics follow the edit's span: the live count is the whole body's.
     EXPECT_EQ(w.statusText(0), liveCountText(liveCount(countFigures(w.text(Unit::编辑框1)))));
 
@@ -168,6 +168,8 @@ TEST_F(AidsTest, ReplaceAllUsesTheCaseReadByTheLastFindNext) {
     EXPECT_TRUE(app->aids().findReplace().state().replaceMatchCase);
     f().click(kReplace, U::按钮3);
     EXPECT_EQ(w.text(Unit::编辑框1), g(u8"Aaa"));
+    EXPECT_EQ(w.lastMessage(), u8(u8"已全部替换，共替换了1处。"));
+    w.messages.clear();
     const int edits = static_cast<int>(w.bodyEdits.size());
     f().typeText(kReplace, U::编辑框1, u8"无");
     f().click(kReplace, U::按钮3);  // nothing to replace: no edit, no message

@@ -190,6 +190,10 @@ public:
         if (r.kind == MediaRequest::Kind::Close) open.erase(r.alias);
         return true;
     }
+    std::optional<MediaProgress> at;  // what the backend tells of playback
+    std::optional<MediaProgress> progress(const std::string& alias) const override {
+        return open.count(alias) ? at : std::nullopt;
+    }
 };
 
 class FakeCue : public CuePlayer {
@@ -418,6 +422,22 @@ TEST_F(AudioTest, OpenPlayPauseTwiceAndStopSendTheRequestsInOrder) {
     w.click(Unit::音乐相关3);
     EXPECT_EQ(media.requests, (std::vector<std::string>{"stop " + a, "close " + a}));
     EXPECT_TRUE(w.messages.empty());
+}
+
+TEST_F(AudioTest, PlayedToTheEndOneClickPlaysAgainAndTheStripShowsWhereItIs) {
+    app->openWav(wavFile("one.wav"));
+    media.at = MediaProgress{3400, 80000, false};
+    w.tick(Unit::时钟2);
+    EXPECT_EQ(w.text(Unit::wav播放器), g(u8"wav播放控制面板  0:03 / 1:20"));
+    media.at = MediaProgress{80000, 80000, true};
+    media.requests.clear();
+    w.click(Unit::音乐相关2);
+    const std::string a = alias();
+    EXPECT_EQ(media.requests, (std::vector<std::string>{"play " + a + " from 0"}));
+    EXPECT_EQ(playback().state(), WavPlayback::Playing);
+    // Stopped, the strip's caption is bare again.
+    w.click(Unit::音乐相关3);
+    EXPECT_EQ(w.text(Unit::wav播放器), g(u8"wav播放控制面板"));
 }
 
 TEST_F(AudioTest, SecondFileWhilePausedPlaysFromTheStart) {

@@ -251,6 +251,7 @@ TEST_F(DailyTasksTest, TheExplanationPageListsEveryTitleAndTask) {
     w.click(Unit::称号说明按钮);
     ASSERT_EQ(w.openedUrls.size(), 1u);
     EXPECT_EQ(w.openedUrls[0], fileUrl(dir / "titles.html"));
+    EXPECT_EQ(w.statusText(2), g(u8"称号说明页已写入：") + dir / "titles.html");
     const std::string page = readBytes(dir / "titles.html");
     for (auto text : {u8"积分菜鸟 Lv.1</td><td class=\"n\">0<", u8"积分新手 Lv.2</td><td class=\"n\">100<",
                       u8"写作王者 Lv.10</td><td class=\"n\">10000<", u8"写作帝王 Lv.MAX</td><td class=\"n\">100000<",

@@ -31,9 +31,9 @@ protected:
 };
 
 TEST(DiaryTitle, CountsWeekdaysFromSundayWithoutLeadingZeros) {
-    EXPECT_EQ(diaryTitle({2016, 1, 3, 8, 0, 0}), gbk(u8"2016年1月3日星期1     by：Talery日记"));
-    EXPECT_EQ(diaryTitle({2016, 1, 9, 23, 59, 59}), gbk(u8"2016年1月9日星期7     by：Talery日记"));
-    EXPECT_EQ(diaryTitle({2015, 10, 7, 0, 0, 0}), gbk(u8"2015年10月7日星期4     by：Talery日记"));
+    EXPECT_EQ(diaryTitle({2016, 1, 3, 8, 0, 0}), gbk(u8"2016年1月3日星期日     by：Talery日记"));
+    EXPECT_EQ(diaryTitle({2016, 1, 9, 23, 59, 59}), gbk(u8"2016年1月9日星期六     by：Talery日记"));
+    EXPECT_EQ(diaryTitle({2015, 10, 7, 0, 0, 0}), gbk(u8"2015年10月7日星期三     by：Talery日记"));
 }
 
 TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate) {
@@ -50,7 +50,7 @@ TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate)
     w.trigger(Unit::新建日记);
     expectWriting();
     expectDiaryLook(true);
-    const Text title = g(u8"2016年1月3日星期1     by：Talery日记");
+    const Text title = g(u8"2016年1月3日星期日     by：Talery日记");
     EXPECT_EQ(w.text(Unit::章节名称), title);
     EXPECT_EQ(w.text(Unit::章节名称提示), g(u8"日记时间："));
     EXPECT_EQ(w.text(Unit::编辑框1), title + "\r\n");
@@ -67,7 +67,7 @@ TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate)
 }
 
 TEST_F(DiaryTest, SavingBringsBackTheStoredColoursAndMarksTheDay) {
-    w.chooseColour(Unit::颜色, 0x404040);
+    w.chooseColour(Unit::颜色, 0xC0C0C0);
     w.choose(Unit::文本颜色, 1);  // black
     w.click(Unit::保存设置);
     w.trigger(Unit::新建日记);
@@ -87,9 +87,9 @@ TEST_F(DiaryTest, SavingBringsBackTheStoredColoursAndMarksTheDay) {
     expectDiaryLook(false);
     EXPECT_EQ(readBytes(dir.file("d.txt")), body);
     EXPECT_EQ(diaryMark(), "201611");
-    EXPECT_EQ(w.backgroundColour(Unit::颜色), 0x404040u);
-    EXPECT_EQ(w.windowBackground(), 0x404040u);
-    EXPECT_EQ(w.backgroundColour(Unit::编辑框1), 0x404040u);
+    EXPECT_EQ(w.backgroundColour(Unit::颜色), 0xC0C0C0u);
+    EXPECT_EQ(w.windowBackground(), 0xC0C0C0u);
+    EXPECT_EQ(w.backgroundColour(Unit::编辑框1), 0xC0C0C0u);
     EXPECT_EQ(w.textColour(Unit::编辑框1), kBlack);
     EXPECT_EQ(w.textColour(Unit::章节名称提示), kBlack);
     EXPECT_EQ(w.text(Unit::章节名称提示), g(u8"标题/题目："));
@@ -122,7 +122,7 @@ TEST_F(DiaryTest, ClosingSavesAndMarksTheDayAndACancelledSaveKeepsTheDiary) {
     EXPECT_TRUE(w.userCloses());
     EXPECT_EQ(diaryMark(), "201611");
     expectDiaryLook(false);
-    EXPECT_EQ(readBytes(dir.file("night.txt")), g(u8"2016年1月1日星期6     by：Talery日记\r\n晚安。"));
+    EXPECT_EQ(readBytes(dir.file("night.txt")), g(u8"2016年1月1日星期五     by：Talery日记\r\n晚安。"));
 }
 
 TEST(DiaryHooks, EveryWayOutLeavesTheModeBeforeTheSettingsAreSaved) {

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -116,9 +117,24 @@ private slots:
         body->moveCursor(QTextCursor::Start);
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(window.bodySelection(), (TextSelection{8, 4}));  // 第一章 CR LF, then 夜色
+        // A window put over the next match moves off it when the match is found.
+        const auto matchArea = [body] {
+            const QRect r = body->cursorRect();
+            return QRect(body->viewport()->mapToGlobal(r.topLeft()), r.size()).adjusted(-40, 0, 0, 0);
+        };
+        QTextCursor below = body->textCursor();
+        below.movePosition(QTextCursor::Down);
+        find->move(find->pos() + (QRect(body->viewport()->mapToGlobal(body->cursorRect(below).topLeft()), QSize(1, 1)).center() -
+                                  find->frameGeometry().center()));
         QTest::mouseClick(next, Qt::LeftButton);
         QCOMPARE(window.bodySelection(), (TextSelection{20, 4}));  // the second line
         QCOMPARE(body->textCursor().selectedText(), q(u8"夜色"));
+        QVERIFY(!find->frameGeometry().intersects(matchArea()));
+        // A picture of the screen when TALERY_SCREENSHOTS names a folder (under a real X server).
+        if (const QByteArray folder = qgetenv("TALERY_SCREENSHOTS"); !folder.isEmpty()) {
+            QTest::qWait(200);
+            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(folder) + QStringLiteral("/find-beside-match.png"));
+        }
 
         // Not found: the message names the text and the caret goes to the end.
         QString seen, caption;
@@ -164,7 +180,15 @@ private slots:
         typeText(what, q(u8"。"));
         with->selectAll();
         typeText(with, QStringLiteral("!"));
+        QString told;
+        QTimer::singleShot(50, [&] {
+            if (auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                told = m->text();
+                m->accept();
+            }
+        });
         QTest::mouseClick(unit<QPushButton>(replace, u8"按钮3"), Qt::LeftButton);
+        QCOMPARE(told, q(u8"已全部替换，共替换了2处。"));
         QCOMPARE(window.text(Unit::编辑框1), gbk(u8"第一章\r\n夜色很深!\r\n月光里有风!"));
         body->undo();
         QCOMPARE(window.text(Unit::编辑框1), expected);

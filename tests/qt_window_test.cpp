@@ -19,7 +19,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -42,6 +44,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <sys/stat.h>
 #include <random>
 #include <functional>
 #include <memory>
@@ -134,6 +137,15 @@ ModalScript::Step confirmPassword(const QString& password, const QColor& backgro
         QCOMPARE(w->findChild<QLabel*>(q(u8"透明标签2"))->text(), q(u8"请输入Tlr文件密码"));
         QCOMPARE(confirm->text(), q(u8"确认"));
     };
+}
+
+// Saves the whole screen, popups included, when TALERY_SCREENSHOTS names a
+// folder (under a real X server: the offscreen platform has no screen to grab).
+void keepScreen(const char* name) {
+    const QByteArray folder = qgetenv("TALERY_SCREENSHOTS");
+    if (folder.isEmpty()) return;
+    QTest::qWait(200);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
 }
 
 // Sends text as a keyboard or input method delivers it, which keyClicks cannot do for Chinese.
@@ -600,6 +612,100 @@ private slots:
         QVERIFY(body->isEnabled());
     }
 
+    // Ctrl+S in the real body: saved, and the session goes on where it was.
+    void ctrlSSavesAndTheSessionGoesOn() {
+        ShownProgram program;
+        QVERIFY(program.start());
+        const test::TempDir& dir = program.dir;
+        QtWindow& window = program.window;
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        auto* start = qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮));
+        typeText(qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)), q(u8"第四章"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        typeText(body, q(u8"雪停了。"));
+        QTextCursor cursor = body->textCursor();
+        cursor.setPosition(3);  // inside the title line
+        body->setTextCursor(cursor);
+        const auto ctrlS = [body] { QTest::keyClick(body, Qt::Key_S, Qt::ControlModifier); };
+        const auto expectGoesOn = [&](const Text& text) {
+            QVERIFY(body->isEnabled());
+            QCOMPARE(window.text(Unit::编辑框1), text);
+            QCOMPARE(body->textCursor().position(), 3);
+            QCOMPARE(start->text(), q(u8"立刻保存"));
+        };
+
+        // A new text: the save dialog once, then bound to its document.
+        const std::string path = dir.file("ch4.txt");
+        Text written = window.text(Unit::编辑框1);
+        ModalScript saving({chooseFile(QString::fromStdString(path))});
+        ctrlS();
+        QVERIFY(saving.done());
+        expectGoesOn(written);
+        QCOMPARE(test::readBytes(path), written);
+        QCOMPARE(window.statusText(2), g(u8"已保存：") + path);
+
+        // A read-only document: told as any failed save; the text stays.
+        ::chmod(path.c_str(), 0444);
+        body->moveCursor(QTextCursor::End);
+        typeText(body, q(u8"风起。"));
+        cursor.setPosition(3);
+        body->setTextCursor(cursor);
+        ModalScript failing({press(QMessageBox::Ok)});
+        ctrlS();
+        QVERIFY(failing.done());
+        QVERIFY(failing.seen.first().startsWith(q(u8"保存失败！")));
+        const Text more = window.text(Unit::编辑框1);
+        expectGoesOn(more);
+        QCOMPARE(test::readBytes(path), written);
+
+        // Writable again: saved without a question, the old bytes kept as a version.
+        ::chmod(path.c_str(), 0644);
+        ModalScript none({press(QMessageBox::Cancel)});
+        ctrlS();
+        expectGoesOn(more);
+        QCOMPARE(test::readBytes(path), more);
+        // One version for each attempt: the failed one kept the old bytes too.
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(dir.file("versions")), {}), 2);
+        // Nothing changed since: closing asks nothing.
+        QVERIFY(program.app->closeRequested());
+        QVERIFY(none.seen.isEmpty());
+    }
+
+    // Ctrl+S on an opened encrypted document asks about the previous
+    // password; the session's copy is enciphered, never plain.
+    void ctrlSOnAnEncryptedDocument() {
+        ShownProgram program;
+        const test::TempDir& dir = program.dir;
+        const std::string path = dir.file("s.tlr");
+        test::writeBytes(path, encryptText(g(u8"密文"), documentKeyText("pw")));
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        ModalScript opening({chooseFile(QString::fromStdString(path)), typePassword(QStringLiteral("pw"))});
+        window.menuAction(Unit::打开文件)->trigger();
+        QVERIFY(opening.done());
+        body->moveCursor(QTextCursor::End);
+        typeText(body, q(u8"续。"));
+        ModalScript saving({press(QMessageBox::Yes)});
+        QTest::keyClick(body, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(saving.done());
+        QVERIFY(saving.seen.first().startsWith(q(u8"使用原密码保存文件么？")));
+        const Text written = window.text(Unit::编辑框1);
+        QCOMPARE(written, g(u8"密文续。"));
+        QCOMPARE(test::readBytes(path), encryptText(written, documentKeyText("pw")));
+        QVERIFY(body->isEnabled());
+        QVERIFY(body->textCursor().atEnd());
+        typeText(body, q(u8"再续。"));
+        program.app->statistics().backup().flush();
+        int copies = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("backup"))) {
+            const std::string name = e.path().filename().string();
+            QVERIFY2(!name.ends_with(".txt"), name.c_str());
+            copies += name.ends_with(".tlr");
+        }
+        QCOMPARE(copies, 1);
+    }
+
     void encryptedSaveThroughTheRealPasswordDialog() {
         ShownProgram program;
         QVERIFY(program.start());
@@ -619,9 +725,9 @@ private slots:
         QCOMPARE(test::readBytes(dir.file("d.tlr")), encryptText(written, documentKeyText("Secret")));
 
         // Another look: the dialog follows the window's background and the title strip's text colour.
-        window.setWindowBackground(0x0080FF);
+        window.setWindowBackground(0x400000);
         window.setTextColour(Unit::标题栏, 0x00FF00);
-        ModalScript opening({chooseFile(path), confirmPassword(QStringLiteral("Secret"), QColor(0xFF, 0x80, 0x00),
+        ModalScript opening({chooseFile(path), confirmPassword(QStringLiteral("Secret"), QColor(0x00, 0x00, 0x40),
                                                                QColor(0x00, 0xFF, 0x00))});
         window.menuAction(Unit::打开文件)->trigger();
         QVERIFY(opening.done());
@@ -694,12 +800,77 @@ private slots:
         QCOMPARE(title->text(), QStringLiteral("b"));
     }
 
+    // The body's right-click menu and the drop-down lists take the window's
+    // colours; the lists are wide enough for every item.
+    void popupsFollowTheThemeAndShowWholeItems() {
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        window.setTextColour(Unit::标题栏, kWhite);
+        window.setWindowBackground(0x202020);
+        const QColor dark(0x20, 0x20, 0x20);
+        window.setVisible(Unit::关于, true);
+        for (Unit u : {Unit::按钮类型, Unit::顶图类型, Unit::文本颜色, Unit::提示类型}) {
+            auto* combo = qobject_cast<QComboBox*>(window.unitWidget(u));
+            QVERIFY(combo);
+            combo->showPopup();
+            QWidget* popup = combo->view()->window();
+            QTRY_VERIFY(popup->isVisible());
+            if (u == Unit::按钮类型) keepScreen("dark-dropdown.png");
+            QCOMPARE(popup->palette().color(QPalette::Window), dark);
+            QCOMPARE(combo->view()->palette().color(QPalette::Text), QColor(Qt::white));
+            QVERIFY(combo->view()->palette().color(QPalette::Base).lightness() < 64);
+            for (int i = 0; i < combo->count(); ++i)
+                QVERIFY2(combo->view()->visualRect(combo->model()->index(i, 0)).width() >=
+                             combo->view()->fontMetrics().horizontalAdvance(combo->itemText(i)),
+                         qPrintable(combo->itemText(i)));
+            combo->hidePopup();
+        }
+        window.setVisible(Unit::关于, false);
+
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        typeText(title, q(u8"第五章"));
+        QTest::keyClick(title, Qt::Key_Return);  // the body takes clicks while a text is written
+        QVERIFY(body->isEnabled());
+        QColor menuBackground;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (top->objectName() != QStringLiteral("bodyMenu") || !top->isVisible()) continue;
+                keepScreen("dark-body-menu.png");
+                menuBackground = top->palette().color(QPalette::Window);
+                top->close();
+            }
+        });
+        poll.start(50);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), body->viewport()->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(body->viewport(), &click);
+        QCOMPARE(menuBackground, dark);
+
+        // A light background with white strip text: menus and dialogs take
+        // the colour that reads, disabled entries included.
+        window.setWindowBackground(rgb(0x00, 0xFF, 0xFF));
+        window.setVisible(Unit::关于, true);
+        auto* styles = qobject_cast<QComboBox*>(window.unitWidget(Unit::按钮类型));
+        styles->showPopup();
+        keepScreen("light-dropdown.png");
+        styles->hidePopup();
+        window.setVisible(Unit::关于, false);
+        const QPalette menu = window.widget()->palette();  // what the start menu and dialogs take
+        for (auto group : {QPalette::Active, QPalette::Disabled}) {
+            const QColor text = menu.color(group, QPalette::WindowText);
+            QVERIFY2(contrastRatio(rgb(text.red(), text.green(), text.blue()), rgb(0x00, 0xFF, 0xFF)) >= kReadableContrast,
+                     qPrintable(text.name()));
+        }
+    }
+
     void aWholeDiaryOnTheRealWindow() {
         ShownProgram program({2026, 12, 8, 21, 0, 0});
         const test::TempDir& dir = program.dir;
         QtWindow& window = program.window;
         const IniFile ini(dir.file("setting.ini"));
-        ini.write(g(u8"文本设置"), g(u8"背景颜色"), "4210752");  // 0x404040
+        ini.write(g(u8"文本设置"), g(u8"背景颜色"), "12632256");  // 0xC0C0C0: black reads on it
         ini.write(g(u8"文本设置"), g(u8"文本颜色"), "1");
         QVERIFY(program.start());
         auto* main = window.widget();
@@ -713,7 +884,8 @@ private slots:
         window.menuAction(Unit::新建日记)->trigger();
         QVERIFY(entering.done());
         QVERIFY(entering.seen.first().startsWith(q(u8"您已经进入了专属的写日记模式")));
-        QCOMPARE(title->text(), q(u8"2026年12月8日星期3     by：Talery日记"));
+        QCOMPARE(title->text(), q(u8"2026年12月8日星期二     by：Talery日记"));
+        keepScreen("diary-title.png");
         QCOMPARE(qobject_cast<QLabel*>(window.unitWidget(Unit::章节名称提示))->text(), q(u8"日记时间："));
         QCOMPARE(main->palette().color(QPalette::Window), orange);
         QCOMPARE(body->palette().color(QPalette::Base), orange);
@@ -726,15 +898,15 @@ private slots:
         ModalScript saving({chooseFile(QString::fromStdString(dir.file("diary.txt"))), press(QMessageBox::Ok)});
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(saving.done());
-        QCOMPARE(test::readBytes(dir.file("diary.txt")), g(u8"2026年12月8日星期3     by：Talery日记\r\n今天下雪了。"));
-        const QColor stored(0x40, 0x40, 0x40);
+        QCOMPARE(test::readBytes(dir.file("diary.txt")), g(u8"2026年12月8日星期二     by：Talery日记\r\n今天下雪了。"));
+        const QColor stored(0xC0, 0xC0, 0xC0);
         QCOMPARE(main->palette().color(QPalette::Window), stored);
         QCOMPARE(body->palette().color(QPalette::Base), stored);
         QCOMPARE(body->palette().color(QPalette::Text), QColor(Qt::black));
         QVERIFY(picker->isEnabled());
         QCOMPARE(window.timerInterval(Unit::时钟1), 7500);
         QCOMPARE(ini.read(g(u8"日记"), g(u8"最后一次日记")), Text("2026128"));
-        QCOMPARE(ini.read(g(u8"文本设置"), g(u8"背景颜色")), Text("4210752"));
+        QCOMPARE(ini.read(g(u8"文本设置"), g(u8"背景颜色")), Text("12632256"));
     }
 
     // Text statistics: after every kind of edit of the real body the live

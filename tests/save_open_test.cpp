@@ -86,13 +86,13 @@ TEST_F(SaveOpenTest, NewTextToTlrAsksPasswordAndWritesCiphertext) {
 
 TEST_F(SaveOpenTest, PasswordDialogTakesWindowBackgroundAndTitleStripColour) {
     writeNewText();
-    w.setWindowBackground(0x0080FF);
+    w.setWindowBackground(0xE0F0FF);
     w.setTextColour(Unit::标题栏, 0x123456);
     w.dialogResults = {dir.file("a.tlr")};
     w.passwordResults = {std::nullopt};  // closed without confirming
     w.click(Unit::开始书写按钮);
     ASSERT_EQ(w.passwordDialogs.size(), 1u);
-    EXPECT_EQ(w.passwordDialogs[0].background, 0x0080FFu);
+    EXPECT_EQ(w.passwordDialogs[0].background, 0xE0F0FFu);
     EXPECT_EQ(w.passwordDialogs[0].labelText, 0x123456u);
     // Closing the dialog cancels the save: nothing written, nothing said, the session goes on.
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.tlr")));
@@ -195,6 +195,29 @@ TEST_F(SaveOpenTest, OpeningTxtStartsSessionBoundToFileWithoutTitleLine) {
     EXPECT_EQ(w.openDialogs[0].initialFolder, dir.path());
     EXPECT_TRUE(w.openDialogs[0].initialName.empty());
     EXPECT_TRUE(w.messages.empty());
+}
+
+TEST_F(SaveOpenTest, DialogsStartWhereTheLastDocumentWasOpenedOrSavedAcrossRuns) {
+    const std::string books = dir.file("books"), drafts = dir.file("drafts");
+    std::filesystem::create_directories(books);
+    std::filesystem::create_directories(drafts);
+    writeBytes(books + "/a.txt", "a");
+    openFile(books + "/a.txt");
+    w.answers = {Answer::No};  // saved elsewhere
+    w.dialogResults = {drafts + "/b.txt"};
+    w.click(Unit::开始书写按钮);
+    ASSERT_EQ(w.saveDialogs.size(), 1u);
+    EXPECT_EQ(w.saveDialogs[0].initialFolder, books);
+    // The next run starts in drafts; once drafts is gone, in the program directory again.
+    FakeWindow next;
+    Application other(next, clock, SettingsStore(dir.path(), dir.path()));
+    next.dialogResults = {std::nullopt, std::nullopt};
+    next.trigger(Unit::打开文件);
+    std::filesystem::remove_all(drafts);
+    next.trigger(Unit::打开文件);
+    ASSERT_EQ(next.openDialogs.size(), 2u);
+    EXPECT_EQ(next.openDialogs[0].initialFolder, drafts);
+    EXPECT_EQ(next.openDialogs[1].initialFolder, dir.path());
 }
 
 TEST_F(SaveOpenTest, CancelledOpenOnlySetsTheOpenedFlag) {

@@ -68,7 +68,7 @@ TEST_F(ShellTest, FirstRunWritesTheDesignStateAndTheDay) {
 
 TEST_F(ShellTest, ASecondStartRestoresSizeColoursPanelAndPoints) {
     w.setWindowSize(900, 700);
-    w.chooseColour(Unit::颜色, 0x336699);
+    w.chooseColour(Unit::颜色, 0x99CCFF);
     w.click(Unit::状态栏选择);
     w.click(Unit::透明化选择);
     w.click(Unit::自动保存);
@@ -87,9 +87,9 @@ TEST_F(ShellTest, ASecondStartRestoresSizeColoursPanelAndPoints) {
     const FakeWindow& v = second.w;
     EXPECT_EQ(v.windowGeometry().width, 900);
     EXPECT_EQ(v.windowGeometry().height, 700);
-    EXPECT_EQ(v.backgroundColour(Unit::颜色), 0x336699u);
-    EXPECT_EQ(v.windowBackground(), 0x336699u);
-    EXPECT_EQ(v.backgroundColour(Unit::编辑框1), 0x336699u);
+    EXPECT_EQ(v.backgroundColour(Unit::颜色), 0x99CCFFu);
+    EXPECT_EQ(v.windowBackground(), 0x99CCFFu);
+    EXPECT_EQ(v.backgroundColour(Unit::编辑框1), 0x99CCFFu);
     EXPECT_FALSE(v.visible(Unit::状态条1));
     EXPECT_TRUE(v.checked(Unit::状态栏选择));
     EXPECT_EQ(v.alpha, 220);
@@ -160,7 +160,7 @@ TEST_F(ShellTest, LayoutFollowsEveryResize) {
     EXPECT_EQ(at(Unit::编辑框1), (Rect{0, 64, 1301, 816}));
     EXPECT_EQ(at(Unit::标题栏).width, 1213);
     EXPECT_EQ(at(Unit::状态条1).top, 901 - 24);
-    EXPECT_EQ(at(Unit::wav播放器).left, 1301 - 470);
+    EXPECT_EQ(at(Unit::wav播放器).left, 1301 - 470 - 20);  // the body's scroll bar stays free
     EXPECT_EQ(at(Unit::wav播放器).top, 901 - 24 - 58);
     EXPECT_EQ(w.statusPartWidth(2), 941);
     EXPECT_EQ(at(Unit::关于).left, 354);  // 650.5 - 296, truncated
@@ -249,7 +249,7 @@ TEST_F(ShellTest, ClosingAnEncryptedDocumentComparesTheCipherBytes) {
 }
 
 TEST_F(ShellTest, ClosingInDiaryModeRestoresTheThemeAndRecordsTheDiaryDay) {
-    w.chooseColour(Unit::颜色, 0x112233);
+    w.chooseColour(Unit::颜色, 0xCCDDEE);
     w.choose(Unit::文本颜色, 1);
     w.click(Unit::保存设置);
     // Diary mode as its own part leaves it: the picker off, its colours, no tips.
@@ -270,8 +270,8 @@ TEST_F(ShellTest, ClosingInDiaryModeRestoresTheThemeAndRecordsTheDiaryDay) {
     w.click(Unit::放弃编辑);
     EXPECT_TRUE(w.userCloses());
     EXPECT_TRUE(w.enabled(Unit::颜色));
-    EXPECT_EQ(w.backgroundColour(Unit::颜色), 0x112233u);
-    EXPECT_EQ(w.windowBackground(), 0x112233u);
+    EXPECT_EQ(w.backgroundColour(Unit::颜色), 0xCCDDEEu);
+    EXPECT_EQ(w.windowBackground(), 0xCCDDEEu);
     EXPECT_EQ(w.timerInterval(Unit::时钟1), 7500);
     EXPECT_EQ(file().read(ini(u8"日记"), ini(u8"最后一次日记")), "201611");
     EXPECT_EQ(w.textColour(Unit::编辑框1), kBlack);
@@ -331,9 +331,20 @@ TEST_F(ShellTest, EachButtonStyleHasTheColoursOfItsTable) {
         w.setSelection(Unit::按钮类型, s);
         app->applyBackgroundColour();
         const Expected& e = styles[s];
+        const auto designed = designedButtonStyle(s, w.textColour(Unit::编辑框1), w.backgroundColour(Unit::编辑框1));
+        ASSERT_TRUE(designed);
+        EXPECT_EQ(*designed, (ButtonStyle{e.titleBackground, e.titleText, {e.a, e.b, e.c}})) << s;
+        // Applied, each text is the designed one where it reads on its face, else black or white.
         EXPECT_EQ(w.backgroundColour(Unit::章节名称), e.titleBackground) << s;
-        EXPECT_EQ(w.textColour(Unit::章节名称), e.titleText) << s;
-        EXPECT_EQ(w.buttonColours(Unit::开始书写按钮), (std::array<ColourPair, 3>{e.a, e.b, e.c})) << s;
+        EXPECT_EQ(w.textColour(Unit::章节名称), readableOn(e.titleBackground, e.titleText)) << s;
+        for (std::size_t i = 0; i < 3; ++i) {
+            const ColourPair shown = w.buttonColours(Unit::开始书写按钮)[i];
+            EXPECT_EQ(shown.face, designed->pairs[i].face) << s;
+            EXPECT_GE(contrastRatio(shown.text, shown.face), kReadableContrast) << s;
+            if (contrastRatio(designed->pairs[i].text, shown.face) >= kReadableContrast) {
+                EXPECT_EQ(shown.text, designed->pairs[i].text) << s;
+            }
+        }
     }
     EXPECT_EQ(file().read(ini(u8"软件设置"), ini(u8"新手4")), ini(u8"真"));  // style 5 was applied
     // Style 4 follows the body: a new background is taken at once.
@@ -413,6 +424,7 @@ TEST_F(ShellTest, PricedChoicesAreCheckedAtTheirBounds) {
 }
 
 TEST_F(ShellTest, SettingsPageSwitches) {
+    w.chooseColour(Unit::颜色, kWhite);  // black reads on it
     w.choose(Unit::文本颜色, 1);
     for (Unit u : {Unit::编辑框1, Unit::章节名称提示, Unit::最小化按钮1, Unit::关闭按钮, Unit::标题栏})
         EXPECT_EQ(w.textColour(u), kBlack);
@@ -527,7 +539,7 @@ TEST_F(ShellTest, InformationPanel) {
     EXPECT_EQ(file().read(ini(u8"软件设置"), ini(u8"新手1")), ini(u8"真"));
 
     w.mouseDown(Unit::超级链接框2);
-    EXPECT_EQ(w.lastMessage(), u8(u8"自动保存功能保存的文本在软件所在目录下"));
+    EXPECT_EQ(w.lastMessage(), u8(u8"自动保存功能保存的文本在软件所在目录下\r\n") + dir.file("backup"));
     EXPECT_EQ(w.messages.back().caption, g(u8"Talery"));
 
     for (Unit u : {Unit::联系作者按钮, Unit::官方博客按钮, Unit::手写查字按钮, Unit::世界历史按钮, Unit::世界历史按钮1,
@@ -536,6 +548,15 @@ TEST_F(ShellTest, InformationPanel) {
     ASSERT_EQ(w.openedUrls.size(), 5u);
     EXPECT_TRUE(w.openedUrls[0].starts_with("mailto:"));
     for (std::size_t i = 1; i < 5; ++i) EXPECT_TRUE(w.openedUrls[i].starts_with("https://")) << w.openedUrls[i];
+    // Without a mail client or browser the click is not silent: the address is named.
+    w.urlHandlerStarts = false;
+    w.messages.clear();
+    w.click(Unit::联系作者按钮);
+    w.click(Unit::手写查字按钮);
+    ASSERT_EQ(w.messages.size(), 2u);
+    EXPECT_EQ(w.messageTexts()[0], u8(u8"没有找到可以启动的邮件程序。\r\n请手动打开：\r\n") + w.openedUrls[5]);
+    EXPECT_EQ(w.messageTexts()[1], u8(u8"没有找到可以启动的浏览器。\r\n请手动打开：\r\n") + w.openedUrls[6]);
+    w.urlHandlerStarts = true;
 
     w.trigger(Unit::设置);
     w.click(Unit::保存设置);

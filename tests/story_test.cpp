@@ -196,7 +196,7 @@ void StoryTest::aWritersDay() {
         QTest::mouseClick(talery.startButton(), Qt::LeftButton);
         QVERIFY(savingDiary.done());
         QCOMPARE(test::readBytes(dir / "日记.txt"),
-                 g(u8"2026年12月12日星期7     by：Talery日记\r\n今天写完了第一章，雪还没停。"));
+                 g(u8"2026年12月12日星期六     by：Talery日记\r\n今天写完了第一章，雪还没停。"));
 
         // --- A voice note, recorded and played back.
         QTest::mousePress(talery.unit(Unit::录音按钮), Qt::LeftButton);

@@ -130,6 +130,9 @@ void FindReplace::replaceAll() {
     ReplaceAllEdit edit = replaceAllMatches(body(), needle, replacement, state_.replaceMatchCase);
     if (edit.count == 0) return;
     editBody({edit.start, edit.length}, edit.replacement, replacement.find_first_of("\r\n") == Text::npos);
+    // Many matches may be far from view: the writer learns how many changed.
+    w_.messageBox(gbk(u8"已全部替换，共替换了") + decimal(static_cast<long long>(edit.count)) + gbk(u8"处。"), gbk(u8"记事本"),
+                  Buttons::OK, Icon::Information);
 }
 
 void FindReplace::editBody(TextSelection range, const Text& bytes, bool plain) {

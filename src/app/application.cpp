@@ -74,6 +74,8 @@ void Application::handle(const UiEvent& e) {
                 window_.setFocus(Unit::编辑框1);
             } else if (e.unit == Unit::编辑框1 && e.key == key::F12) {
                 session_.giveUpEditing();
+            } else if (e.unit == Unit::编辑框1 && e.key == key::S && e.modifiers == modifier::Ctrl) {
+                saveAndKeepWriting();
             }
             break;
         case EventType::Triggered:
@@ -98,6 +100,12 @@ void Application::openNamedFile(const Path& path) {
     if (path.empty()) return;
     // The session keeps the path for saving; the working folder may not last.
     drops_.openDroppedFile(path.front() == '/' ? path : currentDirectory() + "/" + path, 0);
+}
+
+void Application::saveAndKeepWriting() {
+    // Told without a box: the writer goes on typing.
+    if (session_.saveAndKeepWriting() == SaveOutcome::Saved)
+        note_.show(window_, gbk(u8"已保存：") + utf8ToGbkLossy(session_.record().currentPath));
 }
 
 bool Application::closeRequested() { return shell_.shutDown(); }

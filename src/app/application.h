@@ -6,6 +6,7 @@
 #include "aids/writing_aids.h"
 #include "app/panel.h"
 #include "app/shell.h"
+#include "app/status_note.h"
 #include "app/theme.h"
 #include "audio/audio_units.h"
 #include "core/clock.h"
@@ -72,6 +73,8 @@ public:
 private:
     // The shell's part of the event table; false when the event is not its own.
     bool handleShellEvent(const UiEvent& event);
+    // Ctrl+S in the body.
+    void saveAndKeepWriting();
 
     Window& window_;
     const Clock& clock_;
@@ -89,6 +92,7 @@ private:
     Theme theme_;
     InfoPanel panel_;
     Shell shell_;
+    StatusNote note_;
     // Writing aids: find and replace, time, names, writing timer.
     WritingAids aids_{window_, clock_, settings_, random_, [this] { return pointsTotal(); }};
     AudioUnits audio_;  // voice recorder and WAV playback

@@ -6,6 +6,9 @@ namespace {
 // Differences are taken in floating point and truncated toward zero.
 int truncated(double value) { return static_cast<int>(value); }
 
+// Wider than the toolkit's scroll bar at the body's right edge.
+constexpr int kBodyScrollBarRoom = 20;
+
 void place(Window& w, Unit unit, std::optional<int> left, std::optional<int> top, std::optional<int> width,
            std::optional<int> height) {
     Rect r = w.geometry(unit);
@@ -30,7 +33,9 @@ void layoutMainWindow(Window& w, const IniFile& settings) {
     const Rect bar = w.geometry(Unit::状态条1);
     place(w, Unit::状态条1, 0, win.height - bar.height, win.width, none);
     const Rect player = w.geometry(Unit::wav播放器);
-    place(w, Unit::wav播放器, truncated(W - player.width), w.geometry(Unit::状态条1).top - player.height, none, none);
+    // The strip leaves the body's scroll bar free.
+    place(w, Unit::wav播放器, truncated(W - player.width - kBodyScrollBarRoom), w.geometry(Unit::状态条1).top - player.height,
+          none, none);
     w.setStatusPartWidth(2, truncated(W - 360));
     settings.writeInt(gbk(u8"软件设置"), gbk(u8"高度"), win.height);
     settings.writeInt(gbk(u8"软件设置"), gbk(u8"宽度"), win.width);

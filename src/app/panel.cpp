@@ -1,5 +1,8 @@
 #include "app/panel.h"
 
+#include "aids/backup.h"
+#include "ui/open_url.h"
+
 namespace talery {
 namespace {
 
@@ -48,13 +51,16 @@ void InfoPanel::pageChanged(int page) {
 }
 
 void InfoPanel::explainBackupFolder() {
-    w_.messageBox(gbk(u8"自动保存功能保存的文本在软件所在目录下"), programCaption(), Buttons::OK);
+    // The copies are in a folder of their own there: name it, so it can be found.
+    w_.messageBox(gbk(u8"自动保存功能保存的文本在软件所在目录下") + "\r\n" +
+                      utf8ToGbkLossy(backupFolder(settings_.programDirectory())),
+                  programCaption(), Buttons::OK);
 }
 
 void InfoPanel::hide() { w_.setVisible(Unit::关于, false); }
 
 void InfoPanel::openWeb(Unit button) {
-    if (const auto url = webAddress(button); !url.empty()) w_.openUrl(std::string(url));
+    if (const auto url = webAddress(button); !url.empty()) openUrlOrTell(w_, std::string(url));
 }
 
 }  // namespace talery

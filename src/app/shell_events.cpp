@@ -25,8 +25,13 @@ bool Application::handleShellEvent(const UiEvent& e) {
             else return false;
             return true;
         case EventType::Tick:
+            // The writing timer also counts on 时钟2's ticks.
+            if (e.unit == Unit::时钟2) {
+                note_.tick(window_);
+                audio_.playback().tick();
+            }
             if (e.unit != Unit::时钟1) return false;
-            showNextTip(window_, random_);
+            if (!note_.showing()) showNextTip(window_, random_);
             return true;
         case EventType::Resized: layoutMainWindow(window_, settings_.program()); return true;
         case EventType::Tray: shell_.trayEvent(e.index); return true;

@@ -13,9 +13,22 @@ ButtonStyle uniform(Colour titleBackground, Colour titleText, ColourPair pair) {
     return {titleBackground, titleText, {pair, pair, pair}};
 }
 
+// A style's texts where they read on their faces (white on pink does not).
+ButtonStyle readable(ButtonStyle style) {
+    style.titleText = readableOn(style.titleBackground, style.titleText);
+    for (ColourPair& pair : style.pairs) pair.text = readableOn(pair.face, pair.text);
+    return style;
+}
+
 }  // namespace
 
 std::optional<ButtonStyle> buttonStyle(int selection, Colour bodyText, Colour bodyBackground) {
+    const auto style = designedButtonStyle(selection, bodyText, bodyBackground);
+    if (!style) return std::nullopt;
+    return readable(*style);
+}
+
+std::optional<ButtonStyle> designedButtonStyle(int selection, Colour bodyText, Colour bodyBackground) {
     switch (selection) {
         case 0: return ButtonStyle{0xECECEC, 0, {{{kWhite, 0xC06000}, {kWhite, 0xFF8800}, {kWhite, 0xC06000}}}};
         case 1: return ButtonStyle{0xFFFF00, 0, {{{kWhite, 0xFFA8FF}, {kWhite, 0xC080FF}, {kWhite, 0xFFA8FF}}}};
@@ -58,7 +71,24 @@ void Theme::applyBackgroundColour() {
     const Colour colour = w_.backgroundColour(Unit::颜色);
     w_.setWindowBackground(colour);
     w_.setBackgroundColour(Unit::编辑框1, colour);
+    fitTextColours();
     applyButtonStyle();
+}
+
+Colour topStripBackground(const Window& window) {
+    if (!window.visible(Unit::背景)) return window.windowBackground();
+    return window.selection(Unit::顶图类型) == 2 ? kTopImage2Lightest : kTopImage1Lightest;
+}
+
+void Theme::fitTextColours() {
+    const int selection = w_.selection(Unit::文本颜色);
+    if (selection != 0 && selection != 1) return;
+    // Diary mode has colours of its own.
+    if (!w_.enabled(Unit::颜色)) return;
+    const Colour chosen = selection == 0 ? kWhite : kBlack;
+    w_.setTextColour(Unit::编辑框1, readableOn(w_.backgroundColour(Unit::编辑框1), chosen));
+    const Colour strip = readableOn(topStripBackground(w_), chosen);
+    for (Unit u : {Unit::章节名称提示, Unit::最小化按钮1, Unit::关闭按钮, Unit::标题栏}) w_.setTextColour(u, strip);
 }
 
 void Theme::applyButtonStyle() {
@@ -93,9 +123,7 @@ void Theme::applyTextColour() {
         pointsRefusal(Unit::文本颜色, 0);
         return;
     }
-    const Colour colour = selection == 0 ? kWhite : kBlack;
-    for (Unit u : {Unit::编辑框1, Unit::章节名称提示, Unit::最小化按钮1, Unit::关闭按钮, Unit::标题栏})
-        w_.setTextColour(u, colour);
+    fitTextColours();
 }
 
 void Theme::setWindowAlpha(int alpha) { w_.setWindowAlpha(alpha); }
@@ -118,7 +146,14 @@ void Theme::saveSettings() {
     w_.setVisible(Unit::章节名称提示, true);
 }
 
-ThemeColours Theme::colours() const { return {w_.windowBackground(), w_.textColour(Unit::标题栏)}; }
+ThemeColours Theme::colours() const { return themeColoursOf(w_); }
+
+ThemeColours themeColoursOf(const Window& window) {
+    // The title strip's colour may be chosen for a top image: windows of the
+    // program have the plain background.
+    const Colour background = window.windowBackground();
+    return {background, readableOn(background, window.textColour(Unit::标题栏))};
+}
 
 bool Theme::pointsRefusal(Unit list, int price) {
     if (points_() >= price) return false;

@@ -26,6 +26,8 @@ struct ButtonStyle {
 // Style 0..6 of 按钮类型; style 4 takes the body's colours. Nothing for
 // any other selection.
 std::optional<ButtonStyle> buttonStyle(int selection, Colour bodyText, Colour bodyBackground);
+// The style as designed, before its texts are made readable.
+std::optional<ButtonStyle> designedButtonStyle(int selection, Colour bodyText, Colour bodyBackground);
 
 // What a priced item of 按钮类型 or 顶图类型 costs, and the background
 // offered after it was accepted.
@@ -42,6 +44,17 @@ struct ThemeColours {
     Colour text = kWhite;
 };
 
+// The colours windows of the program take: the window's background and the
+// title strip's text where it reads on it.
+ThemeColours themeColoursOf(const Window& window);
+
+// The lightest sky behind the title strip's texts in each top image: the
+// texts there are chosen to read on it.
+constexpr Colour kTopImage1Lightest = rgb(0x1E, 0x3A, 0x6E);
+constexpr Colour kTopImage2Lightest = rgb(0xB0, 0x5A, 0x38);
+// What the title strip's texts stand on.
+Colour topStripBackground(const Window& window);
+
 constexpr int kAlphaOpaque = 255;
 constexpr int kAlphaTransparent = 220;
 
@@ -55,6 +68,8 @@ public:
     void applyButtonStyle();
     void applyTopImage();
     void applyTextColour();
+    // The chosen text colour where it reads, else the one that does.
+    void fitTextColours();
     void setWindowAlpha(int alpha);
     // Applies the panel's choices, hides the panel and writes them to the settings file.
     void saveSettings();

@@ -4,6 +4,7 @@
 
 #include "core/files.h"
 
+#include <optional>
 #include <string>
 
 namespace talery {
@@ -20,11 +21,23 @@ struct MediaRequest {
     std::string text() const;
 };
 
+struct MediaProgress {
+    long positionMs = 0;
+    long lengthMs = 0;    // 0 while not yet known
+    bool ended = false;   // played to its end
+};
+
 class MediaBackend {
 public:
     virtual ~MediaBackend() = default;
     // True when the request succeeded.
     virtual bool request(const MediaRequest& request) = 0;
+    // Where playback of the file open under `alias` is; nothing when that is
+    // not known (nothing open, or a backend that cannot tell).
+    virtual std::optional<MediaProgress> progress(const std::string& alias) const {
+        (void)alias;
+        return std::nullopt;
+    }
 };
 
 // Nothing can play sound here: every request fails.
@@ -52,6 +65,7 @@ public:
     bool togglePause();
     bool stopMedia();
     bool closeMedia();
+    std::optional<MediaProgress> progress() const { return backend_->progress(alias_); }
 
 private:
     bool send(MediaRequest::Kind kind, long position = 0);

@@ -55,12 +55,15 @@ void Recorder::stop() {
     store_.stopCapture();
     FileDialogRequest request;
     request.dialog = Unit::通用对话框3;
-    request.initialFolder = settings_.programDirectory();
+    request.initialFolder = settings_.dialogFolder();
     request.initialName = offeredName(clock_.now());
     // A save that fails asks again: the recording exists only in memory.
     while (auto path = window_.saveFileDialog(request)) {
         FileError error;
-        if (store_.saveCapture(*path, true, &error)) return;
+        if (store_.saveCapture(*path, true, &error)) {
+            settings_.rememberDialogFolder(*path);
+            return;
+        }
         window_.messageBox(gbk(u8"录音没有保存：") + utf8ToGbkLossy(*path) + "\r\n" + gbk(u8"原因：") +
                                utf8ToGbkLossy(error.reasonUtf8) + "\r\n" + gbk(u8"请选择其他位置保存。"),
                            programCaption(), Buttons::OK, Icon::Warning);

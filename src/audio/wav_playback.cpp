@@ -3,6 +3,8 @@
 #include "audio/wav.h"
 #include "session/documents.h"
 
+#include <algorithm>
+
 namespace talery {
 
 bool WavPlayback::openWav(const Path& path) {
@@ -22,7 +24,13 @@ bool WavPlayback::openWav(const Path& path) {
 }
 
 void WavPlayback::onPlayPauseClicked() {
+    // Played to its end: the click plays it again from the start.
     if (state_ == Playing) {
+        if (const auto at = unit_.progress(); at && at->ended) {
+            unit_.playMedia(0);
+            tick();
+            return;
+        }
         unit_.togglePause();
         state_ = Paused;
     } else if (state_ == Paused) {
@@ -31,11 +39,34 @@ void WavPlayback::onPlayPauseClicked() {
     }
 }
 
+namespace {
+Text minutesSeconds(long ms) {
+    const long s = std::max(0L, ms) / 1000;
+    const Text seconds = decimal(s % 60);
+    return decimal(s / 60) + ":" + (seconds.size() < 2 ? "0" + seconds : seconds);
+}
+}  // namespace
+
+Text WavPlayback::caption(const std::optional<MediaProgress>& progress) {
+    Text out = gbk(u8"wav播放控制面板");
+    if (progress && progress->lengthMs > 0)
+        out += "  " + minutesSeconds(progress->ended ? progress->lengthMs : progress->positionMs) + " / " +
+               minutesSeconds(progress->lengthMs);
+    return out;
+}
+
+void WavPlayback::tick() {
+    if (state_ == NothingOpened || !window_.visible(Unit::wav播放器)) return;
+    const Text shown = caption(unit_.progress());
+    if (window_.text(Unit::wav播放器) != shown) window_.setText(Unit::wav播放器, shown);
+}
+
 void WavPlayback::onStopClicked() {
     unit_.stopMedia();
     unit_.closeMedia();
     window_.setVisible(Unit::wav播放器, false);
     window_.setText(Unit::wav地址, gbk(u8"wav文件未打开"));
+    window_.setText(Unit::wav播放器, caption(std::nullopt));
 }
 
 }  // namespace talery

@@ -19,6 +19,10 @@ public:
     bool openWav(const Path& path);
     void onPlayPauseClicked();
     void onStopClicked();
+    // One tick of the one-second timer: the strip shows where playback is.
+    void tick();
+    // "wav播放控制面板  0:03 / 1:20"; the bare caption while nothing is known.
+    static Text caption(const std::optional<MediaProgress>& progress);
 
     State state() const { return state_; }
     MediaPlayerUnit& unit() { return unit_; }

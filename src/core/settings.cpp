@@ -1,6 +1,7 @@
 #include "core/settings.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <climits>
 #include <vector>
 
@@ -245,6 +246,18 @@ bool IniFile::readBool(std::string_view section, std::string_view key) const {
 
 bool IniFile::writeBool(std::string_view section, std::string_view key, bool value) const {
     return write(section, key, value ? gbk(u8"真") : gbk(u8"假"));
+}
+
+Path SettingsStore::dialogFolder() const {
+    const Path folder = gbkToUtf8Lossy(program().read(gbk(u8"软件设置"), gbk(u8"上次文件夹")));
+    struct stat st {};
+    if (!folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return folder;
+    return programDir_;
+}
+
+void SettingsStore::rememberDialogFolder(const Path& chosenFile) const {
+    const Path folder = parentFolder(chosenFile);
+    if (!folder.empty()) program().write(gbk(u8"软件设置"), gbk(u8"上次文件夹"), utf8ToGbkLossy(folder));
 }
 
 }  // namespace talery

@@ -74,6 +74,11 @@ public:
     IniFile program() const { return IniFile(programDir_ + "/setting.ini"); }
     IniFile working() const { return IniFile(workingDir_ + "/setting.ini"); }
     const Path& programDirectory() const { return programDir_; }
+    // Where the open and save dialogs start: the folder of the document last
+    // opened or saved through one, kept across runs; at first, and when that
+    // folder is gone, the program directory.
+    Path dialogFolder() const;
+    void rememberDialogFolder(const Path& chosenFile) const;
 
 private:
     Path programDir_;

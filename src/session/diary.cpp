@@ -5,8 +5,10 @@
 namespace talery {
 
 Text diaryTitle(const LocalDateTime& t) {
+    // As a Chinese reader names the days: a bare number reads one day late.
+    static constexpr std::u8string_view kDays[] = {u8"日", u8"一", u8"二", u8"三", u8"四", u8"五", u8"六"};
     return decimal(t.year) + gbk(u8"年") + decimal(t.month) + gbk(u8"月") + decimal(t.day) + gbk(u8"日星期") +
-           decimal(weekday(t)) + gbk(u8"     by：Talery日记");
+           gbk(kDays[weekday(t) - 1]) + gbk(u8"     by：Talery日记");
 }
 
 DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, Theme theme)
@@ -44,9 +46,12 @@ void DiaryMode::leaveDiaryMode() {
     window_.setTimerInterval(Unit::时钟1, kTipInterval);
     markDiaryDay();
     // Selection 0 of the text colours is white, anything else black.
-    const Colour text = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;
+    const Colour chosen = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;
+    // Where the chosen colour does not read on the background, the other one.
+    const Colour text = readableOn(window_.windowBackground(), chosen);
     window_.setTextColour(Unit::编辑框1, text);
-    window_.setTextColour(Unit::章节名称提示, text);
+    // Over a top image the strip's texts keep the colour that reads there.
+    if (!window_.visible(Unit::背景)) window_.setTextColour(Unit::章节名称提示, text);
 }
 
 void DiaryMode::saveSettings() {

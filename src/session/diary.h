@@ -15,7 +15,7 @@ namespace talery {
 // picker is the mode's mirror, so the background cannot be changed meanwhile.
 inline bool diaryModeOn(const Window& window) { return !window.enabled(Unit::颜色); }
 
-// "2015年10月7日星期4     by：Talery日记"; the weekday counts from 1 = Sunday.
+// "2015年10月7日星期三     by：Talery日记".
 Text diaryTitle(const LocalDateTime& t);
 
 constexpr Colour kDiaryBackground = rgb(255, 128, 0);

@@ -114,9 +114,7 @@ void SessionController::startWriting(bool withTitleLine) {
     session_.phase = Phase::Writing;
     // A restored session goes on in the copy it came from; any other gets a
     // copy of its own, which no other session ever writes over.
-    if (backupCopy_.empty())
-        backupCopy_ =
-            reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered()).value_or(Path());
+    if (backupCopy_.empty()) reserveCopy();
     writeJournal();
 }
 
@@ -179,14 +177,15 @@ void SessionController::giveUpEditing() {
 FileDialogRequest SessionController::dialogRequest(Unit dialog, bool withTitle) const {
     FileDialogRequest r;
     r.dialog = dialog;
-    r.initialFolder = settings_.programDirectory();
+    r.initialFolder = settings_.dialogFolder();
     if (withTitle) r.initialName = gbkToUtf8Lossy(view_.title());
     return r;
 }
 
 bool SessionController::askPassword() {
     Window& w = view_.window();
-    const PasswordDialogLook look{w.windowBackground(), w.textColour(Unit::标题栏)};
+    // The strip's colour may be chosen for a top image: the dialog has the plain background.
+    const PasswordDialogLook look{w.windowBackground(), readableOn(w.windowBackground(), w.textColour(Unit::标题栏))};
     auto typed = w.askPassword(look);
     if (!typed) return false;
     session_.password = *typed;
@@ -214,13 +213,18 @@ bool SessionController::untouchedSinceLoad() const {
     const Window& window = view_.window();
     if (window.bodyLength() != session_.loaded->characters) return false;
     const auto paint = [&window] { window.paintDuringWork(); };
+    return bodyDigest() == session_.loaded->body && fileDigest(session_.currentPath, paint) == session_.loaded->file;
+}
+
+Md5Digest SessionController::bodyDigest() const {
+    const Window& window = view_.window();
     Md5 body;
     BodySlices slices(window);
     while (auto slice = slices.next()) {
         body.update(*slice);
-        paint();
+        window.paintDuringWork();
     }
-    return body.digest() == session_.loaded->body && fileDigest(session_.currentPath, paint) == session_.loaded->file;
+    return body.digest();
 }
 
 void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBytes) {
@@ -283,35 +287,78 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     return false;
 }
 
+std::optional<Path> SessionController::askSavePath() {
+    return view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+}
+
+SaveOutcome SessionController::writeTo(const Path& path, bool askAboutPrevious) {
+    if (isEncryptedPath(path) && !(askAboutPrevious ? choosePassword(true) : askPassword())) return SaveOutcome::Cancelled;
+    if (!writeDocument(path, session_.format)) return SaveOutcome::Failed;
+    settings_.rememberDialogFolder(path);
+    return SaveOutcome::Saved;
+}
+
 SaveOutcome SessionController::saveDocument() {
     if (session_.currentPath.empty()) {
-        auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+        auto path = askSavePath();
         if (!path) return SaveOutcome::Cancelled;
-        const bool encrypted = isEncryptedPath(*path);
-        if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
-        if (!writeDocument(*path, session_.format)) return SaveOutcome::Failed;
-        finishSave(false);
+        const SaveOutcome outcome = writeTo(*path, true);
+        if (outcome == SaveOutcome::Saved) finishSave(false);
+        return outcome;
+    }
+    // Saved with Ctrl+S and unchanged since: the document holds the text.
+    if (session_.keptWriting && untouchedSinceLoad()) {
+        finishSave(true);
         return SaveOutcome::Saved;
     }
 
     const Answer a = view_.message(gbk(u8"覆盖原文件保存么？\r\n是：覆盖原文件 否：选择其他位置 取消：放弃保存\r\n"
                                        u8"如果想清空正在编辑的文件可以点击F12"),
                                    Buttons::YesNoCancel, programCaption());
+    SaveOutcome outcome = SaveOutcome::Cancelled;
     if (a == Answer::Yes) {
-        const bool encrypted = isEncryptedPath(session_.currentPath);
-        if (encrypted && !choosePassword(true)) return SaveOutcome::Cancelled;
-        if (!writeDocument(session_.currentPath, session_.format)) return SaveOutcome::Failed;
+        outcome = writeTo(session_.currentPath, true);
     } else if (a == Answer::No) {
-        auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+        auto path = askSavePath();
         if (!path) return SaveOutcome::Cancelled;
-        const bool encrypted = isEncryptedPath(*path);
-        if (encrypted && !askPassword()) return SaveOutcome::Cancelled;
-        if (!writeDocument(*path, session_.format)) return SaveOutcome::Failed;
-    } else {
-        return SaveOutcome::Cancelled;
+        outcome = writeTo(*path, false);
     }
-    finishSave(true);
-    return SaveOutcome::Saved;
+    if (outcome == SaveOutcome::Saved) finishSave(true);
+    return outcome;
+}
+
+SaveOutcome SessionController::saveAndKeepWriting() {
+    if (!writing()) return SaveOutcome::Cancelled;
+    Path path = session_.currentPath;
+    if (path.empty()) {
+        auto chosen = askSavePath();
+        if (!chosen) return SaveOutcome::Cancelled;
+        path = *chosen;
+    }
+    const SaveOutcome outcome = writeTo(path, true);
+    if (outcome == SaveOutcome::Saved) bindTo(path);
+    return outcome;
+}
+
+void SessionController::bindTo(const Path& path) {
+    auto file = fileDigest(path);
+    // The text is in its document: nothing pending may reach the old copy,
+    // and a plain copy of a text now saved enciphered must not stay.
+    if (discardBackup_) discardBackup_();
+    if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
+    session_.currentPath = path;
+    session_.keptWriting = true;
+    if (file)
+        session_.loaded = WritingSession::Loaded{bodyDigest(), *file, keyText(), view_.window().bodyLength()};
+    else
+        session_.loaded.reset();
+    reserveCopy();
+    if (backupCopy_.empty()) journal_.end();  // no copy: nothing to name
+    writeJournal();
+}
+
+void SessionController::reserveCopy() {
+    backupCopy_ = reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered()).value_or(Path());
 }
 
 void SessionController::returnToIdle(const Text& farewell) {
@@ -325,6 +372,7 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.currentPath.clear();
     session_.format = {};
     session_.loaded.reset();
+    session_.keptWriting = false;
     session_.phase = Phase::Idle;
     journal_.end();
     // A copy never written holds nothing; one that was stays for its days.
@@ -351,6 +399,7 @@ void SessionController::openDocument() {
     session_.openedFromFile = true;
     auto path = view_.window().openFileDialog(dialogRequest(Unit::通用对话框1, false));
     if (!path) return;
+    settings_.rememberDialogFolder(*path);
     const std::string ext = extensionOf(*path);
     if (ext == "txt") {
         loadTextDocument(*path);

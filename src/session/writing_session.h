@@ -32,6 +32,7 @@ struct WritingSession {
         std::size_t characters = 0;  // the body's length once loaded: a cheap first test
     };
     std::optional<Loaded> loaded;
+    bool keptWriting = false;    // saved with Ctrl+S during this session
 };
 
 // What ending a diary needs of the theme and diary parts of the program.
@@ -59,6 +60,9 @@ public:
 
     // Saving and opening.
     SaveOutcome saveDocument();
+    // Ctrl+S: writes the text to its document as saveDocument does (a new
+    // text asks for one and is bound to it) and the session goes on.
+    SaveOutcome saveAndKeepWriting();
     void openDocument();
     bool loadTextDocument(const Path& path);
     bool loadEncryptedDocument(const Path& path);
@@ -95,6 +99,15 @@ public:
 private:
     void startWriting(bool withTitleLine);
     bool writeDocument(const Path& path, const DocumentFormat& format);
+    // The password `path` needs, then the write. `askAboutPrevious` offers the
+    // password the session already has.
+    SaveOutcome writeTo(const Path& path, bool askAboutPrevious);
+    std::optional<Path> askSavePath();
+    // After a save that keeps the session: bound to `path`, its bytes noted,
+    // and a fresh backup copy (enciphered when the document is).
+    void bindTo(const Path& path);
+    Md5Digest bodyDigest() const;
+    void reserveCopy();
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad() const;
     void rememberLoaded(const Text& body, const Md5Digest& fileBytes);

@@ -1,6 +1,7 @@
 #include "tasks/daily_tasks.h"
 
 #include "tasks/points.h"
+#include "ui/open_url.h"
 
 #include <climits>
 #include <vector>
@@ -169,7 +170,9 @@ void DailyTasks::showTitleExplanation() {
                            programCaption(), Buttons::OK, Icon::Warning);
         return;
     }
-    window_.openUrl(fileUrl(path));
+    // Said where it is: the page can be opened again, or by hand without a browser.
+    window_.setStatusText(2, gbk(u8"称号说明页已写入：") + utf8ToGbkLossy(path));
+    openUrlOrTell(window_, fileUrl(path));
 }
 
 }  // namespace talery

@@ -28,6 +28,7 @@ public:
     std::vector<FileDialogRequest> saveDialogs;
     std::vector<PasswordDialogLook> passwordDialogs;
     std::vector<std::string> openedUrls;
+    bool urlHandlerStarts = true;  // whether openUrl finds a browser or mail client
     std::vector<Unit> poppedMenus;
     Text clipboard;
     bool closed = false;
@@ -171,7 +172,10 @@ public:
 
     Text clipboardText() const override { return clipboard; }
     void setClipboardText(const Text& text) override { clipboard = text; }
-    void openUrl(const std::string& url) override { openedUrls.push_back(url); }
+    bool openUrl(const std::string& url) override {
+        openedUrls.push_back(url);
+        return urlHandlerStarts;
+    }
 
     // Find and Replace windows.
     FakeFindWindows& findWindows() override { return findWindows_; }

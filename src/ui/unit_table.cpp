@@ -59,7 +59,7 @@ std::vector<UnitSpec> buildTable() {
     invisible(U::媒体播放1, "媒体播放1", K::MediaPlayer);
     invisible(U::拖放对象1, "拖放对象1", K::DropTarget);
     add({.unit = U::通用对话框1, .name = "通用对话框1", .kind = K::FileDialog,
-         .items = {"——下拉选择文件种类——|*.txt|", "文本文档（*.txt）|*.txt|", "Talery加密文档（*.tlr）|*.tlr|",
+         .items = {"——下拉选择文件种类——|*.txt *.tlr *.wav|", "文本文档（*.txt）|*.txt|", "Talery加密文档（*.tlr）|*.tlr|",
                    "音乐文件（*.wav）|*.wav|"},
          .flags = kInvisibleUnit});
     add({.unit = U::通用对话框2, .name = "通用对话框2", .kind = K::FileDialog,

@@ -29,7 +29,7 @@ enum class WindowState { Normal = 0, Minimised = 2, Maximised = 3 };
 namespace key {
 constexpr int Enter = 13;
 constexpr int F1 = 112, F2 = 113, F5 = 116, F12 = 123;
-constexpr int A = 65, F = 70, H = 72;
+constexpr int A = 65, F = 70, H = 72, S = 83;
 }  // namespace key
 namespace modifier {
 constexpr int Ctrl = 1, Shift = 2, Alt = 4;
@@ -227,7 +227,8 @@ public:
     // Platform services.
     virtual Text clipboardText() const = 0;
     virtual void setClipboardText(const Text& text) = 0;
-    virtual void openUrl(const std::string& url) = 0;  // the desktop's handler; never waits for it
+    // The desktop's handler; never waits for it. False when none could be started.
+    virtual bool openUrl(const std::string& url) = 0;
     // The logged-on user's name in GBK, empty when it cannot be read.
     virtual Text userName() const = 0;
 

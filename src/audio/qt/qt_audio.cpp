@@ -196,6 +196,13 @@ bool QtMediaBackend::request(const MediaRequest& r) {
     return true;
 }
 
+std::optional<MediaProgress> QtMediaBackend::progress(const std::string& alias) const {
+    const QMediaPlayer* p = player(alias);
+    if (!p) return std::nullopt;
+    return MediaProgress{static_cast<long>(p->position()), static_cast<long>(p->duration()),
+                         p->mediaStatus() == QMediaPlayer::EndOfMedia};
+}
+
 // --- Start cue -------------------------------------------------------------
 
 QByteArray startCueImage() {

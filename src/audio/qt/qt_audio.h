@@ -63,6 +63,7 @@ public:
     QtMediaBackend();
     ~QtMediaBackend() override;
     bool request(const MediaRequest& request) override;
+    std::optional<MediaProgress> progress(const std::string& alias) const override;
     QMediaPlayer* player(const std::string& alias) const;
 
 private:

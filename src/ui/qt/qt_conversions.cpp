@@ -8,6 +8,7 @@
 namespace talery {
 
 QColor qcolour(Colour c) { return QColor(red(c), green(c), blue(c)); }
+Colour colourFromQt(const QColor& c) { return rgb(c.red(), c.green(), c.blue()); }
 
 void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
     QPalette pal = w->palette();

@@ -18,6 +18,7 @@ namespace talery {
 void appendGbk(QStringView text, bool document, Text& out);
 
 QColor qcolour(Colour c);
+Colour colourFromQt(const QColor& c);
 void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c);
 
 }  // namespace talery

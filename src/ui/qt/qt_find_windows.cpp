@@ -8,11 +8,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QScreen>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace talery {
@@ -79,7 +81,10 @@ void QtFindWindows::build(FindWindowKind window) {
     d->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     d->setModal(false);
     d->setFixedSize(design.rect.width - kFrameWidth, design.rect.height - kFrameHeight);
-    d->move(main_->geometry().topLeft() + QPoint(design.rect.left, design.rect.top));
+    // At the main window's right, not over the start of the body where the
+    // first match usually is; keepClear moves it off any match.
+    d->move(main_->geometry().topLeft() +
+            QPoint(std::max(design.rect.left, main_->width() - design.rect.width - design.rect.left), design.rect.top));
     d->setAutoFillBackground(true);
     b.dialog = d;
     b.units.clear();
@@ -136,8 +141,31 @@ void QtFindWindows::open(FindWindowKind window, const FindWindowLook& look) {
     pal.setColor(QPalette::WindowText, qcolour(look.text));
     d->setPalette(pal);
     d->show();
+    keepClear(d);
     d->raise();
     d->activateWindow();
+}
+
+void QtFindWindows::keepClearOfMatch() {
+    for (Built& b : windows_)
+        if (b.dialog && b.dialog->isVisible()) keepClear(b.dialog);
+}
+
+void QtFindWindows::keepClear(QDialog* d) {
+    const QRect match = matchArea_ ? matchArea_() : QRect();
+    if (match.isEmpty() || !d->frameGeometry().intersects(match)) return;
+    // Below the match when it fits on the screen, else above it.
+    const QScreen* screen = main_->screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    constexpr int kGap = 12;
+    const QRect frame = d->frameGeometry();
+    QPoint to(frame.left(), match.bottom() + kGap);
+    if (!room.isEmpty() && to.y() + frame.height() > room.bottom()) to.setY(match.top() - kGap - frame.height());
+    if (!room.isEmpty()) {
+        to.setY(std::max(to.y(), room.top()));
+        to.setX(std::clamp(to.x(), room.left(), std::max(room.left(), room.right() - frame.width())));
+    }
+    d->move(d->pos() + (to - frame.topLeft()));
 }
 
 void QtFindWindows::hide(FindWindowKind window) {

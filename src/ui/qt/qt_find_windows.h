@@ -5,6 +5,7 @@
 #include "ui/find_windows.h"
 
 #include <QPointer>
+#include <QRect>
 
 #include <array>
 #include <functional>
@@ -37,6 +38,12 @@ public:
     bool enabled(FindWindowKind window, FindUnit unit) const override;
     void setEnabled(FindWindowKind window, FindUnit unit, bool on) override;
 
+    // Where the body's match is on the screen (global coordinates; empty
+    // when there is none): the windows keep off it.
+    void setMatchArea(std::function<QRect()> area) { matchArea_ = std::move(area); }
+    // Moves a shown window that covers the match beside it.
+    void keepClearOfMatch();
+
 private:
     struct Built {
         QPointer<QDialog> dialog;
@@ -49,6 +56,8 @@ private:
     QWidget* main_;
     std::function<void(const UiEvent&)> raise_;
     std::array<Built, 2> windows_;
+    std::function<QRect()> matchArea_;
+    void keepClear(QDialog* d);
 };
 
 }  // namespace talery

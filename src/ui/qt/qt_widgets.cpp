@@ -1,13 +1,16 @@
 #include "ui/qt/qt_widgets.h"
 
 #include "ui/qt/qt_window.h"
+#include "ui/qt/qt_conversions.h"
 
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextDocumentLayout>
@@ -18,6 +21,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
 #include <utility>
 
@@ -288,6 +292,15 @@ void TextEdit::keyPressEvent(QKeyEvent* event) {
     QPlainTextEdit::keyPressEvent(event);
 }
 
+void TextEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu is a window of its own and would keep the desktop's colours:
+    // it takes the main window's, as the start menu does.
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    menu->setObjectName(QStringLiteral("bodyMenu"));
+    menu->setPalette(window()->palette());
+    menu->exec(event->globalPos());
+}
+
 bool TextEdit::canInsertFromMimeData(const QMimeData* source) const {
     return !localFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
 }
@@ -351,7 +364,7 @@ void ColourPicker::pick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const QColor chosenColour = dialog.selectedColor();
     if (!chosenColour.isValid()) return;
-    setColour(rgb(chosenColour.red(), chosenColour.green(), chosenColour.blue()));
+    setColour(colourFromQt(chosenColour));
     emit chosen();
 }
 

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -76,6 +77,7 @@ QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount)
     initImages();
     build();
     findWindows_ = std::make_unique<QtFindWindows>(main_.get(), [this](const UiEvent& e) { raise(e); });
+    findWindows_->setMatchArea([this] { return bodySelectionArea(); });
 }
 
 QtWindow::~QtWindow() {
@@ -232,6 +234,8 @@ QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
             auto* c = new QComboBox(parent);
             for (std::string_view item : design.items) c->addItem(utf8ToQt(item));
             c->setCurrentIndex(0);
+            // The drop-down is as wide as its longest item, so none is cut.
+            c->view()->setMinimumWidth(c->view()->sizeHintForColumn(0) + 2 * c->view()->frameWidth() + 24);
             // Only the user's choice runs the change handler, never the program's.
             connect(c, &QComboBox::activated, this, [this, u](int i) {
                 raise({.unit = u, .type = EventType::SelectionChanged, .index = i});

@@ -137,7 +137,7 @@ public:
 
     Text clipboardText() const override;
     void setClipboardText(const Text& text) override;
-    void openUrl(const std::string& url) override;
+    bool openUrl(const std::string& url) override;
 
     // Find and Replace windows.
     QtFindWindows& findWindows() override { return *findWindows_; }
@@ -177,6 +177,8 @@ private:
     ChromeDrag* chrome_ = nullptr;
     bool resizing_ = false;
     // Find and Replace windows, above the main window.
+    // The body's selection on the screen, for the Find windows to keep off.
+    QRect bodySelectionArea() const;
     std::unique_ptr<QtFindWindows> findWindows_;
     // Opening or saving a large document.
     QPointer<QProgressDialog> progress_;

@@ -44,6 +44,22 @@ void QtWindow::setBodySelection(TextSelection selection) {
     c.setPosition(charPosition(e, selection.start));
     c.setPosition(charPosition(e, selection.start + selection.length), QTextCursor::KeepAnchor);
     e->setTextCursor(c);
+    // A match just found must not hide behind the Find or Replace window.
+    if (selection.length > 0) findWindows_->keepClearOfMatch();
+}
+
+QRect QtWindow::bodySelectionArea() const {
+    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    const QTextCursor c = e->textCursor();
+    if (!c.hasSelection() || !e->isVisible()) return {};
+    QTextCursor from(c), to(c);
+    from.setPosition(c.selectionStart());
+    to.setPosition(c.selectionEnd());
+    QRect area = e->cursorRect(from).united(e->cursorRect(to));
+    // Over several lines the match runs from edge to edge.
+    if (e->cursorRect(from).top() != e->cursorRect(to).top()) area.setLeft(0), area.setRight(e->viewport()->width());
+    area = area.intersected(e->viewport()->rect());
+    return area.isEmpty() ? QRect() : QRect(e->viewport()->mapToGlobal(area.topLeft()), area.size());
 }
 
 void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {

@@ -7,8 +7,10 @@
 #include "ui/qt/qt_widgets.h"
 
 #include <algorithm>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QGraphicsDropShadowEffect>
@@ -97,11 +99,15 @@ void QtWindow::applyThemePalette() {
     // body's scroll bar, the menu and the dialogs, so a dark theme has no
     // light stripes. Shades between background and text keep the edges visible.
     const QColor bg = qcolour(windowBackground_);
-    const QColor fg = qcolour(slots_[index(Unit::标题栏)].textColour);
+    // The strip's text colour may be chosen for a top image; here it must read on the background.
+    const QColor fg = qcolour(readableOn(windowBackground_, slots_[index(Unit::标题栏)].textColour));
+    // Disabled entries are paler, but still readable.
+    qreal paler = 0.45;
+    while (paler < 1 && contrastRatio(windowBackground_, colourFromQt(mix(bg, fg, paler))) < kReadableContrast) paler += 0.05;
     QPalette p = main_->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         const bool off = group == QPalette::Disabled;
-        const QColor text = off ? mix(bg, fg, 0.45) : fg;
+        const QColor text = off ? mix(bg, fg, std::min<qreal>(paler, 1)) : fg;
         p.setColor(group, QPalette::Window, bg);
         p.setColor(group, QPalette::WindowText, text);
         p.setColor(group, QPalette::Base, mix(bg, fg, 0.06));
@@ -118,6 +124,12 @@ void QtWindow::applyThemePalette() {
     }
     main_->setPalette(p);
     if (menu_) themed(menu_);
+    // Drop-down lists are windows of their own, which take no palette from their parent.
+    // The combo box resets its list window's palette on its own changes: the list itself keeps this one.
+    for (QComboBox* combo : main_->findChildren<QComboBox*>()) {
+        themed(combo->view()->window());
+        themed(combo->view());
+    }
 }
 
 QPalette QtWindow::themePalette() const { return main_->palette(); }
@@ -211,6 +223,6 @@ Text QtWindow::userName() const {
 
 Text QtWindow::clipboardText() const { return fromQt(QApplication::clipboard()->text()); }
 void QtWindow::setClipboardText(const Text& text) { QApplication::clipboard()->setText(toQt(text)); }
-void QtWindow::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
+bool QtWindow::openUrl(const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
 
 }  // namespace talery

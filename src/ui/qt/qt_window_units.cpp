@@ -43,8 +43,6 @@ QPixmap coverPicture(const QString& name, QSize size, qreal dpr) {
     return out;
 }
 
-Colour fromQColour(const QColor& c) { return rgb(c.red(), c.green(), c.blue()); }
-
 QPixmap drawPicture(Picture picture, QSize size, qreal dpr) {
     switch (picture) {
         case Picture::MenuGlyph: return loadPicture(QStringLiteral("menu"), dpr);
@@ -223,9 +221,9 @@ int QtWindow::itemCount(Unit unit) const {
 Colour QtWindow::textColour(Unit unit) const {
     QWidget* w = unitWidget(unit);
     if (!w) return slots_[index(unit)].textColour;
-    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) return fromQColour(w->palette().color(QPalette::Text));
+    if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) return colourFromQt(w->palette().color(QPalette::Text));
     if (qobject_cast<QPushButton*>(w)) return slots_[index(unit)].textColour;
-    return fromQColour(w->palette().color(QPalette::WindowText));
+    return colourFromQt(w->palette().color(QPalette::WindowText));
 }
 
 void QtWindow::setTextColour(Unit unit, Colour colour) {
@@ -246,7 +244,7 @@ Colour QtWindow::backgroundColour(Unit unit) const {
     QWidget* w = unitWidget(unit);
     if (auto* c = qobject_cast<ColourPicker*>(w)) return c->colour();
     if (w && (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)))
-        return fromQColour(w->palette().color(QPalette::Base));
+        return colourFromQt(w->palette().color(QPalette::Base));
     return slots_[index(unit)].background;
 }
 
