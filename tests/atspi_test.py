@@ -120,7 +120,7 @@ try:
         stop("the program never appeared on the accessibility bus")
     frame = wait_for(lambda: next((w for w in app if role(w) == "frame"), None))
     if frame is None:
-        stop("the program shows no window on the bus")
+        stop(f"the program shows no window on the bus ({[(role(w), w.name) for w in app]})")
 
     # Names and roles of the main window.
     wanted = [("标题/题目", {"text", "entry"}), ("开始书写", {"push button"}), ("正文", {"text"}),

@@ -52,6 +52,7 @@ private slots:
             if (design.kind == UnitKind::ComboBox) QCOMPARE(a->role(), QAccessible::ComboBox);
         }
         QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QLatin1Char(' '))));
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.widget())->role(), QAccessible::Window);
         // The tabs read by their captions.
         QAccessibleInterface* tabs =
             QAccessible::queryAccessibleInterface(qobject_cast<TabControl*>(w.unitWidget(Unit::高级选择夹1))->bar());

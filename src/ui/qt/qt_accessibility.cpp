@@ -90,6 +90,8 @@ QAccessibleInterface* accessibleFactory(const QString&, QObject* object) {
     if (auto* label = qobject_cast<ClickLabel*>(object)) return new LabelAccessible(label);
     // Screen readers have a key that reads the status bar: the live count and the writing timer.
     if (auto* bar = qobject_cast<StatusBarWidget*>(object)) return new QAccessibleWidget(bar, QAccessible::StatusBar);
+    // The frameless main window is still a window, read by its caption as it takes the focus.
+    if (auto* main = qobject_cast<MainWidget*>(object)) return new QAccessibleWidget(main, QAccessible::Window);
     if (auto* w = qobject_cast<QWidget*>(object); w && w->objectName() == kAnnouncer)
         return new QAccessibleWidget(w, QAccessible::Notification);
     return nullptr;
