@@ -56,6 +56,7 @@ TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate)
     EXPECT_EQ(w.text(Unit::编辑框1), title + "\r\n");
     EXPECT_EQ(w.bodySelection().start, title.size() + 2);
     EXPECT_EQ(w.statusText(2), g(u8"日记模式"));
+    EXPECT_EQ(w.announced(), std::vector<Text>{g(u8"日记模式")});  // a screen reader hears it
     ASSERT_EQ(w.messages.size(), 1u);
     EXPECT_EQ(w.messages[0].text, g(kWelcome));
     EXPECT_EQ(w.messages[0].caption, "Talery");

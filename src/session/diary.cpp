@@ -31,7 +31,7 @@ void DiaryMode::enterDiaryMode(SessionController& session) {
     window_.setAlignment(Unit::编辑框1, Align::Left);
     window_.setFocus(Unit::编辑框1);
     window_.setTimerInterval(Unit::时钟1, 0);
-    window_.setStatusText(2, gbk(u8"日记模式"));
+    window_.setStatusNote(2, gbk(u8"日记模式"));
     window_.messageBox(gbk(u8"您已经进入了专属的写日记模式，在写日记模式中，您拥有以下功能：\r\n"
                            u8"①靓丽的背景颜色（不能更换）\r\n②标题提示等各个地方优化\r\n③关闭可能会打扰到你的小提示和推荐"),
                        programCaption(), Buttons::OK);

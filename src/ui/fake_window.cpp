@@ -246,6 +246,11 @@ Text FakeWindow::statusText(int part) const {
     return part >= 0 && part < 4 ? status_[static_cast<std::size_t>(part)] : Text();
 }
 
+void FakeWindow::setStatusNote(int part, const Text& note) {
+    setStatusText(part, note);
+    announced_.push_back(note);
+}
+
 void FakeWindow::setStatusText(int part, const Text& text) {
     if (part >= 0 && part < 4) status_[static_cast<std::size_t>(part)] = text;
 }

@@ -107,6 +107,8 @@ public:
     void setStatusText(int part, const Text& text) override;
     void setStatusPartWidth(int part, int width) override;
     int statusPartWidth(int part) const;
+    void setStatusNote(int part, const Text& note) override;
+    const std::vector<Text>& announced() const { return announced_; }  // the notes spoken, in order
 
     int timerInterval(Unit timer) const override { return state(timer).interval; }
     void setTimerInterval(Unit timer, int milliseconds) override { state(timer).interval = milliseconds; }
@@ -209,6 +211,7 @@ private:
     std::vector<UnitState> units_;
     std::array<Text, 4> status_{};
     std::array<int, 4> statusWidths_{};
+    std::vector<Text> announced_;
     TextSelection bodySelection_{};
     struct SliceEnd {
         int changes = -1;  // bodyChanges when it was read

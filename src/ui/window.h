@@ -171,6 +171,9 @@ public:
     virtual Text statusText(int part) const = 0;
     virtual void setStatusText(int part, const Text& text) = 0;
     virtual void setStatusPartWidth(int part, int width) = 0;
+    // A note in a status part that screen readers also speak, without
+    // interrupting (a mode entered, a save done); the tips are not notes.
+    virtual void setStatusNote(int part, const Text& note) = 0;
 
     // Timers: an interval of 0 stops the timer.
     virtual int timerInterval(Unit timer) const = 0;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -96,6 +97,30 @@ void ClickLabel::mousePressEvent(QMouseEvent* event) {
 void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) emit doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
+}
+
+void ClickLabel::setPressable(Qt::FocusPolicy policy) {
+    pressable_ = true;
+    setFocusPolicy(policy);
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent* event) {
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (pressable_ && plain &&
+        (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        emit pressed();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ClickLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    // In the label's own text colour, which every theme sets against its background.
+    QPainter p(this);
+    p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DashLine));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
@@ -289,6 +314,12 @@ void TextEdit::onContentsChange(int position, int removed, int added) {
 void TextEdit::keyPressEvent(QKeyEvent* event) {
     const int vk = virtualKey(event->key());
     if (vk) emit keyDown(vk, modifierBits(event->modifiers()));
+    // Tab types a tab in the text; Ctrl+Tab leaves the box, as the keyboard's only way out.
+    if (!isReadOnly() && (event->modifiers() & Qt::ControlModifier) &&
+        (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 
@@ -354,7 +385,10 @@ ColourPicker::ColourPicker(QWidget* parent) : QPushButton(parent) {
 void ColourPicker::setColour(unsigned bgr) {
     colour_ = bgr & 0xFFFFFF;
     const QColor c(red(colour_), green(colour_), blue(colour_));
-    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }").arg(c.name()));
+    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }"
+                                 "QPushButton:focus { border: 2px dashed palette(highlight); }")
+                      .arg(c.name()));
+    setAccessibleDescription(c.name());  // the colour it shows, for who cannot see it
 }
 
 void ColourPicker::pick() {
@@ -392,6 +426,12 @@ void TabControl::setCurrent(int index) {
 
 void TabControl::show(int index) {
     for (std::size_t i = 0; i < pages_.size(); ++i) pages_[i]->setVisible(static_cast<int>(i) == index);
+}
+
+void TabControl::turnPage(bool forward) {
+    if (bar_->count() == 0) return;
+    bar_->setCurrentIndex((bar_->currentIndex() + (forward ? 1 : bar_->count() - 1)) % bar_->count());
+    bar_->setFocus(Qt::TabFocusReason);
 }
 
 void TabControl::resizeEvent(QResizeEvent* event) {

@@ -21,11 +21,16 @@ namespace talery {
 int virtualKey(int qtKey);
 int modifierBits(Qt::KeyboardModifiers modifiers);
 
-// A label that reports the left button going down and double clicks.
+// A label that reports the left button going down and double clicks. A
+// pressable one (a glyph or caption that acts as a button) is also pressed
+// by Space or Enter when it has the focus and shows that focus.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
+    void setPressable(Qt::FocusPolicy policy);
+    bool pressable() const { return pressable_; }
+    void press() { emit pressed(); }
 signals:
     void pressed();
     void doubleClicked();
@@ -33,6 +38,11 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool pressable_ = false;
 };
 
 // Single-line edit box. What the user types or pastes that GBK cannot hold
@@ -149,6 +159,7 @@ public:
     int pageCount() const { return static_cast<int>(pages_.size()); }
     int current() const { return bar_->currentIndex(); }
     void setCurrent(int index);  // from the program: no pageChanged
+    void turnPage(bool forward);  // as the user does it, the tabs taking the focus
     QTabBar* bar() const { return bar_; }
 signals:
     void pageChanged(int index);

@@ -3,6 +3,7 @@
 
 #include "app/chrome.h"
 #include "app/shell.h"
+#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_chrome.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
@@ -75,7 +76,9 @@ QPalette desktopPalette() {
 
 QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount) {
     initImages();
+    installAccessibleRoles();
     build();
+    setUpAccessibility(*this);
     findWindows_ = std::make_unique<QtFindWindows>(main_.get(), [this](const UiEvent& e) { raise(e); });
     findWindows_->setMatchArea([this] { return bodySelectionArea(); });
 }

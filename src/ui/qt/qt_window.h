@@ -90,6 +90,7 @@ public:
     Text statusText(int part) const override;
     void setStatusText(int part, const Text& text) override;
     void setStatusPartWidth(int part, int width) override;
+    void setStatusNote(int part, const Text& note) override;
 
     int timerInterval(Unit timer) const override;
     void setTimerInterval(Unit timer, int milliseconds) override;

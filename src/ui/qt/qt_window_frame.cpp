@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -175,7 +176,21 @@ void QtWindow::startSystemResize(int side) {
 void QtWindow::requestClose() { main_->close(); }
 
 void QtWindow::popupMenu(Unit menu) {
-    if (menu == Unit::开始) menu_->popup(QCursor::pos());
+    if (menu != Unit::开始) return;
+    // Opened from the keyboard (the glyph has the focus): under the glyph, its first entry chosen.
+    if (QWidget* glyph = unitWidget(Unit::录音按钮1); glyph && glyph->hasFocus()) {
+        menu_->popup(glyph->mapToGlobal(QPoint(0, glyph->height())));
+        // Once shown (showing clears the menu's choice): the first entry that can be chosen.
+        QTimer::singleShot(0, menu_, [menu = menu_] {
+            for (QAction* entry : menu->actions())
+                if (menu->isVisible() && entry->isEnabled() && entry->isVisible() && !entry->isSeparator()) {
+                    menu->setActiveAction(entry);
+                    return;
+                }
+        });
+        return;
+    }
+    menu_->popup(QCursor::pos());
 }
 
 void QtWindow::showTrayIcon(const Text& tip) {

@@ -3,6 +3,7 @@
 #include "ui/qt/qt_window.h"
 
 #include "audio/qt/qt_audio.h"
+#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -109,6 +110,7 @@ void QtWindow::setText(Unit unit, const Text& text) {
         e2->setText(s);
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
         l->setText(s);
+        captionChanged(l);
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
         b->setText(s);
     } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
@@ -324,6 +326,7 @@ void QtWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair
     if (!w) return;
     // Pair 1 is the resting look, pair 2 the hovered one, pair 3 the pressed one.
     w->setStyleSheet(QStringLiteral("QPushButton { color: %1; background-color: %2; border: none; }"
+                                    "QPushButton:focus { border: 1px dashed %1; }"
                                     "QPushButton:hover { color: %3; background-color: %4; }"
                                     "QPushButton:pressed { color: %5; background-color: %6; }")
                          .arg(qcolour(a.text).name(), qcolour(a.face).name(), qcolour(b.text).name(),
@@ -332,6 +335,8 @@ void QtWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair
 
 void QtWindow::setPicture(Unit unit, Picture picture) {
     slots_[index(unit)].picture = picture;
+    if (const QString name = accessibleNameFor(unit, picture); !name.isEmpty() && unitWidget(unit))
+        unitWidget(unit)->setAccessibleName(name);
     if (auto* l = qobject_cast<QLabel*>(unitWidget(unit))) l->setPixmap(drawPicture(picture, l->size(), l->devicePixelRatioF()));
 }
 
@@ -343,6 +348,11 @@ Text QtWindow::statusText(int part) const {
 void QtWindow::setStatusText(int part, const Text& text) {
     auto* s = qobject_cast<StatusBarWidget*>(unitWidget(Unit::状态条1));
     if (part >= 0 && part < 4) s->part(part)->setText(toQt(text));
+}
+
+void QtWindow::setStatusNote(int part, const Text& note) {
+    setStatusText(part, note);
+    announce(widget(), toQt(note));
 }
 
 void QtWindow::setStatusPartWidth(int part, int width) {

@@ -1,0 +1,264 @@
+#include "ui/qt/qt_accessibility.h"
+
+#include "ui/qt/qt_conversions.h"
+#include "ui/qt/qt_widgets.h"
+#include "ui/qt/qt_window.h"
+#include "ui/unit_table.h"
+
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QShortcut>
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace talery {
+namespace {
+
+using U = Unit;
+
+// Units the window shows no text for, or a text that does not say what they
+// are. Every other unit is read by the text it shows or by its caption.
+struct GivenName {
+    Unit unit;
+    std::string_view name;
+};
+const GivenName kGivenNames[] = {
+    {U::背景, "顶图"}, {U::最小化按钮1, "最小化"}, {U::关闭按钮, "关闭"},
+    {U::左上调节器, "调整窗口大小"}, {U::上调节器, "调整窗口大小"}, {U::右上调节器, "调整窗口大小"},
+    {U::右调节器, "调整窗口大小"}, {U::右下调节器, "调整窗口大小"}, {U::下调节器, "调整窗口大小"},
+    {U::左下调节器, "调整窗口大小"}, {U::左侧调节器, "调整窗口大小"},
+    {U::录音按钮1, "菜单"}, {U::编辑框1, "正文"}, {U::状态条1, "状态栏"},
+    {U::关于, "信息面板"}, {U::高级选择夹1, "信息面板"}, {U::高级选择夹2, "随机取名"},
+    {U::高级字数统计, "字数统计"}, {U::图片框1, "字数统计图"}, {U::编辑框2, "许可协议"}, {U::超级列表框1, "任务列表"},
+    {U::编辑框4, "人物名字"}, {U::编辑框5, "地点名字"}, {U::组合框1, "地点类型"},
+};
+
+// Captions beside a box: the box is named by the caption (without its colon)
+// and linked to it, so a screen reader also tells which caption it has.
+const std::pair<Unit, Unit> kCaptions[] = {
+    {U::章节名称提示, U::章节名称},     {U::软件主题颜色标签1, U::顶图类型}, {U::软件主题颜色标签, U::颜色},
+    {U::文本颜色标签, U::文本颜色},     {U::小提示内容标签, U::提示类型},   {U::小提示内容标签1, U::按钮类型},
+};
+
+// Glyphs and captions that act as buttons when clicked; the link opens a page.
+const Unit kPressable[] = {U::录音按钮,  U::录音按钮1, U::最小化按钮1, U::关闭按钮, U::透明标签1,
+                           U::透明标签2, U::透明标签3, U::透明标签5,   U::超级链接框2};
+constexpr const char* kLinkProperty = "talery-link";
+// The window's notification of status notes: no pixels, only a name that appears.
+const QString kAnnouncer = QStringLiteral("播报");
+
+QString withoutColon(QString caption) {
+    while (caption.endsWith(QChar(0xFF1A)) || caption.endsWith(QLatin1Char(':'))) caption.chop(1);
+    return caption.trimmed();
+}
+
+// A label: text or picture, or a glyph or caption that acts as a button (or
+// a link), read by its name and pressed by the accessibility action as by a
+// click. Its role is asked each time: it may be made pressable after the
+// toolkit first asked about it.
+class LabelAccessible : public QAccessibleWidget {
+public:
+    explicit LabelAccessible(ClickLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QAccessible::Role role() const override {
+        if (label()->pressable()) return label()->property(kLinkProperty).toBool() ? QAccessible::Link : QAccessible::Button;
+        return label()->pixmap().isNull() ? QAccessible::StaticText : QAccessible::Graphic;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) return label()->text();
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        if (!label()->pressable()) return QAccessibleWidget::actionNames();
+        return QStringList{pressAction()} << QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && label()->pressable()) label()->press();
+        else QAccessibleWidget::doAction(action);
+    }
+
+private:
+    ClickLabel* label() const { return static_cast<ClickLabel*>(widget()); }
+};
+
+QAccessibleInterface* accessibleFactory(const QString&, QObject* object) {
+    if (auto* label = qobject_cast<ClickLabel*>(object)) return new LabelAccessible(label);
+    // Screen readers have a key that reads the status bar: the live count and the writing timer.
+    if (auto* bar = qobject_cast<StatusBarWidget*>(object)) return new QAccessibleWidget(bar, QAccessible::StatusBar);
+    // The frameless main window is still a window, read by its caption as it takes the focus.
+    if (auto* main = qobject_cast<MainWidget*>(object)) return new QAccessibleWidget(main, QAccessible::Window);
+    if (auto* w = qobject_cast<QWidget*>(object); w && w->objectName() == kAnnouncer)
+        return new QAccessibleWidget(w, QAccessible::Notification);
+    return nullptr;
+}
+
+// The panel takes the focus when it opens and gives it back when it closes,
+// so that a keyboard user lands in it and not behind it.
+class PanelFocus : public QObject {
+public:
+    PanelFocus(QWidget* panel, QWidget* pages, QWidget* body, QWidget* title)
+        : QObject(panel), panel_(panel), pages_(pages), body_(body), title_(title) {
+        panel->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show && panel_->window()->isActiveWindow()) {
+            pages_->setFocus(Qt::OtherFocusReason);
+        } else if (event->type() == QEvent::Hide && panel_->isAncestorOf(QApplication::focusWidget())) {
+            (body_->isEnabled() ? body_ : title_)->setFocus(Qt::OtherFocusReason);
+        }
+        return false;
+    }
+
+private:
+    QWidget* panel_;
+    QWidget* pages_;
+    QWidget* body_;
+    QWidget* title_;
+};
+
+// The focus goes through those of `units` that take it by Tab, in this order.
+void chainFocus(const std::vector<QWidget*>& units) {
+    QWidget* previous = nullptr;
+    for (QWidget* w : units) {
+        if (!w || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+// The unit's widget as the focus moves through it: a tab control by its tabs.
+QWidget* focusTarget(QtWindow& window, Unit unit) {
+    QWidget* w = window.unitWidget(unit);
+    if (auto* tabs = qobject_cast<TabControl*>(w)) return tabs->bar();
+    return w;
+}
+
+bool insidePanel(const UnitSpec& design) {
+    for (Unit u = design.parent; u != Unit::None; u = specOf(u).parent)
+        if (u == Unit::关于) return true;
+    return false;
+}
+
+}  // namespace
+
+void installAccessibleRoles() {
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+    (void)installed;
+}
+
+void captionChanged(QLabel* caption) {
+    if (QWidget* box = caption->buddy()) box->setAccessibleName(withoutColon(caption->text()));
+}
+
+void announce(QWidget* window, const QString& note) {
+    auto* announcer = window->findChild<QWidget*>(kAnnouncer, Qt::FindDirectChildrenOnly);
+    if (!announcer) {
+        announcer = new QWidget(window);
+        announcer->setObjectName(kAnnouncer);
+        announcer->setAttribute(Qt::WA_TransparentForMouseEvents);
+        announcer->setGeometry(0, 0, 1, 1);
+    }
+    // A notification is spoken as it appears: hidden and shown again for each note.
+    announcer->hide();
+    announcer->setAccessibleName(note);
+    if (window->isVisible()) announcer->show();
+}
+
+QString accessibleNameFor(Unit unit, Picture picture) {
+    if (unit != Unit::录音按钮) return {};
+    return picture == Picture::RecordActive ? QStringLiteral("停止录音") : QStringLiteral("录音");
+}
+
+void setUpAccessibility(QtWindow& window) {
+    for (Unit u : kPressable) {
+        auto* label = qobject_cast<ClickLabel*>(window.unitWidget(u));
+        if (!label) continue;
+        if (u == Unit::超级链接框2) label->setProperty(kLinkProperty, true);
+        // Reached by Tab, never by a click, so a click on the record button leaves the caret in the body.
+        label->setPressable(Qt::TabFocus);
+    }
+    for (const GivenName& given : kGivenNames)
+        if (QWidget* w = window.unitWidget(given.unit)) w->setAccessibleName(utf8ToQt(given.name));
+    if (QWidget* record = window.unitWidget(Unit::录音按钮))
+        record->setAccessibleName(accessibleNameFor(Unit::录音按钮, Picture::RecordIdle));
+    for (auto [caption, box] : kCaptions) {
+        auto* label = qobject_cast<QLabel*>(window.unitWidget(caption));
+        QWidget* w = window.unitWidget(box);
+        if (!label || !w) continue;
+        label->setBuddy(w);
+        captionChanged(label);
+    }
+    // The tab controls: their tabs and pages read as the control and its captions.
+    for (Unit u : {Unit::高级选择夹1, Unit::高级选择夹2}) {
+        auto* tabs = qobject_cast<TabControl*>(window.unitWidget(u));
+        if (!tabs) continue;
+        tabs->bar()->setAccessibleName(tabs->accessibleName());
+        for (int i = 0; i < tabs->pageCount(); ++i) tabs->page(i)->setAccessibleName(tabs->bar()->tabText(i));
+    }
+    if (auto* bar = qobject_cast<StatusBarWidget*>(window.unitWidget(Unit::状态条1))) {
+        // The parts read as what they show; the empty ones still say what they are for.
+        const UnitSpec& design = specOf(Unit::状态条1);
+        for (int i = 0; i < 4 && i < static_cast<int>(design.items.size()); ++i)
+            bar->part(i)->setAccessibleDescription(utf8ToQt(design.items[static_cast<std::size_t>(i)]));
+    }
+
+    // Focus order: title, start button, body, record button, then the glyphs of the title row.
+    chainFocus({window.unitWidget(Unit::章节名称), window.unitWidget(Unit::开始书写按钮), window.unitWidget(Unit::编辑框1),
+                window.unitWidget(Unit::录音按钮), window.unitWidget(Unit::录音按钮1),
+                window.unitWidget(Unit::最小化按钮1), window.unitWidget(Unit::关闭按钮)});
+    // The panel: its tabs, the units of the pages, then its own buttons, 确定 first.
+    std::vector<QWidget*> panel{focusTarget(window, Unit::高级选择夹1)};
+    std::vector<QWidget*> panelButtons;
+    for (const UnitSpec& design : unitTable()) {
+        if (!insidePanel(design) || design.unit == Unit::高级选择夹1) continue;
+        auto& into = design.parent == Unit::关于 ? panelButtons : panel;
+        into.push_back(focusTarget(window, design.unit));
+    }
+    std::reverse(panelButtons.begin(), panelButtons.end());  // 确定, 官方博客, 联系作者, 取消
+    panel.insert(panel.end(), panelButtons.begin(), panelButtons.end());
+    chainFocus(panel);
+
+    QWidget* main = window.widget();
+    QWidget* about = window.unitWidget(Unit::关于);
+    new PanelFocus(about, focusTarget(window, Unit::高级选择夹1), window.unitWidget(Unit::编辑框1),
+                   window.unitWidget(Unit::章节名称));
+    // Esc closes the panel as its 取消 does.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), about);
+    close->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(close, &QShortcut::activated, about, [&window] {
+        if (auto* cancel = qobject_cast<ClickLabel*>(window.unitWidget(Unit::透明标签1))) cancel->press();
+    });
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the panel's pages from anywhere in it,
+    // as in any tabbed dialog (a combo box would take them as typed text).
+    if (auto* pages = qobject_cast<TabControl*>(window.unitWidget(Unit::高级选择夹1))) {
+        for (bool forward : {true, false}) {
+            auto* turn = new QShortcut(forward ? QKeySequence(Qt::CTRL | Qt::Key_Tab)
+                                               : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                       about);
+            turn->setContext(Qt::WidgetWithChildrenShortcut);
+            QObject::connect(turn, &QShortcut::activated, pages, [pages, forward] { pages->turnPage(forward); });
+        }
+    }
+    // The Menu key and Alt+F open the menu 开始 as the menu glyph does, under the glyph.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::ALT | Qt::Key_F)}) {
+        auto* open = new QShortcut(keys, main);
+        open->setContext(Qt::WindowShortcut);
+        QObject::connect(open, &QShortcut::activated, main, [&window] {
+            auto* glyph = qobject_cast<ClickLabel*>(window.unitWidget(Unit::录音按钮1));
+            if (!glyph || !glyph->isVisible()) return;
+            glyph->setFocus(Qt::ShortcutFocusReason);
+            glyph->press();
+        });
+    }
+}
+
+}  // namespace talery

@@ -1,0 +1,197 @@
+// What a screen reader reads of the real window, offscreen through Qt's own
+// accessibility interfaces, and the keys that reach every unit a writer uses.
+
+#include "qt_support.h"
+#include "ui/qt/qt_widgets.h"
+#include "ui/unit_table.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+using namespace talery;
+
+namespace {
+
+QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
+
+QAccessibleInterface* reader(QtWindow& window, Unit unit) {
+    return QAccessible::queryAccessibleInterface(window.unitWidget(unit));
+}
+
+QString nameOf(QtWindow& window, Unit unit) { return reader(window, unit)->text(QAccessible::Name); }
+
+// Units the window keeps for itself: the tip stores are never shown.
+bool writerFacing(const UnitSpec& design) {
+    return !(design.flags & kInvisibleUnit) && design.kind != UnitKind::MenuEntry && design.unit != Unit::励志名言警句 && design.unit != Unit::中国地理历史;
+}
+
+}  // namespace
+
+class QtAccessTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyUnitHasANameAndTheRightRole() {
+        test::ShownProgram run;
+        QVERIFY(run.start());
+        QtWindow& w = run.window;
+        w.setVisible(Unit::关于, true);
+        w.setVisible(Unit::wav播放器, true);
+        QStringList nameless;
+        for (const UnitSpec& design : unitTable()) {
+            if (!writerFacing(design)) continue;
+            QAccessibleInterface* a = reader(w, design.unit);
+            QVERIFY2(a, design.name.data());
+            if (a->text(QAccessible::Name).trimmed().isEmpty()) nameless << utf8ToQt(design.name);
+            if (design.kind == UnitKind::Button) QCOMPARE(a->role(), QAccessible::Button);
+            if (design.kind == UnitKind::CheckBox) QCOMPARE(a->role(), QAccessible::CheckBox);
+            if (design.kind == UnitKind::ComboBox) QCOMPARE(a->role(), QAccessible::ComboBox);
+        }
+        QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QLatin1Char(' '))));
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.widget())->role(), QAccessible::Window);
+        // The tabs read by their captions.
+        QAccessibleInterface* tabs =
+            QAccessible::queryAccessibleInterface(qobject_cast<TabControl*>(w.unitWidget(Unit::高级选择夹1))->bar());
+        QCOMPARE(tabs->role(), QAccessible::PageTabList);
+        QStringList pages;
+        for (int i = 0; i < tabs->childCount(); ++i)
+            if (tabs->child(i)->role() == QAccessible::PageTab) pages << tabs->child(i)->text(QAccessible::Name);
+        QCOMPARE(pages.size(), 6);
+        QCOMPARE(pages.first(), q(u8"功能设置"));
+        // The menu's entries by their captions.
+        w.popupMenu(Unit::开始);
+        QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(w.menu());
+        QStringList entries;
+        for (int i = 0; i < menu->childCount(); ++i)
+            if (menu->child(i)->role() == QAccessible::MenuItem) entries << menu->child(i)->text(QAccessible::Name);
+        QCOMPARE(entries, QStringList({q(u8"打开文件"), q(u8"新建临时文本"), q(u8"新建日记"), q(u8"清空正在编辑"), q(u8"设置"), q(u8"退出")}));
+        w.menu()->hide();
+
+        // The title field by its caption, the body as a multi-line text.
+        QAccessibleInterface* title = reader(w, Unit::章节名称);
+        QCOMPARE(title->role(), QAccessible::EditableText);
+        QCOMPARE(title->text(QAccessible::Name), q(u8"标题/题目"));
+        QAccessibleInterface* body = reader(w, Unit::编辑框1);
+        QCOMPARE(body->role(), QAccessible::EditableText);
+        QCOMPARE(body->text(QAccessible::Name), q(u8"正文"));
+        QVERIFY(body->state().multiLine);
+        // Glyphs are buttons with a name and a press action.
+        for (auto [unit, name] : {std::pair{Unit::录音按钮1, u8"菜单"}, std::pair{Unit::录音按钮, u8"录音"},
+                                  std::pair{Unit::最小化按钮1, u8"最小化"}, std::pair{Unit::关闭按钮, u8"关闭"}}) {
+            QCOMPARE(reader(w, unit)->role(), QAccessible::Button);
+            QCOMPARE(nameOf(w, unit), q(name));
+            QVERIFY(reader(w, unit)->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        }
+        QCOMPARE(reader(w, Unit::超级链接框2)->role(), QAccessible::Link);
+        QCOMPARE(nameOf(w, Unit::透明标签1), q(u8"取消"));
+        // Captions name the boxes beside them; check boxes and combo boxes keep state and current item.
+        QCOMPARE(nameOf(w, Unit::颜色), q(u8"背景颜色"));
+        // A combo box reads as its current item, labelled by its caption.
+        QCOMPARE(reader(w, Unit::文本颜色)->text(QAccessible::Value), q(u8"白色"));
+        QStringList labels;
+        for (const auto& relation : reader(w, Unit::文本颜色)->relations(QAccessible::Label))
+            labels << relation.first->text(QAccessible::Name);
+        QVERIFY2(labels.contains(q(u8"文本颜色：")), qPrintable(labels.join(QLatin1Char(' '))));
+        QVERIFY(reader(w, Unit::自动保存)->state().checked);
+        QVERIFY(!reader(w, Unit::大字体)->state().checked);
+        // The status bar is one a screen reader can read on demand.
+        QAccessibleInterface* bar = reader(w, Unit::状态条1);
+        QCOMPARE(bar->role(), QAccessible::StatusBar);
+        QCOMPARE(bar->childCount(), 4);
+        QCOMPARE(bar->child(1)->text(QAccessible::Name), w.unitWidget(Unit::状态条1)->findChildren<QLabel*>().at(1)->text());
+    }
+
+    void namesFollowState() {
+        test::ShownProgram run;
+        QVERIFY(run.start());
+        QtWindow& w = run.window;
+        QCOMPARE(nameOf(w, Unit::开始书写按钮), q(u8"开始书写"));
+        QTest::mouseClick(w.unitWidget(Unit::开始书写按钮), Qt::LeftButton);
+        QCOMPARE(nameOf(w, Unit::开始书写按钮), q(u8"立刻保存"));
+        w.setPicture(Unit::录音按钮, Picture::RecordActive);
+        QCOMPARE(nameOf(w, Unit::录音按钮), q(u8"停止录音"));
+        w.setPicture(Unit::录音按钮, Picture::RecordIdle);
+        QCOMPARE(nameOf(w, Unit::录音按钮), q(u8"录音"));
+        // The title field is named by its caption, whatever it says (the diary's).
+        w.setText(Unit::章节名称提示, gbk(u8"日记时间："));
+        QCOMPARE(nameOf(w, Unit::章节名称), q(u8"日记时间"));
+        // A status note appears as a notification by its text, and shows in the status bar.
+        w.setStatusNote(2, gbk(u8"日记模式"));
+        auto* announcer = w.widget()->findChild<QWidget*>(q(u8"播报"));
+        QVERIFY(announcer && announcer->isVisible());
+        QAccessibleInterface* note = QAccessible::queryAccessibleInterface(announcer);
+        QCOMPARE(note->role(), QAccessible::Notification);
+        QCOMPARE(note->text(QAccessible::Name), q(u8"日记模式"));
+        QCOMPARE(w.statusText(2), gbk(u8"日记模式"));
+        // Pressing the menu glyph by the accessibility action opens the menu.
+        reader(w, Unit::录音按钮1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(w.menu()->isVisible());
+        w.menu()->hide();
+    }
+
+    void theKeyboardReachesEverything() {
+        test::ShownProgram run;
+        QVERIFY(run.start());
+        QtWindow& w = run.window;
+        QWidget* main = w.widget();
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        auto focused = [] { return QApplication::focusWidget(); };
+
+        // Title, start button, body, record button.
+        w.setFocus(Unit::章节名称);
+        QTest::keyClicks(focused(), QStringLiteral("Chapter"));
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        QCOMPARE(focused(), w.unitWidget(Unit::开始书写按钮));
+        QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focused(), w.unitWidget(Unit::章节名称));
+        QTest::keyClick(focused(), Qt::Key_Return);
+        QCOMPARE(focused(), w.unitWidget(Unit::编辑框1));
+        // In the body Tab types a tab; Ctrl+Tab leaves for the record button, Ctrl+Shift+Tab goes back.
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        QCOMPARE(focused(), w.unitWidget(Unit::编辑框1));
+        QVERIFY(qobject_cast<QPlainTextEdit*>(focused())->toPlainText().contains(QLatin1Char('\t')));
+        QTest::keyClick(focused(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(focused(), w.unitWidget(Unit::录音按钮));
+        QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focused(), w.unitWidget(Unit::编辑框1));
+        QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(focused(), w.unitWidget(Unit::开始书写按钮));
+
+        // The Menu key and Alt+F open the menu 开始 on its first entry; Esc closes it.
+        for (auto [key, mods] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()}, std::pair{Qt::Key_F, Qt::KeyboardModifiers(Qt::AltModifier)}}) {
+            w.setFocus(Unit::编辑框1);
+            QTest::keyClick(focused(), key, mods);
+            QTRY_VERIFY(w.menu()->isVisible());
+            // While writing, 打开文件 cannot be chosen.
+            QTRY_COMPARE(w.menu()->activeAction(), w.menuAction(Unit::新建临时文本));
+            QTest::keyClick(w.menu(), Qt::Key_Down);
+            QCOMPARE(w.menu()->activeAction(), w.menuAction(Unit::清空正在编辑));  // past 新建日记, closed while writing
+            QTest::keyClick(w.menu(), Qt::Key_Escape);
+            QTRY_VERIFY(!w.menu()->isVisible());
+        }
+
+        // The panel takes the focus on its tabs; Ctrl+Tab turns its pages, Tab reaches its controls, Esc closes it.
+        w.menuAction(Unit::设置)->trigger();
+        QVERIFY(w.visible(Unit::关于));
+        auto* tabs = qobject_cast<TabControl*>(w.unitWidget(Unit::高级选择夹1));
+        QCOMPARE(focused(), tabs->bar());
+        QCOMPARE(w.selection(Unit::高级选择夹1), 0);
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        QCOMPARE(focused(), w.unitWidget(Unit::顶图类型));
+        QTest::keyClick(focused(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(w.selection(Unit::高级选择夹1), 1);
+        QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.selection(Unit::高级选择夹1), 0);
+        QTest::keyClick(focused(), Qt::Key_Escape);
+        QVERIFY(!w.visible(Unit::关于));
+        QCOMPARE(focused(), w.unitWidget(Unit::编辑框1));
+    }
+};
+
+QTEST_MAIN(QtAccessTest)
+#include "qt_access_test.moc"
