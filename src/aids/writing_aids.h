@@ -39,6 +39,8 @@ public:
 
     void setBigFontSwitch(BigFontSwitch change) { bigFont_ = std::move(change); }
     void setTickDraw(TickDraw tick) { tick_ = std::move(tick); }
+    // Runs after each tick of the writing timer.
+    void setAfterTick(std::function<void()> after) { afterTick_ = std::move(after); }
 
     FindReplace& findReplace() { return find_; }
     const WritingTimer& timer() const { return timer_; }
@@ -58,6 +60,7 @@ private:
     PointsSource points_;
     BigFontSwitch bigFont_;
     TickDraw tick_ = tickRandom;
+    std::function<void()> afterTick_;
     FindReplace find_;
     WritingTimer timer_;
 };
