@@ -9,6 +9,7 @@
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
+#include <QWidget>
 
 #include <algorithm>
 #include <chrono>

@@ -50,7 +50,7 @@ private slots:
         const Text before = window.text(Unit::编辑框1);
         QTest::keyClick(body, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(gbkToUtf8Lossy(window.text(Unit::编辑框1)),
-                 gbkToUtf8Lossy(gbk(u8"第一章\r\n　　他说：“你好。”\r\n\r\n　　网址http://a.cn/x?y=1,2\r\n　　第3.14节,完")));
+                 gbkToUtf8Lossy(gbk(u8"第一章\r\n　　他说：“你好。”\r\n\r\n　　网址http://a.cn/x?y=1,2\r\n　　第3.14节，完")));
         body->undo();
         QVERIFY(window.text(Unit::编辑框1) == before);
         body->redo();
