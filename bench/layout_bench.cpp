@@ -9,6 +9,7 @@
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QWidget>
 
 #include <algorithm>
@@ -88,6 +89,20 @@ int main(int argc, char** argv) {
         }
         std::printf("key press on the window: median %.1f ms (reading the body %.1f ms, replacing it whole %.1f ms)\n",
                     median(press), median(read), median(replace));
+        // Enter at the end of the laid-out novel, the carried indent included.
+        const std::size_t end = window.text(Unit::编辑框1).size();
+        window.replaceBodyRange({end, 0}, gbk(u8"\r\n　　最后一段"));
+        std::vector<double> enter;
+        for (int i = 0; i < 21; ++i) {
+            enter.push_back(millis([&] {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+                QApplication::sendEvent(window.unitWidget(Unit::编辑框1), &press);
+                QApplication::processEvents();
+            }));
+        }
+        const Text after = window.text(Unit::编辑框1);
+        if (!after.ends_with(gbk(u8"\r\n\r\n　　"))) std::puts("Enter carried no indent");
+        std::printf("Enter with the carried indent: median %.2f ms\n", median(enter));
     }
     std::filesystem::remove_all(dir);
     return 0;

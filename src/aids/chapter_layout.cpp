@@ -203,27 +203,35 @@ void layOutBody(Window& window, const SettingsStore& settings, const Text& body)
     window.replaceBodyRange({edit.start, edit.length}, edit.replacement);
 }
 
-void carryIndent(Window& window, const Text& body) {
+void carryIndent(Window& window, std::size_t lineBreak) {
     const TextSelection caret = window.bodySelection();
-    if (caret.length != 0 || caret.start == 0 || caret.start > body.size() || body[caret.start - 1] != '\n') return;
-    std::size_t end = caret.start - 1;
-    if (end > 0 && body[end - 1] == '\r') --end;
-    const std::size_t from = end == 0 ? 0 : body.rfind('\n', end - 1) + 1;
-    if (from == 0) return;  // the title line sets no indent
-    const std::string_view line = std::string_view(body).substr(from, end - from);
+    const Text lineEnd = window.bodyText(lineBreak, 1);
+    if (caret.length != 0 || (lineEnd != "\r\n" && lineEnd != "\n")) return;
+    // The line before the break, read backwards in growing slices.
+    Text line;
+    for (std::size_t span = 256;; span *= 4) {
+        const std::size_t from = lineBreak > span ? lineBreak - span : 0;
+        Text slice = window.bodyText(from, lineBreak - from);
+        const std::size_t nl = slice.rfind('\n');
+        if (nl != Text::npos) {
+            line = slice.substr(nl + 1);
+            break;
+        }
+        if (from == 0) return;  // the title line sets no indent
+    }
     std::size_t indent = 0;
     while (indent < line.size()) {
         const std::size_t n = spaceLength(line, indent);
         if (n == 0) break;
         indent += n;
     }
-    if (indent == 0) return;
-    const Text spaces(line.substr(0, indent));
+    if (indent == 0 || caret.start < line.size() + lineEnd.size()) return;
+    const Text spaces = line.substr(0, indent);
     if (indent < line.size()) {
         window.replaceBodyRange({caret.start, 0}, spaces);
     } else {
         // A line of indent alone: it moves down with the caret.
-        window.replaceBodyRange({from, caret.start - from}, body.substr(end, caret.start - end) + spaces);
+        window.replaceBodyRange({caret.start - lineEnd.size() - line.size(), line.size() + lineEnd.size()}, lineEnd + spaces);
     }
 }
 

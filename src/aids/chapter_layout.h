@@ -36,9 +36,11 @@ LayoutEdit layOutRange(std::string_view body, std::size_t start, std::size_t len
 // selection. The setting [软件设置] 排版删除空行=真 drops empty lines altogether.
 void layOutBody(Window& window, const SettingsStore& settings, const Text& body);
 
-// After Enter in the body (called once the line break is in): the new line
-// takes the indent of the paragraph before it. Enter on a line of indent
-// alone moves that indent down, so empty lines keep no spaces.
-void carryIndent(Window& window, const Text& body);
+// After Enter in the body, once the line break is in at character
+// `lineBreak` (positions as in BodyChange) and the caret behind it: the new
+// line takes the indent of the paragraph before it. Enter on a line of indent
+// alone moves that indent down, so empty lines keep no spaces. Reads the one
+// line, never the whole body: a novel is as quick as a note.
+void carryIndent(Window& window, std::size_t lineBreak);
 
 }  // namespace talery

@@ -24,7 +24,11 @@ bool WritingAids::handle(const UiEvent& e) {
     switch (e.type) {
         case EventType::TextChanged:
             // Others listen to the body's changes too.
-            if (e.unit == Unit::编辑框1) find_.bodyChanged();
+            if (e.unit == Unit::编辑框1) {
+                find_.bodyChanged();
+                if (enterPending_ && e.change.added > 0) lineBreakAt_ = e.change.position + e.change.added - 1;
+                enterPending_ = false;
+            }
             return false;
         case EventType::KeyDown: return e.unit == Unit::编辑框1 && bodyKey(e);
         case EventType::MouseDown:
@@ -72,8 +76,12 @@ bool WritingAids::bodyKey(const UiEvent& e) {
     }
     if (e.modifiers == 0 && e.key == key::Enter) {
         // The line break is not in yet; the new line takes its indent once it is.
+        enterPending_ = true;
+        lineBreakAt_.reset();
         w_.post([this] {
-            if (w_.enabled(Unit::编辑框1)) carryIndent(w_, find_.body());
+            enterPending_ = false;
+            if (lineBreakAt_ && w_.enabled(Unit::编辑框1)) carryIndent(w_, *lineBreakAt_);
+            lineBreakAt_.reset();
         });
         return false;
     }

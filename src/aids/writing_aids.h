@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace talery {
 
@@ -61,6 +62,9 @@ private:
     BigFontSwitch bigFont_;
     TickDraw tick_ = tickRandom;
     std::function<void()> afterTick_;
+    // Enter in the body: where its line break went in, for the indent.
+    bool enterPending_ = false;
+    std::optional<std::size_t> lineBreakAt_;
     FindReplace find_;
     WritingTimer timer_;
 };
