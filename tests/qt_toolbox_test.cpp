@@ -7,6 +7,7 @@
 #include "ui/qt/qt_window.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -66,6 +67,14 @@ private slots:
         QTRY_VERIFY(window.text(Unit::编辑框1).ends_with(gbk(u8"完\r\n　　")));
         typeText(body, q(u8"新段"));
         QVERIFY(window.text(Unit::编辑框1).ends_with(gbk(u8"完\r\n　　新段")));
+
+        // The speed on the statistics page, opened from the status bar.
+        program.app->handle({.unit = Unit::状态条1, .type = EventType::MouseDown});
+        auto* speed = qobject_cast<QLabel*>(window.unitWidget(Unit::书写速度));
+        QVERIFY(speed && speed->isVisible());
+        QVERIFY2(speed->text().startsWith(q(u8"本次新增：")), qPrintable(speed->text()));
+        const QByteArray folder = qgetenv("TALERY_SCREENSHOTS");
+        if (!folder.isEmpty()) window.widget()->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/speed.png"));
     }
 };
 
