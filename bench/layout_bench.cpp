@@ -6,6 +6,7 @@
 
 #include "aids/chapter_layout.h"
 #include "app/application.h"
+#include "bench_support.h"
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@
 #include <vector>
 
 using namespace talery;
+using bench::median;
+using bench::millis;
 
 namespace {
 
@@ -35,17 +38,6 @@ Text novel() {
     Text body = gbk(u8"第一章 夜色\r\n");
     for (std::size_t i = 0; body.size() < 5u << 20; ++i) body += pieces[i % 4];
     return body;
-}
-
-double millis(const std::function<void()>& f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace
