@@ -26,7 +26,9 @@ bool WritingAids::handle(const UiEvent& e) {
             // Others listen to the body's changes too.
             if (e.unit == Unit::编辑框1) {
                 find_.bodyChanged();
+                // Only Enter's own change: any edit after it leaves the new line alone.
                 if (enterPending_ && e.change.added > 0) lineBreakAt_ = e.change.position + e.change.added - 1;
+                else lineBreakAt_.reset();
                 enterPending_ = false;
             }
             return false;
