@@ -4,6 +4,7 @@
 //   talery_find_bench            (set QT_QPA_PLATFORM=offscreen without a display)
 
 #include "app/application.h"
+#include "bench_support.h"
 #include "ui/fake_window.h"
 #include "ui/qt/qt_window.h"
 
@@ -18,6 +19,8 @@
 #include <vector>
 
 using namespace talery;
+using bench::median;
+using bench::millis;
 
 namespace {
 
@@ -33,17 +36,6 @@ Text novel() {
         body += marked + "\r\n";
     }
     return body;
-}
-
-double millis(const std::function<void()>& f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 struct Figures {

@@ -192,7 +192,12 @@ void TextStatistics::updateTextStatistics(const BodyChange& change) {
                   [this] { window_.paintDuringWork(); });
 
     const FigureCounts& totals = mirror_.totals();
-    const Text count = liveCountText(liveCount(totals));
+    const std::uint64_t live = liveCount(totals);
+    // The first change of a session is the program's: the title or the document.
+    if (writing && countedWriting_) added_ += static_cast<std::int64_t>(live) - static_cast<std::int64_t>(countedLive_);
+    countedWriting_ = writing;
+    countedLive_ = live;
+    const Text count = liveCountText(live);
     if (window_.statusText(0) != count) window_.setStatusText(0, count);
     const Text report = statisticsText(textFigures(totals, mirror_.endsWithLineFeed()), points_());
     // Only this handler writes the box: what it wrote last is what it holds.
@@ -213,6 +218,17 @@ std::optional<BackupTarget> TextStatistics::backupTarget() const {
     BackupTarget target{session_.backupFile(), {}};
     if (session_.backupEnciphered()) target.keyText = record.keyPrefix + record.password;
     return target;
+}
+
+std::uint64_t TextStatistics::dayCount() const {
+    return session_.writing() && !session_.record().openedFromFile ? dailyCount(mirror_.totals()) : 0;
+}
+
+std::uint64_t TextStatistics::dayGoal() const {
+    const std::uint64_t day = dayCount();
+    for (const DayTask& task : kDayTasks)
+        if (day <= task.threshold) return task.threshold;
+    return 0;
 }
 
 void TextStatistics::writeDayMarks() {

@@ -78,6 +78,14 @@ public:
     // backup still due keeps the text before it.
     void beforeBodyReplaced() { backup_->freeze(); }
 
+    // Writing speed: the live count's net growth while writing in this run
+    // (what the program puts in to start or end a session is not counted).
+    std::int64_t addedWhileWriting() const { return added_; }
+    // The count the day's character tasks go by, and the next of their
+    // thresholds above it (0 past the last).
+    std::uint64_t dayCount() const;
+    std::uint64_t dayGoal() const;
+
 private:
     void writeDayMarks();
     std::optional<BackupTarget> backupTarget() const;
@@ -91,6 +99,9 @@ private:
     Text shownReport_;
     std::array<Text, 4> markedToday_{};  // the marks known to hold today's stamp
     std::unique_ptr<BackupWriter> backup_;
+    bool countedWriting_ = false;
+    std::uint64_t countedLive_ = 0;
+    std::int64_t added_ = 0;
 };
 
 }  // namespace talery

@@ -1,5 +1,6 @@
 #include "aids/writing_aids.h"
 
+#include "aids/chapter_layout.h"
 #include "aids/time_insert.h"
 #include "ui/unit_table.h"
 
@@ -23,7 +24,13 @@ bool WritingAids::handle(const UiEvent& e) {
     switch (e.type) {
         case EventType::TextChanged:
             // Others listen to the body's changes too.
-            if (e.unit == Unit::编辑框1) find_.bodyChanged();
+            if (e.unit == Unit::编辑框1) {
+                find_.bodyChanged();
+                // Only Enter's own change: any edit after it leaves the new line alone.
+                if (enterPending_ && e.change.added > 0) lineBreakAt_ = e.change.position + e.change.added - 1;
+                else lineBreakAt_.reset();
+                enterPending_ = false;
+            }
             return false;
         case EventType::KeyDown: return e.unit == Unit::编辑框1 && bodyKey(e);
         case EventType::MouseDown:
@@ -39,10 +46,15 @@ bool WritingAids::handle(const UiEvent& e) {
             else if (e.unit == Unit::保存设置14) copyName(Unit::编辑框5);
             else return false;
             return true;
+        case EventType::Triggered:
+            if (e.unit != Unit::一键排版) return false;
+            layOutBody(w_, settings_, find_.body());
+            return true;
         case EventType::Tick:
             if (e.unit != Unit::时钟2) return false;
             // A session is active exactly while "打开文件" is disabled.
             timer_.tick(!w_.enabled(Unit::打开文件), w_);
+            if (afterTick_) afterTick_();
             return true;
         default: return false;
     }
@@ -59,6 +71,21 @@ bool WritingAids::bodyKey(const UiEvent& e) {
             case key::H: find_.open(FindWindowKind::Replace); return true;
             default: break;
         }
+    }
+    if (e.modifiers == (modifier::Ctrl | modifier::Shift) && e.key == key::L) {
+        layOutBody(w_, settings_, find_.body());
+        return true;
+    }
+    if (e.modifiers == 0 && e.key == key::Enter) {
+        // The line break is not in yet; the new line takes its indent once it is.
+        enterPending_ = true;
+        lineBreakAt_.reset();
+        w_.post([this] {
+            enterPending_ = false;
+            if (lineBreakAt_ && w_.enabled(Unit::编辑框1)) carryIndent(w_, *lineBreakAt_);
+            lineBreakAt_.reset();
+        });
+        return false;
     }
     switch (e.key) {
         case key::F1: w_.messageBox(gbk(u8"添加时间按钮更改快捷键为F5"), programCaption(), Buttons::OK); return true;

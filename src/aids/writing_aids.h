@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace talery {
 
@@ -39,6 +40,8 @@ public:
 
     void setBigFontSwitch(BigFontSwitch change) { bigFont_ = std::move(change); }
     void setTickDraw(TickDraw tick) { tick_ = std::move(tick); }
+    // Runs after each tick of the writing timer.
+    void setAfterTick(std::function<void()> after) { afterTick_ = std::move(after); }
 
     FindReplace& findReplace() { return find_; }
     const WritingTimer& timer() const { return timer_; }
@@ -58,6 +61,10 @@ private:
     PointsSource points_;
     BigFontSwitch bigFont_;
     TickDraw tick_ = tickRandom;
+    std::function<void()> afterTick_;
+    // Enter in the body: where its line break went in, for the indent.
+    bool enterPending_ = false;
+    std::optional<std::size_t> lineBreakAt_;
     FindReplace find_;
     WritingTimer timer_;
 };

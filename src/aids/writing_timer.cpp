@@ -24,8 +24,11 @@ void WritingTimer::tick(bool sessionActive, Window& window) {
 }
 
 Text WritingTimer::display() const {
-    return gbk(u8"你已经连续书写：") + twoDigits(writingHours) + ":" + twoDigits(writingMinutes) + ":" +
-           twoDigits(writingSeconds);
+    return gbk(u8"你已经连续书写：") + clockText();
+}
+
+Text WritingTimer::clockText() const {
+    return twoDigits(writingHours) + ":" + twoDigits(writingMinutes) + ":" + twoDigits(writingSeconds);
 }
 
 }  // namespace talery

@@ -15,6 +15,9 @@ public:
 
     // "你已经连续书写：" and hh:mm:ss, each field its last two digits.
     Text display() const;
+    // hh:mm:ss alone.
+    Text clockText() const;
+    std::int64_t totalSeconds() const { return writingHours * 3600LL + writingMinutes * 60 + writingSeconds; }
 
     std::int32_t writingSeconds = 0;
     std::int32_t writingMinutes = 0;

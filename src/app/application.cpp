@@ -3,6 +3,7 @@
 #include "app/paths.h"
 #include "app/resources.h"
 #include "app/tips.h"
+#include "aids/writing_speed.h"
 
 namespace talery {
 
@@ -26,6 +27,7 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
     session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
     session_.setDiscardBackup([this] { statistics_.backup().discard(); });
+    aids_.setAfterTick([this] { showWritingSpeed(window_, statistics_, aids_.timer()); });
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }
@@ -90,7 +92,10 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::录音按钮) audio_.recorder().onRecordButtonPressed();  // voice recorder
             break;
         case EventType::TextChanged:  // text statistics
-            if (e.unit == Unit::编辑框1) statistics_.updateTextStatistics(e.change);
+            if (e.unit == Unit::编辑框1) {
+                statistics_.updateTextStatistics(e.change);
+                showWritingSpeed(window_, statistics_, aids_.timer());
+            }
             break;
         default: break;
     }

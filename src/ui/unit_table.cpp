@@ -76,6 +76,7 @@ std::vector<UnitSpec> buildTable() {
     add({.unit = U::清空正在编辑, .name = "清空正在编辑", .kind = K::MenuEntry, .parent = U::开始, .text = "清空正在编辑",
          .flags = kSeparatorBefore});
     add({.unit = U::设置, .name = "设置", .kind = K::MenuEntry, .parent = U::开始, .text = "设置", .flags = kSeparatorBefore});
+    add({.unit = U::一键排版, .name = "一键排版", .kind = K::MenuEntry, .parent = U::开始, .text = "一键排版"});
     add({.unit = U::退出, .name = "退出", .kind = K::MenuEntry, .parent = U::开始, .text = "退出"});
 
     // The WAV player strip.
@@ -137,6 +138,7 @@ std::vector<UnitSpec> buildTable() {
     add({U::透明标签4, "透明标签4", K::TransparentLabel, tabs, 1, {280, 136, 292, 32}, "字数统计随着书写实时更新", {},
          kSimSun, 9, kCentred});
     add({U::数据参考标签, "数据参考标签", K::TransparentLabel, tabs, 1, {20, 309, 445, 24}, "数据仅供参考", {}, kSimSun, 9});
+    add({U::书写速度, "书写速度", K::TransparentLabel, tabs, 1, {300, 180, 272, 100}, {}, {}, kSimSun, 9});
 
     // Page 2: application centre.
     const Unit web = U::网页功能分组框;

@@ -29,7 +29,7 @@ enum class WindowState { Normal = 0, Minimised = 2, Maximised = 3 };
 namespace key {
 constexpr int Enter = 13;
 constexpr int F1 = 112, F2 = 113, F5 = 116, F12 = 123;
-constexpr int A = 65, F = 70, H = 72, S = 83;
+constexpr int A = 65, F = 70, H = 72, L = 76, S = 83;
 }  // namespace key
 namespace modifier {
 constexpr int Ctrl = 1, Shift = 2, Alt = 4;

@@ -1,0 +1,238 @@
+#include "aids/chapter_layout.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace talery {
+
+namespace {
+
+constexpr std::string_view kIdeographicSpace = "\xA1\xA1";  // U+3000 in GBK
+constexpr std::string_view kIndent = "\xA1\xA1\xA1\xA1";
+constexpr std::string_view kPunctuation = ",.!?:;";
+
+bool isPunctuation(char c) { return kPunctuation.find(c) != std::string_view::npos; }
+
+// The full-width form of one of kPunctuation.
+std::string_view fullWidth(char c) {
+    switch (c) {
+        case ',': return "\xA3\xAC";  // ，
+        case '.': return "\xA1\xA3";  // 。
+        case '!': return "\xA3\xA1";  // ！
+        case '?': return "\xA3\xBF";  // ？
+        case ':': return "\xA3\xBA";  // ：
+        default: return "\xA3\xBB";   // ；
+    }
+}
+
+// Bytes of the space character at `pos`, 0 when there is none.
+std::size_t spaceLength(std::string_view s, std::size_t pos) {
+    if (s[pos] == ' ' || s[pos] == '\t') return 1;
+    return s.substr(pos, 2) == kIdeographicSpace ? 2 : 0;
+}
+
+enum class Kind { None, Chinese, Other };
+
+Kind kindAt(std::string_view line, std::size_t pos) {
+    if (pos >= line.size()) return Kind::None;
+    return gbkCharLength(line, pos) == 2 ? Kind::Chinese : Kind::Other;
+}
+
+struct QuoteMark {
+    std::size_t pos;
+    std::string_view glyph;
+};
+
+// Quotes next to Chinese text (looking past ASCII punctuation, as in 说:"好."),
+// paired in order per kind; an unpaired last one stays as it is, so a quote
+// is never turned the wrong way.
+void markQuotes(std::string_view line, std::vector<QuoteMark>& marks) {
+    marks.clear();
+    std::vector<std::size_t> found[2];
+    Kind before = Kind::None;  // the last character that is not ASCII punctuation
+    for (std::size_t i = 0; i < line.size();) {
+        const std::size_t n = gbkCharLength(line, i);
+        const char c = line[i];
+        if (n == 1 && (c == '"' || c == '\'')) {
+            std::size_t j = i + 1;
+            while (j < line.size() && isPunctuation(line[j])) ++j;
+            if (before == Kind::Chinese || kindAt(line, j) == Kind::Chinese) found[c == '\''].push_back(i);
+            before = Kind::Other;
+        } else if (n == 2 || !isPunctuation(c)) {
+            before = n == 2 ? Kind::Chinese : Kind::Other;
+        }
+        i += n;
+    }
+    static constexpr std::string_view glyphs[2][2] = {{"\xA1\xB0", "\xA1\xB1"}, {"\xA1\xAE", "\xA1\xAF"}};  // “” ‘’
+    for (int k = 0; k < 2; ++k) {
+        const std::size_t paired = found[k].size() & ~std::size_t(1);
+        for (std::size_t m = 0; m < paired; ++m) marks.push_back({found[k][m], glyphs[k][m % 2]});
+    }
+    std::sort(marks.begin(), marks.end(), [](const QuoteMark& a, const QuoteMark& b) { return a.pos < b.pos; });
+}
+
+// One paragraph's text, without indent or trailing spaces.
+void appendParagraph(std::string_view line, std::vector<QuoteMark>& marks, Text& out) {
+    markQuotes(line, marks);
+    std::size_t nextMark = 0;
+    auto quoteAt = [&](std::size_t pos) { return nextMark < marks.size() && marks[nextMark].pos == pos; };
+    bool afterChinese = false;
+    for (std::size_t i = 0; i < line.size();) {
+        if (quoteAt(i)) {
+            out += marks[nextMark++].glyph;
+            afterChinese = true;
+            ++i;
+            continue;
+        }
+        const std::size_t n = gbkCharLength(line, i);
+        if (n == 1 && isPunctuation(line[i])) {
+            std::size_t j = i;
+            while (j < line.size() && isPunctuation(line[j])) ++j;
+            const std::string_view run = line.substr(i, j - i);
+            // "..." and ".," are not sentence ends; "?!" is.
+            const bool sentence = run.size() == 1 || run.find_first_not_of("!?") == std::string_view::npos;
+            const Kind after = quoteAt(j) ? Kind::Chinese : kindAt(line, j);
+            if (afterChinese && sentence && after != Kind::Other) {
+                for (char c : run) out += fullWidth(c);
+            } else {
+                out += run;
+                afterChinese = false;
+            }
+            i = j;
+            continue;
+        }
+        out += line.substr(i, n);
+        afterChinese = n == 2;
+        i += n;
+    }
+}
+
+}  // namespace
+
+Text layOutChapter(std::string_view text, const LayoutOptions& options) {
+    Text out;
+    out.reserve(text.size() + text.size() / 8 + 16);
+    std::vector<QuoteMark> marks;
+    bool first = options.firstLineIsTitle;
+    bool inEmptyRun = false;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t lineStart = pos;
+        std::size_t nl = text.find('\n', pos);
+        std::size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        std::size_t end = nl == std::string_view::npos ? text.size() : nl;
+        if (nl != std::string_view::npos && end > pos && text[end - 1] == '\r') --end;
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::string_view ending = text.substr(end, next - end);
+        pos = next;
+        if (first) {
+            first = false;
+            out += text.substr(lineStart, next - lineStart);
+            continue;
+        }
+        // The paragraph without the spaces around it, on character boundaries.
+        std::size_t start = 0;
+        while (start < line.size()) {
+            const std::size_t n = spaceLength(line, start);
+            if (n == 0) break;
+            start += n;
+        }
+        std::size_t stop = start;
+        for (std::size_t i = start; i < line.size();) {
+            const std::size_t space = spaceLength(line, i);
+            const std::size_t n = space ? space : gbkCharLength(line, i);
+            i += n;
+            if (!space) stop = i;
+        }
+        if (stop == start) {
+            if (options.keepEmptyLine && !inEmptyRun) out += ending;
+            inEmptyRun = true;
+            continue;
+        }
+        inEmptyRun = false;
+        out += kIndent;
+        appendParagraph(line.substr(start, stop - start), marks, out);
+        out += ending;
+    }
+    return out;
+}
+
+LayoutEdit layOutRange(std::string_view body, std::size_t start, std::size_t length, bool keepEmptyLine) {
+    start = std::min(start, body.size());
+    length = std::min(length, body.size() - start);
+    // Whole lines: all of the body without a selection.
+    std::size_t from = 0, to = body.size();
+    if (length > 0) {
+        from = start == 0 ? 0 : body.rfind('\n', start - 1) + 1;  // npos + 1 is 0
+        const std::size_t end = start + length;
+        if (body[end - 1] != '\n') {
+            const std::size_t nl = body.find('\n', end);
+            to = nl == std::string_view::npos ? body.size() : nl + 1;
+        } else {
+            to = end;
+        }
+    }
+    const std::string_view before = body.substr(from, to - from);
+    Text after = layOutChapter(before, {.keepEmptyLine = keepEmptyLine, .firstLineIsTitle = from == 0});
+    // Only the lines that changed: the body's change, and the undo step, stay small.
+    std::size_t head = 0;
+    const std::size_t shorter = std::min(before.size(), after.size());
+    while (head < shorter && before[head] == after[head]) ++head;
+    if (head == before.size() && head == after.size()) return {};
+    head = head == 0 ? 0 : before.rfind('\n', head - 1) + 1;
+    std::size_t tail = 0;
+    while (tail < shorter - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) ++tail;
+    if (tail > 0) {
+        const std::size_t at = before.size() - tail;
+        if (at > 0 && before[at - 1] != '\n') {
+            const std::size_t nl = before.find('\n', at);
+            tail = nl == std::string_view::npos ? 0 : before.size() - (nl + 1);
+        }
+    }
+    return {from + head, before.size() - head - tail, after.substr(head, after.size() - head - tail)};
+}
+
+void layOutBody(Window& window, const SettingsStore& settings, const Text& body) {
+    if (!window.enabled(Unit::编辑框1)) {
+        window.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
+        return;
+    }
+    const bool keepEmptyLine = !settings.program().readBool(gbk(u8"软件设置"), gbk(u8"排版删除空行"));
+    const TextSelection selection = window.bodySelection();
+    LayoutEdit edit = layOutRange(body, selection.start, selection.length, keepEmptyLine);
+    if (edit.length == 0 && edit.replacement.empty()) return;
+    window.replaceBodyRange({edit.start, edit.length}, edit.replacement);
+}
+
+void carryIndent(Window& window, std::size_t lineBreak) {
+    const TextSelection caret = window.bodySelection();
+    const Text lineEnd = window.bodyText(lineBreak, 1);
+    if (caret.length != 0 || (lineEnd != "\r\n" && lineEnd != "\n")) return;
+    // The line before the break, read backwards in growing slices.
+    Text line;
+    for (std::size_t span = 256;; span *= 4) {
+        const std::size_t from = lineBreak > span ? lineBreak - span : 0;
+        Text slice = window.bodyText(from, lineBreak - from);
+        const std::size_t nl = slice.rfind('\n');
+        if (nl != Text::npos) {
+            line = slice.substr(nl + 1);
+            break;
+        }
+        if (from == 0) return;  // the title line sets no indent
+    }
+    std::size_t indent = 0;
+    while (indent < line.size()) {
+        const std::size_t n = spaceLength(line, indent);
+        if (n == 0) break;
+        indent += n;
+    }
+    if (indent == 0 || caret.start < line.size() + lineEnd.size()) return;
+    const Text spaces = line.substr(0, indent);
+    if (indent < line.size()) {
+        window.replaceBodyRange({caret.start, 0}, spaces);
+    } else {
+        // A line of indent alone: it moves down with the caret.
+        window.replaceBodyRange({caret.start - lineEnd.size() - line.size(), line.size() + lineEnd.size()}, lineEnd + spaces);
+    }
+}
+
+}  // namespace talery
