@@ -244,6 +244,14 @@ void SoundDeviceTest::recordsAToneAndPlaysTheRecordingToItsEnd() {
     QCOMPARE(player->playbackState(), QMediaPlayer::PlayingState);
     QTRY_COMPARE_WITH_TIMEOUT(player->mediaStatus(), QMediaPlayer::EndOfMedia, 10000);
     QVERIFY(std::abs(player->duration() - qint64(data) * 1000 / 16000) < 100);
+    // Played to its end: the strip shows the whole length, and one click plays it again from the start.
+    const long total = static_cast<long>(player->duration() / 1000);
+    const std::string length = std::to_string(total / 60) + ":" + (total % 60 < 10 ? "0" : "") + std::to_string(total % 60);
+    QTRY_VERIFY_WITH_TIMEOUT(window.text(Unit::wav播放器).ends_with(length + " / " + length), 3000);
+    QTest::mouseClick(window.unitWidget(Unit::音乐相关2), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(player->playbackState(), QMediaPlayer::PlayingState, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0 && player->mediaStatus() != QMediaPlayer::EndOfMedia, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->mediaStatus(), QMediaPlayer::EndOfMedia, 10000);
     QTest::mouseClick(window.unitWidget(Unit::音乐相关3), Qt::LeftButton);
     QVERIFY(!media.player(app.audio().playback().unit().alias()));
 }
