@@ -9,7 +9,9 @@
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -76,6 +78,7 @@ Figures run(Window& window, Application& app, const std::function<void(FindUnit)
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     const auto dir = std::filesystem::temp_directory_path() / "talery-find-bench";
+    std::filesystem::remove_all(dir);  // what an interrupted run left
     std::filesystem::create_directories(dir);
     FixedClock clock({2026, 12, 8, 9, 30, 0});
     std::printf("body %zu bytes, %zu matches\n", novel().size(), kMatches);
@@ -95,6 +98,12 @@ int main(int argc, char** argv) {
         window.widget()->show();
         window.setText(Unit::章节名称, "bench");
         window.raise({.unit = Unit::开始书写按钮, .type = EventType::Click});
+        // 全部替换 tells its count in a box: closed at once, as the writer would.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+        });
+        answer.start(1);
         const Figures f = run(window, app, [&](FindUnit u) {
             static_cast<QPushButton*>(window.findWindows().unitWidget(FindWindowKind::Replace, u))->click();
         }, 50);
