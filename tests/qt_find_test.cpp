@@ -85,6 +85,24 @@ private slots:
         checkOffsets(doc, rng);
     }
 
+    // Esc closes the Find and the Replace window, from its text box as from anywhere in it.
+    void escapeClosesTheFindWindows() {
+        test::ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        typeText(title, q(u8"第一章"));
+        QTest::keyClick(title, Qt::Key_Return);
+        for (const auto& [key, kind] : {std::pair{Qt::Key_F, FindWindowKind::Find}, std::pair{Qt::Key_H, FindWindowKind::Replace}}) {
+            QTest::keyClick(body, key, Qt::ControlModifier);
+            QDialog* dialog = window.findWindows().dialog(kind);
+            QVERIFY(dialog && dialog->isVisible());
+            QTest::keyClick(unit<QLineEdit>(dialog, u8"编辑框1"), Qt::Key_Escape);
+            QTRY_VERIFY(!dialog->isVisible());
+        }
+    }
+
     void findAndReplaceAChineseWord() {
         test::ShownProgram program;
         QVERIFY(program.start());
