@@ -1,5 +1,10 @@
 #pragma once
-// Timing helpers the benchmarks share.
+// Timing helpers the benchmarks share, and the real window they measure.
+
+#include "app/application.h"
+#include "ui/qt/qt_window.h"
+
+#include <QWidget>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +22,14 @@ inline double millis(const std::function<void()>& f) {
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// The program on a shown real window with a session begun, as a writer has it.
+inline void beginWriting(QtWindow& window, Application& app) {
+    app.start();
+    window.widget()->show();
+    window.setText(Unit::章节名称, "bench");
+    window.raise({.unit = Unit::开始书写按钮, .type = EventType::Click});
 }
 
 }  // namespace talery::bench

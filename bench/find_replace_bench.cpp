@@ -23,6 +23,7 @@
 using namespace talery;
 using bench::median;
 using bench::millis;
+using bench::beginWriting;
 
 namespace {
 
@@ -94,10 +95,7 @@ int main(int argc, char** argv) {
     {
         QtWindow window;
         Application app(window, clock, SettingsStore(dir.string(), dir.string()));
-        app.start();
-        window.widget()->show();
-        window.setText(Unit::章节名称, "bench");
-        window.raise({.unit = Unit::开始书写按钮, .type = EventType::Click});
+        beginWriting(window, app);
         // 全部替换 tells its count in a box: closed at once, as the writer would.
         QTimer answer;
         QObject::connect(&answer, &QTimer::timeout, [] {

@@ -23,6 +23,7 @@
 using namespace talery;
 using bench::median;
 using bench::millis;
+using bench::beginWriting;
 
 namespace {
 
@@ -53,15 +54,13 @@ int main(int argc, char** argv) {
     std::printf("layout alone: median %.1f ms (%zu bytes out)\n", median(logic), out);
 
     const auto dir = std::filesystem::temp_directory_path() / "talery-layout-bench";
+    std::filesystem::remove_all(dir);  // what an interrupted run left
     std::filesystem::create_directories(dir);
     FixedClock clock({2026, 12, 8, 9, 30, 0});
     {
         QtWindow window;
         Application app(window, clock, SettingsStore(dir.string(), dir.string()));
-        app.start();
-        window.widget()->show();
-        window.setText(Unit::章节名称, "bench");
-        window.raise({.unit = Unit::开始书写按钮, .type = EventType::Click});
+        beginWriting(window, app);
         std::vector<double> press, read, replace;
         for (int round = 0; round < 3; ++round) {
             window.setText(Unit::编辑框1, body);

@@ -62,11 +62,6 @@ std::optional<std::string> unescape(std::string_view value) {
     return out;
 }
 
-bool mtimeOf(const struct stat& st, timespec& out) {
-    out = st.st_mtim;
-    return true;
-}
-
 bool olderThan(const timespec& a, const timespec& b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec < b.tv_sec : a.tv_nsec < b.tv_nsec;
 }
@@ -130,8 +125,6 @@ bool copyDiffersFromDocument(const JournalEntry& e) {
     auto decoded = decodeTextDocument(*document);
     return !decoded || decoded->body != *copy;
 }
-
-std::string randomId() { return randomLetters(12); }
 
 bool writeAllTo(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -231,7 +224,7 @@ bool SessionJournal::begin(const JournalEntry& entry) {
         ok = false;
         for (int attempt = 0; attempt < 100 && !ok; ++attempt) {
             const Path name = folder_ + "/" + std::string(kEntryPrefix) + std::to_string(::getpid()) + "-" +
-                              randomId() + std::string(kEntrySuffix);
+                              randomLetters(12) + std::string(kEntrySuffix);
             if (renameNoReplace(temporary, name)) {
                 entry_ = name;
                 ok = true;
@@ -311,7 +304,7 @@ std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirec
             if (fd < 0) continue;
             struct stat st {};
             timespec written{};
-            if (::fstat(fd, &st) == 0) mtimeOf(st, written);
+            if (::fstat(fd, &st) == 0) written = st.st_mtim;
             auto bytes = readFd(fd, 1 << 20);
             auto entry = bytes ? parseJournalEntry(*bytes) : std::nullopt;
             InterruptedSession s(entry.value_or(JournalEntry{}), path, fd);
