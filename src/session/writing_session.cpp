@@ -54,6 +54,20 @@ private:
     bool shown_ = false;
 };
 
+// The password held before a dialog comes back unless what asked for the new
+// one opened: a password refused as wrong is never kept.
+struct RefusedPasswordIsForgotten {
+    explicit RefusedPasswordIsForgotten(Text& password) : password(password), previous(password) {}
+    ~RefusedPasswordIsForgotten() {
+        if (!opened) password = previous;
+    }
+    RefusedPasswordIsForgotten(const RefusedPasswordIsForgotten&) = delete;
+    RefusedPasswordIsForgotten& operator=(const RefusedPasswordIsForgotten&) = delete;
+    Text& password;
+    const Text previous;
+    bool opened = false;
+};
+
 // The digest of a long text, with progress on the way.
 Md5Digest digestOf(std::string_view bytes, const Progress& progress) {
     constexpr std::size_t kStep = std::size_t(16) << 20;
@@ -471,16 +485,8 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     if (writing()) return false;
     // The password comes first, so that a wrong one leaves the session
     // untouched; a refused one is not kept.
-    const Text previousPassword = session_.password;
+    RefusedPasswordIsForgotten keep(session_.password);
     if (!askPassword()) return false;
-    struct KeepPrevious {
-        Text& password;
-        const Text previous;
-        bool opened = false;
-        ~KeepPrevious() {
-            if (!opened) password = previous;
-        }
-    } keep{session_.password, previousPassword};
     LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
     work.at(0);
     FileError error;
@@ -550,11 +556,10 @@ static DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
 
 bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     const JournalEntry& entry = interrupted.entry;
-    const Text previousPassword = session_.password;
+    RefusedPasswordIsForgotten keep(session_.password);
     // Closing the password dialog answers the question again.
     if (entry.encrypted && !askPassword()) return false;
     const auto refuse = [&](const std::string& reason) {
-        session_.password = previousPassword;  // a refused password is not kept
         refuseFile(entry.backup, reason);
         return false;
     };
@@ -580,6 +585,7 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     view_.alignBodyLeft();
     view_.caretToEnd();
     session_.format = entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText());
+    keep.opened = true;
     return true;
 }
 
