@@ -140,15 +140,7 @@ std::optional<Path> keepVersion(const Path& versionsFolder, const Path& document
     while (fileExists(target)) target = versionsFolder + "/" + versionName(document, when, ++sequence);
     if (!copyFileAtomic(document, target, error, FileMode::OwnerOnly)) return std::nullopt;
     // The oldest go; never the copy just made, which the save relies on.
-    std::size_t kept = 1;
-    for (const Found& f : findVersions(versionsFolder, document)) {
-        if (f.path == target) continue;
-        if (kept < kVersionsKept) {
-            ++kept;
-            continue;
-        }
-        std::remove(f.path.c_str());
-    }
+    for (std::size_t i = kVersionsKept - 1; i < before.size(); ++i) std::remove(before[i].path.c_str());
     return target;
 }
 
