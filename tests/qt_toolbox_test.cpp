@@ -41,7 +41,7 @@ private slots:
         for (QAction* a : window.menu()->actions())
             if (!a->isSeparator()) entries << a->text();
         QCOMPARE(entries, (QStringList{q(u8"打开文件"), q(u8"新建临时文本"), q(u8"新建日记"), q(u8"清空正在编辑"),
-                                       q(u8"设置"), q(u8"一键排版"), q(u8"退出")}));
+                                       q(u8"设置"), q(u8"一键排版"), q(u8"小黑屋"), q(u8"退出")}));
 
         auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));

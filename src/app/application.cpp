@@ -27,7 +27,10 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
     session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
     session_.setDiscardBackup([this] { statistics_.backup().discard(); });
-    aids_.setAfterTick([this] { showWritingSpeed(window_, statistics_, aids_.timer()); });
+    aids_.setAfterTick([this] {
+        showWritingSpeed(window_, statistics_, aids_.timer());
+        room_.tick();
+    });
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }
@@ -53,7 +56,25 @@ void Application::tellAboutEarlierFolder(const Path& earlier) {
     writeFileAtomic(told, "");
 }
 
+bool Application::leavesSession(const UiEvent& e) const {
+    switch (e.type) {
+        case EventType::Click:
+            return e.unit == Unit::放弃编辑 || (e.unit == Unit::开始书写按钮 && session_.writing());
+        case EventType::KeyDown: return e.unit == Unit::编辑框1 && e.key == key::F12;
+        case EventType::Triggered:
+            return e.unit == Unit::新建临时文本 || e.unit == Unit::清空正在编辑 || e.unit == Unit::打开文件 ||
+                   e.unit == Unit::新建日记;
+        default: return false;
+    }
+}
+
 void Application::handle(const UiEvent& e) {
+    // The locked room: what would undo it is held back or asked about twice.
+    if (room_.inside() && (room_.holdsBack(e) || (leavesSession(e) && !room_.mayLeave()))) return;
+    if (e.type == EventType::Triggered && e.unit == Unit::小黑屋) {
+        room_.command();
+        return;
+    }
     if (handleShellEvent(e)) return;
     // Writing aids: the body's shortcuts, Find and Replace, time, names, writing timer.
     if (aids_.handle(e)) return;
@@ -95,6 +116,7 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::编辑框1) {
                 statistics_.updateTextStatistics(e.change);
                 showWritingSpeed(window_, statistics_, aids_.timer());
+                room_.bodyChanged(e.change);
             }
             break;
         default: break;
@@ -113,6 +135,6 @@ void Application::saveAndKeepWriting() {
         note_.show(window_, gbk(u8"已保存：") + utf8ToGbkLossy(session_.record().currentPath));
 }
 
-bool Application::closeRequested() { return shell_.shutDown(); }
+bool Application::closeRequested() { return room_.mayLeave() && shell_.shutDown(); }
 
 }  // namespace talery

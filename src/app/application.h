@@ -4,6 +4,7 @@
 
 #include "aids/text_statistics.h"
 #include "aids/writing_aids.h"
+#include "app/locked_room.h"
 #include "app/panel.h"
 #include "app/shell.h"
 #include "app/status_note.h"
@@ -69,12 +70,16 @@ public:
 
     // Text statistics.
     TextStatistics& statistics() { return statistics_; }
+    LockedRoom& lockedRoom() { return room_; }
 
 private:
     // The shell's part of the event table; false when the event is not its own.
     bool handleShellEvent(const UiEvent& event);
     // Ctrl+S in the body.
     void saveAndKeepWriting();
+    // Whether the event would end the running session: inside the locked
+    // room it needs the writer's leave.
+    bool leavesSession(const UiEvent& event) const;
 
     Window& window_;
     const Clock& clock_;
@@ -98,6 +103,12 @@ private:
     AudioUnits audio_;  // voice recorder and WAV playback
     // Text statistics: after the records it reads.
     TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};
+    LockedRoom room_{window_, settings_,
+                     {.addedCharacters = [this] { return statistics_.addedWhileWriting(); },
+                      .writingSeconds = [this] { return aids_.timer().totalSeconds(); },
+                      .writing = [this] { return session_.writing(); },
+                      .closePanel = [this] { panel_.hide(); },
+                      .note = [this](const Text& note) { note_.show(window_, note); }}};
 };
 
 }  // namespace talery

@@ -37,8 +37,11 @@ void layoutMainWindow(Window& w, const IniFile& settings) {
     place(w, Unit::wav播放器, truncated(W - player.width - kBodyScrollBarRoom), w.geometry(Unit::状态条1).top - player.height,
           none, none);
     w.setStatusPartWidth(2, truncated(W - 360));
-    settings.writeInt(gbk(u8"软件设置"), gbk(u8"高度"), win.height);
-    settings.writeInt(gbk(u8"软件设置"), gbk(u8"宽度"), win.width);
+    // The locked room's full screen is not the size the writer chose.
+    if (!w.fullScreen()) {
+        settings.writeInt(softwareSection(), gbk(u8"高度"), win.height);
+        settings.writeInt(softwareSection(), gbk(u8"宽度"), win.width);
+    }
     const Rect panel = w.geometry(Unit::关于);
     place(w, Unit::关于, truncated(W / 2 - panel.width / 2.0), truncated(H / 2 - panel.height / 2.0), none, none);
     place(w, Unit::背景, none, none, win.width, none);

@@ -8,8 +8,6 @@
 namespace talery {
 namespace {
 
-Text softwareSection() { return gbk(u8"软件设置"); }
-Text textSection() { return gbk(u8"文本设置"); }
 
 // A stored list selection; one outside the list's items counts as the first item.
 int storedSelection(const Window& w, Unit list, const IniFile& file, std::string_view section, std::string_view key) {

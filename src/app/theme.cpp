@@ -6,8 +6,6 @@
 namespace talery {
 namespace {
 
-Text softwareSection() { return gbk(u8"软件设置"); }
-Text textSection() { return gbk(u8"文本设置"); }
 
 ButtonStyle uniform(Colour titleBackground, Colour titleText, ColourPair pair) {
     return {titleBackground, titleText, {pair, pair, pair}};

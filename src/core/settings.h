@@ -17,6 +17,10 @@ constexpr std::size_t kIniValueLimit = 10239;
 // Larger files are not settings files; they read as empty and are never rewritten.
 constexpr std::size_t kIniFileLimit = 16u << 20;
 
+// The program settings' sections most of the program reads and writes.
+inline Text softwareSection() { return gbk(u8"软件设置"); }
+inline Text textSection() { return gbk(u8"文本设置"); }
+
 // Pure forms over the file's bytes, for reading and for planning a write.
 Text iniRead(std::string_view content, std::string_view section, std::string_view key);
 // The whole new content after writing the value, or nothing when the

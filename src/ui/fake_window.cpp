@@ -275,6 +275,16 @@ void FakeWindow::setWindowSize(int width, int height) {
     raise({.type = EventType::Resized});
 }
 
+void FakeWindow::setFullScreen(bool on) {
+    if (on == fullScreen_) return;
+    fullScreen_ = on;
+    if (on) beforeFullScreen_ = window_;
+    const Rect to = on ? screen : beforeFullScreen_;
+    window_.left = to.left;
+    window_.top = to.top;
+    setWindowSize(to.width, to.height);
+}
+
 void FakeWindow::requestClose() {
     if (!sink_ || sink_->closeRequested()) closed = true;
 }
@@ -313,6 +323,14 @@ std::optional<Text> FakeWindow::askPassword(const PasswordDialogLook& look) {
     if (passwordResults.empty()) throw std::logic_error("unexpected password dialog");
     auto r = passwordResults.front();
     passwordResults.pop_front();
+    return r;
+}
+
+std::optional<WritingGoal> FakeWindow::askWritingGoal(const WritingGoal& offered, const PasswordDialogLook&) {
+    goalDialogs.push_back(offered);
+    if (goalResults.empty()) throw std::logic_error("unexpected goal dialog");
+    auto r = goalResults.front();
+    goalResults.pop_front();
     return r;
 }
 

@@ -22,6 +22,8 @@ public:
     std::deque<Answer> answers;                       // for questions (OK-only boxes answer themselves)
     std::deque<std::optional<Path>> dialogResults;    // for open and save dialogs
     std::deque<std::optional<Text>> passwordResults;  // for the password dialog
+    std::deque<std::optional<WritingGoal>> goalResults;  // for the locked room's goal dialog
+    std::vector<WritingGoal> goalDialogs;                // what each goal dialog offered
     std::vector<MessageRecord> messages;
     std::function<void(const MessageRecord&)> whileMessageShown;  // runs before the box is answered
     std::vector<FileDialogRequest> openDialogs;
@@ -125,6 +127,8 @@ public:
         alwaysOnTop = on;
         if (on) ++broughtToTop;  // application shell: how often the window was put above all others
     }
+    bool fullScreen() const override { return fullScreen_; }
+    void setFullScreen(bool on) override;
     void setWindowAlpha(int a) override { alpha = a; }
     Colour windowBackground() const override { return windowBackground_; }
     void setWindowBackground(Colour colour) override { windowBackground_ = colour; }
@@ -158,6 +162,7 @@ public:
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
+    std::optional<WritingGoal> askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override { progress.push_back({text, fraction}); }
     void endProgress() override { ++progressEnds; }
     void paintDuringWork() const override { ++paintsDuringWork; }
@@ -221,6 +226,8 @@ private:
     std::mutex postedMutex_;
     std::vector<std::function<void()>> posted_;
     Rect window_{};
+    bool fullScreen_ = false;
+    Rect beforeFullScreen_{};
     WindowState windowState_ = WindowState::Normal;
     Colour windowBackground_ = 0;
     Unit focus_ = Unit::None;

@@ -77,6 +77,7 @@ std::vector<UnitSpec> buildTable() {
          .flags = kSeparatorBefore});
     add({.unit = U::设置, .name = "设置", .kind = K::MenuEntry, .parent = U::开始, .text = "设置", .flags = kSeparatorBefore});
     add({.unit = U::一键排版, .name = "一键排版", .kind = K::MenuEntry, .parent = U::开始, .text = "一键排版"});
+    add({.unit = U::小黑屋, .name = "小黑屋", .kind = K::MenuEntry, .parent = U::开始, .text = "小黑屋"});
     add({.unit = U::退出, .name = "退出", .kind = K::MenuEntry, .parent = U::开始, .text = "退出"});
 
     // The WAV player strip.

@@ -104,6 +104,14 @@ struct PasswordDialogLook {
     Colour labelText = kWhite;
 };
 
+// The goal of the locked room: characters added, or minutes of writing.
+enum class GoalUnit { Characters, Minutes };
+struct WritingGoal {
+    GoalUnit unit = GoalUnit::Characters;
+    int amount = 0;
+    friend bool operator==(const WritingGoal&, const WritingGoal&) = default;
+};
+
 // The caption of almost every message box the program shows.
 inline const Text& programCaption() {
     static const Text caption = gbk(u8"Talery");
@@ -190,6 +198,9 @@ public:
     virtual WindowState windowState() const = 0;
     virtual void setWindowState(WindowState state) = 0;
     virtual void setAlwaysOnTop(bool on) = 0;
+    // Full screen over the desktop's panels; leaving it gives back the state before.
+    virtual bool fullScreen() const = 0;
+    virtual void setFullScreen(bool on) = 0;
     virtual void setWindowAlpha(int alpha) = 0;             // 255 opaque
     virtual Colour windowBackground() const = 0;
     virtual void setWindowBackground(Colour colour) = 0;
@@ -214,6 +225,9 @@ public:
     virtual std::optional<Path> saveFileDialog(const FileDialogRequest& request) = 0;
     // The password dialog: the confirmed text, or nothing when it was closed otherwise.
     virtual std::optional<Text> askPassword(const PasswordDialogLook& look) = 0;
+    // The locked room's goal dialog, filled in with `offered`: the confirmed
+    // goal, or nothing when it was closed otherwise.
+    virtual std::optional<WritingGoal> askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) = 0;
     // Long work on a large document: `text` with the share done (0..1). The
     // window repaints meanwhile but takes no input until endProgress, so
     // nothing can change the session halfway.

@@ -104,6 +104,8 @@ public:
     WindowState windowState() const override;
     void setWindowState(WindowState state) override;
     void setAlwaysOnTop(bool on) override;
+    bool fullScreen() const override;
+    void setFullScreen(bool on) override;
     void setWindowAlpha(int alpha) override;
     Colour windowBackground() const override;
     void setWindowBackground(Colour colour) override;
@@ -131,6 +133,7 @@ public:
     std::optional<Path> openFileDialog(const FileDialogRequest& request) override;
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
+    std::optional<WritingGoal> askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override;
     void endProgress() override;
     void post(std::function<void()> task) override;
@@ -177,6 +180,8 @@ private:
     void fitBodyAboveBar();
     ChromeDrag* chrome_ = nullptr;
     bool resizing_ = false;
+    bool fullScreen_ = false;
+    QRect beforeFullScreen_;  // the frame to come back to: without a window manager nobody else keeps it
     // Find and Replace windows, above the main window.
     // The body's selection on the screen, for the Find windows to keep off.
     QRect bodySelectionArea() const;

@@ -9,12 +9,19 @@
 
 #include <algorithm>
 #include <QCoreApplication>
+#include <QBoxLayout>
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 
 namespace talery {
 namespace {
@@ -171,6 +178,48 @@ std::optional<Text> QtWindow::askPassword(const PasswordDialogLook& look) {
     edit->setFocus();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return fromQt(edit->text());
+}
+
+std::optional<WritingGoal> QtWindow::askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) {
+    QDialog dialog(main_.get());
+    dialog.setObjectName(QStringLiteral("小黑屋对话框"));
+    dialog.setWindowTitle(QStringLiteral("小黑屋"));
+    dialog.setPalette(themePalette());
+    dialog.setAutoFillBackground(true);
+    setPaletteColour(&dialog, QPalette::Window, look.background);
+    auto* form = new QFormLayout(&dialog);
+    auto* intro = new QLabel(QStringLiteral("定一个目标，达成前离开要确认两次。\n"
+                                            "要立即离开，在正文中输入窗口顶部给出的一句话。"),
+                             &dialog);
+    setPaletteColour(intro, QPalette::WindowText, look.labelText);
+    form->addRow(intro);
+    auto* amount = new QSpinBox(&dialog);
+    amount->setObjectName(QStringLiteral("目标数量"));
+    amount->setAccessibleName(QStringLiteral("目标数量"));
+    amount->setRange(1, 1000000);
+    amount->setValue(std::max(offered.amount, 1));
+    auto* unit = new QComboBox(&dialog);
+    unit->setObjectName(QStringLiteral("目标单位"));
+    unit->setAccessibleName(QStringLiteral("目标单位"));
+    unit->addItems({QStringLiteral("字"), QStringLiteral("分钟")});
+    unit->setCurrentIndex(offered.unit == GoalUnit::Minutes ? 1 : 0);
+    auto* caption = new QLabel(QStringLiteral("目标："), &dialog);
+    setPaletteColour(caption, QPalette::WindowText, look.labelText);
+    caption->setBuddy(amount);
+    auto* row = new QHBoxLayout;
+    row->addWidget(amount, 1);
+    row->addWidget(unit);
+    form->addRow(caption, row);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton(QStringLiteral("进入"), QDialogButtonBox::AcceptRole)->setObjectName(QStringLiteral("进入"));
+    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    amount->selectAll();
+    amount->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return WritingGoal{unit->currentIndex() == 1 ? GoalUnit::Minutes : GoalUnit::Characters, amount->value()};
 }
 
 }  // namespace talery

@@ -72,6 +72,24 @@ void QtWindow::setWindowState(WindowState state) {
     }
 }
 
+bool QtWindow::fullScreen() const { return fullScreen_; }
+
+void QtWindow::setFullScreen(bool on) {
+    // Kept here: without a window manager the platform reports no state at all.
+    if (on == fullScreen_) return;
+    fullScreen_ = on;
+    if (on) beforeFullScreen_ = main_->geometry();
+    main_->setWindowState(on ? Qt::WindowFullScreen : Qt::WindowNoState);
+    if (on) {
+        // A bare X server has no window manager to grow the window.
+        if (const QScreen* screen = main_->screen()) main_->setGeometry(screen->geometry());
+    } else if (beforeFullScreen_.isValid()) {
+        main_->setGeometry(beforeFullScreen_);
+    }
+    main_->raise();
+    main_->activateWindow();
+}
+
 void QtWindow::setAlwaysOnTop(bool on) {
     Qt::WindowFlags flags = main_->windowFlags();
     flags.setFlag(Qt::WindowStaysOnTopHint, on);
