@@ -5,8 +5,15 @@
 #include "test_support.h"
 #include "ui/qt/qt_window.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
+#include <deque>
+#include <functional>
 #include <memory>
 
 namespace talery::test {
@@ -26,5 +33,43 @@ struct ShownProgram {
     FixedClock clock;
     std::unique_ptr<Application> app;
 };
+
+// Answers modal windows in order as they appear, noting their texts (or titles).
+class ModalScript : public QObject {
+public:
+    using Step = std::function<void(QWidget*)>;
+    explicit ModalScript(std::initializer_list<Step> steps) : steps_(steps) {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || modal == last_ || steps_.empty()) return;
+            last_ = modal;
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            seen << (box ? box->text() : modal->windowTitle());
+            Step step = steps_.front();
+            steps_.pop_front();
+            step(modal);
+        });
+        timer_.start(20);
+    }
+    bool done() const { return steps_.empty(); }
+    QStringList seen;
+
+private:
+    std::deque<Step> steps_;
+    QTimer timer_;
+    QPointer<QWidget> last_;
+};
+
+// A message box's button; any other window is closed and fails the test.
+inline ModalScript::Step press(QMessageBox::StandardButton which) {
+    return [which](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            box->button(which)->click();
+            return;
+        }
+        w->close();
+        QFAIL("a window where a message box was expected");
+    };
+}
 
 }  // namespace talery::test

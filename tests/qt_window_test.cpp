@@ -56,40 +56,8 @@ namespace {
 QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 Text g(const char8_t* s) { return gbk(s); }
 
-// Answers modal windows in order as they appear.
-class ModalScript : public QObject {
-public:
-    using Step = std::function<void(QWidget*)>;
-    explicit ModalScript(std::initializer_list<Step> steps) : steps_(steps) {
-        connect(&timer_, &QTimer::timeout, this, &ModalScript::poll);
-        timer_.start(20);
-    }
-    bool done() const { return steps_.empty(); }
-    QStringList seen;  // texts or titles of the modal windows answered
-
-private:
-    void poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == last_ || steps_.empty()) return;
-        last_ = modal;
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) seen << box->text();
-        else seen << modal->windowTitle();
-        Step step = steps_.front();
-        steps_.pop_front();
-        step(modal);
-    }
-    std::deque<Step> steps_;
-    QTimer timer_;
-    QPointer<QWidget> last_;
-};
-
-ModalScript::Step press(QMessageBox::StandardButton which) {
-    return [which](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        QVERIFY(box);
-        box->button(which)->click();
-    };
-}
+using test::ModalScript;
+using test::press;
 
 ModalScript::Step chooseFile(const QString& path) {
     return [path](QWidget* w) {

@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "audio/qt/qt_audio.h"
 #include "session/cipher.h"
+#include "qt_support.h"
 #include "tasks/points.h"
 #include "test_support.h"
 #include "ui/qt/qt_widgets.h"
@@ -39,38 +40,8 @@ namespace {
 QString q(std::u8string_view s) { return QString::fromUtf8(reinterpret_cast<const char*>(s.data()), qsizetype(s.size())); }
 Text g(std::u8string_view s) { return gbk(s); }
 
-// Answers modal windows in order as they appear, noting their texts.
-class ModalScript : public QObject {
-public:
-    using Step = std::function<void(QWidget*)>;
-    explicit ModalScript(std::initializer_list<Step> steps) : steps_(steps) {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal == last_ || steps_.empty()) return;
-            last_ = modal;
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            seen << (box ? box->text() : modal->windowTitle());
-            Step step = steps_.front();
-            steps_.pop_front();
-            step(modal);
-        });
-        timer_.start(20);
-    }
-    bool done() const { return steps_.empty(); }
-    QStringList seen;
-
-private:
-    std::deque<Step> steps_;
-    QTimer timer_;
-    QPointer<QWidget> last_;
-};
-
-ModalScript::Step press(QMessageBox::StandardButton which) {
-    return [which](QWidget* w) {
-        if (auto* box = qobject_cast<QMessageBox*>(w)) box->button(which)->click();
-        else w->close();
-    };
-}
+using test::ModalScript;
+using test::press;
 
 ModalScript::Step chooseFile(const std::string& path) {
     return [path](QWidget* w) {
