@@ -1,5 +1,7 @@
-// One-key layout on the real window, offscreen: the key, the menu entry,
-// undo back to the exact body, and the indent Enter carries.
+// The toolbox on the real window, offscreen. One-key layout: the key, the
+// menu entry, undo back to the exact body, and the indent Enter carries. The
+// locked room: the two questions on close, the goal reached, the escape, and
+// a kill -9 inside it followed by a normal start.
 
 #include "app/application.h"
 #include "qt_support.h"
@@ -12,7 +14,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScreen>
+#include <QSpinBox>
 #include <QtTest>
+
+#include <csignal>
+#include <iostream>
+#include <unistd.h>
 
 using namespace talery;
 
@@ -23,6 +32,51 @@ QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const ch
 void typeText(QWidget* target, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
     QApplication::sendEvent(target, &press);
+}
+
+using test::ModalScript;
+using test::press;
+
+// Fills in the goal dialog and enters.
+ModalScript::Step enterGoal(int characters) {
+    return [characters](QWidget* dialog) {
+        auto* amount = dialog->findChild<QSpinBox*>(QStringLiteral("目标数量"));
+        auto* enter = dialog->findChild<QPushButton*>(QStringLiteral("进入"));
+        if (!amount || !enter) {
+            dialog->close();
+            QFAIL("not the goal dialog");
+        }
+        amount->setValue(characters);
+        enter->click();
+    };
+}
+
+QWidget* titleStrip(QtWindow& window) { return window.unitWidget(Unit::标题栏); }
+QString stripText(QtWindow& window) { return qobject_cast<QLabel*>(titleStrip(window))->text(); }
+
+// Started by the test as a program of its own: writes inside the locked room
+// until its backup copy holds the text, then dies by SIGKILL.
+int crashInTheRoom(const char* folder) {
+    QtWindow window;
+    FixedClock clock{{2026, 12, 8, 9, 30, 0}};
+    Application app(window, clock, SettingsStore(folder, folder));
+    app.start();
+    window.widget()->show();
+    if (!QTest::qWaitForWindowExposed(window.widget())) return 2;
+    window.setWindowSize(640, 400);  // smaller than the screen, whatever its size
+    auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+    typeText(title, q(u8"第九章"));
+    QTest::keyClick(title, Qt::Key_Return);
+    typeText(window.unitWidget(Unit::编辑框1), q(u8"小黑屋里写的字"));
+    std::cout << "height=" << window.windowGeometry().height << std::endl;
+    ModalScript goal({enterGoal(500)});
+    window.menuAction(Unit::小黑屋)->trigger();
+    if (!goal.done() || !app.lockedRoom().inside() || !window.fullScreen()) return 3;
+    const Path copy = app.session().backupFile();
+    const bool written = QTest::qWaitFor([&] { return readWholeFile(copy).value_or("").find(gbk(u8"小黑屋里写的字")) != std::string::npos; }, 20000);
+    if (!written) return 4;
+    ::kill(::getpid(), SIGKILL);
+    return 5;
 }
 
 }  // namespace
@@ -76,7 +130,86 @@ private slots:
         const QByteArray folder = qgetenv("TALERY_SCREENSHOTS");
         if (!folder.isEmpty()) window.widget()->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/speed.png"));
     }
+
+    void lockedRoomAsksTwiceOnCloseEndsAtTheGoalAndByThePhrase() {
+        test::ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        typeText(title, q(u8"第二章"));
+        QTest::keyClick(title, Qt::Key_Return);
+        const QRect frame = window.widget()->geometry();
+        const QString caption = stripText(window);
+
+        ModalScript entering({enterGoal(4)});
+        window.menuAction(Unit::小黑屋)->trigger();
+        QVERIFY(entering.done());
+        QVERIFY(window.fullScreen());
+        QCOMPARE(window.widget()->geometry(), window.widget()->screen()->geometry());
+        QCOMPARE(stripText(window), q(u8"小黑屋　还差 4 字　｜　立即离开：在正文中输入“我要离开小黑屋”"));
+
+        // Closing the window: 否, then 是 and 否; it stays open and full screen.
+        ModalScript closing({press(QMessageBox::No), press(QMessageBox::Yes), press(QMessageBox::No)});
+        window.widget()->close();
+        window.widget()->close();
+        QVERIFY(closing.done());
+        QCOMPARE(closing.seen.size(), 3);
+        QVERIFY2(closing.seen[0].contains(q(u8"还差 4 字")), qPrintable(closing.seen[0]));
+        QVERIFY(closing.seen[1] == closing.seen[0] && closing.seen[2].contains(q(u8"真的要离开小黑屋吗")));
+        QVERIFY(window.widget()->isVisible() && window.fullScreen() && program.app->session().writing());
+
+        // The goal reached: said, and the window comes back as it was.
+        ModalScript reached({press(QMessageBox::Ok)});
+        typeText(body, q(u8"四个字呀"));
+        QTRY_VERIFY(reached.done());
+        QVERIFY(reached.seen[0].startsWith(q(u8"小黑屋的目标达成了")));
+        QVERIFY(!window.fullScreen() && !program.app->lockedRoom().inside());
+        QCOMPARE(window.widget()->geometry(), frame);
+        QCOMPARE(stripText(window), caption);
+
+        // The escape phrase leaves at once, asks nothing and takes itself out of the text.
+        ModalScript again({enterGoal(1000)});
+        window.menuAction(Unit::小黑屋)->trigger();
+        QVERIFY(again.done() && window.fullScreen());
+        const Text before = window.text(Unit::编辑框1);
+        typeText(body, q(u8"我要离开小黑屋"));
+        QTRY_VERIFY(!program.app->lockedRoom().inside());
+        QVERIFY(!window.fullScreen() && QApplication::activeModalWidget() == nullptr);
+        QVERIFY(window.text(Unit::编辑框1) == before);
+        body->undo();  // the phrase's removal is an edit of its own
+        QVERIFY(window.text(Unit::编辑框1) == before + gbk(u8"我要离开小黑屋"));
+    }
+
+    void aKillInsideTheRoomIsFollowedByANormalStart() {
+        test::ShownProgram program;
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--crash-in-the-room"), QString::fromStdString(program.dir.path())});
+        QVERIFY(child.waitForFinished(90000));
+        const QByteArray said = child.readAllStandardOutput();
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(QStringLiteral("exit %1: ").arg(child.exitCode()) + said));
+        // The stored size is the one before the room, not the full screen.
+        const auto height = said.mid(said.indexOf("height=") + 7).trimmed().toInt();
+        const IniFile settings = SettingsStore(program.dir.path(), program.dir.path()).program();
+        QCOMPARE(settings.readInt(softwareSection(), gbk(u8"高度")), height);
+
+        ModalScript recovering({press(QMessageBox::Yes)});
+        QVERIFY(program.start());
+        QTRY_VERIFY(recovering.done());
+        QVERIFY(program.app->session().writing());
+        QVERIFY(program.window.text(Unit::编辑框1).find(gbk(u8"小黑屋里写的字")) != std::string::npos);
+        QVERIFY(!program.window.fullScreen() && !program.app->lockedRoom().inside());
+        QVERIFY(!stripText(program.window).startsWith(q(u8"小黑屋")));
+        QCOMPARE(program.window.widget()->height(), height);
+    }
 };
 
-QTEST_MAIN(QtToolboxTest)
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc == 3 && std::string_view(argv[1]) == "--crash-in-the-room") return crashInTheRoom(argv[2]);
+    QtToolboxTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "qt_toolbox_test.moc"
