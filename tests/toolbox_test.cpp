@@ -86,7 +86,11 @@ TEST_F(LayoutAppTest, TheKeyAndTheMenuEntryLayOutTheBodyInOneEditAndTheSettingDr
     EXPECT_EQ(w.text(Unit::编辑框1), w.text(Unit::章节名称) + g(u8"\r\n　　他说，你好。\r\n\r\n　　她走了。"));
     EXPECT_EQ(w.bodyEdits.size(), edits + 1);
 
-    ASSERT_TRUE(SettingsStore(dir.path(), dir.path()).program().writeBool(g(u8"软件设置"), g(u8"排版删除空行"), true));
+    // The settings page's check box: kept at once, and shown so at the next start.
+    w.click(Unit::排版删除空行);
+    FakeWindow next;
+    Application(next, clock, SettingsStore(dir.path(), dir.path())).start();
+    EXPECT_TRUE(next.checked(Unit::排版删除空行));
     w.trigger(Unit::一键排版);
     EXPECT_EQ(w.text(Unit::编辑框1), w.text(Unit::章节名称) + g(u8"\r\n　　他说，你好。\r\n　　她走了。"));
     EXPECT_EQ(w.bodyEdits.size(), edits + 2);

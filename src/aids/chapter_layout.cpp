@@ -196,7 +196,7 @@ void layOutBody(Window& window, const SettingsStore& settings, const Text& body)
         window.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
         return;
     }
-    const bool keepEmptyLine = !settings.program().readBool(gbk(u8"软件设置"), gbk(u8"排版删除空行"));
+    const bool keepEmptyLine = !settings.program().readBool(softwareSection(), layoutDropsEmptyLinesKey());
     const TextSelection selection = window.bodySelection();
     LayoutEdit edit = layOutRange(body, selection.start, selection.length, keepEmptyLine);
     if (edit.length == 0 && edit.replacement.empty()) return;

@@ -32,8 +32,11 @@ struct LayoutEdit {
 // Lays out the whole lines that bytes [start, start + length) of `body` touch.
 LayoutEdit layOutRange(std::string_view body, std::size_t start, std::size_t length, bool keepEmptyLine);
 
+// The key of [软件设置] that, 真, drops empty lines altogether (the settings page's check box).
+inline Text layoutDropsEmptyLinesKey() { return gbk(u8"排版删除空行"); }
+
 // The menu entry and Ctrl+Shift+L: one undoable edit of the body or the
-// selection. The setting [软件设置] 排版删除空行=真 drops empty lines altogether.
+// selection, keeping one empty line of a run or none as the setting says.
 void layOutBody(Window& window, const SettingsStore& settings, const Text& body);
 
 // After Enter in the body, once the line break is in at character

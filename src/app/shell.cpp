@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "aids/chapter_layout.h"
 #include "app/tips.h"
 #include "session/cipher.h"
 #include "tasks/points.h"
@@ -53,6 +54,7 @@ void Shell::restorePanel() {
     w_.setChecked(Unit::透明化选择, transparent);
 
     w_.setChecked(Unit::自动保存, file.readBool(softwareSection(), gbk(u8"自动保存")));
+    w_.setChecked(Unit::排版删除空行, file.readBool(softwareSection(), layoutDropsEmptyLinesKey()));
     theme_.applyBackgroundColour();
     w_.setText(Unit::版本标签, w_.text(Unit::标题栏));
 

@@ -1,6 +1,7 @@
 // The application shell's part of Application's event table: chrome, start
 // menu, tips, theme and settings page, information panel, tray and resizing.
 
+#include "aids/chapter_layout.h"
 #include "app/application.h"
 #include "app/chrome.h"
 #include "app/layout.h"
@@ -55,6 +56,9 @@ bool Application::handleShellEvent(const UiEvent& e) {
                 case Unit::透明化选择: theme_.transparencyToggled(); return true;
                 case Unit::大字体: theme_.largeFontToggled(); return true;
                 case Unit::自动保存: theme_.autoSaveToggled(); return true;
+                case Unit::排版删除空行:
+                    settings_.program().writeBool(softwareSection(), layoutDropsEmptyLinesKey(), window_.checked(e.unit));
+                    return true;
                 case Unit::保存设置: theme_.saveSettings(); return true;
                 case Unit::联系作者按钮:
                 case Unit::官方博客按钮:

@@ -121,6 +121,7 @@ std::vector<UnitSpec> buildTable() {
     add({U::透明化选择, "透明化选择", K::CheckBox, group, -1, {104, 199, 80, 24}, "软件透明", {}, kSimSun, 9});
     add({U::自动保存, "自动保存", K::CheckBox, tabs, 0, {338, 91, 163, 24}, "自动备份保存", {}, kSimSun, 9, kChecked});
     add({U::大字体, "大字体", K::CheckBox, tabs, 0, {338, 124, 205, 24}, "大字体模式（快捷键：F2）", {}, kSimSun, 9});
+    add({U::排版删除空行, "排版删除空行", K::CheckBox, tabs, 0, {338, 157, 205, 24}, "一键排版时删除空行", {}, kSimSun, 9});
     add({U::放弃编辑, "放弃编辑", K::Button, tabs, 0, {336, 294, 133, 24}, "一键放弃编辑 F12", {}, kSimSun, 9, 0,
          "使用一键放弃文本可以清空当前编辑。"});
     add({U::超级链接框2, "超级链接框2", K::HyperlinkLabel, tabs, 0, {512, 93, 64, 20}, "保存到哪？", {}, kSimSun, 9});
