@@ -149,8 +149,10 @@ private slots:
         QCOMPARE(window.widget()->geometry(), window.widget()->screen()->geometry());
         QCOMPARE(stripText(window), q(u8"小黑屋　还差 4 字　｜　立即离开：在正文中输入“我要离开小黑屋”"));
 
-        // Closing the window: 否, then 是 and 否; it stays open and full screen.
-        ModalScript closing({press(QMessageBox::No), press(QMessageBox::Yes), press(QMessageBox::No)});
+        // Closing the window: Enter (否 is the default), then 是 and Esc; it stays open and full screen.
+        const ModalScript::Step enterKey = [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); };
+        const ModalScript::Step escape = [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); };
+        ModalScript closing({enterKey, press(QMessageBox::Yes), escape});
         window.widget()->close();
         window.widget()->close();
         QVERIFY(closing.done());

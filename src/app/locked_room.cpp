@@ -92,11 +92,11 @@ void LockedRoom::showProgress() {
 bool LockedRoom::mayLeave() {
     if (!inside_) return true;
     if (w_.messageBox(gbk(u8"还没有达成小黑屋的目标：还差 ") + leftText() + gbk(u8"。\r\n确定要离开小黑屋吗？"),
-                      programCaption(), Buttons::YesNo, Icon::Question) != Answer::Yes)
+                      programCaption(), Buttons::YesNoStay, Icon::Question) != Answer::Yes)
         return false;
     if (w_.messageBox(gbk(u8"再确认一次：现在离开，这次的目标（还差 ") + leftText() +
                           gbk(u8"）就作废了。\r\n真的要离开小黑屋吗？"),
-                      programCaption(), Buttons::YesNo, Icon::Warning) != Answer::Yes)
+                      programCaption(), Buttons::YesNoStay, Icon::Warning) != Answer::Yes)
         return false;
     leave();
     return true;

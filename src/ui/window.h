@@ -18,7 +18,8 @@
 namespace talery {
 
 enum class Answer { OK, Cancel, Yes, No };
-enum class Buttons { OK, OKCancel, YesNo, YesNoCancel };
+// YesNoStay: 是 and 否 with 否 the default, for a question whose 是 cannot be taken back.
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, YesNoStay };
 enum class Icon { None, Information, Warning, Question };
 
 enum class Align { Left, Centre };

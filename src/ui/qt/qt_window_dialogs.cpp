@@ -53,15 +53,19 @@ Answer QtWindow::messageBox(const Text& text, const Text& caption, Buttons butto
     switch (buttons) {
         case Buttons::OK: set = QMessageBox::Ok; break;
         case Buttons::OKCancel: set = QMessageBox::Ok | QMessageBox::Cancel; break;
-        case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+        case Buttons::YesNo:
+        case Buttons::YesNoStay: set = QMessageBox::Yes | QMessageBox::No; break;
         case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
     box.setStandardButtons(set);
+    if (buttons == Buttons::YesNoStay) box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
         case QMessageBox::Ok: return Answer::OK;
         case QMessageBox::Yes: return Answer::Yes;
         case QMessageBox::No: return Answer::No;
-        default: return buttons == Buttons::OK ? Answer::OK : (buttons == Buttons::YesNo ? Answer::No : Answer::Cancel);
+        default:
+            if (buttons == Buttons::OK) return Answer::OK;
+            return buttons == Buttons::YesNo || buttons == Buttons::YesNoStay ? Answer::No : Answer::Cancel;
     }
 }
 
