@@ -181,6 +181,7 @@ private:
     ChromeDrag* chrome_ = nullptr;
     bool resizing_ = false;
     bool fullScreen_ = false;
+    bool wasMaximised_ = false;
     QRect beforeFullScreen_;  // the frame to come back to: without a window manager nobody else keeps it
     // Find and Replace windows, above the main window.
     // The body's selection on the screen, for the Find windows to keep off.

@@ -78,13 +78,15 @@ void QtWindow::setFullScreen(bool on) {
     // Kept here: without a window manager the platform reports no state at all.
     if (on == fullScreen_) return;
     fullScreen_ = on;
-    if (on) beforeFullScreen_ = main_->geometry();
-    main_->setWindowState(on ? Qt::WindowFullScreen : Qt::WindowNoState);
     if (on) {
+        beforeFullScreen_ = main_->geometry();
+        wasMaximised_ = main_->isMaximized();
+        main_->setWindowState(Qt::WindowFullScreen);
         // A bare X server has no window manager to grow the window.
         if (const QScreen* screen = main_->screen()) main_->setGeometry(screen->geometry());
-    } else if (beforeFullScreen_.isValid()) {
-        main_->setGeometry(beforeFullScreen_);
+    } else {
+        main_->setWindowState(wasMaximised_ ? Qt::WindowMaximized : Qt::WindowNoState);
+        if (!wasMaximised_ && beforeFullScreen_.isValid()) main_->setGeometry(beforeFullScreen_);
     }
     main_->raise();
     main_->activateWindow();
