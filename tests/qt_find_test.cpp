@@ -33,10 +33,7 @@ namespace {
 QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 // Text as a keyboard or input method delivers it.
-void typeText(QWidget* target, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-}
+using test::typeText;
 
 template <class T>
 T* unit(QDialog* d, const char8_t* name) {
@@ -90,10 +87,7 @@ private slots:
         test::ShownProgram program;
         QVERIFY(program.start());
         QtWindow& window = program.window;
-        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
-        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
-        typeText(title, q(u8"第一章"));
-        QTest::keyClick(title, Qt::Key_Return);
+        auto* body = test::beginSession(window, q(u8"第一章"));
         for (const auto& [key, kind] : {std::pair{Qt::Key_F, FindWindowKind::Find}, std::pair{Qt::Key_H, FindWindowKind::Replace}}) {
             QTest::keyClick(body, key, Qt::ControlModifier);
             QDialog* dialog = window.findWindows().dialog(kind);
@@ -109,10 +103,7 @@ private slots:
         QtWindow& window = program.window;
         QApplication::clipboard()->setText(QStringLiteral("clipboard stays"));
 
-        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
-        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
-        typeText(title, q(u8"第一章"));
-        QTest::keyClick(title, Qt::Key_Return);
+        auto* body = test::beginSession(window, q(u8"第一章"));
         typeText(body, q(u8"夜色很深。"));
         QTest::keyClick(body, Qt::Key_Return);
         typeText(body, q(u8"夜色里有风。"));

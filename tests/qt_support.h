@@ -6,7 +6,10 @@
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -33,6 +36,20 @@ struct ShownProgram {
     FixedClock clock;
     std::unique_ptr<Application> app;
 };
+
+// Sends text as a keyboard or input method delivers it, which keyClicks cannot do for Chinese.
+inline void typeText(QWidget* target, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+}
+
+// Types a title and presses Enter, as a writer starts a session; the body to write in.
+inline QPlainTextEdit* beginSession(QtWindow& window, const QString& title) {
+    auto* titleBox = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
+    typeText(titleBox, title);
+    QTest::keyClick(titleBox, Qt::Key_Return);
+    return qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+}
 
 // Answers modal windows in order as they appear, noting their texts (or titles).
 class ModalScript : public QObject {

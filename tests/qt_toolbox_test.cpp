@@ -29,10 +29,7 @@ namespace {
 
 QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
-void typeText(QWidget* target, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-}
+using test::typeText;
 
 using test::ModalScript;
 using test::press;
@@ -64,10 +61,7 @@ int crashInTheRoom(const char* folder) {
     window.widget()->show();
     if (!QTest::qWaitForWindowExposed(window.widget())) return 2;
     window.setWindowSize(640, 400);  // smaller than the screen, whatever its size
-    auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
-    typeText(title, q(u8"第九章"));
-    QTest::keyClick(title, Qt::Key_Return);
-    typeText(window.unitWidget(Unit::编辑框1), q(u8"小黑屋里写的字"));
+    typeText(test::beginSession(window, q(u8"第九章")), q(u8"小黑屋里写的字"));
     std::cout << "height=" << window.windowGeometry().height << std::endl;
     ModalScript goal({enterGoal(500)});
     window.menuAction(Unit::小黑屋)->trigger();
@@ -97,10 +91,7 @@ private slots:
         QCOMPARE(entries, (QStringList{q(u8"打开文件"), q(u8"新建临时文本"), q(u8"新建日记"), q(u8"清空正在编辑"),
                                        q(u8"设置"), q(u8"一键排版"), q(u8"小黑屋"), q(u8"退出")}));
 
-        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
-        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
-        typeText(title, q(u8"第一章"));
-        QTest::keyClick(title, Qt::Key_Return);
+        auto* body = test::beginSession(window, q(u8"第一章"));
         typeText(body, q(u8"他说:\"你好.\"\n\n\n  网址http://a.cn/x?y=1,2 \n\t第3.14节,完"));
         const Text before = window.text(Unit::编辑框1);
         QTest::keyClick(body, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
@@ -135,10 +126,7 @@ private slots:
         test::ShownProgram program;
         QVERIFY(program.start());
         QtWindow& window = program.window;
-        auto* title = qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称));
-        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
-        typeText(title, q(u8"第二章"));
-        QTest::keyClick(title, Qt::Key_Return);
+        auto* body = test::beginSession(window, q(u8"第二章"));
         const QRect frame = window.widget()->geometry();
         const QString caption = stripText(window);
 

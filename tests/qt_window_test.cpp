@@ -116,11 +116,7 @@ void keepScreen(const char* name) {
     QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
 }
 
-// Sends text as a keyboard or input method delivers it, which keyClicks cannot do for Chinese.
-void typeText(QWidget* target, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-}
+using test::typeText;
 
 struct Expected {
     const char8_t* name;
