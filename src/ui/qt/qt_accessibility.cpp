@@ -8,6 +8,7 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
 
@@ -120,6 +121,19 @@ private:
     QWidget* pages_;
     QWidget* body_;
     QWidget* title_;
+};
+
+// The menu 开始 stays open on a lone Alt. With a screen reader listening, the
+// toolkit's accessibility bridge hands every key to the reader and back, so
+// the Alt of Alt+F can arrive after the F has opened the menu; Qt's menus
+// close on Alt. Esc still closes it.
+class MenuKeepsAlt : public QObject {
+public:
+    explicit MenuKeepsAlt(QMenu* menu) : QObject(menu) { menu->installEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt;
+    }
 };
 
 // The focus goes through those of `units` that take it by Tab, in this order.
@@ -248,6 +262,7 @@ void setUpAccessibility(QtWindow& window) {
             QObject::connect(turn, &QShortcut::activated, pages, [pages, forward] { pages->turnPage(forward); });
         }
     }
+    if (QMenu* menu = window.menu()) new MenuKeepsAlt(menu);
     // The Menu key and Alt+F open the menu 开始 as the menu glyph does, under the glyph.
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::ALT | Qt::Key_F)}) {
         auto* open = new QShortcut(keys, main);
