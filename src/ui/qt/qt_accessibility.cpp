@@ -10,7 +10,10 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
+#include <QPointer>
 #include <QShortcut>
+#include <QTabBar>
 
 #include <algorithm>
 #include <string_view>
@@ -136,6 +139,86 @@ public:
     }
 };
 
+// A ring round the unit of the window that has the keyboard focus, whatever
+// the style draws or not: a line in the window's text colour outside, which
+// reads on the theme's background, and one in the other of black and white
+// inside, so that one of them stands out on any face or picture. Shown while
+// the focus moves by keys; a click leaves it off until a key moves the focus.
+class FocusRing : public QWidget {
+public:
+    explicit FocusRing(QWidget* window) : QWidget(window), window_(window) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+        window->installEventFilter(this);
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::FocusIn:
+                if (auto* w = qobject_cast<QWidget*>(object); w && w->hasFocus()) follow(w, static_cast<QFocusEvent*>(event)->reason());
+                break;
+            case QEvent::FocusOut:
+                if (object == target_) place();
+                break;
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::Show:
+            case QEvent::Hide:
+                if (object == target_ || object == window_) place();
+                break;
+            default: break;
+        }
+        return false;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QColor outer = window_->palette().color(QPalette::Active, QPalette::WindowText);
+        const Colour c = colourFromQt(outer);
+        QPainter p(this);
+        p.setPen(outer);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        p.setPen(contrastRatio(c, kBlack) >= contrastRatio(c, kWhite) ? Qt::black : Qt::white);
+        p.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
+
+private:
+    void follow(QWidget* w, Qt::FocusReason reason) {
+        if (w == this || w->window() != window_) return;
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) shown_ = true;
+        if (reason == Qt::MouseFocusReason) shown_ = false;
+        disconnect(turned_);
+        target_ = w;
+        // Tabs are ringed one by one: the current tab, which the focus is on.
+        if (auto* tabs = qobject_cast<QTabBar*>(w)) turned_ = connect(tabs, &QTabBar::currentChanged, this, [this] { place(); });
+        place();
+    }
+
+    void place() {
+        if (!shown_ || !target_ || !target_->hasFocus() || !target_->isVisible()) {
+            hide();
+            return;
+        }
+        QRect ringed = target_->rect();
+        if (auto* tabs = qobject_cast<QTabBar*>(target_.data()); tabs && tabs->currentIndex() >= 0)
+            ringed = tabs->tabRect(tabs->currentIndex());
+        setGeometry(ringed.translated(target_->mapTo(window_, QPoint())));
+        // Only the ring is the widget's: what lies inside is painted and scrolled as without it.
+        setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(2, 2, -2, -2))));
+        raise();
+        show();
+        update();
+    }
+
+    QWidget* window_;
+    QPointer<QWidget> target_;
+    QMetaObject::Connection turned_;
+    bool shown_ = true;
+};
+
 // The focus goes through those of `units` that take it by Tab, in this order.
 void chainFocus(const std::vector<QWidget*>& units) {
     QWidget* previous = nullptr;
@@ -242,6 +325,7 @@ void setUpAccessibility(QtWindow& window) {
     chainFocus(panel);
 
     QWidget* main = window.widget();
+    new FocusRing(main);
     QWidget* about = window.unitWidget(Unit::关于);
     new PanelFocus(about, focusTarget(window, Unit::高级选择夹1), window.unitWidget(Unit::编辑框1),
                    window.unitWidget(Unit::章节名称));
