@@ -339,9 +339,10 @@ void setUpAccessibility(QtWindow& window) {
     // as in any tabbed dialog (a combo box would take them as typed text).
     if (auto* pages = qobject_cast<TabControl*>(window.unitWidget(Unit::高级选择夹1))) {
         for (bool forward : {true, false}) {
-            auto* turn = new QShortcut(forward ? QKeySequence(Qt::CTRL | Qt::Key_Tab)
-                                               : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
-                                       about);
+            auto* turn = new QShortcut(about);
+            // Backwards, X11 offers the keys as Ctrl+Shift+Tab; resent by a screen reader's bridge, as Backtab.
+            if (forward) turn->setKey(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+            else turn->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
             turn->setContext(Qt::WidgetWithChildrenShortcut);
             QObject::connect(turn, &QShortcut::activated, pages, [pages, forward] { pages->turnPage(forward); });
         }
