@@ -16,6 +16,8 @@
 #include <QTabBar>
 #include <QtTest>
 
+#include <tuple>
+
 using namespace talery;
 
 namespace {
@@ -245,9 +247,11 @@ private slots:
         QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(focused(), w.unitWidget(Unit::开始书写按钮));
 
-        // The Menu key and Alt+F open the menu 开始 on its first entry; Esc closes it.
-        for (auto [key, mods] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()}, std::pair{Qt::Key_F, Qt::KeyboardModifiers(Qt::AltModifier)}}) {
-            w.setFocus(Unit::编辑框1);
+        // Alt+F (from the body) and the Menu key (from a unit without a menu of its own) open
+        // the menu 开始 on its first entry; Esc closes it.
+        for (auto [key, mods, from] : {std::tuple{Qt::Key_F, Qt::KeyboardModifiers(Qt::AltModifier), Unit::编辑框1},
+                                       std::tuple{Qt::Key_Menu, Qt::KeyboardModifiers(), Unit::录音按钮}}) {
+            w.setFocus(from);
             QTest::keyClick(focused(), key, mods);
             QTRY_VERIFY(w.menu()->isVisible());
             // While writing, 打开文件 cannot be chosen.

@@ -167,7 +167,9 @@ public:
             case QEvent::Resize:
             case QEvent::Show:
             case QEvent::Hide:
-                if (object == target_ || object == window_) place();
+                if (object == target_) place();
+                // The window lays its units out as it takes its new size: after that.
+                if (object == window_) QMetaObject::invokeMethod(this, &FocusRing::place, Qt::QueuedConnection);
                 break;
             default: break;
         }
@@ -348,7 +350,8 @@ void setUpAccessibility(QtWindow& window) {
         }
     }
     if (QMenu* menu = window.menu()) new MenuKeepsAlt(menu);
-    // The Menu key and Alt+F open the menu 开始 as the menu glyph does, under the glyph.
+    // Alt+F and the Menu key open the menu 开始 as the menu glyph does, under the glyph. In
+    // the title and the body, X11 makes the Menu key their own edit menu first, as everywhere.
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::ALT | Qt::Key_F)}) {
         auto* open = new QShortcut(keys, main);
         open->setContext(Qt::WindowShortcut);
