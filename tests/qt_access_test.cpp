@@ -2,17 +2,20 @@
 // accessibility interfaces, and the keys that reach every unit a writer uses.
 
 #include "qt_support.h"
-#include "ui/qt/qt_widgets.h"
 #include "core/colour.h"
 #include "core/settings.h"
 #include "ui/qt/qt_conversions.h"
+#include "ui/qt/qt_find_windows.h"
+#include "ui/qt/qt_widgets.h"
 #include "ui/unit_table.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QtTest>
 
@@ -202,6 +205,17 @@ private slots:
             QWidget* body = w.unitWidget(Unit::编辑框1);
             check(body, glyph);
             for (Unit u : {Unit::录音按钮, Unit::录音按钮1, Unit::最小化按钮1, Unit::关闭按钮}) check(w.unitWidget(u), body);
+            // The Replace window's boxes and buttons, in its own colours.
+            QTest::keyClick(body, Qt::Key_H, Qt::ControlModifier);
+            QDialog* replace = w.findWindows().dialog(FindWindowKind::Replace);
+            QVERIFY(replace && QTest::qWaitForWindowActive(replace));
+            QWidget* first = w.findWindows().unitWidget(FindWindowKind::Replace, FindUnit::编辑框1);
+            for (QWidget* unit : replace->findChildren<QWidget*>())
+                if (unit->isVisible() && unit->isEnabled() && (unit->focusPolicy() & Qt::TabFocus) && unit != first) check(unit, first);
+            check(first, replace->findChild<QPushButton*>());
+            QTest::keyClick(first, Qt::Key_Escape);
+            w.widget()->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w.widget()));
             // The panel: every control of every page that Tab reaches.
             w.setVisible(Unit::关于, true);
             auto* pages = qobject_cast<TabControl*>(w.unitWidget(Unit::高级选择夹1));

@@ -140,10 +140,11 @@ public:
 };
 
 // A ring round the unit of the window that has the keyboard focus, whatever
-// the style draws or not: a line in the window's text colour outside, which
-// reads on the theme's background, and one in the other of black and white
-// inside, so that one of them stands out on any face or picture. Shown while
-// the focus moves by keys; a click leaves it off until a key moves the focus.
+// the style draws or not, just inside its edge: a line in the window's text
+// colour, which reads on the theme's background, one in the other of black
+// and white, and the first again, so that over any frame and face or picture
+// one of them stands out. Shown while the focus moves by keys; a click leaves
+// it off until a key moves the focus.
 class FocusRing : public QWidget {
 public:
     explicit FocusRing(QWidget* window) : QWidget(window), window_(window) {
@@ -180,11 +181,12 @@ protected:
     void paintEvent(QPaintEvent*) override {
         const QColor outer = window_->palette().color(QPalette::Active, QPalette::WindowText);
         const Colour c = colourFromQt(outer);
+        const QColor other = contrastRatio(c, kBlack) >= contrastRatio(c, kWhite) ? Qt::black : Qt::white;
         QPainter p(this);
-        p.setPen(outer);
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-        p.setPen(contrastRatio(c, kBlack) >= contrastRatio(c, kWhite) ? Qt::black : Qt::white);
-        p.drawRect(rect().adjusted(1, 1, -2, -2));
+        for (int line = 0; line < kRingWidth; ++line) {
+            p.setPen(line % 2 ? other : outer);
+            p.drawRect(rect().adjusted(line, line, -1 - line, -1 - line));
+        }
     }
 
 private:
@@ -209,12 +211,13 @@ private:
             ringed = tabs->tabRect(tabs->currentIndex());
         setGeometry(ringed.translated(target_->mapTo(window_, QPoint())));
         // Only the ring is the widget's: what lies inside is painted and scrolled as without it.
-        setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(2, 2, -2, -2))));
+        setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(kRingWidth, kRingWidth, -kRingWidth, -kRingWidth))));
         raise();
         show();
         update();
     }
 
+    static constexpr int kRingWidth = 3;
     QWidget* window_;
     QPointer<QWidget> target_;
     QMetaObject::Connection turned_;
@@ -253,6 +256,8 @@ void installAccessibleRoles() {
     }();
     (void)installed;
 }
+
+void ringFocus(QWidget* window) { new FocusRing(window); }
 
 void captionChanged(QLabel* caption) {
     if (QWidget* box = caption->buddy()) box->setAccessibleName(withoutColon(caption->text()));
@@ -327,7 +332,7 @@ void setUpAccessibility(QtWindow& window) {
     chainFocus(panel);
 
     QWidget* main = window.widget();
-    new FocusRing(main);
+    ringFocus(main);
     QWidget* about = window.unitWidget(Unit::关于);
     new PanelFocus(about, focusTarget(window, Unit::高级选择夹1), window.unitWidget(Unit::编辑框1),
                    window.unitWidget(Unit::章节名称));
