@@ -149,7 +149,8 @@ class FocusRing : public QWidget {
 public:
     explicit FocusRing(QWidget* window) : QWidget(window), window_(window) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_NoSystemBackground);
+        // Its lines cover every pixel of it: nothing beneath needs painting.
+        setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
         hide();
         window->installEventFilter(this);
