@@ -16,6 +16,7 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -139,20 +140,54 @@ public:
     }
 };
 
+constexpr int kRingWidth = 3;
+
+// One side of the focus ring: a strip that paints its part of the ring's lines,
+// every pixel of itself, so that nothing beneath it is painted for nothing.
+class RingSide : public QWidget {
+public:
+    explicit RingSide(QWidget* window) : QWidget(window) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+    // `ring` and `side` in the window's coordinates.
+    void cover(const QRect& ring, const QRect& side) {
+        ring_ = ring;
+        setGeometry(side);
+        raise();
+        show();
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QColor text = parentWidget()->palette().color(QPalette::Active, QPalette::WindowText);
+        const Colour c = colourFromQt(text);
+        const QColor other = contrastRatio(c, kBlack) >= contrastRatio(c, kWhite) ? Qt::black : Qt::white;
+        QPainter p(this);
+        p.translate(-pos());
+        for (int line = 0; line < kRingWidth; ++line) {
+            p.setPen(line % 2 ? other : text);
+            p.drawRect(ring_.adjusted(line, line, -1 - line, -1 - line));
+        }
+    }
+
+private:
+    QRect ring_;
+};
+
 // A ring round the unit of the window that has the keyboard focus, whatever
 // the style draws or not, just inside its edge: a line in the window's text
 // colour, which reads on the theme's background, one in the other of black
 // and white, and the first again, so that over any frame and face or picture
 // one of them stands out. Shown while the focus moves by keys; a click leaves
 // it off until a key moves the focus.
-class FocusRing : public QWidget {
+class FocusRing : public QObject {
 public:
-    explicit FocusRing(QWidget* window) : QWidget(window), window_(window) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        // Its lines cover every pixel of it: nothing beneath needs painting.
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFocusPolicy(Qt::NoFocus);
-        hide();
+    explicit FocusRing(QWidget* window) : QObject(window), window_(window) {
+        for (RingSide*& side : sides_) side = new RingSide(window);
         window->installEventFilter(this);
         qApp->installEventFilter(this);
     }
@@ -178,21 +213,9 @@ public:
         return false;
     }
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        const QColor outer = window_->palette().color(QPalette::Active, QPalette::WindowText);
-        const Colour c = colourFromQt(outer);
-        const QColor other = contrastRatio(c, kBlack) >= contrastRatio(c, kWhite) ? Qt::black : Qt::white;
-        QPainter p(this);
-        for (int line = 0; line < kRingWidth; ++line) {
-            p.setPen(line % 2 ? other : outer);
-            p.drawRect(rect().adjusted(line, line, -1 - line, -1 - line));
-        }
-    }
-
 private:
     void follow(QWidget* w, Qt::FocusReason reason) {
-        if (w == this || w->window() != window_) return;
+        if (w->window() != window_) return;
         if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) shown_ = true;
         if (reason == Qt::MouseFocusReason) shown_ = false;
         disconnect(turned_);
@@ -204,22 +227,22 @@ private:
 
     void place() {
         if (!shown_ || !target_ || !target_->hasFocus() || !target_->isVisible()) {
-            hide();
+            for (RingSide* side : sides_) side->hide();
             return;
         }
         QRect ringed = target_->rect();
         if (auto* tabs = qobject_cast<QTabBar*>(target_.data()); tabs && tabs->currentIndex() >= 0)
             ringed = tabs->tabRect(tabs->currentIndex());
-        setGeometry(ringed.translated(target_->mapTo(window_, QPoint())));
-        // Only the ring is the widget's: what lies inside is painted and scrolled as without it.
-        setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(kRingWidth, kRingWidth, -kRingWidth, -kRingWidth))));
-        raise();
-        show();
-        update();
+        const QRect r = ringed.translated(target_->mapTo(window_, QPoint()));
+        const int w = kRingWidth;
+        sides_[0]->cover(r, QRect(r.left(), r.top(), r.width(), w));
+        sides_[1]->cover(r, QRect(r.left(), r.bottom() - w + 1, r.width(), w));
+        sides_[2]->cover(r, QRect(r.left(), r.top() + w, w, r.height() - 2 * w));
+        sides_[3]->cover(r, QRect(r.right() - w + 1, r.top() + w, w, r.height() - 2 * w));
     }
 
-    static constexpr int kRingWidth = 3;
     QWidget* window_;
+    std::array<RingSide*, 4> sides_{};
     QPointer<QWidget> target_;
     QMetaObject::Connection turned_;
     bool shown_ = true;
