@@ -290,6 +290,17 @@ try:
     if not wait_for(lambda: find(frame, "开始书写", {"push button"}), 5):
         fail("after the save the start button does not read 开始书写 again")
 
+    # 新建日记 chosen by keys: the diary's note is spoken as well.
+    subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True)
+    heard.clear()
+    key("alt+f", "Down", "Down")
+    if not wait_for(lambda: focus_went_to("新建日记", {"menu item"}), 5):
+        fail(f"the arrows did not reach 新建日记 ({heard})")
+    else:
+        key("Return")
+        if not wait_for(lambda: heard_that("object:state-changed:showing", 1, {"notification"}, "日记模式"), 5):
+            fail(f"no notification 日记模式 appeared ({[e for e in heard if e[1] and 'showing' in e[0]][-5:]})")
+
 finally:
     talery.terminate()
     try:
