@@ -3,8 +3,9 @@
 Run by tests/atspi_test.sh inside a private session bus and X server:
     atspi_test.py PROGRAM SCRATCH
 Checks that every unit a writer uses has a name and the right role (main
-window and information panel), then writes a chapter and saves it with the
-keyboard alone, following the focus through the bus as a screen reader does.
+window and information panel), opens the menu and turns the panel's pages by
+keys, then writes a chapter and saves it with the keyboard alone, following the
+focus through the bus and listening for the notes as a screen reader does.
 """
 import os
 import subprocess
@@ -116,6 +117,30 @@ try:
 except Exception as error:
     stop(f"the accessibility bus did not start ({error})")
 
+# What the program tells a screen reader unasked, as a screen reader registers for it:
+# the toolkit sends only the kinds of event some client listens to.
+heard = []
+
+
+def hear(event):
+    try:
+        heard.append((event.type, event.detail1, role(event.source), event.source.name))
+    except Exception:  # its source is already gone
+        pass
+
+
+heard_kinds = ("object:state-changed:showing", "object:state-changed:focused")
+pyatspi.Registry.registerEventListener(hear, *heard_kinds)
+
+
+def heard_that(kind, on, roles, name=None):
+    return any(k == kind and o == on and r in roles and name in (None, n) for k, o, r, n in heard)
+
+
+def focus_went_to(name, roles):
+    return heard_that("object:state-changed:focused", 1, roles, name)
+
+
 env = dict(os.environ, TALERY_HOME=folder, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
            QT_ACCESSIBILITY="1", LANG="C.UTF-8")
 talery = subprocess.Popen([program], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
@@ -154,7 +179,29 @@ try:
     subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True)
     pause(0.5)
 
-    # The panel, opened by a click on the status bar (the keys to the menu are checked in the window tests).
+    # The menu 开始 by Alt+F from the title field, then by the Menu key from the glyph that Esc
+    # leaves the focus on (in a text field the Menu key opens the field's own menu, as on
+    # the whole desktop); its entries by the arrows.
+    for opener, where in [("alt+f", "标题/题目"), ("Menu", "菜单")]:
+        if not wait_for(lambda: focused(frame) and focused(frame).name == where, 5):
+            fail(f"before {opener} the focus is not on {where}")
+        heard.clear()
+        key(opener)
+        if not wait_for(lambda: focus_went_to("打开文件", {"menu item"}), 5):
+            fail(f"{opener} did not open the menu 开始 on its first entry ({heard})")
+            continue
+        key("Down")
+        if not wait_for(lambda: focus_went_to("新建临时文本", {"menu item"}), 5):
+            fail(f"Down in the menu opened by {opener} did not reach 新建临时文本 ({heard})")
+        key("Escape")
+        if not wait_for(lambda: heard_that("object:state-changed:showing", 0, {"popup menu"}), 5):
+            fail(f"Esc did not close the menu opened by {opener}")
+
+    # The panel, with nobody listening to events: keys then reach the program straight from the
+    # window system, not resent through the bus as while a screen reader listens.
+    pyatspi.Registry.deregisterEventListener(hear, *heard_kinds)
+    pause(0.5)
+    # It opens by a click on the status bar.
     bar = find(frame, "状态栏", {"status bar"}).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     subprocess.run(["xdotool", "mousemove", str(bar.x + 40), str(bar.y + bar.height // 2), "click", "1"], check=True)
     panel = wait_for(lambda: find(frame, "信息面板", {"panel", "filler", "grouping"}), 5)
@@ -167,10 +214,13 @@ try:
         now = focused(frame)
         if now is None or role(now) not in {"page tab list", "page tab"}:
             fail(f"the open panel does not hold the focus ({now and role(now)} {now and now.name})")
-        # Ctrl+Tab over X is not yet checked here (the window tests check it): the tab's own action.
-        find(panel, "功能设置", {"page tab"}).queryAction().doAction(0)
-        if not wait_for(lambda: find(panel, "背景颜色", {"push button"}), 5):
-            fail("the tab 功能设置 did not turn to the settings page")
+        # Ctrl+Shift+Tab and Ctrl+Tab turn the pages: back to the settings, on to the statistics, back again.
+        for keys, page, shows, roles in [("ctrl+shift+Tab", "功能设置", "背景颜色", {"push button"}),
+                                          ("ctrl+Tab", "字数统计", "字数统计", {"text"}),
+                                          ("ctrl+shift+Tab", "功能设置", "背景颜色", {"push button"})]:
+            key(keys)
+            if not wait_for(lambda: find(panel, shows, roles), 5):
+                fail(f"{keys} in the panel did not turn to the page {page}")
         for name, roles in [("功能设置", {"page tab"}), ("背景颜色", {"push button"}), ("自动备份保存", {"check box"}),
                             ("确定", {"push button"}), ("取消", {"push button"})]:
             if not find(panel, name, roles):
@@ -186,6 +236,9 @@ try:
         if not wait_for(lambda: find(frame, "信息面板") is None, 5):
             fail("Esc did not close the panel")
 
+    pyatspi.Registry.registerEventListener(hear, *heard_kinds)
+    pause(0.5)
+
     # A chapter by keyboard alone: title, Enter, text, back to the save button, the save dialog.
     title = find(frame, "标题/题目")
     title.queryComponent().grabFocus()
@@ -196,30 +249,57 @@ try:
     if not wait_for(lambda: focused(frame) and focused(frame).name == "正文", 5):
         fail("Enter in the title did not lead to the body")
     type_text("It was a quiet night.")
+    # Ctrl+S asks where to save, keeps the session going, and the note saying so is spoken.
+    saved = os.path.join(folder, "Chapter One.txt")
+    heard.clear()
+    key("ctrl+s")
+    dialog = wait_for(lambda: next((w for w in app if role(w) in {"dialog", "file chooser"}), None), 10)
+    if dialog is None:
+        fail("Ctrl+S opened no dialog")
+    else:
+        print("save dialog:", dialog.name, flush=True)
+        key("Return")
+        if not wait_for(lambda: os.path.exists(saved), 10):
+            fail(f"nothing saved; files: {os.listdir(folder)}")
+        elif not all(part in open(saved, "rb").read() for part in (b"Chapter One", b"It was a quiet night.")):
+            fail(f"the saved file holds {open(saved, 'rb').read()!r}")
+        note = "已保存：" + saved
+        if not wait_for(lambda: heard_that("object:state-changed:showing", 1, {"notification"}, note), 5):
+            fail(f"no notification {note} appeared ({[e for e in heard if e[1] and 'showing' in e[0]][-5:]})")
+        # Without a window manager nobody gives the window back the keyboard after the dialog.
+        subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True)
+        if not wait_for(lambda: focused(frame) and focused(frame).name == "正文", 5):
+            fail("after Ctrl+S the body does not keep the focus")
+    # More text, then 立刻保存 by keyboard: the session ends in the same document.
+    type_text(" Then it rained.")
     key("ctrl+shift+Tab")
     save = wait_for(lambda: focused(frame), 5)
     if save is None or save.name != "立刻保存" or role(save) != "push button":
         fail(f"Ctrl+Shift+Tab from the body does not reach the save button ({save and save.name})")
     key("space")
-    dialog = wait_for(lambda: next((w for w in app if role(w) in {"dialog", "file chooser"}), None), 10)
-    if dialog is None:
-        fail("the save button opened no dialog")
-    else:
-        print("save dialog:", dialog.name, flush=True)
+    # Saving over the document asks first (是, the default, overwrites it); then the session ends.
+    for _ in range(3):
+        question = wait_for(lambda: next((w for w in app if role(w) in {"dialog", "alert"}), None), 3)
+        if question is None:
+            break
+        print("asked:", question.name, [n.name for n in walk(question) if role(n) == "label"], flush=True)
         key("Return")
-        saved = os.path.join(folder, "Chapter One.txt")
-        if not wait_for(lambda: os.path.exists(saved), 10):
-            fail(f"nothing saved; files: {os.listdir(folder)}")
-        else:
-            text = open(saved, "rb").read()
-            if b"Chapter One" not in text or b"It was a quiet night." not in text:
-                fail(f"the saved file holds {text!r}")
-        note = wait_for(lambda: next((w for w in app if role(w) in {"dialog", "alert"}), None), 10)
-        if note is not None:
-            print("then:", note.name, [n.name for n in walk(note) if role(n) == "label"], flush=True)
-            key("Return")
-        if not wait_for(lambda: find(frame, "开始书写", {"push button"}), 5):
-            fail("after the save the start button does not read 开始书写 again")
+        wait_for(lambda: question not in list(app), 5)
+    if not os.path.exists(saved) or b"Then it rained." not in open(saved, "rb").read():
+        fail("立刻保存 did not save the rest into the same document")
+    if not wait_for(lambda: find(frame, "开始书写", {"push button"}), 5):
+        fail("after the save the start button does not read 开始书写 again")
+
+    # 新建日记 chosen by keys: the diary's note is spoken as well.
+    subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True)
+    heard.clear()
+    key("alt+f", "Down", "Down")
+    if not wait_for(lambda: focus_went_to("新建日记", {"menu item"}), 5):
+        fail(f"the arrows did not reach 新建日记 ({heard})")
+    else:
+        key("Return")
+        if not wait_for(lambda: heard_that("object:state-changed:showing", 1, {"notification"}, "日记模式"), 5):
+            fail(f"no notification 日记模式 appeared ({[e for e in heard if e[1] and 'showing' in e[0]][-5:]})")
 
 finally:
     talery.terminate()

@@ -39,6 +39,7 @@ TEST_F(KeepWritingTest, NewTextAsksForADocumentOnceThenSavesThereAndClosesWithou
     EXPECT_EQ(readBytes(path), body);
     EXPECT_EQ(session().record().currentPath, path);
     EXPECT_EQ(w.statusText(kTipPart), g(u8"已保存：") + path);
+    EXPECT_EQ(w.announced(), std::vector<Text>{g(u8"已保存：") + path});  // a screen reader hears it
     EXPECT_FALSE(session().record().openedFromFile);  // the day's writing tasks still count it
 
     // The second Ctrl+S asks nothing and keeps the first bytes as a version.

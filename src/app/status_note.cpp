@@ -9,7 +9,8 @@ void StatusNote::show(Window& window, const Text& note) {
     if (!showing()) before_ = window.statusText(kTipPart);
     note_ = note;
     secondsLeft_ = kSeconds;
-    window.setStatusText(kTipPart, note);
+    // A note, not a tip: screen readers speak it too.
+    window.setStatusNote(kTipPart, note);
 }
 
 void StatusNote::tick(Window& window) {

@@ -8,10 +8,15 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
+#include <QPointer>
 #include <QShortcut>
+#include <QTabBar>
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -122,6 +127,127 @@ private:
     QWidget* title_;
 };
 
+// The menu 开始 stays open on a lone Alt. With a screen reader listening, the
+// toolkit's accessibility bridge hands every key to the reader and back, so
+// the Alt of Alt+F can arrive after the F has opened the menu; Qt's menus
+// close on Alt. Esc still closes it.
+class MenuKeepsAlt : public QObject {
+public:
+    explicit MenuKeepsAlt(QMenu* menu) : QObject(menu) { menu->installEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt;
+    }
+};
+
+constexpr int kRingWidth = 3;
+
+// One side of the focus ring: a strip that paints its part of the ring's lines,
+// every pixel of itself, so that nothing beneath it is painted for nothing.
+class RingSide : public QWidget {
+public:
+    explicit RingSide(QWidget* window) : QWidget(window) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+    // `ring` and `side` in the window's coordinates.
+    void cover(const QRect& ring, const QRect& side) {
+        ring_ = ring;
+        setGeometry(side);
+        raise();
+        show();
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QColor text = parentWidget()->palette().color(QPalette::Active, QPalette::WindowText);
+        const Colour c = colourFromQt(text);
+        const QColor other = contrastRatio(c, kBlack) >= contrastRatio(c, kWhite) ? Qt::black : Qt::white;
+        QPainter p(this);
+        p.translate(-pos());
+        for (int line = 0; line < kRingWidth; ++line) {
+            p.setPen(line % 2 ? other : text);
+            p.drawRect(ring_.adjusted(line, line, -1 - line, -1 - line));
+        }
+    }
+
+private:
+    QRect ring_;
+};
+
+// A ring round the unit of the window that has the keyboard focus, whatever
+// the style draws or not, just inside its edge: a line in the window's text
+// colour, which reads on the theme's background, one in the other of black
+// and white, and the first again, so that over any frame and face or picture
+// one of them stands out. Shown while the focus moves by keys; a click leaves
+// it off until a key moves the focus.
+class FocusRing : public QObject {
+public:
+    explicit FocusRing(QWidget* window) : QObject(window), window_(window) {
+        for (RingSide*& side : sides_) side = new RingSide(window);
+        window->installEventFilter(this);
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::FocusIn:
+                if (auto* w = qobject_cast<QWidget*>(object); w && w->hasFocus()) follow(w, static_cast<QFocusEvent*>(event)->reason());
+                break;
+            case QEvent::FocusOut:
+                if (object == target_) place();
+                break;
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::Show:
+            case QEvent::Hide:
+                if (object == target_) place();
+                // The window lays its units out as it takes its new size: after that.
+                if (object == window_) QMetaObject::invokeMethod(this, &FocusRing::place, Qt::QueuedConnection);
+                break;
+            default: break;
+        }
+        return false;
+    }
+
+private:
+    void follow(QWidget* w, Qt::FocusReason reason) {
+        if (w->window() != window_) return;
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) shown_ = true;
+        if (reason == Qt::MouseFocusReason) shown_ = false;
+        disconnect(turned_);
+        target_ = w;
+        // Tabs are ringed one by one: the current tab, which the focus is on.
+        if (auto* tabs = qobject_cast<QTabBar*>(w)) turned_ = connect(tabs, &QTabBar::currentChanged, this, [this] { place(); });
+        place();
+    }
+
+    void place() {
+        if (!shown_ || !target_ || !target_->hasFocus() || !target_->isVisible()) {
+            for (RingSide* side : sides_) side->hide();
+            return;
+        }
+        QRect ringed = target_->rect();
+        if (auto* tabs = qobject_cast<QTabBar*>(target_.data()); tabs && tabs->currentIndex() >= 0)
+            ringed = tabs->tabRect(tabs->currentIndex());
+        const QRect r = ringed.translated(target_->mapTo(window_, QPoint()));
+        const int w = kRingWidth;
+        sides_[0]->cover(r, QRect(r.left(), r.top(), r.width(), w));
+        sides_[1]->cover(r, QRect(r.left(), r.bottom() - w + 1, r.width(), w));
+        sides_[2]->cover(r, QRect(r.left(), r.top() + w, w, r.height() - 2 * w));
+        sides_[3]->cover(r, QRect(r.right() - w + 1, r.top() + w, w, r.height() - 2 * w));
+    }
+
+    QWidget* window_;
+    std::array<RingSide*, 4> sides_{};
+    QPointer<QWidget> target_;
+    QMetaObject::Connection turned_;
+    bool shown_ = true;
+};
+
 // The focus goes through those of `units` that take it by Tab, in this order.
 void chainFocus(const std::vector<QWidget*>& units) {
     QWidget* previous = nullptr;
@@ -154,6 +280,8 @@ void installAccessibleRoles() {
     }();
     (void)installed;
 }
+
+void ringFocus(QWidget* window) { new FocusRing(window); }
 
 void captionChanged(QLabel* caption) {
     if (QWidget* box = caption->buddy()) box->setAccessibleName(withoutColon(caption->text()));
@@ -228,6 +356,7 @@ void setUpAccessibility(QtWindow& window) {
     chainFocus(panel);
 
     QWidget* main = window.widget();
+    ringFocus(main);
     QWidget* about = window.unitWidget(Unit::关于);
     new PanelFocus(about, focusTarget(window, Unit::高级选择夹1), window.unitWidget(Unit::编辑框1),
                    window.unitWidget(Unit::章节名称));
@@ -241,14 +370,17 @@ void setUpAccessibility(QtWindow& window) {
     // as in any tabbed dialog (a combo box would take them as typed text).
     if (auto* pages = qobject_cast<TabControl*>(window.unitWidget(Unit::高级选择夹1))) {
         for (bool forward : {true, false}) {
-            auto* turn = new QShortcut(forward ? QKeySequence(Qt::CTRL | Qt::Key_Tab)
-                                               : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
-                                       about);
+            auto* turn = new QShortcut(about);
+            // Backwards, X11 offers the keys as Ctrl+Shift+Tab; resent by a screen reader's bridge, as Backtab.
+            if (forward) turn->setKey(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+            else turn->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
             turn->setContext(Qt::WidgetWithChildrenShortcut);
             QObject::connect(turn, &QShortcut::activated, pages, [pages, forward] { pages->turnPage(forward); });
         }
     }
-    // The Menu key and Alt+F open the menu 开始 as the menu glyph does, under the glyph.
+    if (QMenu* menu = window.menu()) new MenuKeepsAlt(menu);
+    // Alt+F and the Menu key open the menu 开始 as the menu glyph does, under the glyph. In
+    // the title and the body, X11 makes the Menu key their own edit menu first, as everywhere.
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::ALT | Qt::Key_F)}) {
         auto* open = new QShortcut(keys, main);
         open->setContext(Qt::WindowShortcut);

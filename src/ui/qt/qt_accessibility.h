@@ -18,6 +18,8 @@ class QtWindow;
 void installAccessibleRoles();
 // After it is built: names, caption links, focus order and keys.
 void setUpAccessibility(QtWindow& window);
+// Rings whichever unit of `window` has the keyboard focus, visibly in every theme.
+void ringFocus(QWidget* window);
 // Has screen readers speak `note` without interrupting: a notification that
 // appears on the window.
 void announce(QWidget* window, const QString& note);

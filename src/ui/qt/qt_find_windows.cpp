@@ -1,6 +1,7 @@
 #include "ui/qt/qt_find_windows.h"
 
 #include "ui/find_design.h"
+#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
@@ -86,6 +87,7 @@ void QtFindWindows::build(FindWindowKind window) {
     d->move(main_->geometry().topLeft() +
             QPoint(std::max(design.rect.left, main_->width() - design.rect.width - design.rect.left), design.rect.top));
     d->setAutoFillBackground(true);
+    ringFocus(d);
     b.dialog = d;
     b.units.clear();
 

@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -112,15 +111,6 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLabel::keyPressEvent(event);
-}
-
-void ClickLabel::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
-    if (!hasFocus()) return;
-    // In the label's own text colour, which every theme sets against its background.
-    QPainter p(this);
-    p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DashLine));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
@@ -385,9 +375,7 @@ ColourPicker::ColourPicker(QWidget* parent) : QPushButton(parent) {
 void ColourPicker::setColour(unsigned bgr) {
     colour_ = bgr & 0xFFFFFF;
     const QColor c(red(colour_), green(colour_), blue(colour_));
-    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }"
-                                 "QPushButton:focus { border: 2px dashed palette(highlight); }")
-                      .arg(c.name()));
+    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }").arg(c.name()));
     setAccessibleDescription(c.name());  // the colour it shows, for who cannot see it
 }
 

@@ -23,7 +23,7 @@ int modifierBits(Qt::KeyboardModifiers modifiers);
 
 // A label that reports the left button going down and double clicks. A
 // pressable one (a glyph or caption that acts as a button) is also pressed
-// by Space or Enter when it has the focus and shows that focus.
+// by Space or Enter when it has the focus.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
@@ -39,7 +39,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool pressable_ = false;

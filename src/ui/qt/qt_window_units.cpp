@@ -326,7 +326,6 @@ void QtWindow::setButtonColours(Unit unit, const ColourPair& a, const ColourPair
     if (!w) return;
     // Pair 1 is the resting look, pair 2 the hovered one, pair 3 the pressed one.
     w->setStyleSheet(QStringLiteral("QPushButton { color: %1; background-color: %2; border: none; }"
-                                    "QPushButton:focus { border: 1px dashed %1; }"
                                     "QPushButton:hover { color: %3; background-color: %4; }"
                                     "QPushButton:pressed { color: %5; background-color: %6; }")
                          .arg(qcolour(a.text).name(), qcolour(a.face).name(), qcolour(b.text).name(),
