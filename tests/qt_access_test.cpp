@@ -58,6 +58,7 @@ const StoredTheme kThemes[] = {
 QString faintFocus(QWidget* unit, QWidget* elsewhere) {
     QWidget* main = unit->window();
     const QRect area(unit->mapTo(main, QPoint()), unit->size());
+    QTest::keyClick(elsewhere, Qt::Key_Tab);  // the ring comes with the keys
     elsewhere->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     const QImage off = main->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
@@ -212,7 +213,11 @@ private slots:
             QWidget* first = w.findWindows().unitWidget(FindWindowKind::Replace, FindUnit::编辑框1);
             for (QWidget* unit : replace->findChildren<QWidget*>())
                 if (unit->isVisible() && unit->isEnabled() && (unit->focusPolicy() & Qt::TabFocus) && unit != first) check(unit, first);
-            check(first, replace->findChild<QPushButton*>());
+            QPushButton* shownButton = nullptr;  // some of the window's buttons are hidden
+            for (auto* b : replace->findChildren<QPushButton*>())
+                if (!shownButton && b->isVisible() && b->isEnabled()) shownButton = b;
+            QVERIFY(shownButton);
+            check(first, shownButton);
             QTest::keyClick(first, Qt::Key_Escape);
             w.widget()->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(w.widget()));
@@ -230,6 +235,33 @@ private slots:
             }
         }
         QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QStringLiteral(", "))));
+    }
+
+    // The ring comes with keys that move the focus, and goes with the mouse:
+    // a writer who points and types sees the caret alone.
+    void theRingFollowsTheKeysNotTheMouse() {
+        test::ShownProgram run;
+        QVERIFY(run.start());
+        QtWindow& w = run.window;
+        w.widget()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.widget()));
+        auto ringed = [&] {
+            for (QWidget* side : w.widget()->findChildren<QWidget*>(QStringLiteral("焦点框")))
+                if (side->isVisible()) return true;
+            return false;
+        };
+        QWidget* title = w.unitWidget(Unit::章节名称);
+        QVERIFY(title->hasFocus() && !ringed());  // put there at start, by no key
+        QTest::keyClick(title, Qt::Key_Tab);
+        QVERIFY(ringed());
+        QTest::mouseClick(title, Qt::LeftButton);
+        QVERIFY(title->hasFocus() && !ringed());
+        test::typeText(title, q(u8"第一章"));
+        QTest::keyClick(title, Qt::Key_Return);  // the program moves the focus to the body
+        QVERIFY(w.unitWidget(Unit::编辑框1)->hasFocus());
+        QVERIFY(!ringed());
+        QTest::keyClick(w.unitWidget(Unit::编辑框1), Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(w.unitWidget(Unit::录音按钮)->hasFocus() && ringed());
     }
 
     void theKeyboardReachesEverything() {

@@ -147,6 +147,7 @@ constexpr int kRingWidth = 3;
 class RingSide : public QWidget {
 public:
     explicit RingSide(QWidget* window) : QWidget(window) {
+        setObjectName(QStringLiteral("焦点框"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
@@ -182,8 +183,9 @@ private:
 // the style draws or not, just inside its edge: a line in the window's text
 // colour, which reads on the theme's background, one in the other of black
 // and white, and the first again, so that over any frame and face or picture
-// one of them stands out. Shown while the focus moves by keys; a click leaves
-// it off until a key moves the focus.
+// one of them stands out. Shown once a key (Tab, a shortcut) moves the focus;
+// a press of the mouse leaves it off until a key moves the focus again, so a
+// writer who points and types sees the caret alone, not a frame round the page.
 class FocusRing : public QObject {
 public:
     explicit FocusRing(QWidget* window) : QObject(window), window_(window) {
@@ -196,6 +198,22 @@ public:
         switch (event->type()) {
             case QEvent::FocusIn:
                 if (auto* w = qobject_cast<QWidget*>(object); w && w->hasFocus()) follow(w, static_cast<QFocusEvent*>(event)->reason());
+                break;
+            case QEvent::MouseButtonPress:
+                if (auto* w = qobject_cast<QWidget*>(object); w && w->window() == window_) {
+                    keyed_ = false;
+                    if (shown_) {
+                        shown_ = false;
+                        place();
+                    }
+                }
+                break;
+            case QEvent::KeyPress:
+                // A key that moves the focus; the focus a disabled unit hands on
+                // also comes "by Tab", without one.
+                if (auto* key = static_cast<QKeyEvent*>(event);
+                    key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::AltModifier))
+                    keyed_ = true;
                 break;
             case QEvent::FocusOut:
                 if (object == target_) place();
@@ -216,8 +234,8 @@ public:
 private:
     void follow(QWidget* w, Qt::FocusReason reason) {
         if (w->window() != window_) return;
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) shown_ = true;
-        if (reason == Qt::MouseFocusReason) shown_ = false;
+        if (keyed_ && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason))
+            shown_ = true;
         disconnect(turned_);
         target_ = w;
         // Tabs are ringed one by one: the current tab, which the focus is on.
@@ -245,7 +263,8 @@ private:
     std::array<RingSide*, 4> sides_{};
     QPointer<QWidget> target_;
     QMetaObject::Connection turned_;
-    bool shown_ = true;
+    bool shown_ = false;
+    bool keyed_ = false;  // since the last press of the mouse, a key that moves the focus came
 };
 
 // The focus goes through those of `units` that take it by Tab, in this order.
