@@ -157,8 +157,7 @@ void LockedRoom::reachedIfDone() {
         showProgress();
         return;
     }
-    const Text reached = goal_.unit == GoalUnit::Minutes ? gbk(u8"写满 ") + amountText(goal_, goal_.amount)
-                                                         : gbk(u8"新增 ") + amountText(goal_, goal_.amount);
+    const Text reached = gbk(goal_.unit == GoalUnit::Minutes ? u8"写满 " : u8"新增 ") + amountText(goal_, goal_.amount);
     leave();
     w_.messageBox(gbk(u8"小黑屋的目标达成了：") + reached + gbk(u8"。\r\n窗口已恢复。"), programCaption(), Buttons::OK,
                   Icon::Information);

@@ -9,7 +9,6 @@
 namespace talery {
 namespace {
 
-
 // A stored list selection; one outside the list's items counts as the first item.
 int storedSelection(const Window& w, Unit list, const IniFile& file, std::string_view section, std::string_view key) {
     const int stored = file.readInt(section, key);

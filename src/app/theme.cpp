@@ -6,7 +6,6 @@
 namespace talery {
 namespace {
 
-
 ButtonStyle uniform(Colour titleBackground, Colour titleText, ColourPair pair) {
     return {titleBackground, titleText, {pair, pair, pair}};
 }

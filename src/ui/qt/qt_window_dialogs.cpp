@@ -188,7 +188,7 @@ std::optional<WritingGoal> QtWindow::askWritingGoal(const WritingGoal& offered, 
     QDialog dialog(main_.get());
     dialog.setObjectName(QStringLiteral("小黑屋对话框"));
     dialog.setWindowTitle(QStringLiteral("小黑屋"));
-    dialog.setPalette(themePalette());
+    themed(&dialog);
     dialog.setAutoFillBackground(true);
     setPaletteColour(&dialog, QPalette::Window, look.background);
     auto* form = new QFormLayout(&dialog);
