@@ -148,7 +148,7 @@ Text iniRead(std::string_view content, std::string_view section, std::string_vie
     for (const Line& line : splitLines(content)) {
         const std::string_view text = content.substr(line.begin, line.end - line.begin);
         if (auto name = sectionOf(text)) {
-            // Only the first section of a name counts, as with the reference.
+            // Only the first section of a name counts, as the Windows program reads it.
             if (inSection) return {};
             inSection = !seenSection && sameName(*name, section);
             seenSection = seenSection || inSection;
