@@ -3,6 +3,7 @@
 #include "ui/qt/qt_window.h"
 
 #include "ui/password_dialog.h"
+#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/unit_table.h"
@@ -111,6 +112,11 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters(design));
+    // The type list is named by its caption, and reads its current type.
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        if (auto* caption = dialog.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) caption->setBuddy(types);
+        showChoiceToReaders(types);
+    }
     dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
     // "(*.txt)" at the end of a whole filter gives "txt".
     auto suffixOf = [](const QString& filter) {
@@ -210,6 +216,11 @@ std::optional<WritingGoal> QtWindow::askWritingGoal(const WritingGoal& offered, 
     auto* caption = new QLabel(QStringLiteral("目标："), &dialog);
     setPaletteColour(caption, QPalette::WindowText, look.labelText);
     caption->setBuddy(amount);
+    showChoiceToReaders(unit);
+    // The unit list has no caption of its own on the screen: one only screen readers read.
+    auto* unitCaption = new QLabel(QStringLiteral("目标单位"), &dialog);
+    unitCaption->setBuddy(unit);
+    unitCaption->hide();
     auto* row = new QHBoxLayout;
     row->addWidget(amount, 1);
     row->addWidget(unit);
