@@ -155,7 +155,7 @@ try:
     # Names and roles of the main window.
     wanted = [("标题/题目", {"text", "entry"}), ("开始书写", {"push button"}), ("正文", {"text"}),
               ("菜单", {"push button"}), ("录音", {"push button"}), ("最小化", {"push button"}),
-              ("关闭", {"push button"}), ("状态栏", {"status bar"})]
+              ("关闭", {"push button"}), ("写作状态", {"status bar"})]
     for name, roles in wanted:
         if not wait_for(lambda: find(frame, name, roles), 5):
             fail(f"main window: no {'/'.join(sorted(roles))} named {name}")
@@ -202,7 +202,7 @@ try:
     pyatspi.Registry.deregisterEventListener(hear, *heard_kinds)
     pause(0.5)
     # It opens by a click on the status bar.
-    bar = find(frame, "状态栏", {"status bar"}).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    bar = find(frame, "写作状态", {"status bar"}).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     subprocess.run(["xdotool", "mousemove", str(bar.x + 40), str(bar.y + bar.height // 2), "click", "1"], check=True)
     panel = wait_for(lambda: find(frame, "信息面板", {"panel", "filler", "grouping"}), 5)
     if panel is None:

@@ -197,7 +197,7 @@ def type_text(text):
         pause(0.05)
 
 
-def settle(mark, quiet=1.2, longest=8.0):
+def settle(mark, quiet=0.8, longest=8.0):
     """What Orca said since `mark`, once it has been quiet for `quiet` seconds."""
     end = min(time.monotonic() + longest, deadline)
     count, since = len(speech()), time.monotonic()
@@ -211,28 +211,56 @@ def settle(mark, quiet=1.2, longest=8.0):
     return speech()[mark:]
 
 
-def step(name, action):
-    """Does `action`, then returns what Orca said meanwhile, printed for the log."""
+def step(name, action, quiet=0.8, awaited=()):
+    """Does `action`, then returns what Orca said meanwhile, printed for the log:
+    all of it once Orca has said `awaited` (or given up on it) and is quiet."""
     mark = len(speech())
     action()
-    heard = settle(mark)
+    if awaited:
+        wait_for(lambda: said(speech()[mark:], *awaited), 10)
+    heard = settle(mark, quiet)
     print(f"[{name}] " + " | ".join(heard), flush=True)
     return heard
 
 
 def said(heard, *parts):
-    """Whether one utterance holds every one of `parts`."""
-    return any(all(p in u for p in parts) for u in heard)
+    """Whether every one of `parts` was said."""
+    return all(any(p in u for u in heard) for p in parts)
 
 
 def menu_to(name, limit=12):
-    """Down through the open menu until its entry `name` is selected."""
+    """Down through the open menu until Orca reads its entry `name`."""
     for _ in range(limit):
-        if focus_is(name, {"menu item"}):
+        if said(step("Down", lambda: key("Down")), name):
             return True
-        key("Down")
-        pause(0.2)
-    return focus_is(name, {"menu item"})
+    return False
+
+
+def check(what, action, *parts, absent=(), quiet=0.8):
+    """A step whose speech must hold `parts` and none of `absent`."""
+    heard = step(what, action, quiet, parts)
+    expect(heard, what, *parts, absent=absent)
+    return heard
+
+
+def expect(heard, what, *parts, absent=()):
+    if not said(heard, *parts):
+        fail(f"{what}: Orca did not say {' '.join(parts)} ({' | '.join(heard)})")
+    for part in absent:
+        if said(heard, part):
+            fail(f"{what}: Orca said {part} ({' | '.join(heard)})")
+
+
+caption = "你的原创写作助手"  # in the window's long caption only
+slowest = 0.0
+
+
+def answers():
+    """How long the program takes to answer the bus: it blocks nobody for long."""
+    global slowest
+    began = time.monotonic()
+    application().getState()
+    slowest = max(slowest, time.monotonic() - began)
 
 
 try:
@@ -241,57 +269,72 @@ try:
         stop("the program never appeared on the accessibility bus")
     if not wait_for(lambda: focus_is("标题/题目"), 15):
         stop(f"the title field never took the focus ({focused() and focused().name})")
-    opening = settle(0, quiet=1.5)
-    print("[start] " + " | ".join(opening), flush=True)
+    heard = settle(0, quiet=1.5)
+    print("[start] " + " | ".join(heard), flush=True)
+    expect(heard, "start", "Talery", "框架", absent=[caption])
+    expect(heard, "start", "标题/题目")
 
-    # The Menu key in the title field opens its edit menu, and Orca says so.
-    heard = step("Menu key in the title", lambda: key("Menu"))
-    step("Esc", lambda: key("Escape"))
+    # The Menu key in the title opens the field's own menu on its first entry.
+    check("Menu in the title", lambda: key("Menu"), "撤消", absent=["框架"])
+    check("Esc from the edit menu", lambda: key("Escape"), "Esc", absent=["框架"])
 
-    # The menu 开始 by Alt+F: its name, then its first entry; closing it says nothing of the whole caption.
-    heard = step("Alt+F", lambda: key("alt+f"))
-    heard = step("Esc", lambda: key("Escape"))
-    # Esc leaves the focus on the menu glyph: back to the title.
-    for _ in range(6):
+    # Alt+F: the first entry and the menu's name, never the window again.
+    check("Alt+F", lambda: key("alt+f"), "打开文件", "开始菜单", absent=["框架"])
+    check("Esc from the menu", lambda: key("Escape"), "Esc", absent=["框架"])
+    for _ in range(6):  # Esc leaves the focus on the menu glyph: back to the title
         if focus_is("标题/题目"):
             break
         step("Shift+Tab", lambda: key("shift+Tab"))
+    answers()
 
-    # A session by Enter.
+    # A session by Enter: the body's focus is spoken.
     type_text("Chapter One")
-    heard = step("Enter in the title", lambda: key("Return"))
+    check("Enter in the title", lambda: key("Return"), "正文")
     type_text("Night.")
-    heard = step("Ctrl+Shift+I", lambda: key("ctrl+shift+i"))
+    check("Ctrl+Shift+I", lambda: key("ctrl+shift+i"), "当前字数", "你已经连续书写")
+    answers()
+
+    # Ctrl+S: the save dialog, its type list labelled and read with its value.
     saved = os.path.join(folder, "Chapter One.txt")
-    heard = step("Ctrl+S", lambda: key("ctrl+s"))
-    heard = step("Tab in the save dialog", lambda: key("Tab"))
-    heard = step("Tab in the save dialog", lambda: key("Tab"))
-    heard = step("Shift+Tab in the save dialog", lambda: key("shift+Tab"))
-    heard = step("Shift+Tab in the save dialog", lambda: key("shift+Tab"))
-    heard = step("Enter in the save dialog", lambda: key("Return"))
+    check("Ctrl+S", lambda: key("ctrl+s"), "另存为", "文件名称")
+    check("Tab in the save dialog", lambda: key("Tab"), "文件类型", "组合框", "文本文档")
+    step("Shift+Tab", lambda: key("shift+Tab"), awaited=["文件名称"])
+    check("Enter in the save dialog", lambda: key("Return"), "已保存", "正文", absent=[caption])
     if not wait_for(lambda: os.path.exists(saved), 5):
         fail(f"nothing saved; files: {os.listdir(folder)}")
+    answers()
 
-    # The menu during a session.
-    heard = step("Alt+F in a session", lambda: key("alt+f"))
-    heard = step("Down", lambda: key("Down"))
-    heard = step("Down", lambda: key("Down"))
-    heard = step("Esc", lambda: key("Escape"))
+    # The menu in a session: entries that cannot be chosen now are read as such.
+    check("Alt+F in a session", lambda: key("alt+f"), "新建临时文本", absent=["框架"])
+    check("Down", lambda: key("Down"), "新建日记", "变灰")
+    check("Esc from the menu", lambda: key("Escape"), "Esc", absent=["框架"])
 
-    # The locked room's goal dialog.
+    # The locked room's goal: the number and the unit each with a name and a value.
     key("alt+f")
-    menu_to("小黑屋")
-    heard = step("小黑屋", lambda: key("Return"))
-    heard = step("Tab", lambda: key("Tab"))
-    heard = step("Esc", lambda: key("Escape"))
+    if not menu_to("小黑屋"):
+        fail("the arrows did not reach 小黑屋")
+    check("小黑屋", lambda: key("Return"), "目标", "2000")
+    check("Tab in the goal dialog", lambda: key("Tab"), "目标单位", "字")
+    step("Esc", lambda: key("Escape"))
+    answers()
 
-    # The panel by the menu's 设置.
+    # The panel: combo boxes with their captions and choices; Tab stays inside.
     key("alt+f")
-    menu_to("设置")
-    heard = step("设置", lambda: key("Return"))
-    for _ in range(16):
-        heard = step("Tab", lambda: key("Tab"))
-    heard = step("Esc", lambda: key("Escape"))
+    if not menu_to("设置"):
+        fail("the arrows did not reach 设置")
+    check("设置", lambda: key("Return"), "信息面板", "功能设置")
+    panel = []
+    for _ in range(30):
+        heard = step("Tab", lambda: key("Tab"), quiet=0.5)
+        panel += heard
+        if said(heard, "取消"):
+            break
+    for caption_, choice in [("顶图", "经典纯色"), ("文本颜色", "白色"), ("小提示内容", "中国地理历史")]:
+        if not said(panel, caption_, choice):
+            fail(f"the panel's combo box {caption_} was not read with {choice} ({' | '.join(panel)})")
+    check("Tab from 取消", lambda: key("Tab"), "功能设置", absent=["标题", "正文", "录音"])
+    check("Esc from the panel", lambda: key("Escape"), "正文")
+    answers()
 
 finally:
     end_all()
@@ -299,6 +342,7 @@ finally:
         with open(os.path.join(logs, "talery.log"), errors="replace") as log:
             print(log.read()[-3000:], flush=True)
 
+print(f"screen reader test: the program answered the bus within {slowest * 1000:.0f} ms", flush=True)
 if failures:
     stop(f"{len(failures)} failure(s)")
 print("screen reader test: all checks passed", flush=True)

@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QEvent>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -99,8 +98,64 @@ private:
     ClickLabel* label() const { return static_cast<ClickLabel*>(widget()); }
 };
 
+// A closed combo box read by its current choice. Screen readers take the
+// value of a closed one from its text, or from the selected item of its list,
+// which this toolkit does not offer through the bus; so the box offers its
+// current choice as its (read-only) text and no list.
+class ComboAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit ComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {
+        addControllingSignal(QStringLiteral("activated(int)"));
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override {
+        // The name is the choice, as the toolkit's own box has it; the caption comes by the label link.
+        if (t == QAccessible::Name || t == QAccessible::Value) return box()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = box()->view()->isVisible();
+        s.collapsed = !s.expanded;
+        return s;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction()) box()->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+    // The choice as a read-only text.
+    QString text(int start, int end) const override { return box()->currentText().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(box()->currentText().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+
+private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
 QAccessibleInterface* accessibleFactory(const QString&, QObject* object) {
     if (auto* label = qobject_cast<ClickLabel*>(object)) return new LabelAccessible(label);
+    if (auto* box = qobject_cast<QComboBox*>(object); box && !box->isEditable()) return new ComboAccessible(box);
     // Screen readers have a key that reads the status bar: the live count and the writing timer.
     if (auto* bar = qobject_cast<StatusBarWidget*>(object)) return new QAccessibleWidget(bar, QAccessible::StatusBar);
     // The frameless main window is still a window, read by its caption as it takes the focus.
@@ -171,11 +226,24 @@ private:
 // close on Alt. Esc still closes it.
 class MenuKeepsAlt : public QObject {
 public:
-    explicit MenuKeepsAlt(QMenu* menu) : QObject(menu) { menu->installEventFilter(this); }
+    explicit MenuKeepsAlt(QMenu* menu) : QObject(menu) {
+        menu->installEventFilter(this);
+        // The toolkit shows a menu to screen readers outside the window's tree, so
+        // they never say which menu it is: its name is told once its first
+        // entry has been read, as a note that does not cut that entry short.
+        connect(menu, &QMenu::aboutToShow, this, [this] { told_ = false; });
+        connect(menu, &QMenu::hovered, this, [this, menu] {
+            if (std::exchange(told_, true) || !menu->parentWidget()) return;
+            announce(menu->parentWidget()->window(), menu->accessibleName() + QStringLiteral("菜单"));
+        });
+    }
 
     bool eventFilter(QObject*, QEvent* event) override {
         return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt;
     }
+
+private:
+    bool told_ = true;
 };
 
 // Menus read as a screen reader user expects: the arrows stop on entries that
@@ -211,8 +279,6 @@ public:
     }
 
     bool eventFilter(QObject* object, QEvent* event) override {
-        if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && object->isWindowType() && qEnvironmentVariableIsSet("TALERY_DEBUG_ACTIVATION"))
-            qWarning("window focus %d spontaneous %d reason %d %s %s", event->type(), event->spontaneous(), static_cast<QFocusEvent*>(event)->reason(), object->metaObject()->className(), qPrintable(object->objectName()));
         // A window hands the keyboard to its own menu and takes it back: the
         // toolkit tells screen readers each time that the window was activated,
         // and they read the whole window again over the menu. The window stays
@@ -404,18 +470,14 @@ bool insidePanel(const UnitSpec& design) {
 }
 
 // The main window is read by a short name, Talery and the document's title,
-// as it comes back after every dialog and menu; its caption is the
-// description. A screen reader speaks a new name of the active window at
-// once, so the name follows the title while the window is inactive (a dialog
-// or another program in front), never at each key typed into the title.
-void describeWindow(QWidget* main, const QLabel* caption) {
-    main->setAccessibleDescription(caption && !caption->text().isEmpty() ? caption->text() : main->windowTitle());
-}
-
+// as it comes back after every dialog: not the long caption of its title
+// strip, which stays readable there. A screen reader speaks a new name of the
+// active window at once, so the name follows the title while the window is
+// inactive (a dialog or another program in front), never at each key typed
+// into the title.
 class WindowName : public QObject {
 public:
-    WindowName(QWidget* main, QLineEdit* title, QLabel* caption) : QObject(main), main_(main), title_(title) {
-        describeWindow(main, caption);
+    WindowName(QWidget* main, QLineEdit* title) : QObject(main), main_(main), title_(title) {
         rename();
         main->installEventFilter(this);
     }
@@ -455,21 +517,6 @@ void ringFocus(QWidget* window) { new FocusRing(window); }
 
 void captionChanged(QLabel* caption) {
     if (QWidget* box = caption->buddy()) box->setAccessibleName(withoutColon(caption->text()));
-    // The title strip's caption describes the window.
-    if (caption->objectName() == QLatin1String("标题栏")) describeWindow(caption->window(), caption);
-}
-
-void showChoiceToReaders(QComboBox* box) {
-    // A screen reader takes a closed combo box's value from the selected
-    // item of its list: keep the current choice selected there.
-    const auto select = [box] {
-        QItemSelectionModel* selection = box->view()->selectionModel();
-        if (!selection || box->currentIndex() < 0) return;
-        selection->setCurrentIndex(box->model()->index(box->currentIndex(), box->modelColumn(), box->rootModelIndex()),
-                                   QItemSelectionModel::ClearAndSelect);
-    };
-    select();
-    QObject::connect(box, &QComboBox::currentIndexChanged, box, select);
 }
 
 void announce(QWidget* window, const QString& note) {
@@ -569,9 +616,7 @@ void setUpAccessibility(QtWindow& window) {
     }
     static MenuReader* const menus = new MenuReader;
     (void)menus;
-    for (QComboBox* box : main->findChildren<QComboBox*>()) showChoiceToReaders(box);
-    new WindowName(main, qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)),
-                   qobject_cast<QLabel*>(window.unitWidget(Unit::标题栏)));
+    new WindowName(main, qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)));
     // Ctrl+Shift+I speaks the count and the writing timer, wherever the focus is.
     if (auto* bar = qobject_cast<StatusBarWidget*>(window.unitWidget(Unit::状态条1))) {
         auto* status = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), main);

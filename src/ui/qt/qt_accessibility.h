@@ -6,7 +6,6 @@
 
 #include "ui/window.h"
 
-class QComboBox;
 class QLabel;
 class QString;
 class QWidget;
@@ -26,8 +25,6 @@ void ringFocus(QWidget* window);
 void announce(QWidget* window, const QString& note);
 // A caption's new text names the box it belongs to (the diary's title caption).
 void captionChanged(QLabel* caption);
-// Has screen readers read `box`'s current choice while it is closed.
-void showChoiceToReaders(QComboBox* box);
 // The name a picture unit has with this picture (the record button says
 // whether it records); empty where the picture does not name the unit.
 QString accessibleNameFor(Unit unit, Picture picture);

@@ -3,7 +3,6 @@
 #include "ui/qt/qt_window.h"
 
 #include "ui/password_dialog.h"
-#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/unit_table.h"
@@ -23,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTimer>
 
 namespace talery {
 namespace {
@@ -112,11 +112,9 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters(design));
-    // The type list is named by its caption, and reads its current type.
-    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+    // The type list is named by its caption.
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
         if (auto* caption = dialog.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) caption->setBuddy(types);
-        showChoiceToReaders(types);
-    }
     dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
     // "(*.txt)" at the end of a whole filter gives "txt".
     auto suffixOf = [](const QString& filter) {
@@ -149,6 +147,9 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
         QString name = utf8ToQt(request.initialName);
         name.replace(QLatin1Char('/'), QStringLiteral("／"));
         dialog.selectFile(name);
+        // The offered name chosen whole, so that typing replaces it and a screen reader reads it whole.
+        if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
@@ -216,7 +217,6 @@ std::optional<WritingGoal> QtWindow::askWritingGoal(const WritingGoal& offered, 
     auto* caption = new QLabel(QStringLiteral("目标："), &dialog);
     setPaletteColour(caption, QPalette::WindowText, look.labelText);
     caption->setBuddy(amount);
-    showChoiceToReaders(unit);
     // The unit list has no caption of its own on the screen: one only screen readers read.
     auto* unitCaption = new QLabel(QStringLiteral("目标单位"), &dialog);
     unitCaption->setBuddy(unit);
