@@ -231,8 +231,11 @@ def said(heard, *parts):
 def menu_to(name, limit=12):
     """Down through the open menu until Orca reads its entry `name`."""
     for _ in range(limit):
-        if said(step("Down", lambda: key("Down")), name):
+        heard = step("Down", lambda: key("Down"))
+        if said(heard, name):
             return True
+        if not heard:  # the menu is not open
+            return False
     return False
 
 
@@ -335,6 +338,22 @@ try:
     check("Tab from 取消", lambda: key("Tab"), "功能设置", absent=["标题", "正文", "录音"])
     check("Esc from the panel", lambda: key("Escape"), "正文")
     answers()
+
+    # 立刻保存 ends the session (nothing changed since Ctrl+S: nothing asked); a diary then
+    # starts from the menu with an empty title: its note, its message, then the body.
+    check("Ctrl+Shift+Tab", lambda: key("ctrl+shift+Tab"), "立刻保存")
+    check("Space on 立刻保存", lambda: key("space"), "文件已经保存")
+    step("Enter", lambda: key("Return"))
+    for _ in range(6):
+        if focus_is("标题/题目"):
+            break
+        step("Shift+Tab", lambda: key("shift+Tab"))
+    key("ctrl+a", "BackSpace")
+    key("alt+f")
+    if not menu_to("新建日记"):
+        fail("the arrows did not reach 新建日记")
+    check("新建日记", lambda: key("Return"), "日记模式")
+    check("Enter on the diary's message", lambda: key("Return"), "正文")
 
 finally:
     end_all()
