@@ -197,7 +197,7 @@ def type_text(text):
         pause(0.05)
 
 
-def settle(mark, quiet=0.8, longest=8.0):
+def settle(mark, quiet=0.6, longest=8.0):
     """What Orca said since `mark`, once it has been quiet for `quiet` seconds."""
     end = min(time.monotonic() + longest, deadline)
     count, since = len(speech()), time.monotonic()
@@ -211,7 +211,7 @@ def settle(mark, quiet=0.8, longest=8.0):
     return speech()[mark:]
 
 
-def step(name, action, quiet=0.8, awaited=()):
+def step(name, action, quiet=0.6, awaited=()):
     """Does `action`, then returns what Orca said meanwhile, printed for the log:
     all of it once Orca has said `awaited` (or given up on it) and is quiet."""
     mark = len(speech())
@@ -239,7 +239,7 @@ def menu_to(name, limit=12):
     return False
 
 
-def check(what, action, *parts, absent=(), quiet=0.8):
+def check(what, action, *parts, absent=(), quiet=0.6):
     """A step whose speech must hold `parts` and none of `absent`."""
     heard = step(what, action, quiet, parts)
     expect(heard, what, *parts, absent=absent)
@@ -328,7 +328,7 @@ try:
     check("设置", lambda: key("Return"), "信息面板", "功能设置")
     panel = []
     for _ in range(30):
-        heard = step("Tab", lambda: key("Tab"), quiet=0.5)
+        heard = step("Tab", lambda: key("Tab"), quiet=0.4)
         panel += heard
         if said(heard, "取消"):
             break

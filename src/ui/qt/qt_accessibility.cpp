@@ -284,6 +284,7 @@ public:
         // and they read the whole window again over the menu. The window stays
         // active all along, so the window-level focus change is dropped; the
         // units' focus moves as ever.
+        if (event->type() == QEvent::ApplicationDeactivate) lentToMenu_ = nullptr;  // the menu went with the program
         if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && object->isWindowType() &&
             static_cast<QWindow*>(object)->type() != Qt::Popup) {
             auto* window = static_cast<QWindow*>(object);
