@@ -10,10 +10,10 @@ focus through the bus and listening for the notes as a screen reader does.
 import os
 import subprocess
 import sys
-import time
 
 import pyatspi
-from gi.repository import GLib
+
+from bus_support import pause, role, wait_for, walk
 
 program, scratch = sys.argv[1], sys.argv[2]
 folder = os.path.join(scratch, "program")
@@ -31,33 +31,6 @@ def stop(message):
     sys.exit(1)
 
 
-def pump():
-    """Answers the bus meanwhile: the program waits on the bus for each key it passes on."""
-    while GLib.MainContext.default().iteration(False):
-        pass
-
-
-def pause(seconds):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        pump()
-        time.sleep(0.02)
-
-
-def wait_for(what, timeout=20.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        pump()
-        try:
-            found = what()
-        except Exception:  # the tree changes while it is read
-            found = None
-        if found:
-            return found
-        time.sleep(0.2)
-    return None
-
-
 def key(*keys):
     for k in keys:
         subprocess.Popen(["xdotool", "key", "--clearmodifiers", k]).wait()
@@ -69,24 +42,6 @@ def type_text(text):
     while typing.poll() is None:
         pause(0.05)
     pause(0.3)
-
-
-def walk(node, depth=0):
-    """Every showing object below node, with its depth."""
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        if child is not None and child.getState().contains(pyatspi.STATE_SHOWING):
-            yield from walk(child, depth + 1)
-
-
-def role(node):
-    return node.getRoleName()
 
 
 def find(root, name, roles=None):

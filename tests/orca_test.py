@@ -14,8 +14,9 @@ import subprocess
 import sys
 import time
 
+import bus_support
 import pyatspi
-from gi.repository import GLib
+from bus_support import pause, role, walk
 
 program, scratch = sys.argv[1], sys.argv[2]
 folder = os.path.join(scratch, "program")
@@ -62,30 +63,8 @@ def start(name, command, env=None):
     return process
 
 
-def pump():
-    while GLib.MainContext.default().iteration(False):
-        pass
-
-
-def pause(seconds):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        pump()
-        time.sleep(0.02)
-
-
 def wait_for(what, timeout=10.0):
-    end = min(time.monotonic() + timeout, deadline)
-    while time.monotonic() < end:
-        pump()
-        try:
-            found = what()
-        except Exception:  # the tree changes while it is read
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    return None
+    return bus_support.wait_for(what, max(0.0, min(timeout, deadline - time.monotonic())))
 
 
 # --- The desktop: accessibility bus, window manager, speech, Orca. ---
@@ -148,23 +127,6 @@ if not wait_for(lambda: speech(), 30):
 env = dict(os.environ, TALERY_HOME=folder, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
            QT_ACCESSIBILITY="1")
 talery = start("talery", [program], env=env)
-
-
-def role(node):
-    return node.getRoleName()
-
-
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        if child is not None and child.getState().contains(pyatspi.STATE_SHOWING):
-            yield from walk(child, depth + 1)
 
 
 def application():
