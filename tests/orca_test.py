@@ -234,7 +234,8 @@ try:
         stop("the program never appeared on the accessibility bus")
     if not wait_for(lambda: focus_is("标题/题目"), 15):
         stop(f"the title field never took the focus ({focused() and focused().name})")
-    heard = settle(0, quiet=1.5)
+    wait_for(lambda: said(speech(), "标题/题目"), 15)
+    heard = settle(0, quiet=1.0)
     print("[start] " + " | ".join(heard), flush=True)
     expect(heard, "start", "Talery", "框架", absent=[caption])
     expect(heard, "start", "标题/题目")

@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
-#include <QTimer>
 
 namespace talery {
 namespace {
@@ -147,9 +146,6 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
         QString name = utf8ToQt(request.initialName);
         name.replace(QLatin1Char('/'), QStringLiteral("／"));
         dialog.selectFile(name);
-        // The offered name chosen whole, so that typing replaces it and a screen reader reads it whole.
-        if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
