@@ -74,8 +74,12 @@ HistoryController::~HistoryController() {
 void HistoryController::enqueue(Job job, bool preview) {
     {
         std::lock_guard lock(mutex_);
-        if (preview) preview_ = std::move(job);
-        else figures_.push_back(std::move(job));
+        if (preview) {
+            preview_ = std::move(job);
+            previewWaiting_.store(true);
+        } else {
+            figures_.push_back(std::move(job));
+        }
     }
     wake_.notify_all();
 }
@@ -87,18 +91,21 @@ void HistoryController::run() {
         if (stop_) return;
         // What the writer looks at comes before the figures of the list.
         Job job;
-        if (preview_) {
+        const bool preview = preview_.has_value();
+        if (preview) {
             job = std::move(*preview_);
             preview_.reset();
+            previewWaiting_.store(false);
         } else {
             job = std::move(figures_.front());
             figures_.pop_front();
         }
         busy_ = true;
         lock.unlock();
-        job();
+        const bool done = job();
         lock.lock();
         busy_ = false;
+        if (!done && !preview) figures_.push_front(std::move(job));
         if (!preview_ && figures_.empty()) idle_.notify_all();
     }
 }
@@ -133,6 +140,7 @@ void HistoryController::open() {
         std::lock_guard lock(mutex_);
         figures_.clear();
         preview_.reset();
+        previewWaiting_.store(false);
         previewCancel_->store(true);
     }
     rows_.clear();
@@ -166,6 +174,7 @@ void HistoryController::close() {
         std::lock_guard lock(mutex_);
         figures_.clear();
         preview_.reset();
+        previewWaiting_.store(false);
         previewCancel_->store(true);
     }
     shown_.reset();
@@ -263,8 +272,11 @@ void HistoryController::submitFigures(int index) {
             } else {
                 size = sizeText(countedCharacters(*text));
                 if (compare) {
-                    if (auto now = textNow(current, *documents, document, encrypted, key))
-                        change = changeText(compareTexts(std::move(*text), *now));
+                    if (auto now = textNow(current, *documents, document, encrypted, key)) {
+                        MarkedText compared = compareTexts(std::move(*text), *now, {}, &previewWaiting_);
+                        if (previewWaiting_.load()) return false;
+                        change = changeText(compared);
+                    }
                     else if (!document.empty())
                         change = gbk(u8"文档现在读不到");
                 }
@@ -275,6 +287,7 @@ void HistoryController::submitFigures(int index) {
                 shown.change = change;
                 w_.historyWindow().setRow(index, shown);
             });
+            return true;
         },
         false);
 }
@@ -322,7 +335,7 @@ void HistoryController::rowChosen(int index) {
                     w_.historyWindow().showNote(encrypted ? gbk(u8"密码不正确，不能显示这个版本。")
                                                           : gbk(u8"这个版本读不出来。"));
                 });
-                return;
+                return true;
             }
             std::shared_ptr<const Text> now = version ? textNow(current, *documents, document, encrypted, key) : nullptr;
             double reported = 0;
@@ -336,7 +349,7 @@ void HistoryController::rowChosen(int index) {
             // Without a text now (a backup copy, a document gone) the text is shown unmarked.
             const Text newer = now ? *now : *text;
             auto marked = std::make_shared<const MarkedText>(compareTexts(std::move(*text), newer, progress, cancel.get()));
-            if (cancel->load()) return;
+            if (cancel->load()) return true;
             deliver(generation, [this, preview, index, marked] {
                 if (preview != previewGeneration_) return;
                 shown_ = marked;
@@ -346,6 +359,7 @@ void HistoryController::rowChosen(int index) {
                 h.showText(marked);
                 h.setEnabled(HistoryUnit::恢复按钮, true);
             });
+            return true;
         },
         true);
 }

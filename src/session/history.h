@@ -56,7 +56,8 @@ private:
     // Texts now of the documents compared outside a session, read once per
     // listing; touched only by the reading thread.
     using DocumentTexts = std::map<Path, std::shared_ptr<const Text>>;
-    using Job = std::function<void()>;
+    // A job returns false when it gave way to a preview and is to run again.
+    using Job = std::function<bool()>;
 
     void listSession();
     void listEverything();
@@ -100,6 +101,7 @@ private:
     std::deque<Job> figures_;
     std::optional<Job> preview_;
     std::shared_ptr<std::atomic<bool>> previewCancel_ = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> previewWaiting_{false};  // figures give way to the preview
     bool busy_ = false;
     bool stop_ = false;
     std::thread thread_;

@@ -6,12 +6,12 @@
 
 #include "ui/history_window.h"
 
+#include <QDialog>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
 
-class QDialog;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
