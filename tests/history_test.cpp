@@ -28,42 +28,69 @@ LocalDateTime at(long long localSecond) {
 
 // --- How long versions live ------------------------------------------------
 
-TEST(VersionRetention, AYearOfSavesKeepsTheDayEachDayOfAMonthAndEachWeekBefore) {
-    TempDir dir;
-    const std::string doc = dir / "novel.txt", folder = versionsFolderIn(dir.path());
-    const long long start = localSeconds({2026, 1, 1, 8, 0, 0});
-    constexpr long long kEvery = 3 * 3600;  // a save every three hours, for a year
-    long long last = 0;
-    for (long long t = start; t < start + 365 * 86400LL; t += kEvery) {
-        writeBytes(doc, std::to_string(t));  // the text replaced carries the time it was replaced
-        ASSERT_TRUE(keepVersion(folder, doc, at(t)));
-        last = t;
-    }
-    const auto versions = listVersions(folder, doc);
-    ASSERT_FALSE(versions.empty());
-    EXPECT_EQ(readBytes(versions.front().path), std::to_string(last));  // the newest is never dropped
+// What stays of a year of saves, every three hours, as the rule prunes at
+// each save: every version of the last day, the last of each day for a
+// month, the last of each week before.
+void expectAYearKept(const std::vector<long long>& kept, long long last, long long every) {
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.front(), last);  // the newest is never dropped
     std::map<long long, int> perDay, perWeek;
     int lastDay = 0;
-    for (const VersionFile& v : versions) {
-        const long long when = std::stoll(readBytes(v.path));
-        EXPECT_EQ(localSeconds(v.replaced), when);  // the name tells when it was replaced
-        const long long age = last - when;
-        const long long day = when / 86400;
+    for (const long long when : kept) {
+        const long long age = last - when, day = when / 86400;
         if (age < 86400) ++lastDay;
         else if (age < 30 * 86400LL) ++perDay[day];
         else ++perWeek[(day + 3) / 7];
+        // Each day's copy is that day's last state: the next save fell on the next day.
+        if (age >= 2 * 86400LL && age < 29 * 86400LL) {
+            EXPECT_GT(when + every, (day + 1) * 86400) << "not the last of its day";
+        }
     }
-    EXPECT_EQ(lastDay, 8);  // every save of the last day
+    EXPECT_EQ(lastDay, static_cast<int>(86400 / every));
     EXPECT_GE(perDay.size(), 29u);
     for (const auto& [day, n] : perDay) EXPECT_EQ(n, 1) << "day " << day;
     for (const auto& [week, n] : perWeek) EXPECT_EQ(n, 1) << "week " << week;
     EXPECT_GE(perWeek.size(), 47u);  // every week of the year before the last month has its state
-    // Each day's copy is that day's last state: the one saved latest.
-    for (const VersionFile& v : versions) {
-        const long long when = std::stoll(readBytes(v.path));
-        if (last - when >= 86400 && last - when < 30 * 86400LL)
-            EXPECT_GT(when + kEvery, (when / 86400 + 1) * 86400) << "not the last of its day";
+}
+
+TEST(VersionRetention, AYearOfSavesKeepsTheDayEachDayOfAMonthAndEachWeekBefore) {
+    // The rule alone, pruning after each save as keepVersion does.
+    const long long start = localSeconds({2026, 1, 1, 8, 0, 0});
+    constexpr long long kEvery = 3 * 3600;
+    std::vector<VersionFile> versions;  // newest first
+    long long last = 0;
+    for (long long t = start; t < start + 365 * 86400LL; t += kEvery) {
+        versions.insert(versions.begin(), VersionFile{std::to_string(t), 0, at(t), 1000});
+        const std::vector<bool> keep = versionsKept(versions, at(t), std::uint64_t(200) << 20);
+        std::vector<VersionFile> next;
+        for (std::size_t i = 0; i < versions.size(); ++i)
+            if (keep[i]) next.push_back(versions[i]);
+        versions = std::move(next);
+        last = t;
     }
+    std::vector<long long> kept;
+    for (const VersionFile& v : versions) kept.push_back(localSeconds(v.replaced));
+    expectAYearKept(kept, last, kEvery);
+}
+
+TEST(VersionRetention, SavesOnDiskArePrunedByTheRule) {
+    TempDir dir;
+    const std::string doc = dir / "novel.txt", folder = versionsFolderIn(dir.path());
+    // Two months of saves twice a day: the last day whole, then one a day, then one a week.
+    const long long start = localSeconds({2026, 5, 4, 9, 0, 0});  // a Monday
+    long long last = 0;
+    for (long long t = start; t < start + 60 * 86400LL; t += 12 * 3600) {
+        writeBytes(doc, std::to_string(t));  // the text replaced carries the time it was replaced
+        ASSERT_TRUE(keepVersion(folder, doc, at(t)));
+        last = t;
+    }
+    std::vector<long long> kept;
+    for (const VersionFile& v : listVersions(folder, doc)) {
+        kept.push_back(std::stoll(readBytes(v.path)));
+        EXPECT_EQ(localSeconds(v.replaced), kept.back());  // the name tells when it was replaced
+    }
+    ASSERT_EQ(kept.front(), last);
+    EXPECT_EQ(kept.size(), 2u + 29u + 5u);  // 24 hours, 29 more days, the weeks of the month before
 }
 
 TEST(VersionRetention, SpaceLimitsDropTheOldestButNeverADocumentsNewest) {
@@ -116,16 +143,12 @@ TEST(VersionRetention, LimitsAreKeptInTheSettingsFileInMegabytes) {
 
 // --- Numbers and names -------------------------------------------------------
 
-TEST(VersionNumbers, HugeNumbersNeitherWrapNorLoseTheNewestAndNamesFitTheLimit) {
+TEST(VersionNumbers, HugeNumbersNeitherWrapNorLoseTheNewest) {
     TempDir dir;
-    const std::string folder = versionsFolderIn(dir.path());
-    std::string stem;
-    while (stem.size() + 3 < 250) stem += u8name(u8"章");
-    const std::string doc = dir / (stem + ".txt");  // a name of 253 bytes
-    ASSERT_LE(baseName(doc).size(), 255u);
+    const std::string doc = dir / "a.txt", folder = versionsFolderIn(dir.path());
     writeBytes(doc, "old");
     ASSERT_TRUE(keepVersion(folder, doc, {2026, 1, 1, 0, 0, 0}));
-    // Versions numbered near 2^64 and past it, as another program or a hand made them.
+    // Versions numbered 2^64 - 1 and past 2^64, as another program or a hand made them.
     const std::string first = listVersions(folder, doc).front().path;
     const std::string base = first.substr(0, first.rfind("-v"));
     std::filesystem::rename(first, base + "-v18446744073709551615.txt");
@@ -134,17 +157,38 @@ TEST(VersionNumbers, HugeNumbersNeitherWrapNorLoseTheNewestAndNamesFitTheLimit) 
         writeBytes(doc, "save" + std::to_string(i));
         const auto copy = keepVersion(folder, doc, {2026, 1, 1, 0, 0, 1 + i});
         ASSERT_TRUE(copy) << i;
-        EXPECT_LE(baseName(*copy).size(), 255u);
         const auto versions = listVersions(folder, doc);
         ASSERT_EQ(versions.size(), 3u + i);
         EXPECT_EQ(versions.front().path, *copy);  // newest, never taken for the oldest
-        EXPECT_LT(versions.front().sequence, 100u);
-        EXPECT_NE(versions.front().sequence, 0u);
+        EXPECT_EQ(versions.front().sequence, 3u + i);  // numbered anew, never 0
     }
     std::set<std::string> texts;
     for (const auto& v : listVersions(folder, doc)) texts.insert(readBytes(v.path));
     EXPECT_EQ(texts, (std::set<std::string>{"old", "beyond", "save0", "save1", "save2"}));
-    // The largest number the name leaves room for still fits.
+}
+
+TEST(VersionNumbers, ALongNameWithTheLargestNumberStillFitsTheNameLimit) {
+    TempDir dir;
+    const std::string folder = versionsFolderIn(dir.path());
+    std::string stem;
+    while (stem.size() + 3 < 250) stem += u8name(u8"章");
+    const std::string doc = dir / (stem + ".txt");
+    ASSERT_GE(baseName(doc).size(), 250u);
+    writeBytes(doc, "old");
+    ASSERT_TRUE(keepVersion(folder, doc, {2026, 1, 1, 0, 0, 0}));
+    const std::string first = listVersions(folder, doc).front().path;
+    const std::string last = first.substr(0, first.rfind("-v")) + "-v" + std::to_string(kMaxVersionSequence) + ".txt";
+    ASSERT_LE(baseName(last).size(), 255u);
+    std::filesystem::rename(first, last);
+    for (int i = 0; i < 2; ++i) {
+        writeBytes(doc, "save" + std::to_string(i));
+        const auto copy = keepVersion(folder, doc, {2026, 1, 1, 0, 0, 1 + i});
+        ASSERT_TRUE(copy) << i;
+        EXPECT_LE(baseName(*copy).size(), 255u);
+        EXPECT_EQ(listVersions(folder, doc).front().path, *copy);
+    }
+    EXPECT_EQ(listVersions(folder, doc).size(), 3u);
+    // Whatever the clock says, a name keeps its length.
     EXPECT_LE(versionName(doc, {99999, 12, 31, 23, 59, 59}, ULLONG_MAX).size(), 255u);
 }
 
@@ -154,27 +198,29 @@ TEST(Comparison, CountsChineseCharactersExactlyAndMarksWithinChangedLines) {
     const Text older = gbk(u8"第一章\r\n天色已晚，他走了。\r\n风起。");
     const Text newer = gbk(u8"第一章\r\n天色已晚，她走了很久。\r\n风起。\r\n雨落 下来。");
     const MarkedText m = compareTexts(older, newer);
-    EXPECT_EQ(m.addedCharacters, 7u);  // 她 很久 雨落下来 (the space does not count)
+    EXPECT_EQ(m.addedCharacters, 8u);  // 她 很久 雨落下来。 (the space does not count)
     EXPECT_EQ(m.removedCharacters, 1u);  // 他
     ASSERT_EQ(m.lines.size(), 5u);
     EXPECT_EQ(m.lines[0].kind, MarkedLine::Kind::Same);
     ASSERT_EQ(m.lines[1].kind, MarkedLine::Kind::Removed);
     ASSERT_EQ(m.lines[2].kind, MarkedLine::Kind::Added);
-    const auto marked = [&](const MarkedLine& l) {
+    const auto marks = [](const MarkedText& in, const MarkedLine& l) {
         Text out;
-        for (const auto& [from, to] : l.marks) out += Text(m.line(l).substr(from, to - from)) + "|";
+        for (const auto& [from, to] : l.marks) out += Text(in.line(l).substr(from, to - from)) + "|";
         return out;
     };
+    const auto marked = [&](const MarkedLine& l) { return marks(m, l); };
     EXPECT_EQ(marked(m.lines[1]), gbk(u8"他|"));
     EXPECT_EQ(marked(m.lines[2]), gbk(u8"她|很久|"));
     EXPECT_EQ(m.lines[3].kind, MarkedLine::Kind::Same);
     EXPECT_EQ(m.lines[4].kind, MarkedLine::Kind::Added);
     EXPECT_EQ(marked(m.lines[4]), gbk(u8"雨落 下来。|"));
     // A trail byte that looks like ASCII is never a difference of its own.
-    const MarkedText t = compareTexts(gbk(u8"表"), gbk(u8"表\\"));  // 表 ends in 0x5C, "\"
+    ASSERT_EQ(gbk(u8"乗").back(), '\\');  // its second byte is "\"
+    const MarkedText t = compareTexts(gbk(u8"乗"), gbk(u8"乗\\"));
     EXPECT_EQ(t.addedCharacters, 0u);
     ASSERT_EQ(t.lines.size(), 2u);
-    EXPECT_EQ(marked(t.lines[1]), "\\|");
+    EXPECT_EQ(marks(t, t.lines[1]), "\\|");
     // Nothing changed: every line is the same, nothing counted.
     const MarkedText same = compareTexts(newer, newer);
     EXPECT_EQ(same.addedCharacters + same.removedCharacters, 0u);
@@ -222,7 +268,7 @@ TEST_F(HistoryTest, GbkAndUtf8DocumentsCompareAlikeAndComeBackAsOneUndoableEdit)
         ASSERT_EQ(h().rows.size(), 1u);
         EXPECT_EQ(h().rows[0].when, gbk(u8"今天 00:00:00"));
         EXPECT_EQ(h().rows[0].size, gbk(u8"9字"));
-        EXPECT_EQ(h().rows[0].change, gbk(u8"+12 −0"));  // ，处处闻啼鸟 and 夜来风雨声。
+        EXPECT_EQ(h().rows[0].change, gbk(u8"+12 -0"));  // ，处处闻啼鸟 and 夜来风雨声。
         h().chooseRow(0);
         settle();
         EXPECT_EQ(shownOlder(), gbk(first));

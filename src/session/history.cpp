@@ -35,7 +35,7 @@ Text changeText(const MarkedText& m) {
             if (l.kind != Kind::Same) return gbk(u8"只差空格或换行");
         return gbk(u8"相同");
     }
-    return gbk(u8"+") + decimal(static_cast<long long>(m.addedCharacters)) + gbk(u8" −") +
+    return gbk(u8"+") + decimal(static_cast<long long>(m.addedCharacters)) + gbk(u8" -") +
            decimal(static_cast<long long>(m.removedCharacters));
 }
 
