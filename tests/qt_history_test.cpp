@@ -32,10 +32,18 @@ private slots:
         auto* body = qobject_cast<QPlainTextEdit*>(p.window.unitWidget(Unit::编辑框1));
         QVERIFY(body->isEnabled());
         body->setFocus();
+        // Each round an edit inside a line, as a writer makes it, and a new line.
+        const std::pair<QString, QString> edits[] = {{q(u8"一夜"), q(u8"整整一夜")},
+                                                     {q(u8"一步一步往回走"), q(u8"慢慢往回走")},
+                                                     {q(u8"山路"), q(u8"山路和屋顶")}};
         const QString additions[] = {q(u8"天快亮时，村口的灯还亮着。"), q(u8"母亲站在门口。"), q(u8"他喊了一声。")};
-        for (const QString& more : additions) {
+        for (int round = 0; round < 3; ++round) {
+            QTextCursor c = body->document()->find(edits[round].first);
+            QVERIFY(!c.isNull());
+            body->setTextCursor(c);
+            typeText(body, edits[round].second);
             body->moveCursor(QTextCursor::End);
-            typeText(body, more);
+            typeText(body, additions[round]);
             QTest::keyClick(body, Qt::Key_S, Qt::ControlModifier);
         }
         QCOMPARE(listVersions(versionsFolderIn(p.dir.path()), path).size(), 3u);
@@ -43,6 +51,8 @@ private slots:
         const QString before = body->toPlainText();
 
         // The shortcut opens the window; its oldest row is the first state.
+        p.window.widget()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.window.widget()));
         QTest::keyClick(body, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
         QtHistoryWindow& history = p.window.historyWindow();
         QTRY_VERIFY(history.shown());

@@ -229,7 +229,11 @@ bool QtHistoryWindow::fillSome(std::size_t count) {
     const std::size_t end = std::min(t.lines.size(), nextLine_ + count);
     for (std::size_t i = nextLine_; i < end; ++i) {
         const MarkedLine& line = t.lines[i];
-        if (i > 0) c.insertBlock();
+        // A changed line is tinted from edge to edge, an empty one too.
+        QTextBlockFormat block;
+        if (line.kind != Kind::Same) block.setBackground((line.kind == Kind::Added ? l.addedLine : l.removedLine).background());
+        if (i > 0) c.insertBlock(block, l.plain);
+        else c.setBlockFormat(block);
         if (line.kind == Kind::Same) {
             // A run of unchanged lines is one piece of the earlier text.
             std::size_t last = i;
@@ -245,9 +249,6 @@ bool QtHistoryWindow::fillSome(std::size_t count) {
         const bool added = line.kind == Kind::Added;
         const QTextCharFormat& whole = added ? l.addedLine : l.removedLine;
         const QTextCharFormat& mark = added ? l.addedMark : l.removedMark;
-        QTextBlockFormat block;
-        block.setBackground(whole.background());
-        c.setBlockFormat(block);
         std::uint32_t at = 0;
         for (const auto& [from, to] : line.marks) {
             if (from > at) c.insertText(toQt(Text(text.substr(at, from - at))), whole);
@@ -255,7 +256,6 @@ bool QtHistoryWindow::fillSome(std::size_t count) {
             at = to;
         }
         if (at < text.size()) c.insertText(toQt(Text(text.substr(at))), whole);
-        c.setBlockFormat(QTextBlockFormat());
         c.setCharFormat(l.plain);
     }
     c.endEditBlock();
