@@ -4,6 +4,7 @@
 // compared, a timer on the window's thread shows how long events waited.
 
 #include "bench_support.h"
+#include "session/text_compare.h"
 #include "session/versions.h"
 
 #include <QApplication>
@@ -46,18 +47,19 @@ void settle(int ms) {
 
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const auto dir = std::filesystem::temp_directory_path() / ("talery-history-bench-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::string document = (dir / "chapter.txt").string();
     const Text older = chapter(0), newer = chapter(1);
-    writeBytes(document, newer);
+    writeFileAtomic(document, newer);
 
     // A thousand versions of the chapter: links to one copy, so the disk holds it once.
     const std::string folder = versionsFolderIn(dir.string());
     makePrivateFolder(folder);
     const std::string original = folder + "/" + versionName(document, {2026, 1, 1, 0, 0, 0}, 1);
-    writeBytes(original, older);
+    writeFileAtomic(original, older, nullptr, InPlace::Refuse, {}, FileMode::OwnerOnly);
     for (int i = 2; i <= 1000; ++i) {
         const int day = 1 + i % 28, hour = i % 24;
         const std::string link = folder + "/" + versionName(document, {2026, 2, day, hour, i % 60, 0}, i);
@@ -67,6 +69,13 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("chapter: %zu and %zu bytes, 1000 versions\n", older.size(), newer.size());
+    {
+        std::uint64_t added = 0;
+        const double alone = millis([&] { added = compareTexts(older, newer).addedCharacters; });
+        double reading = millis([&] { (void)storedTextAsBody(*readWholeFile(original), false, {}); });
+        std::printf("the comparison alone: %.0f ms (%llu characters added); reading a version: %.0f ms\n", alone,
+                    static_cast<unsigned long long>(added), reading);
+    }
 
     FixedClock clock({2026, 12, 8, 9, 30, 0});
     QtWindow window;

@@ -120,6 +120,7 @@ void Application::handle(const UiEvent& e) {
                 statistics_.updateTextStatistics(e.change);
                 showWritingSpeed(window_, statistics_, aids_.timer());
                 room_.bodyChanged(e.change);
+                history_.bodyChanged();
             }
             break;
         default: break;

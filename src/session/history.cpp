@@ -59,7 +59,8 @@ Text wholeBody(const Window& w) {
 
 HistoryController::HistoryController(Window& window, const Clock& clock, const SettingsStore& settings,
                                      SessionController& session)
-    : w_(window), clock_(clock), settings_(settings), session_(session), thread_([this] { run(); }) {}
+    : w_(window), clock_(clock), settings_(settings), session_(session),
+      previewThread_([this] { run(true); }), figuresThread_([this] { run(false); }) {}
 
 HistoryController::~HistoryController() {
     {
@@ -68,7 +69,8 @@ HistoryController::~HistoryController() {
         previewCancel_->store(true);
     }
     wake_.notify_all();
-    thread_.join();
+    previewThread_.join();
+    figuresThread_.join();
 }
 
 void HistoryController::enqueue(Job job, bool preview) {
@@ -84,35 +86,44 @@ void HistoryController::enqueue(Job job, bool preview) {
     wake_.notify_all();
 }
 
-void HistoryController::run() {
+void HistoryController::run(bool previews) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stop_ || preview_ || !figures_.empty(); });
+        wake_.wait(lock, [&] {
+            return stop_ || (previews ? preview_.has_value() : !figures_.empty() && !previewWaiting_.load());
+        });
         if (stop_) return;
-        // What the writer looks at comes before the figures of the list.
         Job job;
-        const bool preview = preview_.has_value();
-        if (preview) {
+        if (previews) {
             job = std::move(*preview_);
             preview_.reset();
-            previewWaiting_.store(false);
+            previewBusy_ = true;
         } else {
             job = std::move(figures_.front());
             figures_.pop_front();
+            figuresBusy_ = true;
         }
-        busy_ = true;
         lock.unlock();
         const bool done = job();
         lock.lock();
-        busy_ = false;
-        if (!done && !preview) figures_.push_front(std::move(job));
-        if (!preview_ && figures_.empty()) idle_.notify_all();
+        if (previews) {
+            previewBusy_ = false;
+            // A newer preview may have been asked for meanwhile.
+            if (!preview_) previewWaiting_.store(false);
+        } else {
+            figuresBusy_ = false;
+            if (!done) figures_.push_front(std::move(job));
+        }
+        wake_.notify_all();
+        idle_.notify_all();
     }
 }
 
 void HistoryController::waitIdle() {
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return stop_ || (!busy_ && !preview_ && figures_.empty()); });
+    idle_.wait(lock, [this] {
+        return stop_ || (!previewBusy_ && !figuresBusy_ && !preview_ && figures_.empty());
+    });
 }
 
 void HistoryController::deliver(unsigned generation, std::function<void()> task) {
@@ -196,6 +207,7 @@ void HistoryController::listSession() {
     sessionKey_ = session_.sessionKeyText();
     // The text now, once: the figures of every row compare with it.
     current_ = std::make_shared<const Text>(wholeBody(w_));
+    bodyChanged_ = false;
     if (s.currentPath.empty()) return;
     const bool encrypted = isEncryptedPath(s.currentPath);
     for (const VersionFile& v : listVersions(versionsFolderIn(settings_.programDirectory()), s.currentPath))
@@ -317,7 +329,10 @@ void HistoryController::rowChosen(int index) {
         return;
     }
     // In a session the body may have changed since the list was made.
-    if (inSession_) current_ = std::make_shared<const Text>(wholeBody(w_));
+    if (inSession_ && bodyChanged_) {
+        current_ = std::make_shared<const Text>(wholeBody(w_));
+        bodyChanged_ = false;
+    }
     h.showNote(gbk(u8"正在读取……"));
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     previewCancel_ = cancel;

@@ -40,6 +40,9 @@ public:
     // The settings page shows the stored limits.
     void showLimits();
 
+    // The body changed: the text now is read again before the next comparison.
+    void bodyChanged() { bodyChanged_ = true; }
+
     // Tests and the benchmark: waits until the reading thread has nothing
     // left to do (its results still have to run on the window's thread).
     void waitIdle();
@@ -75,7 +78,9 @@ private:
     // Runs `task` on the window's thread unless the window has moved on.
     void deliver(unsigned generation, std::function<void()> task);
     void enqueue(Job job, bool preview);
-    void run();
+    // The reading threads: one for the text the writer chose, one for the
+    // figures of the list, which gives way while the other works.
+    void run(bool previews);
 
     Window& w_;
     const Clock& clock_;
@@ -87,6 +92,7 @@ private:
     // The text now: the body when the window opened (inside a session).
     std::shared_ptr<const Text> current_;
     std::shared_ptr<DocumentTexts> documentTexts_;
+    bool bodyChanged_ = false;  // since current_ was read
     Text sessionKey_;
     std::map<Path, Text> keys_;  // outside a session: passwords typed for documents
     unsigned generation_ = 0;    // rows listed; results of older listings are dropped
@@ -101,10 +107,10 @@ private:
     std::deque<Job> figures_;
     std::optional<Job> preview_;
     std::shared_ptr<std::atomic<bool>> previewCancel_ = std::make_shared<std::atomic<bool>>(false);
-    std::atomic<bool> previewWaiting_{false};  // figures give way to the preview
-    bool busy_ = false;
+    std::atomic<bool> previewWaiting_{false};  // a preview is asked for or being made
+    bool previewBusy_ = false, figuresBusy_ = false;
     bool stop_ = false;
-    std::thread thread_;
+    std::thread previewThread_, figuresThread_;
 };
 
 }  // namespace talery

@@ -7,6 +7,7 @@
 #include <dtl/dtl.hpp>
 
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace talery {
@@ -17,8 +18,9 @@ using Kind = MarkedLine::Kind;
 std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t from = 0;
+    // CR and LF are below every trail byte: a plain search never finds half a character.
     for (;;) {
-        const std::size_t at = findGbk(text, "\r\n", from);
+        const std::size_t at = text.find("\r\n", from);
         if (at == std::string_view::npos) break;
         lines.push_back(text.substr(from, at - from));
         from = at + 2;
@@ -164,7 +166,18 @@ MarkedText compareTexts(Text older, Text newer, const std::function<void(double)
     if (midA.empty() || midB.empty()) {
         c.hunk(midA, midB);
     } else {
-        dtl::Diff<std::string_view> diff(midA, midB);
+        // Lines as numbers, equal lines equal numbers: the difference then
+        // compares numbers, never the lines' bytes again and again.
+        std::unordered_map<std::string_view, std::uint32_t> ids;
+        ids.reserve(midA.size() + midB.size());
+        const auto numbered = [&](const std::vector<std::string_view>& lines) {
+            std::vector<std::uint32_t> out;
+            out.reserve(lines.size());
+            for (std::string_view line : lines) out.push_back(ids.emplace(line, static_cast<std::uint32_t>(ids.size())).first->second);
+            return out;
+        };
+        const std::vector<std::uint32_t> numA = numbered(midA), numB = numbered(midB);
+        dtl::Diff<std::uint32_t> diff(numA, numB);
         diff.onHuge();
         diff.compose();
         report(0.5);
@@ -172,7 +185,7 @@ MarkedText compareTexts(Text older, Text newer, const std::function<void(double)
         const auto ses = diff.getSes().getSequence();
         std::vector<std::string_view> removed, added;
         std::size_t done = 0;
-        for (const auto& [line, info] : ses) {
+        for (const auto& [id, info] : ses) {
             if (info.type == dtl::SES_COMMON) {
                 if (!removed.empty() || !added.empty()) {
                     c.hunk(removed, added);

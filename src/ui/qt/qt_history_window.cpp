@@ -26,7 +26,7 @@ using Kind = MarkedLine::Kind;
 
 // Lines put into the preview at once: the first screen, then each later slice.
 constexpr std::size_t kFirstLines = 300;
-constexpr std::size_t kSliceLines = 3000;
+constexpr std::size_t kSliceLines = 800;
 
 // Closing by the close box or Escape goes to the logic, which hides the window.
 class HistoryDialog : public QDialog {
