@@ -130,7 +130,7 @@ private slots:
         QStringList entries;
         for (int i = 0; i < menu->childCount(); ++i)
             if (menu->child(i)->role() == QAccessible::MenuItem) entries << menu->child(i)->text(QAccessible::Name);
-        QCOMPARE(entries, QStringList({q(u8"打开文件"), q(u8"新建临时文本"), q(u8"新建日记"), q(u8"清空正在编辑"), q(u8"设置"), q(u8"一键排版"), q(u8"小黑屋"), q(u8"退出")}));
+        QCOMPARE(entries, QStringList({q(u8"打开文件"), q(u8"新建临时文本"), q(u8"新建日记"), q(u8"清空正在编辑"), q(u8"设置"), q(u8"一键排版"), q(u8"历史版本"), q(u8"小黑屋"), q(u8"退出")}));
         w.menu()->hide();
 
         // The title field by its caption, the body as a multi-line text.

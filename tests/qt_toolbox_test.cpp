@@ -89,7 +89,7 @@ private slots:
         for (QAction* a : window.menu()->actions())
             if (!a->isSeparator()) entries << a->text();
         QCOMPARE(entries, (QStringList{q(u8"打开文件"), q(u8"新建临时文本"), q(u8"新建日记"), q(u8"清空正在编辑"),
-                                       q(u8"设置"), q(u8"一键排版"), q(u8"小黑屋"), q(u8"退出")}));
+                                       q(u8"设置"), q(u8"一键排版"), q(u8"历史版本"), q(u8"小黑屋"), q(u8"退出")}));
 
         auto* body = test::beginSession(window, q(u8"第一章"));
         typeText(body, q(u8"他说:\"你好.\"\n\n\n  网址http://a.cn/x?y=1,2 \n\t第3.14节,完"));

@@ -401,7 +401,7 @@ private slots:
         // The menu "开始" with its separators, in display order.
         QStringList entries;
         for (QAction* a : window.menu()->actions()) entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(entries, list({u8"打开文件", u8"新建临时文本", u8"新建日记", u8"-", u8"清空正在编辑", u8"-", u8"设置", u8"一键排版", u8"小黑屋", u8"退出"}));
+        QCOMPARE(entries, list({u8"打开文件", u8"新建临时文本", u8"新建日记", u8"-", u8"清空正在编辑", u8"-", u8"设置", u8"一键排版", u8"历史版本", u8"小黑屋", u8"退出"}));
 
         QCOMPARE(window.timer(Unit::时钟1)->interval(), 7500);
         QCOMPARE(window.timer(Unit::时钟2)->interval(), 1000);

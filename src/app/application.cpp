@@ -41,6 +41,7 @@ void Application::start() {
     window_.setText(Unit::编辑框2, gbk(resourceText(Resource::Licence)));
     // Restores the window, the points and the theme; records the day.
     shell_.startUp();
+    history_.showLimits();
     // A session an earlier run could not finish is offered before anything else.
     session_.offerRecovery();
 }
@@ -75,6 +76,8 @@ void Application::handle(const UiEvent& e) {
         room_.command();
         return;
     }
+    // The history window, its menu entry and the limits on the settings page.
+    if (history_.handle(e)) return;
     if (handleShellEvent(e)) return;
     // Writing aids: the body's shortcuts, Find and Replace, time, names, writing timer.
     if (aids_.handle(e)) return;
@@ -117,6 +120,7 @@ void Application::handle(const UiEvent& e) {
                 statistics_.updateTextStatistics(e.change);
                 showWritingSpeed(window_, statistics_, aids_.timer());
                 room_.bodyChanged(e.change);
+                history_.bodyChanged();
             }
             break;
         default: break;

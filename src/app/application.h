@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "session/diary.h"
 #include "session/drops.h"
+#include "session/history.h"
 #include "session/writing_session.h"
 #include "tasks/daily_tasks.h"
 #include "ui/window.h"
@@ -70,6 +71,8 @@ public:
     // Text statistics.
     TextStatistics& statistics() { return statistics_; }
     LockedRoom& lockedRoom() { return room_; }
+    // Earlier versions and unfinished sessions.
+    HistoryController& history() { return history_; }
 
 private:
     // The shell's part of the event table; false when the event is not its own.
@@ -102,6 +105,8 @@ private:
     AudioUnits audio_;  // voice recorder and WAV playback
     // Text statistics: after the records it reads.
     TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};
+    // The history window: after the session it brings texts back into.
+    HistoryController history_{window_, clock_, settings_, session_};
     LockedRoom room_{window_, settings_,
                      {.addedCharacters = [this] { return statistics_.addedWhileWriting(); },
                       .writingSeconds = [this] { return aids_.timer().totalSeconds(); },

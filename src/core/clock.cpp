@@ -12,6 +12,20 @@ int weekday(int year, int month, int day) {
     return w + 1;
 }
 
+long long dayNumber(int year, int month, int day) {
+    // Days from civil (proleptic Gregorian), counted from 1970-01-01.
+    const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+long long localSeconds(const LocalDateTime& t) {
+    return dayNumber(t.year, t.month, t.day) * 86400 + t.hour * 3600LL + t.minute * 60LL + t.second;
+}
+
 Text dateStamp(const LocalDateTime& t) { return decimal(t.year) + decimal(t.month) + decimal(t.day); }
 
 LocalDateTime SystemClock::now() const {

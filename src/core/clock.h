@@ -19,6 +19,11 @@ struct LocalDateTime {
 int weekday(int year, int month, int day);
 inline int weekday(const LocalDateTime& t) { return weekday(t.year, t.month, t.day); }
 
+// Days since 1 January 1970 of a Gregorian date (negative before it), and
+// seconds of a local time on the same scale: differences of local times.
+long long dayNumber(int year, int month, int day);
+long long localSeconds(const LocalDateTime& t);
+
 // Year, month and day in decimal without leading zeros, concatenated.
 Text dateStamp(const LocalDateTime& t);
 

@@ -353,4 +353,55 @@ int pruneOldBackups(const Path& programDirectory) {
     return removed;
 }
 
+namespace {
+
+// "<title> YYYY-MM-DD HHMMSS", " (n)" after it for a second session in that
+// second; copies of older versions were named after the title alone.
+std::string titleOfCopy(std::string name) {
+    if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    if (name.size() > 4 && name.back() == ')') {
+        const auto open = name.rfind(" (");
+        if (open != std::string::npos) name.resize(open);
+    }
+    constexpr std::size_t kWhen = 18;  // " YYYY-MM-DD HHMMSS"
+    if (name.size() > kWhen && name[name.size() - kWhen] == ' ' && name[name.size() - kWhen + 5] == '-' &&
+        name[name.size() - 7] == ' ')
+        name.resize(name.size() - kWhen);
+    return name;
+}
+
+}  // namespace
+
+std::vector<KeptBackupCopy> keptBackupCopies(const Path& programDirectory) {
+    const Path folder = backupFolder(programDirectory);
+    std::vector<KeptBackupCopy> out;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return out;
+    std::vector<std::string> names, needed;
+    while (dirent* d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name == "." || name == ".." || name.starts_with(kTempPrefix)) continue;
+        if (name.starts_with(kEntryPrefix) && (name.ends_with(kEntrySuffix) || name.ends_with(kLockSuffix))) {
+            if (name.ends_with(kEntrySuffix))
+                if (auto bytes = readWholeFile(folder + "/" + name, nullptr, 1 << 20))
+                    if (auto entry = parseJournalEntry(*bytes)) needed.push_back(baseName(entry->backup));
+            continue;
+        }
+        if (name.ends_with(".txt") || name.ends_with(".tlr")) names.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : names) {
+        if (std::find(needed.begin(), needed.end(), name) != needed.end()) continue;
+        const Path path = folder + "/" + name;
+        struct stat st {};
+        // Only the program's own copies: regular files, never a link.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) continue;
+        const long long written = st.st_mtime;
+        out.push_back({path, titleOfCopy(name), written, written + static_cast<long long>(kBackupDaysKept) * 24 * 60 * 60,
+                       name.ends_with(".tlr"), static_cast<std::uint64_t>(st.st_size)});
+    }
+    std::sort(out.begin(), out.end(), [](const KeptBackupCopy& a, const KeptBackupCopy& b) { return a.written > b.written; });
+    return out;
+}
+
 }  // namespace talery

@@ -92,4 +92,17 @@ inline constexpr int kBackupDaysKept = 30;
 // no journal entry names. Returns how many went.
 int pruneOldBackups(const Path& programDirectory);
 
+// A backup copy that no session needs any more (declined, given up), as the
+// history lists it.
+struct KeptBackupCopy {
+    Path path;
+    std::string titleUtf8;    // from its name
+    long long written = 0;    // last written, seconds since the epoch
+    long long keptUntil = 0;  // when pruning may delete it
+    bool enciphered = false;  // a ".tlr" under its document's password
+    std::uint64_t bytes = 0;
+};
+// The copies in the backup folder that no journal entry names, newest first.
+std::vector<KeptBackupCopy> keptBackupCopies(const Path& programDirectory);
+
 }  // namespace talery

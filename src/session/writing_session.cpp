@@ -170,6 +170,19 @@ void SessionController::newTemporaryText() {
     view_.setTitleCaption(gbk(u8"标题/题目："));
 }
 
+bool SessionController::startWithText(const Text& title, Text body) {
+    if (writing()) return false;
+    view_.setTitle(title);
+    session_.currentPath.clear();
+    session_.openedFromFile = false;
+    session_.format = {};
+    startWriting(false);
+    view_.setBody(std::move(body));
+    view_.caretToEnd();
+    view_.setTitleCaption(gbk(u8"标题/题目："));
+    return true;
+}
+
 void SessionController::giveUpEditing() {
     if (!view_.bodyEnabled()) {
         view_.message(gbk(u8"还没有开始书写"), Buttons::OK, programCaption());
@@ -265,7 +278,8 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     if (isRegularFile(path)) {
         work.at(0.3);
         FileError versionError;
-        version = keepVersion(versionsFolderIn(settings_.programDirectory()), path, clock_.now(), &versionError);
+        version = keepVersion(versionsFolderIn(settings_.programDirectory()), path, clock_.now(), &versionError,
+                              readVersionLimits(settings_.program()));
         if (!version) work.finish();
         if (!version &&
             view_.message(joinLines({gbk(u8"无法保留原文件的旧版本："), shownPath,

@@ -66,6 +66,11 @@ public:
     void openDocument();
     bool loadTextDocument(const Path& path);
     bool loadEncryptedDocument(const Path& path);
+    // Starts a new text, bound to no document, that holds `body` under
+    // `title` (a text brought back from the history). False while writing.
+    bool startWithText(const Text& title, Text body);
+    // The key the session's document is enciphered with.
+    Text sessionKeyText() const { return keyText(); }
 
     // The password dialog: on confirmation `password` takes the typed text
     // and the answer is true; closed any other way, nothing changes.

@@ -146,6 +146,7 @@ void FakeWindow::setText(Unit unit, const Text& text) {
         // change notification runs for the program's changes too, reporting
         // the whole text as replaced.
         bodySelection_ = {0, 0};
+        undoTexts_.clear();  // a new text has no edits to undo
         ++bodyChanges;
         raise({.unit = unit,
                .type = EventType::TextChanged,
@@ -235,9 +236,20 @@ void FakeWindow::replaceBodyRange(TextSelection range, const Text& text) {
     if (range.start > body.size() || range.length > body.size() - range.start)
         throw std::out_of_range("body range outside the body");
     const Text before = body;
+    undoTexts_.push_back(before);
     body.replace(range.start, range.length, text);
     bodySelection_ = {range.start + text.size(), 0};
     bodyEdits.push_back(range);
+    ++bodyChanges;
+    raiseBodyChange(before);
+}
+
+void FakeWindow::undoBodyEdit() {
+    if (undoTexts_.empty()) return;
+    Text& body = state(Unit::编辑框1).text;
+    const Text before = body;
+    body = std::move(undoTexts_.back());
+    undoTexts_.pop_back();
     ++bodyChanges;
     raiseBodyChange(before);
 }

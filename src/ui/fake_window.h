@@ -4,6 +4,7 @@
 // a script; a question without a scripted answer fails the test.
 
 #include "ui/fake_find_windows.h"
+#include "ui/fake_history_window.h"
 #include "ui/window.h"
 
 #include <array>
@@ -188,6 +189,11 @@ public:
     FakeFindWindows& findWindows() override { return findWindows_; }
     std::vector<TextSelection> bodyEdits;  // ranges replaced by replaceBodyRange
 
+    // The history window.
+    FakeHistoryWindow& historyWindow() override { return historyWindow_; }
+    // Ctrl+Z in the body: the text before the last replaceBodyRange.
+    void undoBodyEdit();
+
 private:
     struct UnitState {
         Text text;
@@ -233,6 +239,8 @@ private:
     Unit focus_ = Unit::None;
     EventSink* sink_ = nullptr;
     FakeFindWindows findWindows_{[this](const UiEvent& e) { raise(e); }};
+    FakeHistoryWindow historyWindow_{[this](const UiEvent& e) { raise(e); }};
+    std::vector<Text> undoTexts_;  // the body before each replaceBodyRange
 };
 
 }  // namespace talery

@@ -77,6 +77,7 @@ std::vector<UnitSpec> buildTable() {
          .flags = kSeparatorBefore});
     add({.unit = U::设置, .name = "设置", .kind = K::MenuEntry, .parent = U::开始, .text = "设置", .flags = kSeparatorBefore});
     add({.unit = U::一键排版, .name = "一键排版", .kind = K::MenuEntry, .parent = U::开始, .text = "一键排版"});
+    add({.unit = U::历史版本, .name = "历史版本", .kind = K::MenuEntry, .parent = U::开始, .text = "历史版本"});
     add({.unit = U::小黑屋, .name = "小黑屋", .kind = K::MenuEntry, .parent = U::开始, .text = "小黑屋"});
     add({.unit = U::退出, .name = "退出", .kind = K::MenuEntry, .parent = U::开始, .text = "退出"});
 
@@ -122,6 +123,13 @@ std::vector<UnitSpec> buildTable() {
     add({U::自动保存, "自动保存", K::CheckBox, tabs, 0, {338, 91, 163, 24}, "自动备份保存", {}, kSimSun, 9, kChecked});
     add({U::大字体, "大字体", K::CheckBox, tabs, 0, {338, 124, 205, 24}, "大字体模式（快捷键：F2）", {}, kSimSun, 9});
     add({U::排版删除空行, "排版删除空行", K::CheckBox, tabs, 0, {338, 157, 205, 24}, "一键排版时删除空行", {}, kSimSun, 9});
+    // How much room earlier versions may take.
+    add({U::版本空间标签, "版本空间标签", K::TransparentLabel, tabs, 0, {338, 188, 100, 20}, "每篇历史版本：", {}, kSimSun, 9});
+    add({U::版本空间, "版本空间", K::ComboBox, tabs, 0, {440, 189, 100, 20}, {},
+         {"50 MB", "100 MB", "200 MB", "500 MB", "1 GB", "不限"}, kSimSun, 9});
+    add({U::版本总空间标签, "版本总空间标签", K::TransparentLabel, tabs, 0, {338, 212, 100, 20}, "历史版本总共：", {}, kSimSun, 9});
+    add({U::版本总空间, "版本总空间", K::ComboBox, tabs, 0, {440, 213, 100, 20}, {},
+         {"500 MB", "1 GB", "2 GB", "5 GB", "10 GB", "不限"}, kSimSun, 9});
     add({U::放弃编辑, "放弃编辑", K::Button, tabs, 0, {336, 294, 133, 24}, "一键放弃编辑 F12", {}, kSimSun, 9, 0,
          "使用一键放弃文本可以清空当前编辑。"});
     add({U::超级链接框2, "超级链接框2", K::HyperlinkLabel, tabs, 0, {512, 93, 64, 20}, "保存到哪？", {}, kSimSun, 9});

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "ui/find_windows.h"
 #include "ui/body_change.h"
+#include "ui/history_window.h"
 #include "ui/unit.h"
 
 #include <functional>
@@ -66,6 +67,8 @@ struct UiEvent {
     FindUnit findUnit = FindUnit::Window;
     // Text statistics: what a TextChanged of the body touched.
     BodyChange change{};
+    // The history window: its unit (`unit` is None then).
+    HistoryUnit historyUnit = HistoryUnit::None;
 };
 
 class EventSink {
@@ -252,6 +255,9 @@ public:
 
     // Find and Replace windows.
     virtual FindWindows& findWindows() = 0;
+
+    // The history window.
+    virtual HistoryWindow& historyWindow() = 0;
 };
 
 }  // namespace talery

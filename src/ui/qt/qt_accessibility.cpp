@@ -55,6 +55,7 @@ const GivenName kGivenNames[] = {
 const std::pair<Unit, Unit> kCaptions[] = {
     {U::章节名称提示, U::章节名称},     {U::软件主题颜色标签1, U::顶图类型}, {U::软件主题颜色标签, U::颜色},
     {U::文本颜色标签, U::文本颜色},     {U::小提示内容标签, U::提示类型},   {U::小提示内容标签1, U::按钮类型},
+    {U::版本空间标签, U::版本空间},     {U::版本总空间标签, U::版本总空间},
 };
 
 // Glyphs and captions that act as buttons when clicked; the link opens a page.

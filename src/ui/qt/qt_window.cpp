@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -81,6 +82,7 @@ QtWindow::QtWindow() : main_(std::make_unique<MainWidget>()), slots_(kUnitCount)
     setUpAccessibility(*this);
     findWindows_ = std::make_unique<QtFindWindows>(main_.get(), [this](const UiEvent& e) { raise(e); });
     findWindows_->setMatchArea([this] { return bodySelectionArea(); });
+    historyWindow_ = std::make_unique<QtHistoryWindow>(main_.get(), [this](const UiEvent& e) { raise(e); });
 }
 
 QtWindow::~QtWindow() {
@@ -146,6 +148,12 @@ void QtWindow::build() {
             slot.action->setObjectName(utf8ToQt(design.name));
             const Unit u = design.unit;
             connect(slot.action, &QAction::triggered, this, [this, u] { raise({.unit = u, .type = EventType::Triggered}); });
+            if (u == Unit::历史版本) {
+                // Reachable from anywhere in the window, also outside a session.
+                slot.action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+                slot.action->setShortcutContext(Qt::WindowShortcut);
+                w->addAction(slot.action);
+            }
             continue;
         }
         if (design.kind == UnitKind::Timer) {

@@ -4,6 +4,7 @@
 // signals into events for the logic.
 
 #include "ui/qt/qt_find_windows.h"
+#include "ui/qt/qt_history_window.h"
 #include "ui/window.h"
 
 #include <QObject>
@@ -145,6 +146,8 @@ public:
 
     // Find and Replace windows.
     QtFindWindows& findWindows() override { return *findWindows_; }
+    // The history window.
+    QtHistoryWindow& historyWindow() override { return *historyWindow_; }
 
 private:
     struct Slot {
@@ -187,6 +190,7 @@ private:
     // The body's selection on the screen, for the Find windows to keep off.
     QRect bodySelectionArea() const;
     std::unique_ptr<QtFindWindows> findWindows_;
+    std::unique_ptr<QtHistoryWindow> historyWindow_;
     // Opening or saving a large document.
     QPointer<QProgressDialog> progress_;
 };
