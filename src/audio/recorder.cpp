@@ -62,6 +62,9 @@ void Recorder::stop() {
         FileError error;
         if (store_.saveCapture(*path, true, &error)) {
             settings_.rememberDialogFolder(*path);
+            const Text said = gbk(u8"录音已保存：") + utf8ToGbkLossy(*path);
+            if (note_) note_(said);
+            else window_.setStatusNote(2, said);
             return;
         }
         window_.messageBox(gbk(u8"录音没有保存：") + utf8ToGbkLossy(*path) + "\r\n" + gbk(u8"原因：") +

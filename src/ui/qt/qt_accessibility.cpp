@@ -6,13 +6,16 @@
 #include "ui/unit_table.h"
 
 #include <QAccessibleWidget>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabBar>
 
 #include <algorithm>
@@ -251,8 +254,17 @@ private:
         QRect ringed = target_->rect();
         if (auto* tabs = qobject_cast<QTabBar*>(target_.data()); tabs && tabs->currentIndex() >= 0)
             ringed = tabs->tabRect(tabs->currentIndex());
-        const QRect r = ringed.translated(target_->mapTo(window_, QPoint()));
         const int w = kRingWidth;
+        // A glyph (× and _ of the title strip) is ringed round what it shows, not inside its
+        // edge, where the lines would cover half of it.
+        if (auto* label = qobject_cast<QLabel*>(target_.data());
+            label && label->pixmap().isNull() && label->text().size() == 1) {
+            const QRect glyph = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
+                                                    label->fontMetrics().boundingRect(label->text()).size(),
+                                                    label->contentsRect());
+            ringed = glyph.adjusted(-w - 1, -w - 1, w + 1, w + 1);
+        }
+        const QRect r = ringed.translated(target_->mapTo(window_, QPoint()));
         sides_[0]->cover(r, QRect(r.left(), r.top(), r.width(), w));
         sides_[1]->cover(r, QRect(r.left(), r.bottom() - w + 1, r.width(), w));
         sides_[2]->cover(r, QRect(r.left(), r.top() + w, w, r.height() - 2 * w));
@@ -382,7 +394,13 @@ void setUpAccessibility(QtWindow& window) {
     // Esc closes the panel as its 取消 does.
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), about);
     close->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(close, &QShortcut::activated, about, [&window] {
+    QObject::connect(close, &QShortcut::activated, about, [&window, about] {
+        // With a drop-down list open, Esc closes the list alone.
+        for (QComboBox* combo : about->findChildren<QComboBox*>())
+            if (combo->view()->isVisible()) {
+                combo->hidePopup();
+                return;
+            }
         if (auto* cancel = qobject_cast<ClickLabel*>(window.unitWidget(Unit::透明标签1))) cancel->press();
     });
     // Ctrl+Tab and Ctrl+Shift+Tab turn the panel's pages from anywhere in it,
