@@ -143,6 +143,20 @@ public:
     }
 };
 
+// A drop-down list claims Esc before the panel's shortcut sees it, so that Esc
+// closes the list and not the panel round it.
+class ListKeepsEsc : public QObject {
+public:
+    explicit ListKeepsEsc(QWidget* list) : QObject(list) { list->installEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+            return false;
+        event->accept();
+        return true;
+    }
+};
+
 constexpr int kRingWidth = 3;
 
 // One side of the focus ring: a strip that paints its part of the ring's lines,
@@ -394,15 +408,11 @@ void setUpAccessibility(QtWindow& window) {
     // Esc closes the panel as its 取消 does.
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), about);
     close->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(close, &QShortcut::activated, about, [&window, about] {
-        // With a drop-down list open, Esc closes the list alone.
-        for (QComboBox* combo : about->findChildren<QComboBox*>())
-            if (combo->view()->isVisible()) {
-                combo->hidePopup();
-                return;
-            }
+    QObject::connect(close, &QShortcut::activated, about, [&window] {
         if (auto* cancel = qobject_cast<ClickLabel*>(window.unitWidget(Unit::透明标签1))) cancel->press();
     });
+    // An open drop-down list takes Esc for itself and closes alone.
+    for (QComboBox* combo : about->findChildren<QComboBox*>()) new ListKeepsEsc(combo->view());
     // Ctrl+Tab and Ctrl+Shift+Tab turn the panel's pages from anywhere in it,
     // as in any tabbed dialog (a combo box would take them as typed text).
     if (auto* pages = qobject_cast<TabControl*>(window.unitWidget(Unit::高级选择夹1))) {
