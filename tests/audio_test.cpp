@@ -338,6 +338,7 @@ TEST_F(AudioTest, RecordingAndSavingThroughTheButton) {
     EXPECT_EQ(w.saveDialogs[0].initialName, u8(u8"2016年1月1日by：Talery录音"));
     EXPECT_EQ(readBytes(dir / "rec.wav"), wavHeader(kRecordingFormat, 6096) + sound);
     EXPECT_TRUE(w.messages.empty());
+    EXPECT_EQ(w.statusText(2), g(u8"录音已保存：") + gbk(std::string_view(dir / "rec.wav")));
     EXPECT_EQ(Recorder::offeredName({2015, 10, 7}), u8(u8"2015年10月7日by：Talery录音"));
 }
 
@@ -465,6 +466,16 @@ TEST_F(AudioTest, FilesThatAreNoWavAreRefusedWithAMessage) {
         EXPECT_NE(w.messageTexts()[0].find(dir / name), std::string::npos);
     }
     EXPECT_TRUE(media.requests.empty());
+    EXPECT_FALSE(w.visible(Unit::wav播放器));
+    EXPECT_EQ(playback().state(), WavPlayback::NothingOpened);
+}
+
+TEST_F(AudioTest, WithoutASoundDeviceTheStatusBarSaysSo) {
+    NoMediaBackend none;
+    app->audio().attach(device, none, cue);
+    EXPECT_FALSE(playback().openWav(wavFile("a.wav")));
+    EXPECT_EQ(gbkToUtf8Lossy(w.statusText(2)), u8(u8"无法播放：没有可以播放声音的设备（a）"));
+    EXPECT_TRUE(w.messages.empty());
     EXPECT_FALSE(w.visible(Unit::wav播放器));
     EXPECT_EQ(playback().state(), WavPlayback::NothingOpened);
 }

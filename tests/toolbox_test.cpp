@@ -117,6 +117,35 @@ TEST_F(LayoutAppTest, EnterAfterAnIndentedParagraphStartsTheNextWithTheSameInden
     EXPECT_EQ(w.text(Unit::编辑框1), start + g(u8"　　他走了。\r\n　　她来了。\r\n\r\n　　\t英文\r\n　　\t"));
 }
 
+TEST_F(LayoutAppTest, TheIndentTypedAgainBehindTheCarriedOneStaysTwoSpaces) {
+    startWithTitle(u8"第一章");
+    auto enter = [&] {
+        w.pressKey(Unit::编辑框1, key::Enter);
+        w.typeText(Unit::编辑框1, u8"\r\n");
+        w.runPosted();
+    };
+    auto type = [&](std::u8string_view text) {
+        w.typeText(Unit::编辑框1, text);
+        w.runPosted();
+    };
+    const Text start = w.text(Unit::章节名称) + g(u8"\r\n");
+    type(u8"　　他走了。");
+    enter();
+    // Typed one by one, or as one commit of the input method: still two.
+    type(u8"　");
+    type(u8"　");
+    type(u8"她来了。");
+    enter();
+    type(u8"　　");
+    type(u8"门开了。");
+    EXPECT_EQ(w.text(Unit::编辑框1), start + g(u8"　　他走了。\r\n　　她来了。\r\n　　门开了。"));
+    // More than the indent, or spaces typed after other keys, are the writer's own.
+    enter();
+    type(u8"　　　");
+    type(u8"x　");
+    EXPECT_EQ(w.text(Unit::编辑框1), start + g(u8"　　他走了。\r\n　　她来了。\r\n　　门开了。\r\n　　　　　x　"));
+}
+
 TEST_F(LayoutAppTest, WritingSpeedCountsNetAdditionsWhileWritingOverTheTimersSeconds) {
     auto seconds = [&](int n) {
         for (int i = 0; i < n; ++i) w.tick(Unit::时钟2);
