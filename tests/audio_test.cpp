@@ -376,8 +376,8 @@ TEST_F(AudioTest, DeviceLostMidRecordingKeepsWhatWasRecorded) {
     const std::string sound = samples(5000);
     device.deliver(sound);
     device.disappear();
-    ASSERT_EQ(w.messages.size(), 1u);
-    EXPECT_EQ(w.messages[0].icon, Icon::Warning);
+    EXPECT_TRUE(w.messages.empty());  // no box to take the keys of a writer typing meanwhile
+    EXPECT_EQ(gbkToUtf8Lossy(w.statusText(2)), u8(u8"录音设备已断开，录音已经停止。再点击一次录音按钮可以保存已经录下的声音。"));
     w.dialogResults = {dir / "lost.wav"};
     w.mouseDown(Unit::录音按钮);
     EXPECT_EQ(readBytes(dir / "lost.wav"), wavHeader(kRecordingFormat, 5000) + sound);

@@ -15,6 +15,7 @@
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QScreen>
 
 #include <cmath>
@@ -234,6 +235,13 @@ private slots:
         QTRY_VERIFY(test::readBytes(chapter).ends_with(gbk(u8"然后")));
         type(q(u8"走了"), 100);
         steps << q(u8"走了");
+        // Each commit of the input method is a step, however quickly they follow.
+        for (const QString& words : {q(u8"很远的"), q(u8"地方")}) {
+            QInputMethodEvent commit;
+            commit.setCommitString(words);
+            QApplication::sendEvent(body, &commit);
+            steps << words;
+        }
         QCOMPARE(body->toPlainText(), start + steps.join(QString()));
         // Each undo takes back exactly one step, newest first; redo brings them back.
         for (qsizetype i = steps.size(); i > 0; --i) {

@@ -46,6 +46,7 @@ private:
     void stop();
     void setIdle();
     void onDeviceLost();
+    void say(const Text& note);
 
     Window& window_;
     const Clock& clock_;
