@@ -1,14 +1,6 @@
 #pragma once
-// What the WAV target needs of the program's WAV reader. The target is
-// built once fuzz/wav_adapter.cpp exists and defines readWavForFuzz over the
-// reader in src/audio/, for example:
-//
-//     #include "audio/wav_reader.h"
-//     std::optional<talery::fuzz::WavView> talery::fuzz::readWavForFuzz(std::string_view bytes) {
-//         auto wav = talery::readWav(bytes);
-//         if (!wav) return std::nullopt;
-//         return WavView{wav->formatTag, wav->channels, wav->sampleRate, wav->bitsPerSample, wav->samples};
-//     }
+// What the WAV target sees of the program's WAV reader (parseWav in
+// src/audio/wav.h); wav_adapter.cpp maps one onto the other.
 
 #include <cstdint>
 #include <optional>

@@ -10,10 +10,10 @@ focus through the bus and listening for the notes as a screen reader does.
 import os
 import subprocess
 import sys
-import time
 
 import pyatspi
-from gi.repository import GLib
+
+from bus_support import pause, role, wait_for, walk
 
 program, scratch = sys.argv[1], sys.argv[2]
 folder = os.path.join(scratch, "program")
@@ -31,33 +31,6 @@ def stop(message):
     sys.exit(1)
 
 
-def pump():
-    """Answers the bus meanwhile: the program waits on the bus for each key it passes on."""
-    while GLib.MainContext.default().iteration(False):
-        pass
-
-
-def pause(seconds):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        pump()
-        time.sleep(0.02)
-
-
-def wait_for(what, timeout=20.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        pump()
-        try:
-            found = what()
-        except Exception:  # the tree changes while it is read
-            found = None
-        if found:
-            return found
-        time.sleep(0.2)
-    return None
-
-
 def key(*keys):
     for k in keys:
         subprocess.Popen(["xdotool", "key", "--clearmodifiers", k]).wait()
@@ -69,24 +42,6 @@ def type_text(text):
     while typing.poll() is None:
         pause(0.05)
     pause(0.3)
-
-
-def walk(node, depth=0):
-    """Every showing object below node, with its depth."""
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        if child is not None and child.getState().contains(pyatspi.STATE_SHOWING):
-            yield from walk(child, depth + 1)
-
-
-def role(node):
-    return node.getRoleName()
 
 
 def find(root, name, roles=None):
@@ -155,7 +110,7 @@ try:
     # Names and roles of the main window.
     wanted = [("标题/题目", {"text", "entry"}), ("开始书写", {"push button"}), ("正文", {"text"}),
               ("菜单", {"push button"}), ("录音", {"push button"}), ("最小化", {"push button"}),
-              ("关闭", {"push button"}), ("状态栏", {"status bar"})]
+              ("关闭", {"push button"}), ("写作状态", {"status bar"})]
     for name, roles in wanted:
         if not wait_for(lambda: find(frame, name, roles), 5):
             fail(f"main window: no {'/'.join(sorted(roles))} named {name}")
@@ -202,7 +157,7 @@ try:
     pyatspi.Registry.deregisterEventListener(hear, *heard_kinds)
     pause(0.5)
     # It opens by a click on the status bar.
-    bar = find(frame, "状态栏", {"status bar"}).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    bar = find(frame, "写作状态", {"status bar"}).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     subprocess.run(["xdotool", "mousemove", str(bar.x + 40), str(bar.y + bar.height // 2), "click", "1"], check=True)
     panel = wait_for(lambda: find(frame, "信息面板", {"panel", "filler", "grouping"}), 5)
     if panel is None:

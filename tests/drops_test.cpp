@@ -98,14 +98,11 @@ TEST_F(DropTest, ManyFilesInOneDropOpenOneDocumentAndTellEachRefusalOnce) {
     writeBytes(dir.file("a.txt"), "first");
     std::vector<Path> paths = {dir.file("a.txt"), dir.file("x.doc"), dir.file("1.wav"), dir.file("2.wav")};
     for (int i = 0; i < 1000; ++i) paths.push_back(dir.file("n" + std::to_string(i) + (i % 2 ? ".txt" : ".jpg")));
-    const auto t0 = std::chrono::steady_clock::now();
     openWithPlayer(paths);
-    const auto elapsed = std::chrono::steady_clock::now() - t0;
     expectWriting();
     EXPECT_EQ(w.text(Unit::编辑框1), "first");
     EXPECT_EQ(w.messageTexts(), (std::vector<std::string>{u8(kUnsupported), u8(kBusy)}));
     EXPECT_EQ(played, std::vector<Path>{dir.file("1.wav")});
-    EXPECT_LT(elapsed, std::chrono::milliseconds(500));
 
     // The next drop is a new gesture: it is told again.
     w.messages.clear();

@@ -68,6 +68,35 @@ TEST_F(KeepWritingTest, NewTextAsksForADocumentOnceThenSavesThereAndClosesWithou
     EXPECT_TRUE(backupCopies(dir).empty());
 }
 
+// One character typed over another keeps the body's length: the text has
+// still changed, and both Ctrl+S and closing must know it.
+TEST_F(KeepWritingTest, AnEditThatKeepsTheLengthIsStillSaved) {
+    const std::string path = dir.file("ch.txt");
+    writeBytes(path, g(u8"第一章\r\n天色已晚。"));
+    w.dialogResults = {path};
+    w.trigger(Unit::打开文件);
+    expectWriting();
+    const Text opened = w.text(Unit::编辑框1);
+    const std::size_t at = opened.find(g(u8"晚"));
+    ASSERT_NE(at, Text::npos);
+    w.replaceBodyRange({at, 2}, g(u8"暗"));
+    const Text edited = w.text(Unit::编辑框1);
+    ASSERT_EQ(edited.size(), opened.size());
+
+    // Closing sees the change and offers the save.
+    w.answers = {Answer::Cancel};
+    EXPECT_FALSE(w.userCloses());
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_EQ(readBytes(path), opened);
+
+    ctrlS();
+    EXPECT_EQ(readBytes(path), edited);
+    // And back again: the same length once more, the first text's bytes.
+    w.replaceBodyRange({at, 2}, g(u8"晚"));
+    ctrlS();
+    EXPECT_EQ(readBytes(path), opened);
+}
+
 TEST_F(KeepWritingTest, EncryptedDocumentAsksAboutThePreviousPasswordAndLeavesNoPlainCopy) {
     startWithTitle(u8"密信");
     w.typeText(Unit::编辑框1, u8"不可说。");

@@ -4,6 +4,7 @@
 // CoreGbkEncode.LiteralHelper checks against an independent codec.
 
 #include "app/paths.h"
+#include "core/log.h"
 #include "core/settings.h"
 
 #include "test_support.h"
@@ -446,6 +447,26 @@ TEST(IniFileBadContent, FolderInPlaceOfTheFile) {
     EXPECT_FALSE(ini.write("a", "k", "v"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "setting.ini"));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "setting.ini"));
+}
+
+// A setting that cannot be written leaves a note for whoever looks into it
+// later; with no sink set the note goes nowhere.
+std::vector<std::pair<LogArea, std::string>> notes;
+TEST(IniFileBadContent, AFailedWriteLeavesANote) {
+    TempFolder dir;
+    ASSERT_EQ(::mkdir((dir / "setting.ini").c_str(), 0755), 0);
+    const IniFile ini(dir / "setting.ini");
+    notes.clear();
+    setLogSink([](LogArea area, std::string_view text) { notes.emplace_back(area, std::string(text)); });
+    EXPECT_FALSE(ini.write("a", "k", "v"));
+    const IniFile unwritable(dir / "no-such-folder/setting.ini");
+    EXPECT_FALSE(unwritable.write("a", "k", "v"));
+    setLogSink(nullptr);
+    EXPECT_FALSE(ini.write("a", "k", "v"));
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].first, LogArea::Settings);
+    EXPECT_NE(notes[0].second.find(dir / "setting.ini"), std::string::npos) << notes[0].second;
+    EXPECT_NE(notes[1].second.find("no-such-folder"), std::string::npos) << notes[1].second;
 }
 
 // ---------------------------------------------------------------------------

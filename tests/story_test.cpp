@@ -289,7 +289,19 @@ void StoryTest::thePowerGoesOutMidChapter() {
     QVERIFY(writer.waitForStarted());
     QByteArray said;
     QTRY_VERIFY_WITH_TIMEOUT((said += writer.readAllStandardOutput()).contains("typed"), 20000);
-    QTest::qWait(1000);
+    // The kill comes once the backup writer has put the last keystroke in the
+    // copy, however long its own wait takes on a busy machine.
+    const Text recovered = saved + "\r\n" + g(kTypedBeforeTheCut) + "...";
+    const std::string copyBytes = encryptText(recovered, documentKeyText(kPassword));
+    const auto copyHoldsTheLastKey = [&] {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(dir / "backup", ec))
+            if (e.is_regular_file() && !e.path().filename().string().starts_with(kTempPrefix) &&
+                test::readBytes(e.path()) == copyBytes)
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(copyHoldsTheLastKey(), 20000);
     writer.kill();  // SIGKILL
     QVERIFY(writer.waitForFinished());
     QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
@@ -302,7 +314,6 @@ void StoryTest::thePowerGoesOutMidChapter() {
     QVERIFY(recovering.done());
     QVERIFY(recovering.seen.first().contains(q(u8"上次没有正常关闭")));
     QCOMPARE(recovering.seen.at(1), q(u8"tlr密码输入"));
-    const Text recovered = saved + "\r\n" + g(kTypedBeforeTheCut) + "...";
     QCOMPARE(talery.window.text(Unit::编辑框1), recovered);
     QVERIFY(talery.body()->isEnabled());
 

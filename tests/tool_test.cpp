@@ -404,6 +404,31 @@ TEST_F(ToolTest, PasswordAndDocumentComeThroughPipesFifosAndStandardInput) {
     EXPECT_EQ(run({"decrypt", "--password-file", "-", "-"}).exitCode, 2);
 }
 
+// The tool reads 1 MiB at a time: a character cut by that edge is carried
+// whole into the next block, both ways and in both encodings.
+TEST_F(ToolTest, ACharacterAcrossTheReadBlockEdgeComesThroughWhole) {
+    const std::size_t block = std::size_t(1) << 20;
+    std::string gbkBody = "a", utf8Body = "a";
+    while (gbkBody.size() < 2 * block) {
+        gbkBody += kChineseGbk.substr(0, 2);
+        utf8Body += kChineseUtf8.substr(0, 3);
+    }
+    // Byte block-1 is a lead byte in GBK; in UTF-8 one more ASCII byte puts
+    // the edge after the first byte of a three-byte character.
+    ASSERT_EQ((block - 1 - 1) % 2, 0u);
+    const std::string utf8Shifted = "b" + utf8Body;
+    ASSERT_EQ((block - 1 - 2) % 3, 1u);
+
+    const std::string doc = write("edge.tlr", encryptText(gbkBody, kPrefix + "pw"));
+    Result r = run({"decrypt", "--utf8", "--password", "pw", doc});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out == utf8Body) << "decrypted text differs";
+
+    r = run({"encrypt", "--utf8", "--password", "pw", write("edge.txt", utf8Shifted)});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out == encryptText("b" + gbkBody, kPrefix + "pw")) << "enciphered text differs";
+}
+
 // A document far larger than the memory the tool may use goes through in
 // blocks both ways, under a 300 MB address-space limit.
 TEST_F(ToolTest, GigabyteDocumentStreamsUnderAnAddressSpaceLimit) {

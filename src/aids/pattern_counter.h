@@ -2,8 +2,8 @@
 // Runs one regular expression over one GBK text and hands back the matches,
 // as the statistics count them: the GBK text of each match.
 //
-// Patterns use the ECMAScript-style syntax of the scripting engine the
-// program was designed with, and its results are kept: the subject is matched
+// Patterns use ECMAScript-style syntax, and the counts the Windows program
+// gives are kept, since writers compare them: the subject is matched
 // as UTF-16 code units (a character above U+FFFF is two units, each matched
 // on its own and each "?" in GBK), and ignoring case folds ASCII letters only.
 

@@ -153,8 +153,8 @@ Text WritingAids::selectedPlaceWord() const {
 
 void WritingAids::fillNamesIfAllowed() {
     if (!namesAllowed()) return;
-    w_.setText(Unit::编辑框4, randomPersonName(random_, tick_));
-    w_.setText(Unit::编辑框5, randomPlaceName(random_, selectedPlaceWord(), tick_));
+    w_.setText(Unit::编辑框4, randomPersonName(random_));
+    w_.setText(Unit::编辑框5, randomPlaceName(random_, selectedPlaceWord()));
 }
 
 void WritingAids::newName(Unit box) {
@@ -162,8 +162,8 @@ void WritingAids::newName(Unit box) {
         w_.messageBox(gbk(u8"您需要达到15积分才可以随机更换哦。"), programCaption(), Buttons::OK);
         return;
     }
-    w_.setText(box, box == Unit::编辑框4 ? randomPersonName(random_, tick_)
-                                          : randomPlaceName(random_, selectedPlaceWord(), tick_));
+    w_.setText(box, box == Unit::编辑框4 ? randomPersonName(random_)
+                                          : randomPlaceName(random_, selectedPlaceWord()));
 }
 
 void WritingAids::copyName(Unit box) {

@@ -39,8 +39,6 @@ public:
     void insertCurrentTime();
     void toggleBigFont();
 
-    void setBigFontSwitch(BigFontSwitch change) { bigFont_ = std::move(change); }
-    void setTickDraw(TickDraw tick) { tick_ = std::move(tick); }
     // Runs after each tick of the writing timer.
     void setAfterTick(std::function<void()> after) { afterTick_ = std::move(after); }
 
@@ -61,7 +59,6 @@ private:
     SharedRandom& random_;
     PointsSource points_;
     BigFontSwitch bigFont_;
-    TickDraw tick_ = tickRandom;
     std::function<void()> afterTick_;
     // Enter in the body: where its line break went in, for the indent.
     bool enterPending_ = false;

@@ -54,7 +54,6 @@ public:
     void applyBackgroundColour() { theme_.applyBackgroundColour(); }
     void saveSettings() { theme_.saveSettings(); }
     ThemeColours themeColours() const { return theme_.colours(); }
-    SharedRandom& sharedRandom() { return random_; }
     PanelHooks& panelHooks() { return panel_.hooks(); }
 
     // Writing aids: find and replace, time, names, writing timer.

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/paths.h"
 #include "audio/qt/qt_audio.h"
+#include "ui/qt/qt_logging.h"
 #include "ui/qt/qt_window.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talery"));
+    talery::installQtLogging();
     // The toolkit's own dialogs and buttons speak the program's language.
     QTranslator toolkit;
     if (toolkit.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -221,17 +221,6 @@ bool readInBlocks(const Path& path, const std::function<void(std::string_view)>&
     }
 }
 
-bool fileHolds(const Path& path, std::string_view bytes) {
-    if (fileSize(path) != bytes.size()) return false;
-    std::size_t at = 0;
-    bool same = true;
-    const bool read = readInBlocks(path, [&](std::string_view b) {
-        same = same && at + b.size() <= bytes.size() && bytes.compare(at, b.size(), b) == 0;
-        at += b.size();
-    });
-    return read && same && at == bytes.size();
-}
-
 std::uint64_t fileSize(const Path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;

@@ -33,8 +33,6 @@ std::optional<std::string> readWholeFile(const Path& path, FileError* error = nu
 // Feeds a regular file's bytes to `block` in blocks, so a large file is never
 // whole in memory. False when it cannot be read to its end.
 bool readInBlocks(const Path& path, const std::function<void(std::string_view)>& block);
-// Whether the file holds exactly `bytes`, compared block by block.
-bool fileHolds(const Path& path, std::string_view bytes);
 // The size of a regular file; 0 when it is not one or cannot be read.
 std::uint64_t fileSize(const Path& path);
 

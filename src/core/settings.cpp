@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include "core/log.h"
+
 #include <cerrno>
 #include <sys/stat.h>
 #include <climits>
@@ -146,7 +148,7 @@ Text iniRead(std::string_view content, std::string_view section, std::string_vie
     for (const Line& line : splitLines(content)) {
         const std::string_view text = content.substr(line.begin, line.end - line.begin);
         if (auto name = sectionOf(text)) {
-            // Only the first section of a name counts, as with the reference.
+            // Only the first section of a name counts, as the Windows program reads it.
             if (inSection) return {};
             inSection = !seenSection && sameName(*name, section);
             seenSection = seenSection || inSection;
@@ -228,7 +230,9 @@ bool IniFile::writeAll(std::span<const IniEntry> entries) const {
     if (auto existing = readWholeFile(path_, &error, kIniFileLimit)) {
         content = std::move(*existing);
     } else if (error.code != ENOENT) {
-        return false;  // unreadable, too large or not a file: never overwrite it blindly
+        // Unreadable, too large or not a file: never overwrite it blindly.
+        logFailure(LogArea::Settings, "cannot read " + path_ + " to update it: " + error.reasonUtf8);
+        return false;
     }
     std::string updated = content;
     for (const IniEntry& entry : entries) {
@@ -237,7 +241,9 @@ bool IniFile::writeAll(std::span<const IniEntry> entries) const {
         updated = std::move(*next);
     }
     if (updated == content && fileExists(path_)) return !isReadOnly(path_);
-    return writeFileAtomic(path_, updated);
+    if (writeFileAtomic(path_, updated, &error)) return true;
+    logFailure(LogArea::Settings, "cannot write " + path_ + ": " + error.reasonUtf8);
+    return false;
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key) const {

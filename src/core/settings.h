@@ -12,7 +12,7 @@
 
 namespace talery {
 
-// Longest value a read returns (the reference reads into a 10240-byte buffer).
+// Longest value a read returns, as the Windows program reads into a 10240-byte buffer.
 constexpr std::size_t kIniValueLimit = 10239;
 // Larger files are not settings files; they read as empty and are never rewritten.
 constexpr std::size_t kIniFileLimit = 16u << 20;

@@ -113,18 +113,21 @@ bool SessionController::diaryMode() const { return diaryModeOn(view_.window()); 
 Text SessionController::keyText() const { return session_.keyPrefix + session_.password; }
 
 void SessionController::startWriting(bool withTitleLine) {
-    view_.setTitleEnabled(false);
-    view_.setStartCaption(gbk(u8"立刻保存"));
     view_.setBodyEnabled(true);
     view_.alignBodyLeft();
+    // The focus goes straight to the body, before its text and caret change:
+    // a screen reader takes a caret that moves first for the focus itself and
+    // then drops the focus, and one that leaves a disabled field for the button
+    // speaks the button.
+    view_.focusBody();
+    view_.setTitleEnabled(false);
+    view_.setStartCaption(gbk(u8"立刻保存"));
     if (withTitleLine) {
         view_.setBody(view_.title() + "\r\n");
         view_.caretToEnd();
     }
     view_.setMenuEntryEnabled(Unit::新建日记, false);
-    view_.focusBody();
     view_.setMenuEntryEnabled(Unit::打开文件, false);
-    view_.focusBody();
     session_.phase = Phase::Writing;
     // A restored session goes on in the copy it came from; any other gets a
     // copy of its own, which no other session ever writes over.

@@ -49,8 +49,6 @@ Text doneValue(const DailyTask& task, const Text& today) { return task.beginner 
 
 }  // namespace
 
-const std::array<DailyTask, 10>& dailyTasks() { return kTasks; }
-const std::array<TitleRank, 11>& titleRanks() { return kTitles; }
 
 Text taskLabel(const DailyTask& task, bool done) {
     return gbk(task.name) + " " + gbk(task.description) + (done ? gbk(u8"√完成") : gbk(u8"×未完成")) + " +" +

@@ -28,16 +28,12 @@ struct DailyTask {
     int notDonePosition;
 };
 
-// In the order of evaluation.
-const std::array<DailyTask, 10>& dailyTasks();
 
 struct TitleRank {
     std::int32_t bound;  // the total must reach it
     std::u8string_view text;
 };
 
-// From the lowest bound up.
-const std::array<TitleRank, 11>& titleRanks();
 
 Text taskLabel(const DailyTask& task, bool done);
 // Points a task pays on a day of the given weekday (1 = Sunday ... 7 = Saturday).

@@ -61,6 +61,5 @@ enum class UnitKind : std::uint8_t {
     Menu, MenuEntry, TransparentLabel, ListView, StatusBar, Button, DropTarget, Recorder, MediaPlayer, TabControl,
 };
 
-std::string_view kindName(UnitKind kind);
 
 }  // namespace talery

@@ -240,29 +240,4 @@ std::string_view welcomeText() {
     return text;
 }
 
-std::string_view kindName(UnitKind kind) {
-    switch (kind) {
-        case UnitKind::EditBox: return "edit box";
-        case UnitKind::PictureBox: return "picture box";
-        case UnitKind::GroupBox: return "group box";
-        case UnitKind::CheckBox: return "check box";
-        case UnitKind::ComboBox: return "combo box";
-        case UnitKind::ColourPicker: return "colour picker";
-        case UnitKind::HyperlinkLabel: return "hyperlink label";
-        case UnitKind::FileDialog: return "common file dialog";
-        case UnitKind::Timer: return "timer";
-        case UnitKind::Menu: return "menu";
-        case UnitKind::MenuEntry: return "menu entry";
-        case UnitKind::TransparentLabel: return "transparent label";
-        case UnitKind::ListView: return "list view";
-        case UnitKind::StatusBar: return "status bar";
-        case UnitKind::Button: return "button";
-        case UnitKind::DropTarget: return "drop target";
-        case UnitKind::Recorder: return "recorder";
-        case UnitKind::MediaPlayer: return "media player";
-        case UnitKind::TabControl: return "tab control";
-    }
-    return "?";
-}
-
 }  // namespace talery

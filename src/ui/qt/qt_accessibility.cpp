@@ -5,18 +5,23 @@
 #include "ui/qt/qt_window.h"
 #include "ui/unit_table.h"
 
-#include <QAccessibleWidget>
 #include <QAbstractItemView>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QShortcut>
 #include <QStyle>
 #include <QTabBar>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <array>
@@ -40,7 +45,7 @@ const GivenName kGivenNames[] = {
     {U::左上调节器, "调整窗口大小"}, {U::上调节器, "调整窗口大小"}, {U::右上调节器, "调整窗口大小"},
     {U::右调节器, "调整窗口大小"}, {U::右下调节器, "调整窗口大小"}, {U::下调节器, "调整窗口大小"},
     {U::左下调节器, "调整窗口大小"}, {U::左侧调节器, "调整窗口大小"},
-    {U::录音按钮1, "菜单"}, {U::编辑框1, "正文"}, {U::状态条1, "状态栏"},
+    {U::录音按钮1, "菜单"}, {U::编辑框1, "正文"}, {U::状态条1, "写作状态"},
     {U::关于, "信息面板"}, {U::高级选择夹1, "信息面板"}, {U::高级选择夹2, "随机取名"},
     {U::高级字数统计, "字数统计"}, {U::书写速度, "书写速度"}, {U::图片框1, "字数统计图"}, {U::编辑框2, "许可协议"}, {U::超级列表框1, "任务列表"},
     {U::编辑框4, "人物名字"}, {U::编辑框5, "地点名字"}, {U::组合框1, "地点类型"},
@@ -94,8 +99,64 @@ private:
     ClickLabel* label() const { return static_cast<ClickLabel*>(widget()); }
 };
 
+// A closed combo box read by its current choice. Screen readers take the
+// value of a closed one from its text, or from the selected item of its list,
+// which this toolkit does not offer through the bus; so the box offers its
+// current choice as its (read-only) text and no list.
+class ComboAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit ComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {
+        addControllingSignal(QStringLiteral("activated(int)"));
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override {
+        // The name is the choice, as the toolkit's own box has it; the caption comes by the label link.
+        if (t == QAccessible::Name || t == QAccessible::Value) return box()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = box()->view()->isVisible();
+        s.collapsed = !s.expanded;
+        return s;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction()) box()->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+    // The choice as a read-only text.
+    QString text(int start, int end) const override { return box()->currentText().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(box()->currentText().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+
+private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
 QAccessibleInterface* accessibleFactory(const QString&, QObject* object) {
     if (auto* label = qobject_cast<ClickLabel*>(object)) return new LabelAccessible(label);
+    if (auto* box = qobject_cast<QComboBox*>(object); box && !box->isEditable()) return new ComboAccessible(box);
     // Screen readers have a key that reads the status bar: the live count and the writing timer.
     if (auto* bar = qobject_cast<StatusBarWidget*>(object)) return new QAccessibleWidget(bar, QAccessible::StatusBar);
     // The frameless main window is still a window, read by its caption as it takes the focus.
@@ -106,24 +167,54 @@ QAccessibleInterface* accessibleFactory(const QString&, QObject* object) {
 }
 
 // The panel takes the focus when it opens and gives it back when it closes,
-// so that a keyboard user lands in it and not behind it.
+// so that a keyboard user lands in it and not behind it; while it is open,
+// Tab and Shift+Tab go round its own units, never into the window behind it.
 class PanelFocus : public QObject {
 public:
     PanelFocus(QWidget* panel, QWidget* pages, QWidget* body, QWidget* title)
         : QObject(panel), panel_(panel), pages_(pages), body_(body), title_(title) {
         panel->installEventFilter(this);
+        qApp->installEventFilter(this);
     }
 
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show && panel_->window()->isActiveWindow()) {
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (object == panel_ && event->type() == QEvent::Show && panel_->window()->isActiveWindow()) {
             pages_->setFocus(Qt::OtherFocusReason);
-        } else if (event->type() == QEvent::Hide && panel_->isAncestorOf(QApplication::focusWidget())) {
+        } else if (object == panel_ && event->type() == QEvent::Hide && panel_->isAncestorOf(QApplication::focusWidget())) {
             (body_->isEnabled() ? body_ : title_)->setFocus(Qt::OtherFocusReason);
+        } else if (event->type() == QEvent::KeyPress && panel_->isVisible() && object == QApplication::focusWidget()) {
+            return wrapAround(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(event));
         }
         return false;
     }
 
 private:
+    static bool takesTab(const QWidget* w) {
+        return w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus);
+    }
+    static QWidget* step(QWidget* from, bool forward) {
+        for (QWidget* w = from;;) {
+            w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+            if (w == from) return nullptr;
+            if (takesTab(w)) return w;
+        }
+    }
+
+    bool wrapAround(QWidget* focus, QKeyEvent* key) {
+        if ((key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) || (key->modifiers() & Qt::ControlModifier) ||
+            !panel_->isAncestorOf(focus))
+            return false;
+        const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+        QWidget* next = step(focus, forward);
+        if (!next || panel_->isAncestorOf(next)) return false;
+        // Past the last unit: the first (the tabs); before the first: the last.
+        QWidget* wrapTo = pages_;
+        if (!forward)
+            for (QWidget* w = step(pages_, true); w && w != pages_ && panel_->isAncestorOf(w); w = step(w, true)) wrapTo = w;
+        wrapTo->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+
     QWidget* panel_;
     QWidget* pages_;
     QWidget* body_;
@@ -136,11 +227,98 @@ private:
 // close on Alt. Esc still closes it.
 class MenuKeepsAlt : public QObject {
 public:
-    explicit MenuKeepsAlt(QMenu* menu) : QObject(menu) { menu->installEventFilter(this); }
+    explicit MenuKeepsAlt(QMenu* menu) : QObject(menu) {
+        menu->installEventFilter(this);
+        // The toolkit shows a menu to screen readers outside the window's tree, so
+        // they never say which menu it is: its name is told once its first
+        // entry has been read, as a note that does not cut that entry short.
+        connect(menu, &QMenu::aboutToShow, this, [this] { told_ = false; });
+        connect(menu, &QMenu::hovered, this, [this, menu] {
+            if (std::exchange(told_, true) || !menu->parentWidget()) return;
+            announce(menu->parentWidget()->window(), menu->accessibleName() + QStringLiteral("菜单"));
+        });
+    }
 
     bool eventFilter(QObject*, QEvent* event) override {
         return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt;
     }
+
+private:
+    bool told_ = true;
+};
+
+// Menus read as a screen reader user expects: the arrows stop on entries that
+// cannot be chosen now, which are then spoken as unavailable, so a menu sounds
+// the same in and out of a session; one opened by a key opens on its first
+// entry, so that the focus is seen to go into it.
+class MenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == QStyle::SH_Menu_AllowActiveAndDisabled) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+void openOnFirstEntry(QMenu* menu) {
+    // Once shown: showing clears the menu's choice.
+    QTimer::singleShot(0, menu, [menu] {
+        if (!menu->isVisible() || menu->activeAction()) return;
+        for (QAction* entry : menu->actions())
+            if (entry->isVisible() && !entry->isSeparator()) {
+                menu->setActiveAction(entry);
+                return;
+            }
+    });
+}
+
+class MenuReader : public QObject {
+public:
+    MenuReader() : QObject(qApp), style_(new MenuStyle) {
+        style_->setParent(this);
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override {
+        // A window hands the keyboard to its own menu and takes it back: the
+        // toolkit tells screen readers each time that the window was activated,
+        // and they read the whole window again over the menu. The window stays
+        // active all along, so the window-level focus change is dropped; the
+        // units' focus moves as ever.
+        if (event->type() == QEvent::ApplicationDeactivate) lentToMenu_ = nullptr;  // the menu went with the program
+        if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && object->isWindowType() &&
+            static_cast<QWindow*>(object)->type() != Qt::Popup) {
+            auto* window = static_cast<QWindow*>(object);
+            if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason) {
+                lentToMenu_ = window;
+                return true;
+            }
+            if (event->type() == QEvent::FocusIn && lentToMenu_ == window) {
+                lentToMenu_ = nullptr;
+                return true;
+            }
+            lentToMenu_ = nullptr;
+        }
+        if (event->type() == QEvent::ContextMenu) {
+            keyed_ = static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+        } else if (event->type() == QEvent::Polish) {
+            if (auto* menu = qobject_cast<QMenu*>(object); menu && menu->style() != style_) menu->setStyle(style_);
+        } else if (event->type() == QEvent::Show) {
+            if (auto* menu = qobject_cast<QMenu*>(object)) {
+                // A text field's own menu says what it is.
+                QWidget* owner = menu->parentWidget();
+                if (menu->accessibleName().isEmpty() && (qobject_cast<QLineEdit*>(owner) || qobject_cast<QPlainTextEdit*>(owner)))
+                    menu->setAccessibleName(QStringLiteral("编辑"));
+                if (std::exchange(keyed_, false)) openOnFirstEntry(menu);
+            }
+        }
+        return false;
+    }
+
+private:
+    QProxyStyle* style_;
+    bool keyed_ = false;  // the last context menu was asked for by a key
+    QPointer<QWindow> lentToMenu_;  // the window whose keyboard a menu of its own has
 };
 
 // A drop-down list claims Esc before the panel's shortcut sees it, so that Esc
@@ -316,6 +494,40 @@ bool insidePanel(const UnitSpec& design) {
     return false;
 }
 
+// The main window is read by a short name, Talery and the document's title,
+// as it comes back after every dialog: not the long caption of its title
+// strip, which stays readable there. A screen reader speaks a new name of the
+// active window at once, so the name follows the title while the window is
+// inactive (a dialog or another program in front), never at each key typed
+// into the title.
+class WindowName : public QObject {
+public:
+    WindowName(QWidget* main, QLineEdit* title) : QObject(main), main_(main), title_(title) {
+        rename();
+        main->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowDeactivate) rename();
+        return false;
+    }
+
+private:
+    void rename() {
+        const QString document = title_ ? title_->text().trimmed() : QString();
+        main_->setAccessibleName(document.isEmpty() ? QStringLiteral("Talery") : QStringLiteral("Talery - ") + document);
+    }
+    QWidget* main_;
+    QPointer<QLineEdit> title_;
+};
+
+// Speaks the live count and the writing timer of the status bar.
+void speakStatus(QWidget* main, const StatusBarWidget* bar) {
+    QStringList parts;
+    for (int i = 0; i < 2; ++i)
+        if (const QString text = bar->part(i)->text().trimmed(); !text.isEmpty()) parts << text;
+    announce(main, parts.join(QStringLiteral("，")));
+}
+
 }  // namespace
 
 void installAccessibleRoles() {
@@ -425,7 +637,19 @@ void setUpAccessibility(QtWindow& window) {
             QObject::connect(turn, &QShortcut::activated, pages, [pages, forward] { pages->turnPage(forward); });
         }
     }
-    if (QMenu* menu = window.menu()) new MenuKeepsAlt(menu);
+    if (QMenu* menu = window.menu()) {
+        new MenuKeepsAlt(menu);
+        menu->setAccessibleName(QStringLiteral("开始"));
+    }
+    static MenuReader* const menus = new MenuReader;
+    (void)menus;
+    new WindowName(main, qobject_cast<QLineEdit*>(window.unitWidget(Unit::章节名称)));
+    // Ctrl+Shift+I speaks the count and the writing timer, wherever the focus is.
+    if (auto* bar = qobject_cast<StatusBarWidget*>(window.unitWidget(Unit::状态条1))) {
+        auto* status = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), main);
+        status->setContext(Qt::WindowShortcut);
+        QObject::connect(status, &QShortcut::activated, main, [main, bar] { speakStatus(main, bar); });
+    }
     // Alt+F and the Menu key open the menu 开始 as the menu glyph does, under the glyph. In
     // the title and the body, X11 makes the Menu key their own edit menu first, as everywhere.
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::ALT | Qt::Key_F)}) {

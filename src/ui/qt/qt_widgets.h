@@ -73,7 +73,6 @@ public:
     // it yet: such a box lays its text out when it is shown, not on every
     // change (the statistics box changes with every key).
     QString content() const;
-    bool settingContent() const { return setting_; }
     void setCentred(bool centred);
     bool centred() const { return centred_; }
     // The bottom rows a sibling stacked above hides. The text stops above

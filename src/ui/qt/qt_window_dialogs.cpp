@@ -111,6 +111,9 @@ std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bo
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters(design));
+    // The type list is named by its caption.
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+        if (auto* caption = dialog.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) caption->setBuddy(types);
     dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialFolder)));
     // "(*.txt)" at the end of a whole filter gives "txt".
     auto suffixOf = [](const QString& filter) {
@@ -210,6 +213,10 @@ std::optional<WritingGoal> QtWindow::askWritingGoal(const WritingGoal& offered, 
     auto* caption = new QLabel(QStringLiteral("目标："), &dialog);
     setPaletteColour(caption, QPalette::WindowText, look.labelText);
     caption->setBuddy(amount);
+    // The unit list has no caption of its own on the screen: one only screen readers read.
+    auto* unitCaption = new QLabel(QStringLiteral("目标单位"), &dialog);
+    unitCaption->setBuddy(unit);
+    unitCaption->hide();
     auto* row = new QHBoxLayout;
     row->addWidget(amount, 1);
     row->addWidget(unit);
