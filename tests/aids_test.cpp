@@ -338,7 +338,7 @@ TEST_F(AidsTest, WritingTimerCountsOnlyDuringSessions) {
     WritingTimer t;
     t.writingHours = 123;
     t.writingMinutes = 4;
-    EXPECT_EQ(t.display(), g(u8"你已经连续书写：23:04:00"));
+    EXPECT_EQ(t.display(), g(u8"你已经连续书写：123:04:00"));  // past 99 hours, never cut
 
     w.setVisible(Unit::关于, true);
     w.mouseDown(Unit::透明标签1);

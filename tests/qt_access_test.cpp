@@ -57,7 +57,8 @@ const StoredTheme kThemes[] = {
 // else what was seen.
 QString faintFocus(QWidget* unit, QWidget* elsewhere) {
     QWidget* main = unit->window();
-    const QRect area(unit->mapTo(main, QPoint()), unit->size());
+    // A glyph's ring lies round the glyph, a little beyond the unit's own edge.
+    const QRect area = QRect(unit->mapTo(main, QPoint()), unit->size()).adjusted(-6, -6, 6, 6) & main->rect();
     QTest::keyClick(elsewhere, Qt::Key_Tab);  // the ring comes with the keys
     elsewhere->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();

@@ -149,13 +149,28 @@ private slots:
         QVERIFY(closing.seen[1] == closing.seen[0] && closing.seen[2].contains(q(u8"真的要离开小黑屋吗")));
         QVERIFY(window.widget()->isVisible() && window.fullScreen() && program.app->session().writing());
 
-        // The goal reached: said, and the window comes back as it was.
-        ModalScript reached({press(QMessageBox::Ok)});
-        typeText(body, q(u8"四个字呀"));
-        QTRY_VERIFY(reached.done());
-        QVERIFY(reached.seen[0].startsWith(q(u8"小黑屋的目标达成了")));
+        // The goal reached mid-typing: said in the strip and the status bar, never in a box; every
+        // key typed across it goes into the body, and the window comes back as it was.
+        const Text beforeTyping = window.text(Unit::编辑框1);
+        const QString typed = q(u8"四个字呀，那时候他还不知道明天会下雪");
+        QStringList boxes;
+        {
+            ModalScript anyBox({press(QMessageBox::Ok)});
+            for (const QChar c : typed) {
+                QWidget* target = QApplication::focusWidget();
+                typeText(target ? target : body, QString(c));
+                QCoreApplication::processEvents();
+            }
+            boxes = anyBox.seen;
+        }
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(u'|')));
         QVERIFY(!window.fullScreen() && !program.app->lockedRoom().inside());
+        QVERIFY(window.text(Unit::编辑框1) == beforeTyping + gbk(typed.toStdString()));
+        QCOMPARE(QApplication::focusWidget(), body);
         QCOMPARE(window.widget()->geometry(), frame);
+        QVERIFY2(stripText(window).startsWith(q(u8"小黑屋的目标达成了")), qPrintable(stripText(window)));
+        QCOMPARE(window.statusText(2), window.text(Unit::标题栏));
+        for (int i = 0; i < 8; ++i) window.raise({.unit = Unit::时钟2, .type = EventType::Tick});
         QCOMPARE(stripText(window), caption);
 
         // The escape phrase leaves at once, asks nothing and takes itself out of the text.

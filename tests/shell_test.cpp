@@ -138,6 +138,44 @@ TEST_F(ShellTest, StoredSizesThatCannotMakeAUsableWindowGiveTheDesignSize) {
     EXPECT_EQ(run.w.windowGeometry().height, 700);
 }
 
+TEST(WindowFit, TheFrameIsShrunkOntoItsScreenAndCentredWhenItMustMove) {
+    const Rect laptop{0, 0, 1366, 740}, second{1366, 0, 1920, 1050};
+    struct Case {
+        Rect wanted;
+        std::vector<Rect> screens;
+        Rect expected;
+    };
+    const Case cases[] = {
+        {{50, 50, 1119, 838}, {{0, 0, 1920, 1040}}, {50, 50, 1119, 838}},        // fits: stays
+        {{50, 50, 1119, 838}, {laptop}, {123, 0, 1119, 740}},                     // too tall: shrunk, centred
+        {{50, 50, 1119, 600}, {{0, 30, 1366, 738}}, {50, 50, 1119, 600}},         // a panel above: still inside
+        {{50, 10, 1119, 600}, {{0, 30, 1366, 738}}, {123, 99, 1119, 600}},        // under the panel: moved
+        {{2000, 100, 1200, 800}, {laptop, second}, {2000, 100, 1200, 800}},       // on the second screen
+        {{2000, 400, 1200, 800}, {laptop, second}, {1726, 125, 1200, 800}},       // past its bottom: centred there
+        {{4000, 3000, 1200, 800}, {laptop}, {83, 0, 1200, 740}},                  // its monitor gone
+        {{-900, 100, 1000, 600}, {laptop, second}, {183, 70, 1000, 600}},         // mostly off the left edge
+        {{50, 50, 1119, 838}, {}, {50, 50, 1119, 838}},                           // no screen known
+    };
+    for (const Case& c : cases) {
+        const Rect got = fitWindowRect(c.wanted, c.screens);
+        EXPECT_EQ(got, c.expected) << c.wanted.left << "," << c.wanted.top << " -> " << got.left << "," << got.top << " "
+                                   << got.width << "x" << got.height;
+    }
+}
+
+TEST_F(ShellTest, ThePositionIsKeptAndAStartOnAnotherScreenStillFits) {
+    w.setWindowPosition(300, 120);
+    w.setWindowSize(900, 640);
+    w.requestClose();
+    ASSERT_TRUE(w.closed);
+    LaterRun same(dir, clock);
+    EXPECT_EQ(same.w.windowGeometry(), (Rect{300, 120, 900, 640}));
+    // The next start on a smaller screen: moved and shrunk onto it.
+    setReadOnly(settingsPath(), false);
+    LaterRun small(dir, clock, [](FakeWindow& v) { v.screen = {0, 0, 1024, 570}; });
+    EXPECT_EQ(small.w.windowGeometry(), (Rect{62, 0, 900, 570}));
+}
+
 TEST_F(ShellTest, AStoredPointsValueOfAnyBytesStartsWithADefinedTotal) {
     const std::pair<std::string, std::int32_t> cases[] = {
         {"hex:zz", 0}, {"", 0}, {std::string("\x01\xFF\x00\x7F", 4), 0}, {"hex:D5F809", 100},
@@ -167,6 +205,10 @@ TEST_F(ShellTest, LayoutFollowsEveryResize) {
     EXPECT_EQ(at(Unit::关于).top, 266);   // 450.5 - 184, truncated
     EXPECT_EQ(at(Unit::背景).width, 1301);
     EXPECT_EQ(at(Unit::关闭按钮).left, 1276);
+    // The title row: the field stretches, the button and the record glyph keep to the right.
+    EXPECT_EQ(at(Unit::章节名称), (Rect{104, 36, 1301 - 255, 24}));
+    EXPECT_EQ(at(Unit::开始书写按钮).left, 1301 - 148);
+    EXPECT_EQ(at(Unit::录音按钮).left, 1301 - 56);
     EXPECT_EQ(at(Unit::最小化按钮1).left, 1252);
     EXPECT_EQ(at(Unit::上调节器), (Rect{8, -8, 1301, 5}));
     EXPECT_EQ(at(Unit::左侧调节器), (Rect{0, 24, 5, 901}));

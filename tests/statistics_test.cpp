@@ -248,21 +248,34 @@ TEST_F(StatisticsTest, LongBodyIsReadInSlices) {
     EXPECT_EQ(app->statistics().mirror().wholeReads(), 1u);
 }
 
-TEST_F(StatisticsTest, DayMarks) {
+TEST_F(StatisticsTest, TheDaysCountIsWhatWasWrittenTodayKeptAcrossRestartsAndAPasteCountsLittle) {
     const Text today = g(u8"201611");
-    startWithTitle(u8"x");  // "x" CR LF: 3 bytes
-    w.setText(Unit::编辑框1, Text(1000, ' ') + Text(2001, 'a'));
-    EXPECT_EQ(mark(u8"1000字"), "");  // spaces do not count: 2001 bytes are 1000
-    IniFile(dir / "setting.ini").write(g(u8"软件设置"), g(u8"1000字"), "x");
-    w.typeText(Unit::编辑框1, u8"a");
+    startWithTitle(u8"x");  // the title the program puts in is not written
+    std::u8string fifty;
+    for (int i = 0; i < 50; ++i) fifty += u8"字";
+    // Line breaks and spaces do not count, as in the live count: 20 lines of 50 are 1000.
+    for (int i = 0; i < 20; ++i) w.typeText(Unit::编辑框1, fifty + u8"  \r\n");
+    EXPECT_EQ(app->statistics().dayCount(), 1000u);
+    EXPECT_EQ(mark(u8"1000字"), "");
+    w.typeText(Unit::编辑框1, u8"字");
     EXPECT_EQ(mark(u8"1000字"), today);  // 1001
+    // A paste of 6000 characters counts no more than one commit of the input method.
+    w.typeText(Unit::编辑框1, fifty + fifty + fifty + fifty + fifty + fifty + fifty + fifty + fifty + fifty);
+    std::u8string many;
+    for (int i = 0; i < 12; ++i) many += fifty + fifty + fifty + fifty + fifty + fifty + fifty + fifty + fifty + fifty;
+    w.typeText(Unit::编辑框1, many);
+    EXPECT_EQ(app->statistics().dayCount(), 1201u);
     EXPECT_EQ(mark(u8"8000字"), "");
-    w.setText(Unit::编辑框1, g(u8"短"));
-    EXPECT_EQ(mark(u8"1000字"), today);  // kept when the text shrinks
-    w.setText(Unit::编辑框1, Text(40002, 'a'));
-    EXPECT_EQ(mark(u8"8000字"), today);
-    EXPECT_EQ(mark(u8"20000字"), today);
-    EXPECT_EQ(mark(u8"100000字"), "");
+
+    // Kept across a restart (stored at the latest when the window closes, here every ten seconds).
+    for (int i = 0; i < 10; ++i) w.tick(Unit::时钟2);
+    EXPECT_EQ(mark(u8"今日字数"), "1201");
+    app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+    app->start();
+    EXPECT_EQ(app->statistics().dayCount(), 1201u);
+    // The next day starts from nothing.
+    clock.set({2016, 1, 2, 0, 0, 1});
+    EXPECT_EQ(app->statistics().dayCount(), 0u);
 }
 
 TEST_F(StatisticsTest, NoMarksForOpenedFiles) {

@@ -117,13 +117,42 @@ TEST_F(LayoutAppTest, EnterAfterAnIndentedParagraphStartsTheNextWithTheSameInden
     EXPECT_EQ(w.text(Unit::编辑框1), start + g(u8"　　他走了。\r\n　　她来了。\r\n\r\n　　\t英文\r\n　　\t"));
 }
 
+TEST_F(LayoutAppTest, TheIndentTypedAgainBehindTheCarriedOneStaysTwoSpaces) {
+    startWithTitle(u8"第一章");
+    auto enter = [&] {
+        w.pressKey(Unit::编辑框1, key::Enter);
+        w.typeText(Unit::编辑框1, u8"\r\n");
+        w.runPosted();
+    };
+    auto type = [&](std::u8string_view text) {
+        w.typeText(Unit::编辑框1, text);
+        w.runPosted();
+    };
+    const Text start = w.text(Unit::章节名称) + g(u8"\r\n");
+    type(u8"　　他走了。");
+    enter();
+    // Typed one by one, or as one commit of the input method: still two.
+    type(u8"　");
+    type(u8"　");
+    type(u8"她来了。");
+    enter();
+    type(u8"　　");
+    type(u8"门开了。");
+    EXPECT_EQ(w.text(Unit::编辑框1), start + g(u8"　　他走了。\r\n　　她来了。\r\n　　门开了。"));
+    // More than the indent, or spaces typed after other keys, are the writer's own.
+    enter();
+    type(u8"　　　");
+    type(u8"x　");
+    EXPECT_EQ(w.text(Unit::编辑框1), start + g(u8"　　他走了。\r\n　　她来了。\r\n　　门开了。\r\n　　　　　x　"));
+}
+
 TEST_F(LayoutAppTest, WritingSpeedCountsNetAdditionsWhileWritingOverTheTimersSeconds) {
     auto seconds = [&](int n) {
         for (int i = 0; i < n; ++i) w.tick(Unit::时钟2);
     };
     auto shown = [&] { return gbkToUtf8Lossy(w.text(Unit::书写速度)); };
     startWithTitle(u8"速度");  // the title the program puts in is not counted
-    EXPECT_EQ(shown(), u8(u8"本次新增：0 字\n书写时间：00:00:00\n每小时：-- 字\n今日字数：3 / 目标 1000"));
+    EXPECT_EQ(shown(), u8(u8"本次新增：0 字\n书写时间：00:00:00\n每小时：-- 字\n今日字数：0 / 目标 1000"));
     for (int i = 0; i < 30; ++i) {
         w.typeText(Unit::编辑框1, u8"夜色很深。");  // 4 counted characters and a full stop
         seconds(4);
@@ -133,9 +162,10 @@ TEST_F(LayoutAppTest, WritingSpeedCountsNetAdditionsWhileWritingOverTheTimersSec
     w.typeText(Unit::编辑框1, u8"");  // deleting counts against
     seconds(30);
     EXPECT_EQ(app->statistics().addedWhileWriting(), 30 * 5 - 5);
-    EXPECT_EQ(shown(), u8(u8"本次新增：145 字\n书写时间：00:02:30\n每小时：3480 字\n今日字数：148 / 目标 1000"));
+    EXPECT_EQ(shown(), u8(u8"本次新增：145 字\n书写时间：00:02:30\n每小时：3480 字\n今日字数：145 / 目标 1000"));
 
-    // Between sessions the timer pauses and nothing counts; an opened document is not new writing.
+    // Between sessions the timer pauses and nothing counts; an opened document is not new writing,
+    // and the day's count stays what was written today.
     w.answers.push_back(Answer::OK);
     w.answers.push_back(Answer::OK);
     w.pressKey(Unit::编辑框1, key::F12);
@@ -148,7 +178,7 @@ TEST_F(LayoutAppTest, WritingSpeedCountsNetAdditionsWhileWritingOverTheTimersSec
     ASSERT_TRUE(w.enabled(Unit::编辑框1));
     w.typeText(Unit::编辑框1, u8"新");
     seconds(30);
-    EXPECT_EQ(shown(), u8(u8"本次新增：146 字\n书写时间：00:03:00\n每小时：2920 字\n今日字数：0 / 目标 1000"));
+    EXPECT_EQ(shown(), u8(u8"本次新增：146 字\n书写时间：00:03:00\n每小时：2920 字\n今日字数：145 / 目标 1000"));
 }
 
 TEST(WritingSpeed, TheDayGoalIsTheNextTaskThresholdAndTheRateWaitsForAMinute) {

@@ -203,10 +203,10 @@ void layOutBody(Window& window, const SettingsStore& settings, const Text& body)
     window.replaceBodyRange({edit.start, edit.length}, edit.replacement);
 }
 
-void carryIndent(Window& window, std::size_t lineBreak) {
+std::optional<CarriedIndent> carryIndent(Window& window, std::size_t lineBreak) {
     const TextSelection caret = window.bodySelection();
     const Text lineEnd = window.bodyText(lineBreak, 1);
-    if (caret.length != 0 || (lineEnd != "\r\n" && lineEnd != "\n")) return;
+    if (caret.length != 0 || (lineEnd != "\r\n" && lineEnd != "\n")) return std::nullopt;
     // The line before the break, read backwards in growing slices.
     Text line;
     for (std::size_t span = 256;; span *= 4) {
@@ -217,7 +217,7 @@ void carryIndent(Window& window, std::size_t lineBreak) {
             line = slice.substr(nl + 1);
             break;
         }
-        if (from == 0) return;  // the title line sets no indent
+        if (from == 0) return std::nullopt;  // the title line sets no indent
     }
     std::size_t indent = 0;
     while (indent < line.size()) {
@@ -225,14 +225,16 @@ void carryIndent(Window& window, std::size_t lineBreak) {
         if (n == 0) break;
         indent += n;
     }
-    if (indent == 0 || caret.start < line.size() + lineEnd.size()) return;
+    if (indent == 0 || caret.start < line.size() + lineEnd.size()) return std::nullopt;
     const Text spaces = line.substr(0, indent);
+    const std::size_t characters = countBodyCharacters(spaces);
     if (indent < line.size()) {
         window.replaceBodyRange({caret.start, 0}, spaces);
-    } else {
-        // A line of indent alone: it moves down with the caret.
-        window.replaceBodyRange({caret.start - lineEnd.size() - line.size(), line.size() + lineEnd.size()}, lineEnd + spaces);
+        return CarriedIndent{lineBreak + 1 + characters, characters};
     }
+    // A line of indent alone: it moves down with the caret.
+    window.replaceBodyRange({caret.start - lineEnd.size() - line.size(), line.size() + lineEnd.size()}, lineEnd + spaces);
+    return CarriedIndent{lineBreak + 1, characters};
 }
 
 }  // namespace talery

@@ -6,6 +6,8 @@
 #include "core/text.h"
 #include "ui/window.h"
 
+#include <optional>
+
 #include <string_view>
 
 namespace talery {
@@ -44,6 +46,12 @@ void layOutBody(Window& window, const SettingsStore& settings, const Text& body)
 // line takes the indent of the paragraph before it. Enter on a line of indent
 // alone moves that indent down, so empty lines keep no spaces. Reads the one
 // line, never the whole body: a novel is as quick as a note.
-void carryIndent(Window& window, std::size_t lineBreak);
+// Returns the indent it put in: where it ends (a character position) and how
+// many characters it has; nothing when it put none in.
+struct CarriedIndent {
+    std::size_t end = 0;
+    std::size_t characters = 0;
+};
+std::optional<CarriedIndent> carryIndent(Window& window, std::size_t lineBreak);
 
 }  // namespace talery

@@ -3,6 +3,8 @@
 #include "session/documents.h"
 #include "session/writing_session.h"
 
+#include <algorithm>
+
 namespace talery {
 namespace {
 
@@ -16,6 +18,11 @@ struct DayTask {
     const char8_t* key;
     std::uint64_t threshold;
 };
+Text dayCountKey() { return gbk(u8"今日字数"); }
+Text dayDateKey() { return gbk(u8"今日字数日期"); }
+// Calls of keepDayCount (seconds) between two writes of a changing count.
+constexpr int kDayCountEvery = 10;
+
 constexpr std::array<DayTask, 4> kDayTasks{{{u8"1000字", 1000}, {u8"8000字", 8000}, {u8"20000字", 20000},
                                             {u8"100000字", 100000}}};
 
@@ -194,7 +201,12 @@ void TextStatistics::updateTextStatistics(const BodyChange& change) {
     const FigureCounts& totals = mirror_.totals();
     const std::uint64_t live = liveCount(totals);
     // The first change of a session is the program's: the title or the document.
-    if (writing && countedWriting_) added_ += static_cast<std::int64_t>(live) - static_cast<std::int64_t>(countedLive_);
+    if (writing && countedWriting_) {
+        const std::int64_t growth = static_cast<std::int64_t>(live) - static_cast<std::int64_t>(countedLive_);
+        added_ += growth;
+        // A document opened from a file is no new text of the day.
+        if (!session_.record().openedFromFile) addToDay(growth);
+    }
     countedWriting_ = writing;
     countedLive_ = live;
     const Text count = liveCountText(live);
@@ -220,8 +232,43 @@ std::optional<BackupTarget> TextStatistics::backupTarget() const {
     return target;
 }
 
+void TextStatistics::loadDay() const {
+    if (dayLoaded_) return;
+    dayLoaded_ = true;
+    const IniFile ini = settings_.program();
+    storedStamp_ = dayStamp_ = ini.read(softwareSection(), dayDateKey());
+    const int stored = ini.readInt(softwareSection(), dayCountKey());
+    storedCount_ = dayCount_ = stored > 0 ? static_cast<std::uint64_t>(stored) : 0;
+}
+
+void TextStatistics::addToDay(std::int64_t growth) {
+    loadDay();
+    const Text today = dateStamp(clock_.now());
+    if (today != dayStamp_) {
+        dayStamp_ = today;
+        dayCount_ = 0;
+    }
+    const std::int64_t counted = std::clamp(growth, -kCountedAtOnce, kCountedAtOnce);
+    if (counted >= 0) dayCount_ += static_cast<std::uint64_t>(counted);
+    else dayCount_ -= std::min(dayCount_, static_cast<std::uint64_t>(-counted));
+}
+
+void TextStatistics::keepDayCount(bool now) {
+    loadDay();
+    if (dayStamp_.empty() || (dayCount_ == storedCount_ && dayStamp_ == storedStamp_)) return;
+    if (!now && ++callsSinceStored_ < kDayCountEvery) return;
+    callsSinceStored_ = 0;
+    const IniFile ini = settings_.program();
+    if (ini.writeInt(softwareSection(), dayCountKey(), static_cast<long long>(dayCount_)) &&
+        ini.write(softwareSection(), dayDateKey(), dayStamp_)) {
+        storedCount_ = dayCount_;
+        storedStamp_ = dayStamp_;
+    }
+}
+
 std::uint64_t TextStatistics::dayCount() const {
-    return session_.writing() && !session_.record().openedFromFile ? dailyCount(mirror_.totals()) : 0;
+    loadDay();
+    return dayStamp_ == dateStamp(clock_.now()) ? dayCount_ : 0;
 }
 
 std::uint64_t TextStatistics::dayGoal() const {
@@ -232,7 +279,7 @@ std::uint64_t TextStatistics::dayGoal() const {
 }
 
 void TextStatistics::writeDayMarks() {
-    const std::uint64_t daily = dailyCount(mirror_.totals());
+    const std::uint64_t daily = dayCount();
     Text today;
     for (std::size_t k = 0; k < kDayTasks.size(); ++k) {
         // Only a count above the threshold can write; a mark known to hold

@@ -82,12 +82,21 @@ public:
     // (what the program puts in to start or end a session is not counted).
     std::int64_t addedWhileWriting() const { return added_; }
     // The count the day's character tasks go by, and the next of their
-    // thresholds above it (0 past the last).
+    // thresholds above it (0 past the last). The day's count is what was
+    // written today in new texts, counted as the live count counts and kept
+    // across restarts; a single change (a paste, a commit of the input
+    // method) moves it by at most kCountedAtOnce characters.
     std::uint64_t dayCount() const;
     std::uint64_t dayGoal() const;
+    static constexpr std::int64_t kCountedAtOnce = 100;
+    // Stores the day's count in the settings file: every few calls (one a
+    // second) while it changes, and at once when `now`.
+    void keepDayCount(bool now);
 
 private:
     void writeDayMarks();
+    void loadDay() const;
+    void addToDay(std::int64_t growth);
     std::optional<BackupTarget> backupTarget() const;
 
     Window& window_;
@@ -102,6 +111,11 @@ private:
     bool countedWriting_ = false;
     std::uint64_t countedLive_ = 0;
     std::int64_t added_ = 0;
+    // The day's count, read from the settings file at first use.
+    mutable bool dayLoaded_ = false;
+    mutable Text dayStamp_, storedStamp_;
+    mutable std::uint64_t dayCount_ = 0, storedCount_ = 0;
+    int callsSinceStored_ = 0;
 };
 
 }  // namespace talery

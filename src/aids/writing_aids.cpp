@@ -26,6 +26,7 @@ bool WritingAids::handle(const UiEvent& e) {
             // Others listen to the body's changes too.
             if (e.unit == Unit::编辑框1) {
                 find_.bodyChanged();
+                absorbTypedIndent(e.change);
                 // Only Enter's own change: any edit after it leaves the new line alone.
                 if (enterPending_ && e.change.added > 0) lineBreakAt_ = e.change.position + e.change.added - 1;
                 else lineBreakAt_.reset();
@@ -82,7 +83,8 @@ bool WritingAids::bodyKey(const UiEvent& e) {
         lineBreakAt_.reset();
         w_.post([this] {
             enterPending_ = false;
-            if (lineBreakAt_ && w_.enabled(Unit::编辑框1)) carryIndent(w_, *lineBreakAt_);
+            carried_.reset();
+            if (lineBreakAt_ && w_.enabled(Unit::编辑框1)) carried_ = carryIndent(w_, *lineBreakAt_);
             lineBreakAt_.reset();
         });
         return false;
@@ -93,6 +95,36 @@ bool WritingAids::bodyKey(const UiEvent& e) {
         case key::F5: insertCurrentTime(); return true;
         default: return false;
     }
+}
+
+void WritingAids::absorbTypedIndent(const BodyChange& change) {
+    if (!carried_ || absorbing_) return;
+    static const Text fullWidthSpace = gbk(u8"\u3000");
+    CarriedIndent& indent = *carried_;
+    const TextSelection caret = w_.bodySelection();
+    bool retyped = change.removed == 0 && change.added > 0 && change.position == indent.end &&
+                   change.added <= indent.characters && caret.length == 0;
+    Text typed;
+    if (retyped) typed = w_.bodyText(change.position, change.added);
+    for (std::size_t i = 0; retyped && i < typed.size(); i += fullWidthSpace.size())
+        retyped = typed.compare(i, fullWidthSpace.size(), fullWidthSpace) == 0;
+    // Anything else the writer does ends it: from then on every space typed is meant.
+    if (!retyped || caret.start < typed.size()) {
+        carried_.reset();
+        return;
+    }
+    indent.characters -= change.added;
+    if (indent.characters == 0) carried_.reset();
+    // Taken out once the key's own change has gone through.
+    const TextSelection again{caret.start - typed.size(), typed.size()};
+    w_.post([this, again, change, typed] {
+        const TextSelection now = w_.bodySelection();
+        if (now.length != 0 || now.start != again.start + again.length || w_.bodyText(change.position, change.added) != typed)
+            return;
+        absorbing_ = true;
+        w_.replaceBodyRange(again, {});
+        absorbing_ = false;
+    });
 }
 
 void WritingAids::openWindow(FindWindowKind window) {

@@ -4,6 +4,7 @@
 // buttons, the writing timer and the panel's cancel label. Application hands
 // every event here first; `handle` says whether it took it.
 
+#include "aids/chapter_layout.h"
 #include "aids/find_replace.h"
 #include "aids/names.h"
 #include "aids/writing_timer.h"
@@ -62,6 +63,11 @@ private:
     // Enter in the body: where its line break went in, for the indent.
     bool enterPending_ = false;
     std::optional<std::size_t> lineBreakAt_;
+    // The indent Enter put in, while the writer may still type it again: full-width
+    // spaces typed right behind it are taken out, up to its own length.
+    void absorbTypedIndent(const BodyChange& change);
+    std::optional<CarriedIndent> carried_;
+    bool absorbing_ = false;
     FindReplace find_;
     WritingTimer timer_;
 };

@@ -28,7 +28,8 @@ Text WritingTimer::display() const {
 }
 
 Text WritingTimer::clockText() const {
-    return twoDigits(writingHours) + ":" + twoDigits(writingMinutes) + ":" + twoDigits(writingSeconds);
+    // Hours past 99 show whole, never cut to their last two digits.
+    return (writingHours > 99 ? decimal(writingHours) : twoDigits(writingHours)) + ":" + twoDigits(writingMinutes) + ":" + twoDigits(writingSeconds);
 }
 
 }  // namespace talery

@@ -27,8 +27,10 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
     session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
     session_.setDiscardBackup([this] { statistics_.backup().discard(); });
+    audio_.setNote([this](const Text& note) { note_.show(window_, note); });
     aids_.setAfterTick([this] {
         showWritingSpeed(window_, statistics_, aids_.timer());
+        statistics_.keepDayCount(false);
         room_.tick();
     });
 }
@@ -119,6 +121,7 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::编辑框1) {
                 statistics_.updateTextStatistics(e.change);
                 showWritingSpeed(window_, statistics_, aids_.timer());
+        statistics_.keepDayCount(false);
                 room_.bodyChanged(e.change);
                 history_.bodyChanged();
             }
@@ -139,6 +142,10 @@ void Application::saveAndKeepWriting() {
         note_.show(window_, gbk(u8"已保存：") + utf8ToGbkLossy(session_.record().currentPath));
 }
 
-bool Application::closeRequested() { return room_.mayLeave() && shell_.shutDown(); }
+bool Application::closeRequested() {
+    if (!room_.mayLeave()) return false;
+    statistics_.keepDayCount(true);
+    return shell_.shutDown();
+}
 
 }  // namespace talery

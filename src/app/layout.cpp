@@ -1,5 +1,7 @@
 #include "app/layout.h"
 
+#include "ui/unit_table.h"
+
 namespace talery {
 namespace {
 
@@ -45,6 +47,12 @@ void layoutMainWindow(Window& w, const IniFile& settings) {
     const Rect panel = w.geometry(Unit::关于);
     place(w, Unit::关于, truncated(W / 2 - panel.width / 2.0), truncated(H / 2 - panel.height / 2.0), none, none);
     place(w, Unit::背景, none, none, win.width, none);
+    // The title row keeps its buttons at the right edge; the title field takes the rest.
+    const Rect design = kMainWindowDesign;
+    const auto fromRight = [&](Unit u) { return win.width - (design.width - specOf(u).rect.left); };
+    place(w, Unit::章节名称, none, none, fromRight(Unit::开始书写按钮) - 3 - specOf(Unit::章节名称).rect.left, none);
+    place(w, Unit::开始书写按钮, fromRight(Unit::开始书写按钮), none, none, none);
+    place(w, Unit::录音按钮, fromRight(Unit::录音按钮), none, none, none);
     place(w, Unit::关闭按钮, truncated(W - 25), none, none, none);
     place(w, Unit::最小化按钮1, truncated(W - 49), none, none, none);
     place(w, Unit::上调节器, none, none, win.width, none);

@@ -55,6 +55,7 @@ void LockedRoom::command() {
 
 void LockedRoom::enter(const WritingGoal& goal) {
     inside_ = true;
+    reachedSecondsLeft_ = 0;
     goal_ = goal;
     addedAtEntry_ = sources_.addedCharacters();
     secondsAtEntry_ = sources_.writingSeconds();
@@ -142,6 +143,9 @@ void LockedRoom::bodyChanged(const BodyChange& change) {
 }
 
 void LockedRoom::tick() {
+    // The title strip gives the line back to the caption, unless something else took it meanwhile.
+    if (reachedSecondsLeft_ > 0 && --reachedSecondsLeft_ == 0 && w_.text(Unit::标题栏) == reachedLine_)
+        w_.setText(Unit::标题栏, caption_);
     if (!inside_) return;
     // However the session ended, the room does not outlive it.
     if (!sources_.writing()) {
@@ -159,8 +163,12 @@ void LockedRoom::reachedIfDone() {
     }
     const Text reached = gbk(goal_.unit == GoalUnit::Minutes ? u8"写满 " : u8"新增 ") + amountText(goal_, goal_.amount);
     leave();
-    w_.messageBox(gbk(u8"小黑屋的目标达成了：") + reached + gbk(u8"。\r\n窗口已恢复。"), programCaption(), Buttons::OK,
-                  Icon::Information);
+    // Said in the status bar and the title strip, never in a box: the writer
+    // is typing, and every key must go on into the body.
+    reachedLine_ = gbk(u8"小黑屋的目标达成了：") + reached + gbk(u8"。窗口已恢复。");
+    reachedSecondsLeft_ = kReachedSeconds;
+    w_.setText(Unit::标题栏, reachedLine_);
+    sources_.note(reachedLine_);
 }
 
 }  // namespace talery

@@ -61,6 +61,10 @@ private:
     std::int64_t addedAtEntry_ = 0;
     std::int64_t secondsAtEntry_ = 0;
     Text caption_;  // the title strip's own text, given back on leaving
+    // The goal reached, shown in the title strip for a while.
+    static constexpr int kReachedSeconds = 8;
+    Text reachedLine_;
+    int reachedSecondsLeft_ = 0;
 };
 
 }  // namespace talery

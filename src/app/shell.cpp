@@ -6,6 +6,8 @@
 #include "tasks/points.h"
 #include "ui/unit_table.h"
 
+#include <algorithm>
+
 namespace talery {
 namespace {
 
@@ -15,7 +17,43 @@ int storedSelection(const Window& w, Unit list, const IniFile& file, std::string
     return stored >= 0 && stored < w.itemCount(list) ? stored : 0;
 }
 
+Text leftKey() { return gbk(u8"左边"); }
+Text topKey() { return gbk(u8"顶边"); }
+
+long long overlap(const Rect& a, const Rect& b) {
+    const long long w = std::min<long long>(a.left + a.width, b.left + b.width) - std::max(a.left, b.left);
+    const long long h = std::min<long long>(a.top + a.height, b.top + b.height) - std::max(a.top, b.top);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
 }  // namespace
+
+std::size_t screenOf(const Rect& frame, const std::vector<Rect>& screenAreas) {
+    std::size_t best = 0;
+    long long covered = 0;
+    for (std::size_t i = 0; i < screenAreas.size(); ++i)
+        if (const long long o = overlap(frame, screenAreas[i]); o > covered) {
+            best = i;
+            covered = o;
+        }
+    return best;
+}
+
+Rect fitWindowRect(const Rect& wanted, const std::vector<Rect>& screenAreas) {
+    if (screenAreas.empty()) return wanted;
+    const Rect& area = screenAreas[screenOf(wanted, screenAreas)];
+    if (area.width <= 0 || area.height <= 0) return wanted;
+    Rect r = wanted;
+    r.width = std::min(r.width, area.width);
+    r.height = std::min(r.height, area.height);
+    const bool inside = r.left >= area.left && r.top >= area.top && r.left + r.width <= area.left + area.width &&
+                        r.top + r.height <= area.top + area.height;
+    if (!inside) {
+        r.left = area.left + (area.width - r.width) / 2;
+        r.top = area.top + (area.height - r.height) / 2;
+    }
+    return r;
+}
 
 int restoredExtent(int stored, int design, int minimum, int screenExtent) {
     int value = stored >= minimum && (screenExtent <= 0 || stored <= screenExtent) ? stored : design;
@@ -31,13 +69,31 @@ void Shell::restoreWindowSize() {
     // Both values are read before either is set: every size change records
     // the size, and would otherwise overwrite the width still to be read.
     const IniFile file = settings_.program();
-    const Rect screen = w_.screenArea();
-    const int height = restoredExtent(file.readInt(softwareSection(), gbk(u8"高度")), kMainWindowDesign.height,
-                                      kMinimumWindowHeight, screen.height);
-    const int width = restoredExtent(file.readInt(softwareSection(), gbk(u8"宽度")), kMainWindowDesign.width,
-                                     kMinimumWindowWidth, screen.width);
-    w_.setWindowSize(w_.windowGeometry().width, height);
-    w_.setWindowSize(width, height);
+    placeWindow(file.readInt(softwareSection(), gbk(u8"宽度")), file.readInt(softwareSection(), gbk(u8"高度")), file);
+}
+
+void Shell::placeWindow(int storedWidth, int storedHeight, const IniFile& file) {
+    // Sizes and positions are the toolkit's logical pixels, so a size stored
+    // at one scale means the same on the screen at another.
+    Rect wanted{kMainWindowDesign.left, kMainWindowDesign.top,
+                restoredExtent(storedWidth, kMainWindowDesign.width, kMinimumWindowWidth, 0),
+                restoredExtent(storedHeight, kMainWindowDesign.height, kMinimumWindowHeight, 0)};
+    if (const Text left = file.read(softwareSection(), leftKey()), top = file.read(softwareSection(), topKey());
+        !left.empty() && !top.empty()) {
+        wanted.left = parseInteger(left);
+        wanted.top = parseInteger(top);
+    }
+    const std::vector<Rect> screens = w_.screenAreas();
+    if (!screens.empty()) {
+        // A size its screen cannot show gives the design size, shrunk to the screen if need be.
+        const Rect& area = screens[screenOf(wanted, screens)];
+        wanted.width = restoredExtent(wanted.width, kMainWindowDesign.width, kMinimumWindowWidth, area.width);
+        wanted.height = restoredExtent(wanted.height, kMainWindowDesign.height, kMinimumWindowHeight, area.height);
+    }
+    const Rect to = fitWindowRect(wanted, screens);
+    w_.setWindowSize(w_.windowGeometry().width, to.height);
+    w_.setWindowSize(to.width, to.height);
+    w_.setWindowPosition(to.left, to.top);
 }
 
 void Shell::restorePanel() {
@@ -72,11 +128,7 @@ void Shell::startUp() {
         // First run: the design-time state becomes the settings file.
         file.write(textSection(), gbk(u8"文本颜色"), gbk(u8"白色"));
         // The design size, within what the screen can show.
-        const Rect screen = w_.screenArea();
-        const int height = restoredExtent(kMainWindowDesign.height, kMainWindowDesign.height, 0, screen.height);
-        const int width = restoredExtent(kMainWindowDesign.width, kMainWindowDesign.width, 0, screen.width);
-        w_.setWindowSize(w_.windowGeometry().width, height);
-        w_.setWindowSize(width, height);
+        placeWindow(kMainWindowDesign.width, kMainWindowDesign.height, file);
         theme_.saveSettings();
     } else {
         restoreWindowSize();
@@ -103,6 +155,14 @@ bool Shell::shutDown() {
         return false;
     // A diary that needed no save still ends here, and counts for the day.
     diary_.leaveDiaryMode();
+    // Where the window was, for the next start (the full screen and a maximised
+    // window are not a place the writer chose).
+    if (!w_.fullScreen() && w_.windowState() == WindowState::Normal) {
+        const IniFile file = settings_.program();
+        const Rect frame = w_.windowGeometry();
+        file.writeInt(softwareSection(), leftKey(), frame.left);
+        file.writeInt(softwareSection(), topKey(), frame.top);
+    }
     setReadOnly(settings_.program().path(), true);
     w_.removeTrayIcon();
     return true;

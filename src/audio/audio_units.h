@@ -17,6 +17,12 @@ public:
         playback_.setBackend(media);
     }
 
+    // Where the recorder and the player say what the writer should know.
+    void setNote(const std::function<void(const Text&)>& note) {
+        recorder_.setNote(note);
+        playback_.setNote(note);
+    }
+
     Recorder& recorder() { return recorder_; }
     WavPlayback& playback() { return playback_; }
 

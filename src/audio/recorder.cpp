@@ -44,10 +44,15 @@ void Recorder::start() {
     }
 }
 
+void Recorder::say(const Text& note) {
+    if (note_) note_(note);
+    else window_.setStatusNote(2, note);
+}
+
 void Recorder::onDeviceLost() {
     if (!recording_) return;
-    window_.messageBox(gbk(u8"录音设备已断开，录音已经停止。\r\n再点击一次录音按钮可以保存已经录下的声音。"), programCaption(),
-                       Buttons::OK, Icon::Warning);
+    // Said in the status bar: a box would take the keys of a writer typing meanwhile.
+    say(gbk(u8"录音设备已断开，录音已经停止。再点击一次录音按钮可以保存已经录下的声音。"));
 }
 
 void Recorder::stop() {
@@ -62,6 +67,7 @@ void Recorder::stop() {
         FileError error;
         if (store_.saveCapture(*path, true, &error)) {
             settings_.rememberDialogFolder(*path);
+            say(gbk(u8"录音已保存：") + utf8ToGbkLossy(*path));
             return;
         }
         window_.messageBox(gbk(u8"录音没有保存：") + utf8ToGbkLossy(*path) + "\r\n" + gbk(u8"原因：") +

@@ -7,6 +7,8 @@
 #include "core/settings.h"
 #include "ui/window.h"
 
+#include <functional>
+
 namespace talery {
 
 // Plays the short start cue once, in the background.
@@ -29,6 +31,8 @@ public:
     void setDevices(CaptureDevice& device, CuePlayer& cue);
 
     void onRecordButtonPressed();
+    // A short note in the status bar (a recording saved, with its path).
+    void setNote(std::function<void(const Text&)> note) { note_ = std::move(note); }
 
     bool recording() const { return recording_; }
     CaptureStore& store() { return store_; }
@@ -42,6 +46,7 @@ private:
     void stop();
     void setIdle();
     void onDeviceLost();
+    void say(const Text& note);
 
     Window& window_;
     const Clock& clock_;
@@ -49,6 +54,7 @@ private:
     CuePlayer* cue_;
     CaptureStore store_;
     bool recording_ = false;
+    std::function<void(const Text&)> note_;
 };
 
 }  // namespace talery

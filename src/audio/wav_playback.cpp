@@ -15,9 +15,16 @@ bool WavPlayback::openWav(const Path& path) {
                            programCaption(), Buttons::OK, Icon::Warning);
         return false;
     }
+    if (!unit_.openMedia(path) || !unit_.playMedia(-1)) {
+        // Never silence without a word: the file is fine, the machine cannot play it.
+        onStopClicked();
+        state_ = NothingOpened;
+        const Text said = gbk(u8"无法播放：没有可以播放声音的设备（") + titleFromPath(path) + gbk(u8"）");
+        if (note_) note_(said);
+        else window_.setStatusNote(2, said);
+        return false;
+    }
     window_.setVisible(Unit::wav播放器, true);
-    unit_.openMedia(path);
-    unit_.playMedia(-1);
     state_ = Playing;
     window_.setText(Unit::wav地址, titleFromPath(path));
     return true;

@@ -4,6 +4,8 @@
 #include "audio/media_player.h"
 #include "ui/window.h"
 
+#include <functional>
+
 namespace talery {
 
 class WavPlayback {
@@ -13,6 +15,8 @@ public:
     WavPlayback(Window& window, MediaBackend& backend) : window_(window), unit_(backend) {}
 
     void setBackend(MediaBackend& backend) { unit_.setBackend(backend); }
+    // A short note in the status bar (the sound device that cannot be opened).
+    void setNote(std::function<void(const Text&)> note) { note_ = std::move(note); }
 
     // Shows the strip and plays the file from its start. A file that is no
     // playable WAV is refused with a message and changes nothing.
@@ -31,6 +35,7 @@ private:
     Window& window_;
     MediaPlayerUnit unit_;
     State state_ = NothingOpened;
+    std::function<void(const Text&)> note_;
 };
 
 }  // namespace talery

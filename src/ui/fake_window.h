@@ -156,6 +156,8 @@ public:
         window_.top = top;
     }
     Rect screenArea() const override { return screen; }
+    std::optional<std::vector<Rect>> screens;  // several screens; unset: `screen` alone
+    std::vector<Rect> screenAreas() const override { return screens ? *screens : Window::screenAreas(); }
     bool trayAvailable() const override { return hasTray; }
     Text userName() const override { return user.value_or(Text()); }
 

@@ -221,6 +221,12 @@ public:
     virtual void setWindowVisible(bool on) = 0;
     virtual void setWindowPosition(int left, int top) = 0;
     virtual Rect screenArea() const = 0;                    // the desktop's usable area; empty when unknown
+    // The usable area of every screen, the primary one first; none when unknown.
+    virtual std::vector<Rect> screenAreas() const {
+        const Rect area = screenArea();
+        if (area.width <= 0 || area.height <= 0) return {};
+        return {area};
+    }
     virtual bool trayAvailable() const = 0;                 // whether the desktop has a notification area
 
     // Modal interaction.

@@ -167,6 +167,8 @@ bool QtMediaBackend::request(const MediaRequest& r) {
     if (r.kind == K::Open) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(r.path));
         if (open_.count(r.alias) || !QFileInfo(path).isReadable()) return false;
+        // Without an output device the player would play on in silence.
+        if (QMediaDevices::defaultAudioOutput().isNull()) return false;
         Entry e;
         e.output = std::make_unique<QAudioOutput>();
         e.player = std::make_unique<QMediaPlayer>();

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 #include <QWindow>
@@ -321,6 +322,20 @@ private:
     QPointer<QWindow> lentToMenu_;  // the window whose keyboard a menu of its own has
 };
 
+// A drop-down list claims Esc before the panel's shortcut sees it, so that Esc
+// closes the list and not the panel round it.
+class ListKeepsEsc : public QObject {
+public:
+    explicit ListKeepsEsc(QWidget* list) : QObject(list) { list->installEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+            return false;
+        event->accept();
+        return true;
+    }
+};
+
 constexpr int kRingWidth = 3;
 
 // One side of the focus ring: a strip that paints its part of the ring's lines,
@@ -432,8 +447,17 @@ private:
         QRect ringed = target_->rect();
         if (auto* tabs = qobject_cast<QTabBar*>(target_.data()); tabs && tabs->currentIndex() >= 0)
             ringed = tabs->tabRect(tabs->currentIndex());
-        const QRect r = ringed.translated(target_->mapTo(window_, QPoint()));
         const int w = kRingWidth;
+        // A glyph (× and _ of the title strip) is ringed round what it shows, not inside its
+        // edge, where the lines would cover half of it.
+        if (auto* label = qobject_cast<QLabel*>(target_.data());
+            label && label->pixmap().isNull() && label->text().size() == 1) {
+            const QRect glyph = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
+                                                    label->fontMetrics().boundingRect(label->text()).size(),
+                                                    label->contentsRect());
+            ringed = glyph.adjusted(-w - 1, -w - 1, w + 1, w + 1);
+        }
+        const QRect r = ringed.translated(target_->mapTo(window_, QPoint()));
         sides_[0]->cover(r, QRect(r.left(), r.top(), r.width(), w));
         sides_[1]->cover(r, QRect(r.left(), r.bottom() - w + 1, r.width(), w));
         sides_[2]->cover(r, QRect(r.left(), r.top() + w, w, r.height() - 2 * w));
@@ -600,6 +624,8 @@ void setUpAccessibility(QtWindow& window) {
     QObject::connect(close, &QShortcut::activated, about, [&window] {
         if (auto* cancel = qobject_cast<ClickLabel*>(window.unitWidget(Unit::透明标签1))) cancel->press();
     });
+    // An open drop-down list takes Esc for itself and closes alone.
+    for (QComboBox* combo : about->findChildren<QComboBox*>()) new ListKeepsEsc(combo->view());
     // Ctrl+Tab and Ctrl+Shift+Tab turn the panel's pages from anywhere in it,
     // as in any tabbed dialog (a combo box would take them as typed text).
     if (auto* pages = qobject_cast<TabControl*>(window.unitWidget(Unit::高级选择夹1))) {

@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QContextMenuEvent>
+#include <QDateTime>
+#include <QInputMethodEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -301,9 +303,48 @@ void TextEdit::onContentsChange(int position, int removed, int added) {
     emit contentChanged();
 }
 
+void TextEdit::endUndoStep() {
+    // The document merges a typed character into the edit before it only
+    // while it counts as modified since its last clean state: marking that
+    // state here starts the next edit as an undo step of its own.
+    if (document()->isUndoRedoEnabled()) document()->setModified(false);
+}
+
+void TextEdit::typingAt(qint64 now) {
+    if (lastTypedAt_ && now - *lastTypedAt_ >= kUndoPauseMs) endUndoStep();
+    lastTypedAt_ = now;
+}
+
+void TextEdit::inputMethodEvent(QInputMethodEvent* event) {
+    // An input method's commit is one step, whatever came before or after it.
+    const bool commit = !event->commitString().isEmpty();
+    if (commit) endUndoStep();
+    QPlainTextEdit::inputMethodEvent(event);
+    if (commit) {
+        endUndoStep();
+        lastTypedAt_ = undoClock_ ? undoClock_() : QDateTime::currentMSecsSinceEpoch();
+    }
+}
+
+void TextEdit::focusOutEvent(QFocusEvent* event) {
+    // A dialog, a menu or another box took the keys: what comes after is a new step.
+    endUndoStep();
+    QPlainTextEdit::focusOutEvent(event);
+}
+
 void TextEdit::keyPressEvent(QKeyEvent* event) {
     const int vk = virtualKey(event->key());
     if (vk) emit keyDown(vk, modifierBits(event->modifiers()));
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    // A save closes the step typed before it.
+    if (ctrl && event->key() == Qt::Key_S) endUndoStep();
+    const bool lineBreak = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool edits = !isReadOnly() && (lineBreak || event->key() == Qt::Key_Backspace ||
+                                         event->key() == Qt::Key_Delete || (!ctrl && !event->text().isEmpty()));
+    if (edits) {
+        typingAt(undoClock_ ? undoClock_() : QDateTime::currentMSecsSinceEpoch());
+        if (lineBreak) endUndoStep();
+    }
     // Tab types a tab in the text; Ctrl+Tab leaves the box, as the keyboard's only way out.
     if (!isReadOnly() && (event->modifiers() & Qt::ControlModifier) &&
         (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
@@ -311,6 +352,10 @@ void TextEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+    // A sentence's end and a line break close the step they end.
+    static const QString sentenceEnds = QStringLiteral("。！？…!?");
+    if (edits && (lineBreak || (!event->text().isEmpty() && sentenceEnds.contains(event->text().back()))))
+        endUndoStep();
 }
 
 void TextEdit::contextMenuEvent(QContextMenuEvent* event) {
@@ -333,7 +378,10 @@ void TextEdit::insertFromMimeData(const QMimeData* source) {
         emit filesDropped(files);
         return;
     }
+    // A paste is a step of its own.
+    endUndoStep();
     QPlainTextEdit::insertFromMimeData(source);
+    endUndoStep();
 }
 
 StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
@@ -357,13 +405,29 @@ void StatusBarWidget::resizeEvent(QResizeEvent* event) {
     layoutParts();
 }
 
+int StatusBarWidget::neededWidth(int i) const {
+    const ClickLabel* p = part(i);
+    // The indent, the sunken frame on both sides and a pixel of air.
+    return p->fontMetrics().horizontalAdvance(p->text()) + p->indent() + 2 * p->frameWidth() + 2;
+}
+
+void StatusBarWidget::textChanged(int i) {
+    // The tips' part gives way to the others; its own text may be cut.
+    if (i != 2 && neededWidth(i) > part(i)->width()) layoutParts();
+}
+
 void StatusBarWidget::layoutParts() {
+    // The figures (the count, the writing time) and the last part keep their
+    // design widths unless their text needs more; the tips' part takes what is left.
+    const int first = std::max(widths_[0], neededWidth(0));
+    const int second = std::max(widths_[1], neededWidth(1));
+    const int last = std::max(width() - first - second - widths_[2], neededWidth(3));
+    const int tips = std::max(width() - first - second - last, 0);
+    const std::array<int, 4> w{first, second, tips, last};
     int x = 0;
     for (std::size_t i = 0; i < parts_.size(); ++i) {
-        // The last part takes what is left.
-        const int w = i + 1 == parts_.size() ? std::max(width() - x, 0) : widths_[i];
-        parts_[i]->setGeometry(x, 0, w, height());
-        x += w;
+        parts_[i]->setGeometry(x, 0, w[i], height());
+        x += w[i];
     }
 }
 

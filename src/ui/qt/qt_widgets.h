@@ -85,6 +85,14 @@ public:
         int position = 0, removed = 0, added = 0;
     };
     Span takeChange();
+    // Undo in a writer's steps: one undo takes back at most one step, and a
+    // step ends at a pause in the typing, after a sentence's end, at a line
+    // break, around a paste, an input method's commit and the program's own
+    // edits, at a save and when the focus leaves the box.
+    void endUndoStep();
+    static constexpr qint64 kUndoPauseMs = 1000;
+    // Milliseconds of a steady clock; tests give their own.
+    void setUndoClock(std::function<qint64()> now) { undoClock_ = std::move(now); }
 signals:
     void keyDown(int key, int modifiers);
     void contentChanged();
@@ -92,6 +100,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
@@ -113,6 +123,10 @@ private:
     std::optional<QString> deferred_;
     bool fixing_ = false;
     bool centred_ = false;
+    // Undo steps: when the last key that edited came.
+    void typingAt(qint64 now);
+    std::function<qint64()> undoClock_;
+    std::optional<qint64> lastTypedAt_;
 };
 
 class StatusBarWidget : public QWidget {
@@ -121,6 +135,10 @@ public:
     explicit StatusBarWidget(QWidget* parent);
     ClickLabel* part(int i) const { return parts_[static_cast<std::size_t>(i)]; }
     void setPartWidth(int i, int width);
+    // After a part's text changed: a figure that has outgrown its part widens it.
+    void textChanged(int i);
+    // The width a part needs to show its whole text.
+    int neededWidth(int i) const;
 signals:
     void pressed();
 

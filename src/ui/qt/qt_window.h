@@ -122,6 +122,7 @@ public:
     void setWindowVisible(bool on) override;
     void setWindowPosition(int left, int top) override;
     Rect screenArea() const override;
+    std::vector<Rect> screenAreas() const override;
     bool trayAvailable() const override;
     Text userName() const override;
     bool alwaysOnTop() const;

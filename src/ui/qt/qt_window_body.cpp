@@ -63,11 +63,14 @@ QRect QtWindow::bodySelectionArea() const {
 }
 
 void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
-    auto* e = qobject_cast<QPlainTextEdit*>(unitWidget(Unit::编辑框1));
+    auto* e = qobject_cast<TextEdit*>(unitWidget(Unit::编辑框1));
     QTextCursor c(e->document());
     c.setPosition(charPosition(e, range.start));
     c.setPosition(charPosition(e, range.start + range.length), QTextCursor::KeepAnchor);
+    // The program's own edit (a layout, the time, the phrase taken out) is one undo step.
+    e->endUndoStep();
     c.insertText(toQt(text));
+    e->endUndoStep();
     e->setTextCursor(c);
 }
 

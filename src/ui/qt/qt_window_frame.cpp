@@ -78,6 +78,8 @@ void QtWindow::setFullScreen(bool on) {
     // Kept here: without a window manager the platform reports no state at all.
     if (on == fullScreen_) return;
     fullScreen_ = on;
+    // Entering or leaving the locked room: the typing before it is a step of its own.
+    if (auto* body = qobject_cast<TextEdit*>(unitWidget(Unit::编辑框1))) body->endUndoStep();
     if (on) {
         beforeFullScreen_ = main_->geometry();
         wasMaximised_ = main_->isMaximized();
@@ -245,6 +247,21 @@ Rect QtWindow::screenArea() const {
     if (!screen) return {};
     const QRect g = screen->availableGeometry();
     return {g.x(), g.y(), g.width(), g.height()};
+}
+
+std::vector<Rect> QtWindow::screenAreas() const {
+    std::vector<Rect> areas;
+    QList<QScreen*> screens = QGuiApplication::screens();
+    // The primary screen first: a window whose monitor is gone opens there.
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        screens.removeAll(primary);
+        screens.prepend(primary);
+    }
+    for (const QScreen* screen : screens) {
+        const QRect g = screen->availableGeometry();
+        if (!g.isEmpty()) areas.push_back({g.x(), g.y(), g.width(), g.height()});
+    }
+    return areas;
 }
 
 bool QtWindow::trayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }

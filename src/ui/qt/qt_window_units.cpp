@@ -346,7 +346,9 @@ Text QtWindow::statusText(int part) const {
 
 void QtWindow::setStatusText(int part, const Text& text) {
     auto* s = qobject_cast<StatusBarWidget*>(unitWidget(Unit::状态条1));
-    if (part >= 0 && part < 4) s->part(part)->setText(toQt(text));
+    if (part < 0 || part >= 4) return;
+    s->part(part)->setText(toQt(text));
+    s->textChanged(part);
 }
 
 void QtWindow::setStatusNote(int part, const Text& note) {
