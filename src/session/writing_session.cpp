@@ -434,7 +434,8 @@ void SessionController::reserveCopy() {
 
 void SessionController::returnToIdle(const Text& farewell) {
     // Opened and left unchanged: its copy would only repeat the document.
-    const bool nothingUnsaved = writing() && bodyMatchesFile();
+    // (Read only while the copy is there: a save has removed it already.)
+    const bool nothingUnsaved = writing() && !backupCopy_.empty() && isRegularFile(backupCopy_) && bodyMatchesFile();
     if (beforeBodyReplaced_) beforeBodyReplaced_();
     view_.setTitleEnabled(true);
     view_.setBody(farewell);
