@@ -89,15 +89,27 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "\
 gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, \
 fonts-wqy-microhei | fonts-noto-cjk | fonts-droid-fallback, qt6-translations-l10n")
 # Copies the programs' debug symbols into talery-dbgsym, then strips them
-# (CPACK_STRIP_FILES would strip first and leave nothing to copy).
-set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/fix_dbgsym.cmake)
+# (CPACK_STRIP_FILES would strip first and leave nothing to copy). A build
+# without debug information (Release, MinSizeRel) has no symbols to ship:
+# its programs are only stripped, and there is no talery-dbgsym.
+if(CMAKE_BUILD_TYPE MATCHES "^(Debug|RelWithDebInfo)$")
+  set(TALERY_DEBUG_SYMBOLS ON)
+  set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/fix_dbgsym.cmake)
+else()
+  set(TALERY_DEBUG_SYMBOLS OFF)
+  set(CPACK_STRIP_FILES ON)
+endif()
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
 
 if(TALERY_TESTS)
   # Builds the package from this build and checks it as Debian would, then
   # installs it into a scratch root and runs it there.
-  add_test(NAME package COMMAND ${TALERY_PACKAGING}/check-deb ${CMAKE_BINARY_DIR})
+  if(TALERY_DEBUG_SYMBOLS)
+    add_test(NAME package COMMAND ${TALERY_PACKAGING}/check-deb ${CMAKE_BINARY_DIR})
+  else()
+    add_test(NAME package COMMAND ${TALERY_PACKAGING}/check-deb ${CMAKE_BINARY_DIR} --no-debug-symbols)
+  endif()
   set_tests_properties(package PROPERTIES TIMEOUT 300)
 endif()

@@ -30,7 +30,8 @@ inline std::vector<std::string> backupCopies(const TempDir& dir, std::u8string_v
     if (!std::filesystem::is_directory(folder)) return out;
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
         const std::string name = e.path().filename().string();
-        if (name.starts_with(u8name(title)) && !name.starts_with(kTempPrefix) && !name.ends_with(".journal"))
+        if (name.starts_with(u8name(title)) && !name.starts_with(kTempPrefix) && !name.ends_with(".journal") &&
+            name != ".kept-since")
             out.push_back(e.path().string());
     }
     std::sort(out.begin(), out.end());

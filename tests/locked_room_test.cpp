@@ -123,6 +123,12 @@ TEST_F(LockedRoomTest, TheGoalReachedSaysSoTheEscapePhraseLeavesAtOnceAndSavingW
     EXPECT_TRUE(fileExists(docs / "第一章.txt"));
     EXPECT_TRUE(app->lockedRoom().inside() && w.fullScreen());
 
+    // A pasted text ending with the phrase is the writer's text: it stays, and so does the room.
+    w.typeText(Unit::编辑框1, u8"他在信里写道：我要离开小黑屋");  // one change, as a paste gives
+    w.runPosted();
+    EXPECT_TRUE(app->lockedRoom().inside());
+    EXPECT_TRUE(w.text(Unit::编辑框1).ends_with(g(u8"写道：我要离开小黑屋")));
+
     // The phrase, typed in pieces as an input method commits them, leaves at once and goes.
     const Text before = w.text(Unit::编辑框1);
     const std::size_t asked = w.messages.size();

@@ -6,10 +6,42 @@
 #include "session/recovery.h"
 
 #include <atomic>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace talery::test {
 namespace {
+
+// A small disk of its own over a folder, for as long as it lives (root only).
+class SmallDisk {
+public:
+    SmallDisk(const std::string& folder, const std::string& options) : folder_(folder) {
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, (options + ",mode=0700").c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    // Takes every free block (or, with empty files, every free inode).
+    void fill(bool inodes) {
+        if (inodes) {
+            while (::close(::open((folder_ + "/f" + std::to_string(files_)).c_str(), O_CREAT | O_WRONLY, 0600)) == 0)
+                ++files_;
+        } else {
+            writeBytes(folder_ + "/filler", std::string(std::size_t(4) << 20, 'x'));
+        }
+    }
+    void free(int inodes) {
+        std::filesystem::remove(folder_ + "/filler");
+        for (int i = 0; i < inodes && files_ > 0; ++i) std::filesystem::remove(folder_ + "/f" + std::to_string(--files_));
+    }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+    int files_ = 0;
+};
 
 class RecoveryTest : public ::testing::Test {
 protected:
@@ -208,6 +240,7 @@ TEST_F(RecoveryTest, ADeclinedCopyOutlivesLaterSessionsOfTheSameTitle) {
 
     // Kept for its days, then pruned; a time ahead of the clock is no age.
     const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::last_write_time(dir / "backup/.kept-since", now - std::chrono::hours(24 * 40));
     std::filesystem::last_write_time(declined, now - std::chrono::hours(24 * 29));
     restart();
     EXPECT_TRUE(std::filesystem::exists(declined));
@@ -430,6 +463,202 @@ TEST_F(RecoveryTest, AnEarlierFolderIsNamedOnceAndLeftAlone) {
     app->tellAboutEarlierFolder(dir.path());
     EXPECT_TRUE(w->messages.empty());
     EXPECT_EQ(readBytes(earlier / "setting.ini"), "old settings");
+}
+
+// A declined copy is kept its days from the answer; copies an earlier
+// version left, from the first start of this one, which says where they are.
+TEST_F(RecoveryTest, CopiesAreKeptTheirDaysFromTheAnswerAndFromTheUpgrade) {
+    std::filesystem::create_directory(dir / "backup");
+    ::chmod((dir / "backup").c_str(), 0700);
+    const auto daysAgo = [](int days) {
+        return std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * days);
+    };
+    const std::string earlier = dir / u8(u8"backup/旧稿.txt");
+    writeBytes(earlier, g(u8"上个版本留下的"));
+    std::filesystem::last_write_time(earlier, daysAgo(200));
+    restart();
+    ASSERT_EQ(w->messages.size(), 1u);
+    EXPECT_NE(w->lastMessage().find(dir / "backup"), std::string::npos);
+    EXPECT_NE(w->lastMessage().find(u8(u8"保留30天")), std::string::npos);
+    restart();
+    EXPECT_TRUE(w->messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(earlier));
+
+    crashWhile(dir, [](FakeWindow& cw, Application&) {
+        cw.typeText(Unit::章节名称, u8"草稿");
+        cw.click(Unit::开始书写按钮);
+        cw.typeText(Unit::编辑框1, u8"唯一的一份");
+    });
+    const std::string copy = backupCopy(dir, u8"草稿 ");
+    std::filesystem::last_write_time(copy, daysAgo(31));
+    restart({Answer::No});
+    EXPECT_NE(w->lastMessage().find(u8(u8"从现在起保留30天")), std::string::npos);
+    restart();
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    // Just short of their days since the answer and the upgrade, then past them.
+    for (int days : {29, 31}) {
+        std::filesystem::last_write_time(copy, daysAgo(days));
+        std::filesystem::last_write_time(dir / "backup/.kept-since", daysAgo(days));
+        restart();
+        EXPECT_EQ(std::filesystem::exists(copy), days < 30);
+        EXPECT_EQ(std::filesystem::exists(earlier), days < 30);
+    }
+}
+
+// A full disk at the start of a session, or no inode left: the writer is
+// told once, the copy and entry come as soon as there is room, and a copy
+// is offered after a kill.
+TEST_F(RecoveryTest, ANetThatCannotBeMadeIsToldAndMadeWhenThereIsRoom) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small disk";
+    {
+        SmallDisk disk(dir.path(), "size=256k");
+        if (!disk.mounted()) GTEST_SKIP() << "cannot mount tmpfs here";
+        restart();
+        disk.fill(false);
+        crashWhile(dir, [&](FakeWindow& cw, Application&) {
+            cw.typeText(Unit::章节名称, u8"满盘");
+            cw.click(Unit::开始书写按钮);
+            cw.typeText(Unit::编辑框1, u8"磁盘满时写的。");
+            disk.free(0);
+            cw.typeText(Unit::编辑框1, u8"有空间了。");
+        });
+        restart({Answer::Yes});
+        EXPECT_EQ(w->text(Unit::编辑框1), g(u8"满盘\r\n磁盘满时写的。有空间了。"));
+        app.reset();
+    }
+    {
+        SmallDisk disk(dir.path(), "nr_inodes=64");
+        ASSERT_TRUE(disk.mounted());
+        restart();
+        disk.fill(true);
+        w->typeText(Unit::章节名称, u8"无节点");
+        w->click(Unit::开始书写按钮);
+        w->typeText(Unit::编辑框1, u8"一");
+        w->typeText(Unit::编辑框1, u8"二");
+        const auto told = std::count_if(w->announced().begin(), w->announced().end(), [](const Text& note) {
+            return note.find(g(u8"自动备份失败")) != std::string::npos;
+        });
+        EXPECT_EQ(told, 1);
+        EXPECT_TRUE(backupCopies(dir, u8"无节点").empty());
+        disk.free(6);
+        w->typeText(Unit::编辑框1, u8"三");
+        app->statistics().backup().flush();
+        EXPECT_EQ(readBytes(backupCopy(dir, u8"无节点 ")), g(u8"无节点\r\n一二三"));
+        EXPECT_EQ(journalEntries().size(), 1u);
+        app.reset();
+    }
+}
+
+// Entries are files anything able to write in the folder may have made:
+// what they name but a copy of the writer's own there is never touched.
+TEST_F(RecoveryTest, AnEntryNamingAnythingButItsOwnCopyTouchesNothing) {
+    std::filesystem::create_directory(dir / "backup");
+    ::chmod((dir / "backup").c_str(), 0700);
+    const std::string outside = dir / "outside";
+    std::filesystem::create_directory(outside);
+    ::chmod(outside.c_str(), 0755);
+    const std::string empty = outside + "/empty.txt", notes = outside + u8(u8"/读书笔记.txt");
+    writeBytes(empty, "");
+    writeBytes(notes, g(u8"笔记"));
+    ::chmod(notes.c_str(), 0644);
+    const std::string link = dir / "backup/link.txt", others = dir / "backup/others.txt";
+    ASSERT_EQ(::symlink(notes.c_str(), link.c_str()), 0);
+    writeBytes(others, g(u8"别人的"));
+    std::vector<std::string> named{empty, dir / u8(u8"backup/../outside/读书笔记.txt"), link};
+    if (::geteuid() == 0 && ::chown(others.c_str(), 65534, 65534) == 0) named.push_back(others);
+    for (std::size_t i = 0; i < named.size(); ++i)
+        writeBytes(dir / ("backup/session-1-" + std::to_string(i) + ".journal"),
+                   formatJournalEntry({g(u8"标题"), named[i], "", false, {}}));
+    restart();
+    EXPECT_TRUE(w->messages.empty());
+    EXPECT_TRUE(journalEntries().empty());
+    const auto mode = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    EXPECT_TRUE(std::filesystem::exists(empty));
+    EXPECT_EQ(readBytes(notes), g(u8"笔记"));
+    EXPECT_EQ(mode(notes), 0644u);
+    EXPECT_EQ(mode(outside), 0755u);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readBytes(others), g(u8"别人的"));
+}
+
+// A program folder or backup folder another user owns or may write in holds
+// no copies, and the writer hears why.
+TEST_F(RecoveryTest, AFolderOthersMayWriteInIsRefusedAndSaid) {
+    ::chmod(dir.path().c_str(), 0777);
+    restart();
+    ASSERT_EQ(w->messages.size(), 1u);
+    EXPECT_NE(w->lastMessage().find(u8(u8"其他用户可以修改")), std::string::npos);
+    w->typeText(Unit::章节名称, u8"无处");
+    w->click(Unit::开始书写按钮);
+    EXPECT_TRUE(app->session().backupFile().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "backup"));
+    ::chmod(dir.path().c_str(), 0700);
+    if (::geteuid() != 0) return;
+    // A backup folder made by another user, open to all.
+    app.reset();
+    std::filesystem::create_directory(dir / "backup");
+    ::chmod((dir / "backup").c_str(), 0777);
+    ASSERT_EQ(::chown((dir / "backup").c_str(), 65534, 65534), 0);
+    restart();
+    w->typeText(Unit::章节名称, u8"无处");
+    w->click(Unit::开始书写按钮);
+    EXPECT_TRUE(app->session().backupFile().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "backup"));
+}
+
+// An entry of the previous format has no password check: a mistyped
+// password that happens to decipher the short copy never becomes one.
+TEST_F(RecoveryTest, AnUnconfirmedPasswordNeverBecomesTheEntrysCheck) {
+    writeBytes(dir / "s.tlr", encryptText(g(u8"短"), documentKeyText("pw")));
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        cw.passwordResults.push_back(Text("pw"));
+        app.openNamedFile(dir / "s.tlr");
+        cw.typeText(Unit::编辑框1, u8"秘");
+    });
+    ASSERT_EQ(journalEntries().size(), 1u);
+    const std::string entryPath = dir / ("backup/" + journalEntries()[0]);
+    auto entry = parseJournalEntry(readBytes(entryPath));
+    ASSERT_TRUE(entry);
+    entry->passwordCheck.clear();
+    writeBytes(entryPath, formatJournalEntry(*entry));
+    const Text copy = readBytes(entry->backup);
+    Text wrong;
+    for (int i = 0; wrong.empty() && i < 5000; ++i)
+        if (plausibleDecipheredText(decryptBytes(copy, documentKeyText("guess" + std::to_string(i)))))
+            wrong = "guess" + std::to_string(i);
+    ASSERT_FALSE(wrong.empty());
+    restart({Answer::Yes}, {wrong});
+    ASSERT_TRUE(app->session().writing());
+    ASSERT_EQ(journalEntries().size(), 1u);
+    const auto now = parseJournalEntry(readBytes(dir / ("backup/" + journalEntries()[0])));
+    ASSERT_TRUE(now);
+    EXPECT_TRUE(now->passwordCheck.empty());
+}
+
+// A session that ends with nothing unsaved leaves no copy behind.
+TEST_F(RecoveryTest, NothingUnsavedLeavesNoCopy) {
+    writeBytes(dir / "a.txt", g(u8"原文"));
+    restart();
+    app->openNamedFile(dir / "a.txt");
+    app->statistics().backup().flush();
+    w->answers = {Answer::OK, Answer::OK};
+    w->click(Unit::放弃编辑);
+    EXPECT_TRUE(backupCopies(dir).empty());
+
+    app->openNamedFile(dir / "a.txt");
+    w->typeText(Unit::编辑框1, u8"新");
+    w->pressKey(Unit::编辑框1, key::S, modifier::Ctrl);
+    w->typeText(Unit::编辑框1, u8"再");
+    app->statistics().backup().flush();
+    w->answers = {Answer::Yes, Answer::OK};
+    w->click(Unit::开始书写按钮);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    w->runPosted();
+    EXPECT_TRUE(backupCopies(dir).empty());
 }
 
 TEST(JournalEntryTest, EveryByteOfTitlesAndPathsSurvives) {

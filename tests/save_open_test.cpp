@@ -140,12 +140,25 @@ TEST_F(SaveOpenTest, TlrElsewhereInThePathSavesPlainText) {
     EXPECT_TRUE(w.passwordDialogs.empty());
 }
 
-TEST_F(SaveOpenTest, UpperCaseTlrIsPlainText) {
+// A name ending in ".TLR" meant an enciphered file: it is saved as ".tlr",
+// and said.
+TEST_F(SaveOpenTest, UpperCaseTlrIsSavedEncipheredAsTlr) {
     const Text body = writeNewText();
     w.dialogResults = {dir.file("A.TLR")};
+    w.passwordResults = {Text("pw")};
     w.click(Unit::开始书写按钮);
-    EXPECT_TRUE(w.passwordDialogs.empty());
-    EXPECT_EQ(readBytes(dir.file("A.TLR")), body);
+    EXPECT_EQ(w.passwordDialogs.size(), 1u);
+    EXPECT_NE(w.messages.at(0).text.find(g(u8".tlr")), std::string::npos);
+    EXPECT_EQ(readBytes(dir.file("A.tlr")), enciphered(body, "pw"));
+    EXPECT_FALSE(fileExists(dir.file("A.TLR")));
+
+    // Over an existing ".tlr" only on the writer's word.
+    writeNewText();
+    w.dialogResults = {dir.file("A.Tlr")};
+    w.answers = {Answer::No};
+    w.click(Unit::开始书写按钮);
+    EXPECT_EQ(readBytes(dir.file("A.tlr")), enciphered(body, "pw"));
+    EXPECT_TRUE(session().writing());
 }
 
 TEST_F(SaveOpenTest, StoredPasswordQuestionEachAnswer) {

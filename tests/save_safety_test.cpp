@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +39,12 @@ pid_t forkLockedOut(const std::string& lockedFolder, Body body) {
         ::_exit(body());
     }
     return child;
+}
+
+// The program folder, where versions go, belongs to whoever saves in
+// forkLockedOut: a folder others may write in is refused.
+void programFolderOfTheSaver(const std::string& folder) {
+    if (::geteuid() == 0) (void)!::chown(folder.c_str(), 65534, 65534);
 }
 
 int waitFor(pid_t child) {
@@ -102,19 +111,21 @@ TEST(AtomicWrite, LongestLegalNamesSaveAndStaleTemporaryFilesGo) {
         EXPECT_EQ(readBytes(dir / name), "text");
     }
 
-    // Left by a writer that has gone: a child's pid after it ended.
-    const pid_t gone = ::fork();
-    if (gone == 0) ::_exit(0);
-    waitFor(gone);
-    const std::string stale = std::string(kTempPrefix) + std::to_string(gone) + "-Ab3dE9";
-    const std::string live = std::string(kTempPrefix) + std::to_string(::getpid()) + "-Ab3dE9";
+    // A writer at work holds a lock on its file; one that has gone holds
+    // none, whatever its pid names now (another process namespace reuses
+    // pids: ours here).
+    const std::string stale = std::string(kTempPrefix) + std::to_string(::getpid()) + "-Ab3dE9";
+    const std::string live = std::string(kTempPrefix) + std::to_string(::getpid()) + "-Xy7wV2";
     for (const std::string& name : {stale, live, std::string(".talery-notes"), std::string(".talery-1-short")})
         writeBytes(dir / name, "x");
+    const int held = ::open((dir / live).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     ASSERT_TRUE(writeFileAtomic(dir / "b.txt", "b"));
     EXPECT_FALSE(fileExists(dir / stale));
-    EXPECT_TRUE(fileExists(dir / live));  // a writer of ours may still be at work
+    EXPECT_TRUE(fileExists(dir / live));
     EXPECT_TRUE(fileExists(dir / ".talery-notes"));
     EXPECT_TRUE(fileExists(dir / ".talery-1-short"));
+    ::close(held);
 }
 
 TEST(FileErrors, ReasonsAreChineseForEveryErrorNumber) {
@@ -230,6 +241,46 @@ TEST(Privacy, CopiesAreOwnerOnlyAndNewFilesFollowTheUmask) {
     EXPECT_EQ(wrongMode, 0);
 }
 
+// Another user watching the folder opens every temporary file the moment it
+// appears: a private document's never lets them read a byte.
+TEST(Privacy, AWatcherNeverOpensTheTemporaryFileOfAPrivateDocument) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to watch as a second user";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);  // a home folder others may look into
+    const std::string doc = dir / "secret.txt";
+    writeBytes(doc, "x");
+    ::chmod(doc.c_str(), 0600);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t watcher = ::fork();
+    if (watcher == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+        const int in = ::inotify_init();
+        if (in < 0 || ::inotify_add_watch(in, dir.path().c_str(), IN_CREATE) < 0) ::_exit(91);
+        (void)!::write(ready[1], "r", 1);
+        int opened = 0;
+        alignas(inotify_event) char buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(in, buf, sizeof buf);
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+                const std::string name = e->len ? e->name : "";
+                if (name == "stop") ::_exit(std::min(opened, 80));
+                const int fd = ::open((dir / name).c_str(), O_RDONLY);
+                if (fd >= 0) ++opened, ::close(fd);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+    }
+    char c;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    for (int i = 0; i < 2000; ++i) ASSERT_TRUE(writeFileAtomic(doc, "secret " + std::to_string(i)));
+    writeBytes(dir / "stop", "");
+    EXPECT_EQ(waitFor(watcher), 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
 // --- Through the session -------------------------------------------------------
 
 class SaveSafetyTest : public AppTest {
@@ -322,7 +373,7 @@ TEST_F(SaveSafetyTest, NoVersionMeansAskingBeforeOverwriting) {
 }
 
 TEST_F(SaveSafetyTest, KilledInPlaceSaveLeavesTheOldContentWholeSomewhere) {
-    ::chmod(dir.path().c_str(), 0777);  // the program folder, where versions go
+    programFolderOfTheSaver(dir.path());
     const std::string docs = dir / "docs";
     ::mkdir(docs.c_str(), 0755);
     const std::string path = docs + "/novel.txt";
@@ -361,7 +412,7 @@ TEST_F(SaveSafetyTest, KilledInPlaceSaveLeavesTheOldContentWholeSomewhere) {
 }
 
 TEST_F(SaveSafetyTest, FullDiskDuringInPlaceSaveSaysNothingWasWritten) {
-    ::chmod(dir.path().c_str(), 0777);
+    programFolderOfTheSaver(dir.path());
     const std::string docs = dir / "docs";
     ::mkdir(docs.c_str(), 0755);
     const std::string path = docs + "/a.txt";

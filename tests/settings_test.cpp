@@ -15,6 +15,8 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <pwd.h>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -541,6 +543,23 @@ TEST(SettingsProgramDirectory, PortableOnlyWithSettingsAndNeverInABuildTree) {
     std::filesystem::remove(cache);
     previousHome ? ::setenv("TALERY_HOME", savedHome.c_str(), 1) : ::unsetenv("TALERY_HOME");
     previousXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+}
+
+// Without HOME or XDG_DATA_HOME (a bare `env -i` start): the home the
+// password database names, never a folder others share.
+TEST(SettingsProgramDirectory, WithoutHomeTheWritersOwnHomeNeverASharedFolder) {
+    const char* names[] = {"TALERY_HOME", "XDG_DATA_HOME", "HOME"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names) {
+        const char* value = std::getenv(name);
+        saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+        ::unsetenv(name);
+    }
+    const struct passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(programDirectory(), std::string(user->pw_dir) + "/.local/share/talery");
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
 }
 
 }  // namespace

@@ -42,10 +42,14 @@ TEST(ChapterLayout, PunctuationBetweenChineseBecomesFullWidthButLatinNumbersAndU
         u8"网址:http://example.com/a.html?x=1,2;y=3见",
         u8"请访问www.example.com.",
         u8"他说\"你好",  // an unpaired quote stays
+        u8"网址:http://北京大学.中国/招生?页=2见",  // addresses with Chinese labels too
     };
     for (const auto line : untouched) {
         EXPECT_EQ(layOutChapter(g(u8"T\n") + g(line), {}), g(u8"T\n　　") + g(line)) << u8(line);
     }
+    // Dots inside an address stay; one that ends the sentence after it does not.
+    EXPECT_EQ(layOut(u8"T\n请访问www.小说网.公司.\n写信给张三@例子.中国,好"),
+              g(u8"T\n　　请访问www.小说网.公司。\n　　写信给张三@例子.中国，好"));
 }
 
 TEST(ChapterLayout, QuotesPairInOrderNextToChineseAndNeverInsideLatinWords) {

@@ -51,8 +51,8 @@ Path backupPath(const Path& programDirectory, const Text& title, bool enciphered
 }
 
 std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& title, const LocalDateTime& began,
-                                      bool enciphered) {
-    if (!makePrivateFolder(backupFolder(programDirectory))) return std::nullopt;
+                                      bool enciphered, FileError* error) {
+    if (!makePrivateFolder(backupFolder(programDirectory), error)) return std::nullopt;
     char when[32];
     std::snprintf(when, sizeof when, " %04d-%02d-%02d %02d%02d%02d", began.year, began.month, began.day, began.hour,
                   began.minute, began.second);
@@ -62,20 +62,22 @@ std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& 
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             ::close(fd);
-            return path;
+            // The name is the reservation: it must outlive a power cut.
+            if (syncFolderOf(path)) return path;
+            ::unlink(path.c_str());
+            if (error) *error = {EIO, describeErrno(EIO)};
+            return std::nullopt;
         }
-        if (errno != EEXIST) return std::nullopt;
+        if (errno != EEXIST) break;
     }
+    if (error) *error = {errno, describeErrno(errno)};
     return std::nullopt;
 }
 
-std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next) {
-    if (!makePrivateFolder(parentFolder(target.path))) return std::nullopt;
-    struct stat st {};
-    // A link in the folder would carry the copy elsewhere: replace it by a file.
-    if (::lstat(target.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        if (!S_ISLNK(st.st_mode) || ::unlink(target.path.c_str()) != 0) return std::nullopt;
-    }
+std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next, FileError* error) {
+    if (!makePrivateFolder(parentFolder(target.path), error)) return std::nullopt;
+    // A link in the folder would carry the copy elsewhere: the private write
+    // replaces it by the file, never following it.
     std::optional<Rc4> cipher;
     if (target.keyText) cipher.emplace(deriveDocumentKey(*target.keyText));
     std::uint64_t written = 0;
@@ -87,7 +89,7 @@ std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const Slice
         written += bytes.size();
         return true;
     };
-    if (!writeFileAtomic(target.path, block, nullptr, InPlace::Allow, FileMode::OwnerOnly)) return std::nullopt;
+    if (!writeFileAtomic(target.path, block, error, InPlace::Allow, FileMode::OwnerOnly)) return std::nullopt;
     return written;
 }
 
@@ -110,6 +112,7 @@ struct BackupWriter::State {
     bool lastSlice = false;
     bool takenOver = false;  // a flush abandoned the copy and wrote its own
     bool flushing = false;   // the window's thread writes: no copy may start and wait for it
+    Written written;         // told on the window's thread
 
     void wrote(const std::optional<std::uint64_t>& bytes) {
         // While a long text is typed into without a pause, copy it less
@@ -183,6 +186,7 @@ void BackupWriter::flush() {
     const BackupTarget target = s.target;
     lock.unlock();
     std::optional<std::uint64_t> bytes;
+    FileError error;
     {
         std::lock_guard one(writing_);
         // This is the window's thread: the body is read here directly.
@@ -194,12 +198,20 @@ void BackupWriter::flush() {
             position += kBackupSlice;
             done = position >= s.body.length();
             return slice;
-        });
+        }, &error);
     }
     lock.lock();
     s.flushing = false;
     s.wrote(bytes);
     s.wake.notify_all();
+    const Written tell = s.written;
+    lock.unlock();
+    if (tell) tell(bytes.has_value(), error.reasonUtf8);
+}
+
+void BackupWriter::setWritten(Written written) {
+    std::lock_guard lock(state_->mutex);
+    state_->written = std::move(written);
 }
 
 void BackupWriter::discard() {
@@ -274,12 +286,22 @@ void BackupWriter::run() {
             return slice;
         };
         lock.unlock();
-        const std::optional<std::uint64_t> bytes = writeBackup(target, next);
+        FileError error;
+        const std::optional<std::uint64_t> bytes = writeBackup(target, next, &error);
         if (finishing.owns_lock()) finishing.unlock();
         lock.lock();
         s.copying = false;
         if (bytes || s.copy == copy) {
             s.wrote(bytes);
+            if (s.written)
+                post_([weak = std::weak_ptr<State>(state_), ok = bytes.has_value(), reason = error.reasonUtf8] {
+                    if (const auto state = weak.lock()) {
+                        std::unique_lock hold(state->mutex);
+                        const Written tell = state->written;
+                        hold.unlock();
+                        if (tell) tell(ok, reason);
+                    }
+                });
         } else if (!std::exchange(s.takenOver, false)) {
             // Abandoned, and not for a flush that wrote instead: the body
             // still waits for its copy.

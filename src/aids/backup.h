@@ -29,9 +29,10 @@ Path backupPath(const Path& programDirectory, const Text& title, bool enciphered
 // Takes a copy's name for a session with this title begun at `began`
 // ("<title> <YYYY-MM-DD HHMMSS>", and " (2)" and on when that is taken) by
 // creating it empty, so that no other session, in this program or another,
-// ever writes to it. Nothing when the folder cannot be written.
+// ever writes to it. Nothing when the folder cannot be written (or its
+// new name not made durable); `error` says why.
 std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& title, const LocalDateTime& began,
-                                      bool enciphered);
+                                      bool enciphered, FileError* error = nullptr);
 
 struct BackupTarget {
     Path path;
@@ -41,7 +42,8 @@ struct BackupTarget {
 
 // Writes the latest body to the latest target, coalescing: a change asks for
 // a write `delay` after it; a stream of changes is written at least every
-// `longestWait` (longer for texts of many megabytes). Failures are silent: the copy is a convenience, typing goes on.
+// `longestWait` (longer for texts of many megabytes). Typing never waits for
+// a copy; whether each copy was written is told (see setWritten).
 //
 // The body lives in the window, which only its own thread may read. The
 // writer's thread asks that thread for one slice at a time between its
@@ -80,6 +82,10 @@ public:
     void discard();
     // Writes completed so far (successful or not), for tests.
     int writesDone() const;
+    // Told, on the window's thread, of every copy written or failed (not of
+    // those given up for a newer one), with the reason of a failure.
+    using Written = std::function<void(bool ok, const std::string& reasonUtf8)>;
+    void setWritten(Written written);
 
 private:
     struct State;
@@ -96,6 +102,7 @@ private:
 using SliceSource = std::function<std::optional<Text>()>;
 // Writes one copy from its slices: creates the folder, never follows a link
 // out of it. Returns the bytes written; nothing on failure or when abandoned.
-std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next);
+std::optional<std::uint64_t> writeBackup(const BackupTarget& target, const SliceSource& next,
+                                         FileError* error = nullptr);
 
 }  // namespace talery

@@ -71,9 +71,72 @@ void markQuotes(std::string_view line, std::vector<QuoteMark>& marks) {
     std::sort(marks.begin(), marks.end(), [](const QuoteMark& a, const QuoteMark& b) { return a.pos < b.pos; });
 }
 
+bool asciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A character an address may hold: Latin letters and digits, the signs of
+// host names, paths and mail addresses, and Chinese characters (labels like
+// 北京大学.中国), but not full-width punctuation (GBK A1-A9) nor spaces.
+std::size_t addressCharLength(std::string_view line, std::size_t pos, bool url) {
+    const std::size_t n = gbkCharLength(line, pos);
+    const auto c = static_cast<unsigned char>(line[pos]);
+    if (n == 2) return c >= 0xA1 && c <= 0xA9 ? 0 : 2;
+    if (n != 1) return 0;
+    if (asciiAlnum(line[pos]) || std::string_view("-_~/%#=&+@.").find(line[pos]) != std::string_view::npos) return 1;
+    return url && (line[pos] == '?' || line[pos] == ':') ? 1 : 0;
+}
+
+bool startsWithNoCase(std::string_view s, std::size_t pos, std::string_view word) {
+    if (s.size() - pos < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if ((s[pos + i] | 0x20) != word[i]) return false;
+    return true;
+}
+
+// Where addresses lie in a paragraph: after "scheme://", from "www." on,
+// and the domain after a mail address's "@". Their dots stay dots.
+struct Span {
+    std::size_t from, to;
+};
+void markAddresses(std::string_view line, std::vector<Span>& spans) {
+    spans.clear();
+    for (std::size_t i = 0; i < line.size();) {
+        const std::size_t n = gbkCharLength(line, i);
+        std::size_t from = std::string_view::npos;
+        bool url = false;
+        const bool wordStart = i == 0 || !asciiAlnum(line[i - 1]);
+        if (n == 1 && line.compare(i, 3, "://") == 0 && i > 0 && asciiAlnum(line[i - 1])) {
+            from = i + 3;
+            url = true;
+        } else if (n == 1 && wordStart && startsWithNoCase(line, i, "www.")) {
+            from = i;
+        } else if (n == 1 && line[i] == '@' && i > 0 && i + 1 < line.size() && addressCharLength(line, i + 1, false)) {
+            from = i + 1;
+        }
+        if (from == std::string_view::npos) {
+            i += n;
+            continue;
+        }
+        std::size_t to = from;
+        while (to < line.size()) {
+            const std::size_t m = addressCharLength(line, to, url);
+            if (m == 0) break;
+            to += m;
+        }
+        if (to > from) spans.push_back({from, to});
+        i = std::max(to, i + n);
+    }
+}
+
 // One paragraph's text, without indent or trailing spaces.
 void appendParagraph(std::string_view line, std::vector<QuoteMark>& marks, Text& out) {
     markQuotes(line, marks);
+    static thread_local std::vector<Span> addresses;
+    markAddresses(line, addresses);
+    // Signs inside an address (followed by more of it) are part of it.
+    auto insideAddress = [&](std::size_t from, std::size_t to) {
+        return std::any_of(addresses.begin(), addresses.end(),
+                           [&](const Span& a) { return a.from <= from && to < a.to; });
+    };
     std::size_t nextMark = 0;
     auto quoteAt = [&](std::size_t pos) { return nextMark < marks.size() && marks[nextMark].pos == pos; };
     bool afterChinese = false;
@@ -92,7 +155,7 @@ void appendParagraph(std::string_view line, std::vector<QuoteMark>& marks, Text&
             // "..." and ".," are not sentence ends; "?!" is.
             const bool sentence = run.size() == 1 || run.find_first_not_of("!?") == std::string_view::npos;
             const Kind after = quoteAt(j) ? Kind::Chinese : kindAt(line, j);
-            if (afterChinese && sentence && after != Kind::Other) {
+            if (afterChinese && sentence && after != Kind::Other && !insideAddress(i, j)) {
                 for (char c : run) out += fullWidth(c);
             } else {
                 out += run;

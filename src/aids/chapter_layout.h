@@ -21,7 +21,8 @@ struct LayoutOptions {
 // trailing spaces go; runs of empty lines shrink; ASCII , . ! ? : ; after a
 // Chinese character and before another (or the line's end) and paired " '
 // next to Chinese text become full-width. Each line keeps its own line break
-// (CR LF or LF). Latin words, numbers and URLs are never touched.
+// (CR LF or LF). Latin words, numbers and addresses (web and mail, also
+// with Chinese labels: www.小说网.公司) are never touched.
 Text layOutChapter(std::string_view text, const LayoutOptions& options);
 
 // The part of a body that a lay-out changes: bytes [start, start + length)

@@ -28,6 +28,9 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
     session_.setDiscardBackup([this] { statistics_.backup().discard(); });
     audio_.setNote([this](const Text& note) { note_.show(window_, note); });
+    // A net that fails is said in the status bar: the writer may be typing.
+    session_.setNetNote([this](const Text& note) { note_.show(window_, note); });
+    statistics_.backup().setWritten([this](bool ok, const std::string& reason) { session_.backupWritten(ok, reason); });
     aids_.setAfterTick([this] {
         showWritingSpeed(window_, statistics_, aids_.timer());
         statistics_.keepDayCount(false);
@@ -44,6 +47,14 @@ void Application::start() {
     // Restores the window, the points and the theme; records the day.
     shell_.startUp();
     history_.showLimits();
+    // Copies and versions kept where another user could read or move them
+    // would be no protection: the writer hears why there are none.
+    if (const auto problem = programDirectoryProblem(settings_.programDirectory()))
+        window_.messageBox(gbk(u8"Talery的程序文件夹不能保存备份和历史版本：\r\n") +
+                               utf8ToGbkLossy(settings_.programDirectory()) + gbk(u8"\r\n原因：") +
+                               utf8ToGbkLossy(*problem) +
+                               gbk(u8"\r\n请把环境变量TALERY_HOME设为一个只属于您的文件夹。"),
+                           programCaption(), Buttons::OK, Icon::Warning);
     // A session an earlier run could not finish is offered before anything else.
     session_.offerRecovery();
 }
@@ -119,6 +130,7 @@ void Application::handle(const UiEvent& e) {
             break;
         case EventType::TextChanged:  // text statistics
             if (e.unit == Unit::编辑框1) {
+                session_.keepNet();
                 statistics_.updateTextStatistics(e.change);
                 showWritingSpeed(window_, statistics_, aids_.timer());
         statistics_.keepDayCount(false);

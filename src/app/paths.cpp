@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,23 @@ Path executableFolder() {
     return n > 0 ? parentFolder(Path(buf.data(), static_cast<std::size_t>(n))) : Path();
 }
 
+// The writer's home: $HOME, else the password database's (a service or a
+// bare `env -i` start has no HOME). Never a folder others share.
+Path homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+    std::vector<char> buf(1 << 14);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+// No home at all: a folder that is never created, so nothing is written
+// anywhere shared and every failed write is reported.
+constexpr const char* kNoHome = "/nonexistent";
+
 Path stripTrailingSlash(Path p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
@@ -58,14 +76,23 @@ Path programDirectory() {
     Path data;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && xdg[0] == '/') {
         data = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        data = Path(home) + "/.local/share";
+    } else if (const Path home = homeFolder(); !home.empty()) {
+        data = stripTrailingSlash(home) + "/.local/share";
     } else {
-        data = "/tmp";
+        return Path(kNoHome) + "/talery";
     }
     Path p = stripTrailingSlash(data) + "/talery";
     makeFolders(p);
     return p;
+}
+
+std::optional<std::string> programDirectoryProblem(const Path& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return "无法创建或打开这个文件夹（" + describeErrno(errno) + "）";
+    if (!S_ISDIR(st.st_mode)) return std::string("这不是一个文件夹");
+    if (st.st_uid != ::geteuid()) return std::string("这个文件夹属于其他用户");
+    if ((st.st_mode & 022) != 0) return std::string("其他用户可以修改这个文件夹");
+    return std::nullopt;
 }
 
 Path earlierProgramDirectory() {

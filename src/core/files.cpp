@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <dirent.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,9 +65,10 @@ Path resolveLinks(const Path& path) {
 bool syncFolder(const Path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    ::fsync(fd);
+    // Folders of some file systems take no fsync at all: nothing to make durable there.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
     ::close(fd);
-    return true;
+    return synced;
 }
 
 bool pwriteAll(int fd, std::string_view bytes, off_t offset) {
@@ -240,6 +241,16 @@ std::uint64_t fileSize(const Path& path) {
 
 namespace {
 
+// Locks a temporary file just created and checks that its name still leads
+// to it: a cleaner that took it for a dead writer's between the two removed it.
+// Without locks on the file system, cleaners go by age and leave it be.
+bool lockAsOurOwn(int fd, const Path& path) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
+    struct stat opened {}, named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_ino == named.st_ino &&
+           opened.st_dev == named.st_dev;
+}
+
 // The atomic replacement behind writeFileAtomic and copyFileAtomic: `fill`
 // writes the new content into the temporary file's descriptor.
 // `rewrite`, when given, rewrites the resolved target in place where the
@@ -251,16 +262,20 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         fail(error, ENOENT);
         return false;
     }
-    const Path target = resolveLinks(path);
+    // A private copy replaces a link in its place, never writes through it.
+    const bool followLinks = mode != FileMode::OwnerOnly;
+    const Path target = followLinks ? resolveLinks(path) : path;
     struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
+    const bool exists = (followLinks ? ::stat(target.c_str(), &st) : ::lstat(target.c_str(), &st)) == 0;
     if (!exists && errno != ENOENT) {
         // A loop of links, a path through a file, no search permission: the
         // rename below would replace whatever is there, so stop here.
         fail(error, errno);
         return false;
     }
-    if (exists) {
+    if (exists && !followLinks && S_ISLNK(st.st_mode)) {
+        // Replaced below by the rename; nothing of the link's target is read or kept.
+    } else if (exists) {
         if (S_ISDIR(st.st_mode)) {
             fail(error, EISDIR);
             return false;
@@ -282,35 +297,45 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
 
     const Path folder = parentFolder(target);
     removeStaleTemporaryFiles(folder);
+    const bool keepsMode = exists && S_ISREG(st.st_mode);
     // A short name: the target's own name may already use the whole name limit.
-    // Created with the final mode where it can be: the kernel applies the
-    // umask (never read here by changing it: other threads create files too).
-    const mode_t createMode = mode == FileMode::OwnerOnly ? 0600 : 0666;
+    // Never wider than its final mode, not for an instant: an existing file's
+    // copy starts as the owner's alone and gets its owner and mode before any
+    // byte; a new file is created with its final mode (the kernel applies the
+    // umask, which is never changed here: other threads create files too).
+    const mode_t createMode = mode == FileMode::OwnerOnly || keepsMode ? 0600 : 0666;
     Path tmpPath;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         tmpPath = folder + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
         fd = ::open(tmpPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
         if (fd < 0 && errno != EEXIST) break;
+        // Held while it is written: the lock tells a cleaner this writer lives.
+        if (fd >= 0 && !lockAsOurOwn(fd, tmpPath)) {
+            ::close(fd);
+            fd = -1;
+            errno = EEXIST;
+        }
     }
     if (fd < 0) {
         const int code = errno;
         // A folder we may not create files in, but whose file we may rewrite.
-        if ((code == EACCES || code == EPERM) && exists && rewrite) return rewrite(target);
+        if ((code == EACCES || code == EPERM) && keepsMode && rewrite) return rewrite(target);
         fail(error, code);
         return false;
     }
     // Keeping the owner and mode is best effort: the content matters most.
-    if (mode == FileMode::OwnerOnly) {
-        (void)::fchmod(fd, 0600);
-    } else if (exists) {
-        (void)::fchmod(fd, st.st_mode & 07777);
+    if (mode == FileMode::Keep && keepsMode) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Another owner cannot be kept by a user who is not root: the file becomes theirs.
         }
+        (void)::fchmod(fd, st.st_mode & 07777);
     }
     bool ok = fill(fd) && ::fsync(fd) == 0;
     int code = errno;
+    // The lock lives on in a second descriptor until the rename: closing the
+    // first still reports a late write error (network file systems).
+    const int held = ::dup(fd);
     if (::close(fd) != 0 && ok) {
         ok = false;
         code = errno;
@@ -319,12 +344,18 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         ok = false;
         code = errno;
     }
+    if (!ok) ::unlink(tmpPath.c_str());
+    if (held >= 0) ::close(held);
+    // A private copy whose rename may not outlive a power cut is no copy; a
+    // document is written all the same, and is not reported as unwritten.
+    if (ok && !syncFolder(folder) && mode == FileMode::OwnerOnly) {
+        ok = false;
+        code = EIO;
+    }
     if (!ok) {
-        ::unlink(tmpPath.c_str());
         fail(error, code);
         return false;
     }
-    syncFolder(folder);
     return true;
 }
 
@@ -430,33 +461,36 @@ std::string randomLetters(std::size_t count) {
     return out;
 }
 
-void syncFolderOf(const Path& path) { syncFolder(parentFolder(path)); }
+bool syncFolderOf(const Path& path) { return syncFolder(parentFolder(path)); }
 
 bool makePrivateFolder(const Path& folder, FileError* error) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        fail(error, errno);
+    const auto refuse = [error](int code, const char* reason) {
+        fail(error, code);
+        if (error && reason) error->reasonUtf8 = reason;
         return false;
-    }
+    };
+    // Another user who may rename entries in the folder above could move this
+    // one away and put their own in its place.
+    struct stat parent {};
+    if (::stat(parentFolder(folder).c_str(), &parent) != 0) return refuse(errno, nullptr);
+    if ((parent.st_uid != ::geteuid() && parent.st_uid != 0) ||
+        ((parent.st_mode & 022) != 0 && (parent.st_mode & S_ISVTX) == 0))
+        return refuse(EPERM, "上一级文件夹是其他用户的，或其他用户可以修改它");
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return refuse(errno, nullptr);
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) {
-        fail(error, errno);
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        fail(error, S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR);
-        return false;
-    }
+    if (::lstat(folder.c_str(), &st) != 0) return refuse(errno, nullptr);
+    if (!S_ISDIR(st.st_mode)) return refuse(S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR, nullptr);
+    // Made by someone else: they could read, move or replace what goes in.
+    if (st.st_uid != ::geteuid()) return refuse(EPERM, "文件夹属于其他用户");
     // A folder an earlier version made open to all, or a strict umask made
     // unusable: only the owner, whatever the umask.
-    if ((st.st_mode & 07777) != 0700 && st.st_uid == ::geteuid() && ::chmod(folder.c_str(), 0700) != 0) {
-        fail(error, errno);
-        return false;
-    }
+    if ((st.st_mode & 07777) != 0700 && ::chmod(folder.c_str(), 0700) != 0) return refuse(errno, nullptr);
     return true;
 }
 
 bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Callers name the file itself: a link put in its place since is refused.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         fail(error, errno);
         return false;
@@ -508,22 +542,27 @@ int removeStaleTemporaryFiles(const Path& folder) {
         const std::string_view rest = name.substr(kTempPrefix.size());
         const auto dash = rest.find('-');
         if (dash == std::string_view::npos || dash == 0 || rest.size() - dash - 1 != 6) continue;
-        long pid = 0;
-        bool digits = true;
-        for (char c : rest.substr(0, dash)) {
-            if (c < '0' || c > '9' || pid > 99999999) {
-                digits = false;
-                break;
-            }
-            pid = pid * 10 + (c - '0');
-        }
-        if (!digits) continue;
+        const std::string_view pid = rest.substr(0, dash);
+        if (pid.size() > 10 || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
         const Path full = folder + "/" + std::string(name);
+        // Its writer holds a lock on it while it lives, whatever process
+        // namespace or machine it runs in; a lock we take says it is gone.
+        const int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
         struct stat st {};
-        if (::lstat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        const bool writerGone = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-        const bool old = now - st.st_mtime > 3600;
-        if ((writerGone || old) && ::unlink(full.c_str()) == 0) ++removed;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            continue;
+        }
+        bool gone = false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            gone = true;
+        } else if (errno != EWOULDBLOCK) {
+            // No locks on this file system: only age tells.
+            gone = now - st.st_mtime > 3600;
+        }
+        if (gone && ::unlink(full.c_str()) == 0) ++removed;
+        ::close(fd);
     }
     ::closedir(dir);
     return removed;

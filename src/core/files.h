@@ -45,7 +45,8 @@ enum class InPlace {
 
 enum class FileMode {
     Keep,       // an existing file keeps its mode and owner; a new one gets 0666 less the umask
-    OwnerOnly,  // 0600 whatever the umask: copies of the writer's text
+    OwnerOnly,  // 0600 whatever the umask: copies of the writer's text. A link in
+                // the target's place is replaced by the file, never written through.
 };
 
 // Replaces the file's content so that it is never left half-written: the
@@ -69,7 +70,9 @@ bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error
 // in blocks, so a large file does not pass through memory whole.
 bool copyFileAtomic(const Path& from, const Path& to, FileError* error = nullptr, FileMode mode = FileMode::Keep);
 // Creates the folder when missing and makes it the owner's alone (0700);
-// false when it cannot be, or when a link or a file stands in its place.
+// false when it cannot be, when a link or a file stands in its place, when
+// another user owns it, or when another user may rename things in the folder
+// it is in (so could swap it for their own).
 bool makePrivateFolder(const Path& folder, FileError* error = nullptr);
 
 // Rewrites an existing file in place without ever truncating it first: the
@@ -81,14 +84,16 @@ bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error =
 
 // Temporary files this program names: "." + kTempPrefix + pid + "-" + random.
 inline constexpr std::string_view kTempPrefix = ".talery-";
-// Removes this program's temporary files in `folder` whose writer is gone
-// (no such process) or that are older than an hour. Returns how many.
+// Removes this program's temporary files in `folder` whose writer is gone:
+// a writer holds a lock on its temporary file while it writes (where the file
+// system has no locks, files older than an hour count as left). Returns how many.
 int removeStaleTemporaryFiles(const Path& folder);
 
 // Letters and digits drawn at random, for names that must not clash.
 std::string randomLetters(std::size_t count);
-// Makes a rename or removal in the file's folder durable.
-void syncFolderOf(const Path& path);
+// Makes a rename or removal in the file's folder durable; false when the
+// system could not promise it.
+bool syncFolderOf(const Path& path);
 
 bool fileExists(const Path& path);
 bool isRegularFile(const Path& path);

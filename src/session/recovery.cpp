@@ -6,6 +6,8 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <cerrno>
 #include <dirent.h>
@@ -111,19 +113,75 @@ std::optional<std::string> readFd(int fd, std::size_t limit) {
     }
 }
 
+// Documents and copies larger than this are not read at start: such a copy
+// is offered without looking (offering too much loses nothing).
+constexpr std::uint64_t kLargestCompared = std::uint64_t(64) << 20;
+// Entries claimed in one start: each holds a descriptor. Others wait for a later start.
+constexpr std::size_t kMostClaimed = 32;
+
+bool sameBytes(const Path& a, const Path& b) {
+    if (fileSize(a) != fileSize(b)) return false;
+    const int fd = ::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    bool same = true;
+    std::vector<char> other;
+    const bool read = readInBlocks(a, [&](std::string_view block) {
+        other.resize(block.size());
+        std::size_t got = 0;
+        while (same && got < block.size()) {
+            const ssize_t n = ::read(fd, other.data() + got, block.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) same = false;
+            else got += static_cast<std::size_t>(n);
+        }
+        same = same && std::string_view(other.data(), block.size()) == block;
+    });
+    ::close(fd);
+    return read && same;
+}
+
 // Whether the copy holds a text the document does not: compared as texts,
 // not by time stamps, which come from other clocks (an archive, a network
 // share, another machine). An enciphered copy is compared as bytes, which
 // can only offer too much, never too little.
 bool copyDiffersFromDocument(const JournalEntry& e) {
-    if (fileSize(e.backup) == 0) return false;  // never written: nothing to get back
+    const std::uint64_t size = fileSize(e.backup);
+    if (size == 0) return false;  // never written: nothing to get back
     if (e.document.empty()) return true;
-    auto copy = readWholeFile(e.backup);
-    auto document = readWholeFile(e.document);
+    if (e.encrypted || isEncryptedPath(e.document)) return !sameBytes(e.backup, e.document);
+    if (size > kLargestCompared || fileSize(e.document) > kLargestCompared) return true;
+    auto copy = readWholeFile(e.backup, nullptr, kLargestCompared);
+    auto document = readWholeFile(e.document, nullptr, kLargestCompared);
     if (!copy || !document) return true;
-    if (e.encrypted || isEncryptedPath(e.document)) return *copy != *document;
     auto decoded = decodeTextDocument(*document);
     return !decoded || decoded->body != *copy;
+}
+
+// The copy an entry names, if it is one this program could have made: a
+// file of the writer's own, right in the backup folder. Entries are files
+// anyone able to write there may have made; what else they name is never
+// read, changed or removed.
+std::optional<Path> ownCopy(const Path& folder, const Path& named) {
+    const std::string name = baseName(named);
+    if (name.empty() || name == "." || name == ".." || named.find('\\') != Path::npos) return std::nullopt;
+    char* real = ::realpath(parentFolder(named).c_str(), nullptr);
+    char* own = ::realpath(folder.c_str(), nullptr);
+    const bool inside = real && own && std::string_view(real) == std::string_view(own);
+    std::free(real);
+    std::free(own);
+    if (!inside) return std::nullopt;
+    const Path path = folder + "/" + name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return std::nullopt;
+    return path;
+}
+
+// Entries are read only from a backup folder of the writer's own that no one
+// else may write in.
+bool privateFolder(const Path& folder) {
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 022) == 0;
 }
 
 bool writeAllTo(int fd, std::string_view bytes) {
@@ -210,14 +268,18 @@ SessionJournal::SessionJournal(Path programDirectory) : folder_(backupFolder(pro
 
 SessionJournal::~SessionJournal() { end(); }
 
-bool SessionJournal::begin(const JournalEntry& entry) {
-    if (!makePrivateFolder(folder_)) return false;
+bool SessionJournal::begin(const JournalEntry& entry, FileError* error) {
+    if (!makePrivateFolder(folder_, error)) return false;
     // The entry is written under a temporary name and locked there, so that
-    // it appears whole and already held.
+    // it appears whole and already held (also from cleaners of temporary files).
     const Path temporary = folder_ + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
     const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
-    bool ok = writeAllTo(fd, formatJournalEntry(entry)) && ::fsync(fd) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd < 0) {
+        if (error) *error = {errno, describeErrno(errno)};
+        return false;
+    }
+    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && writeAllTo(fd, formatJournalEntry(entry)) && ::fsync(fd) == 0;
+    int code = ok ? 0 : errno;
     if (ok && !entry_.empty()) {
         ok = ::rename(temporary.c_str(), entry_.c_str()) == 0;
     } else if (ok) {
@@ -231,12 +293,23 @@ bool SessionJournal::begin(const JournalEntry& entry) {
             }
         }
     }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        ::close(fd);
+    if (ok && !syncFolderOf(entry_)) {
+        // Not durable: the entry may be gone after a power cut. Held all the
+        // same (it names the copy while the program lives); told as a failure.
+        ok = false;
+        code = EIO;
+        if (lockFd_ >= 0) ::close(lockFd_);
+        lockFd_ = fd;
+        if (error) *error = {code, describeErrno(code)};
         return false;
     }
-    syncFolderOf(entry_);
+    if (!ok) {
+        if (!code) code = errno ? errno : EIO;
+        ::unlink(temporary.c_str());
+        ::close(fd);
+        if (error) *error = {code, describeErrno(code)};
+        return false;
+    }
     if (lockFd_ >= 0) ::close(lockFd_);  // the replaced entry's file
     lockFd_ = fd;
     return true;
@@ -284,8 +357,10 @@ void InterruptedSession::forget() {
 std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirectory) {
     const Path folder = backupFolder(programDirectory);
     std::vector<std::pair<timespec, InterruptedSession>> found;
-    if (DIR* dir = ::opendir(folder.c_str())) {
+    DIR* dir = privateFolder(folder) ? ::opendir(folder.c_str()) : nullptr;
+    if (dir) {
         while (dirent* d = ::readdir(dir)) {
+            if (found.size() >= kMostClaimed) break;
             const std::string_view name = d->d_name;
             if (!name.starts_with(kEntryPrefix)) continue;
             const Path path = folder + "/" + std::string(name);
@@ -307,8 +382,19 @@ std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirec
             if (::fstat(fd, &st) == 0) written = st.st_mtim;
             auto bytes = readFd(fd, 1 << 20);
             auto entry = bytes ? parseJournalEntry(*bytes) : std::nullopt;
+            if (entry) {
+                const auto copy = ownCopy(folder, entry->backup);
+                entry->backup = copy.value_or(Path());
+            }
             InterruptedSession s(entry.value_or(JournalEntry{}), path, fd);
-            s.worthRestoring = entry && copyDiffersFromDocument(*entry);
+            if (!entry || entry->backup.empty() || !copyDiffersFromDocument(*entry)) {
+                // Nothing to get back: done with here, so that a thousand such
+                // entries hold no descriptors. A copy never written goes too.
+                if (entry && !entry->backup.empty() && fileSize(entry->backup) == 0) ::unlink(entry->backup.c_str());
+                s.forget();
+                continue;
+            }
+            s.worthRestoring = true;
             found.emplace_back(written, std::move(s));
         }
         ::closedir(dir);
@@ -319,14 +405,46 @@ std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirec
     return out;
 }
 
-int pruneOldBackups(const Path& programDirectory) {
+void keepFromNow(const Path& copy) {
+    // The copy's time is when its days began: never follows a link.
+    if (!copy.empty()) ::utimensat(AT_FDCWD, copy.c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
+}
+
+namespace {
+
+// Made at the first start that prunes: copies older than it are counted
+// from it, never from their own last write.
+constexpr std::string_view kKeptSince = ".kept-since";
+
+// "<title> YYYY-MM-DD HHMMSS[ (n)].txt|.tlr": a copy of one session.
+bool sessionCopyName(std::string_view name) {
+    if (!name.ends_with(".txt") && !name.ends_with(".tlr")) return false;
+    name.remove_suffix(4);
+    if (name.ends_with(")")) {
+        const auto open = name.rfind(" (");
+        if (open == std::string_view::npos) return false;
+        name = name.substr(0, open);
+    }
+    constexpr std::string_view shape = " 0000-00-00 000000";
+    if (name.size() < shape.size()) return false;
+    const std::string_view tail = name.substr(name.size() - shape.size());
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        if (shape[i] == '0' ? (tail[i] < '0' || tail[i] > '9') : tail[i] != shape[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+PruneResult pruneOldBackups(const Path& programDirectory) {
+    PruneResult result;
     const Path folder = backupFolder(programDirectory);
+    if (!privateFolder(folder)) return result;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return 0;
+    if (!dir) return result;
     std::vector<std::string> names, needed;
     while (dirent* d = ::readdir(dir)) {
         const std::string name = d->d_name;
-        if (name == "." || name == ".." || name.starts_with(kTempPrefix)) continue;
+        if (name == "." || name == ".." || name == kKeptSince || name.starts_with(kTempPrefix)) continue;
         if (name.starts_with(kEntryPrefix) && (name.ends_with(kEntrySuffix) || name.ends_with(kLockSuffix))) {
             // Every entry, held or not, keeps its copy.
             if (name.ends_with(kEntrySuffix))
@@ -338,19 +456,34 @@ int pruneOldBackups(const Path& programDirectory) {
     }
     ::closedir(dir);
     const std::time_t now = std::time(nullptr);
+    // The first start of a version that prunes: what is there now is kept
+    // its days from this moment. Without the mark nothing is pruned.
+    // Only files of the writer's own are copies; links and the like stay as they are.
+    std::erase_if(names, [&](const std::string& name) {
+        struct stat st {};
+        return ::lstat((folder + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid();
+    });
+    const Path mark = folder + "/" + std::string(kKeptSince);
+    struct stat markSt {};
+    if (::lstat(mark.c_str(), &markSt) != 0) {
+        if (!writeFileAtomic(mark, "", nullptr, InPlace::Refuse, {}, FileMode::OwnerOnly)) return result;
+        for (const std::string& name : names) result.earlierCopies += !sessionCopyName(name);
+        return result;
+    }
+    if (!S_ISREG(markSt.st_mode)) return result;
+    const std::time_t since = markSt.st_mtime;
     const std::time_t limit = static_cast<std::time_t>(kBackupDaysKept) * 24 * 60 * 60;
-    int removed = 0;
     for (const std::string& name : names) {
         if (std::find(needed.begin(), needed.end(), name) != needed.end()) continue;
         const Path path = folder + "/" + name;
         struct stat st {};
         // A time ahead of the clock is no age: such a copy is kept.
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime > now ||
-            now - st.st_mtime <= limit)
+        if (::lstat(path.c_str(), &st) != 0 || st.st_mtime > now ||
+            now - std::max(st.st_mtime, since) <= limit)
             continue;
-        if (::unlink(path.c_str()) == 0) ++removed;
+        if (::unlink(path.c_str()) == 0) ++result.removed;
     }
-    return removed;
+    return result;
 }
 
 namespace {

@@ -51,7 +51,9 @@ public:
     SessionJournal(const SessionJournal&) = delete;
     SessionJournal& operator=(const SessionJournal&) = delete;
 
-    bool begin(const JournalEntry& entry);
+    // False, with the reason in `error`, when the entry could not be made
+    // (or not made durable).
+    bool begin(const JournalEntry& entry, FileError* error = nullptr);
     void end();
     const Path& entryPath() const { return entry_; }
 
@@ -83,14 +85,27 @@ private:
 };
 
 // Entries in the backup folder whose program is gone and that no other
-// program has claimed, oldest first, each claimed for the caller.
+// program has claimed, whose copy holds a text to get back; oldest first,
+// each claimed for the caller, a bounded number per call. An entry is read
+// only in a backup folder of the writer's own, and the copy it names counts
+// only if it is a file of the writer's right in that folder. Entries with
+// nothing to get back are removed on the way (with a copy never written).
 std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirectory);
 
-// How long a backup copy no session needs any more is kept.
+// How long a backup copy no session needs any more is kept: counted from
+// when the writer declined it or left it (keepFromNow), or from the first
+// start of this version for copies older than that.
 inline constexpr int kBackupDaysKept = 30;
-// Removes backup copies last written more than kBackupDaysKept days ago that
-// no journal entry names. Returns how many went.
-int pruneOldBackups(const Path& programDirectory);
+// Starts a copy's days now.
+void keepFromNow(const Path& copy);
+struct PruneResult {
+    int removed = 0;
+    // At the first start that prunes: copies an earlier version left, kept
+    // from now on. The writer is told where they are.
+    int earlierCopies = 0;
+};
+// Removes backup copies whose days are over and that no journal entry names.
+PruneResult pruneOldBackups(const Path& programDirectory);
 
 // A backup copy that no session needs any more (declined, given up), as the
 // history lists it.

@@ -139,8 +139,39 @@ void SessionController::writeJournal() {
     // Should the program end abnormally, the next start finds this session's backup copy.
     if (backupCopy_.empty()) return;
     JournalEntry entry{view_.title(), backupCopy_, session_.currentPath, backupEnciphered(), {}};
-    if (entry.encrypted) entry.passwordCheck = makePasswordCheck(keyText());
-    journal_.begin(entry);
+    if (entry.encrypted && !passwordUnconfirmed_) {
+        if (passwordCheck_.empty() || checkedKey_ != keyText()) {
+            checkedKey_ = keyText();
+            passwordCheck_ = makePasswordCheck(checkedKey_);
+        }
+        entry.passwordCheck = passwordCheck_;
+    }
+    FileError error;
+    journalCurrent_ = journal_.begin(entry, &error);
+    if (!journalCurrent_) netFailed(error.reasonUtf8);
+}
+
+void SessionController::keepNet() {
+    // A session still starting makes its own copy when its text is in place.
+    if (!writing() || session_.phase != Phase::Writing) return;
+    if (backupCopy_.empty()) reserveCopy();
+    if (!backupCopy_.empty() && !journalCurrent_) writeJournal();
+}
+
+void SessionController::backupWritten(bool ok, const std::string& reasonUtf8) {
+    if (!writing()) return;
+    if (!ok) return netFailed(reasonUtf8);
+    // A copy no entry names would never be offered: the entry comes now.
+    if (!journalCurrent_) writeJournal();
+    if (journalCurrent_) netTold_ = false;
+}
+
+void SessionController::netFailed(const std::string& reasonUtf8) {
+    if (netTold_ || !netNote_) return;
+    netTold_ = true;
+    netNote_(gbk(u8"自动备份失败（") + utf8ToGbkLossy(reasonUtf8) +
+             gbk(u8"）：正在书写的文本没有备份，程序意外关闭会丢失。请尽快保存（Ctrl+S），并检查备份文件夹：") +
+             utf8ToGbkLossy(backupFolder(settings_.programDirectory())));
 }
 
 bool SessionController::backupEnciphered() const {
@@ -319,7 +350,25 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
 }
 
 std::optional<Path> SessionController::askSavePath() {
-    return view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+    auto path = view_.window().saveFileDialog(dialogRequest(Unit::通用对话框2, true));
+    if (!path) return path;
+    // "机密.TLR": the writer meant an enciphered file, which only ".tlr" is
+    // (files named ".TLR" by the Windows program open as they were written).
+    std::string ending = extensionOf(*path);
+    for (char& c : ending) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (ending != "tlr" || isEncryptedPath(*path) || path->find('.') == Path::npos) return path;
+    const Path enciphered = path->substr(0, path->size() - 3) + "tlr";
+    const Text shown = utf8ToGbkLossy(enciphered);
+    if (fileExists(enciphered)) {
+        if (view_.message(joinLines({gbk(u8"加密文档的扩展名是小写的.tlr，将保存为："), shown,
+                                     gbk(u8"这个文件已经存在，覆盖它么？")}),
+                          Buttons::YesNo, programCaption()) != Answer::Yes)
+            return std::nullopt;
+    } else {
+        view_.message(joinLines({gbk(u8"加密文档的扩展名是小写的.tlr，将加密保存为："), shown}), Buttons::OK,
+                      programCaption());
+    }
+    return enciphered;
 }
 
 SaveOutcome SessionController::writeTo(const Path& path, bool askAboutPrevious) {
@@ -383,16 +432,27 @@ void SessionController::bindTo(const Path& path) {
         session_.loaded = WritingSession::Loaded{bodyDigest(), *file, keyText(), view_.window().bodyLength()};
     else
         session_.loaded.reset();
+    // Saved with this password: it is the right one.
+    passwordUnconfirmed_ = false;
     reserveCopy();
-    if (backupCopy_.empty()) journal_.end();  // no copy: nothing to name
+    if (backupCopy_.empty()) {
+        journal_.end();  // no copy: nothing to name
+        journalCurrent_ = false;
+    }
     writeJournal();
 }
 
 void SessionController::reserveCopy() {
-    backupCopy_ = reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered()).value_or(Path());
+    FileError error;
+    backupCopy_ = reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered(), &error)
+                      .value_or(Path());
+    if (backupCopy_.empty()) netFailed(error.reasonUtf8);
 }
 
 void SessionController::returnToIdle(const Text& farewell) {
+    // Opened and left unchanged: its copy would only repeat the document.
+    // (Read only while the copy is there: a save has removed it already.)
+    const bool nothingUnsaved = writing() && !backupCopy_.empty() && isRegularFile(backupCopy_) && bodyMatchesFile();
     if (beforeBodyReplaced_) beforeBodyReplaced_();
     view_.setTitleEnabled(true);
     view_.setBody(farewell);
@@ -406,8 +466,15 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.keptWriting = false;
     session_.phase = Phase::Idle;
     journal_.end();
-    // A copy never written holds nothing; one that was stays for its days.
-    if (!backupCopy_.empty() && isRegularFile(backupCopy_) && fileSize(backupCopy_) == 0) ::unlink(backupCopy_.c_str());
+    journalCurrent_ = false;
+    netTold_ = false;
+    passwordUnconfirmed_ = false;
+    // A copy never written, or of a text its document holds, keeps nothing;
+    // any other stays for its days, counted from now.
+    if (!backupCopy_.empty() && isRegularFile(backupCopy_) && (fileSize(backupCopy_) == 0 || nothingUnsaved))
+        ::unlink(backupCopy_.c_str());
+    else
+        keepFromNow(backupCopy_);
     backupCopy_.clear();
 }
 
@@ -576,6 +643,9 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     RefusedPasswordIsForgotten keep(session_.password);
     // Closing the password dialog answers the question again.
     if (entry.encrypted && !askPassword()) return false;
+    // An entry without a check (an older one): a password that merely
+    // deciphers the copy plausibly is not confirmed, and never becomes one.
+    passwordUnconfirmed_ = entry.encrypted && entry.passwordCheck.empty();
     const auto refuse = [&](const std::string& reason) {
         refuseFile(entry.backup, reason);
         return false;
@@ -610,13 +680,6 @@ void SessionController::offerRecovery() {
     for (InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
         // The window holds one text: the others are offered at the next start.
         if (writing()) break;
-        // A copy that holds nothing the document lacks: nothing is lost.
-        if (!interrupted.worthRestoring) {
-            const Path& copy = interrupted.entry.backup;
-            if (!copy.empty() && isRegularFile(copy) && fileSize(copy) == 0) ::unlink(copy.c_str());  // never written
-            interrupted.forget();
-            continue;
-        }
         const JournalEntry& entry = interrupted.entry;
         const Text saved = entry.document.empty()
                                ? gbk(u8"这篇文本还没有保存过。")
@@ -624,17 +687,24 @@ void SessionController::offerRecovery() {
         const Text question = joinLines({gbk(u8"Talery上次没有正常关闭，找到了正在书写的文本的备份："),
                                          gbk(u8"《") + entry.title + gbk(u8"》"), saved,
                                          gbk(u8"恢复这份备份继续书写么？"),
-                                         gbk(u8"是：恢复备份 否：不恢复（备份文件保留") + decimal(kBackupDaysKept) +
+                                         gbk(u8"是：恢复备份 否：不恢复（备份文件从现在起保留") + decimal(kBackupDaysKept) +
                                              gbk(u8"天，在：") + utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
         while (!writing()) {
             if (view_.message(question, Buttons::YesNo, programCaption()) != Answer::Yes) break;
             restoreSession(interrupted);
         }
         // Restored (this program's own entry now names the copy) or declined,
-        // the entry is done with; the copy stays.
+        // the entry is done with; a declined copy's days start now.
+        if (!writing() || backupCopy_ != entry.backup) keepFromNow(entry.backup);
         interrupted.forget();
     }
-    pruneOldBackups(settings_.programDirectory());
+    const PruneResult pruned = pruneOldBackups(settings_.programDirectory());
+    if (pruned.earlierCopies > 0)
+        view_.message(joinLines({gbk(u8"以前版本的Talery留下了") + decimal(pruned.earlierCopies) + gbk(u8"份自动备份，在："),
+                                 utf8ToGbkLossy(backupFolder(settings_.programDirectory())),
+                                 gbk(u8"它们从今天起保留") + decimal(kBackupDaysKept) +
+                                     gbk(u8"天，之后自动删除。需要的请复制出来。")}),
+                      Buttons::OK, programCaption());
 }
 
 }  // namespace talery

@@ -91,6 +91,13 @@ public:
     // At start: offers the backup copy of a session an earlier run left
     // unfinished, and on the user's word continues it.
     void offerRecovery();
+    // At every change of the body: a copy or journal entry that could not be
+    // made before is tried again.
+    void keepNet();
+    // The backup writer's word on the running session's copy.
+    void backupWritten(bool ok, const std::string& reasonUtf8);
+    // How the writer is told, without a box, that the text is not protected.
+    void setNetNote(std::function<void(const Text&)> note) { netNote_ = std::move(note); }
 
     // Opening a ".wav" hands the path to the WAV player.
     void setWavOpener(std::function<void(const Path&)> opener) { wavOpener_ = std::move(opener); }
@@ -130,6 +137,8 @@ private:
     bool restoreSession(const InterruptedSession& interrupted);
     // This program's journal entry for the running session.
     void writeJournal();
+    // The copy or the entry could not be made: told once until it works again.
+    void netFailed(const std::string& reasonUtf8);
 
     SessionView view_;
     const Clock& clock_;
@@ -139,8 +148,16 @@ private:
     std::function<void(const Path&)> wavOpener_;
     std::function<void()> beforeBodyReplaced_;
     std::function<void()> discardBackup_;
+    std::function<void(const Text&)> netNote_;
     SessionJournal journal_;
     Path backupCopy_;
+    bool journalCurrent_ = false;  // the entry names the running session as it is
+    bool netTold_ = false;
+    // Restored from an entry without a password check: the password opened
+    // the copy but nothing confirmed it, so it is not kept as the check.
+    bool passwordUnconfirmed_ = false;
+    Text checkedKey_;
+    std::string passwordCheck_;  // of checkedKey_, made once: it is slow
 };
 
 }  // namespace talery
