@@ -4,6 +4,8 @@
 
 #include "core/text.h"
 
+#include <cstdint>
+
 namespace talery {
 
 struct LocalDateTime {
@@ -21,6 +23,9 @@ inline int weekday(const LocalDateTime& t) { return weekday(t.year, t.month, t.d
 
 // Year, month and day in decimal without leading zeros, concatenated.
 Text dateStamp(const LocalDateTime& t);
+
+// A moment of the system clock (a file's time) in local time.
+LocalDateTime localTime(std::int64_t secondsSinceEpoch);
 
 class Clock {
 public:
