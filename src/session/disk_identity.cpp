@@ -26,8 +26,8 @@ std::string userName(uid_t uid) {
 
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-std::optional<Md5Digest> digestOfFile(const Path& path, const std::function<void()>& between) {
-    Md5 digest;
+std::optional<FileDigest> digestOfFile(const Path& path, const std::function<void()>& between) {
+    FileDigester digest;
     const bool read = readInBlocks(path, [&](std::string_view block) {
         digest.update(block);
         if (between) between();
@@ -37,6 +37,28 @@ std::optional<Md5Digest> digestOfFile(const Path& path, const std::function<void
 }
 
 }  // namespace
+
+FileDigester::FileDigester() {
+    static const bool ready = ::sodium_init() >= 0;  // picks the fastest code for this processor
+    (void)ready;
+    ::crypto_generichash_init(&state_, nullptr, 0, std::tuple_size_v<FileDigest>);
+}
+
+void FileDigester::update(std::string_view bytes) {
+    ::crypto_generichash_update(&state_, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+FileDigest FileDigester::digest() {
+    FileDigest out{};
+    ::crypto_generichash_final(&state_, out.data(), out.size());
+    return out;
+}
+
+FileDigest fileDigestOf(std::string_view bytes) {
+    FileDigester digest;
+    digest.update(bytes);
+    return digest.digest();
+}
 
 std::optional<DiskIdentity> lookAt(const Path& path) {
     struct stat at {};

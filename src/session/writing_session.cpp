@@ -82,8 +82,8 @@ Md5Digest digestOf(std::string_view bytes, const Progress& progress) {
     return digest.digest();
 }
 
-std::optional<Md5Digest> fileDigest(const Path& path, const std::function<void()>& between = {}) {
-    Md5 digest;
+std::optional<FileDigest> fileDigest(const Path& path, const std::function<void()>& between = {}) {
+    FileDigester digest;
     const bool read = readInBlocks(path, [&](std::string_view block) {
         digest.update(block);
         if (between) between();
@@ -249,7 +249,7 @@ Md5Digest SessionController::bodyDigest() const {
     return body.digest();
 }
 
-void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBytes) {
+void SessionController::rememberLoaded(const Text& body, const FileDigest& fileBytes) {
     session_.loaded = WritingSession::Loaded{digestOf(body, [this](double) { view_.window().paintDuringWork(); }),
                                              fileBytes, keyText()};
 }
@@ -289,7 +289,7 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     const Progress progress = work.span(0.4, 1);
     // What goes to disk is digested on the way: the session knows the file
     // it wrote without reading it back.
-    Md5 digest;
+    FileDigester digest;
     std::uint64_t size = 0;
     const BlockSource next = [&](std::string& block) {
         auto slice = slices.next();
@@ -643,7 +643,8 @@ bool SessionController::loadTextDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    const Md5Digest bodyBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    const FileDigest fileBytes = fileDigestOf(*bytes);
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();
@@ -672,7 +673,7 @@ bool SessionController::loadTextDocument(const Path& path) {
     work.at(0.7);
     // A GBK file with CR LF breaks throughout is its body byte for byte.
     if (decoded->format == DocumentFormat{} && !decoded->mixedLineBreaks)
-        session_.loaded = WritingSession::Loaded{fileBytes, fileBytes, keyText()};
+        session_.loaded = WritingSession::Loaded{bodyBytes, fileBytes, keyText()};
     else
         rememberLoaded(decoded->body, fileBytes);
     session_.currentPath = path;
@@ -707,7 +708,8 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    const FileDigest fileBytes = fileDigestOf(*bytes);
+    work.at(0.35);
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();
@@ -744,7 +746,7 @@ bool SessionController::bodyMatchesFile() const {
     if (untouchedSinceLoad()) return true;
     // What a save would write, digested a slice at a time like the file.
     DocumentEncoder encoder(session_.currentPath, session_.format, keyText());
-    Md5 bytes;
+    FileDigester bytes;
     std::uint64_t size = 0;
     BodySlices slices(view_.window());
     while (auto slice = slices.next()) {

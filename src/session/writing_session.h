@@ -29,7 +29,7 @@ struct WritingSession {
     // questioned nor rewritten (its bytes need not be what a save would write).
     struct Loaded {
         Md5Digest body{};
-        Md5Digest file{};
+        FileDigest file{};
         Text keyText;
         std::size_t characters = 0;  // the body's length once loaded: a cheap first test
     };
@@ -137,7 +137,7 @@ private:
     void reserveCopy();
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad() const;
-    void rememberLoaded(const Text& body, const Md5Digest& fileBytes);
+    void rememberLoaded(const Text& body, const FileDigest& fileBytes);
     void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);
