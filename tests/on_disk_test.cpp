@@ -271,6 +271,21 @@ TEST_F(OnDiskTest, AnotherProgramsChangeIsToldOnceInTheStatusBarAndOwnSavesAreNo
     EXPECT_TRUE(w.watchedFile.empty());
 }
 
+TEST_F(OnDiskTest, LockedRoomsCtrlSAsksTheSameAndTheRoomGoesOn) {
+    const std::string path = dir / "ch1.txt";
+    openAndType(path);
+    w.goalResults.push_back(WritingGoal{GoalUnit::Characters, 1000});
+    w.trigger(Unit::小黑屋);
+    ASSERT_TRUE(app->lockedRoom().inside());
+    saveByRename(path, "elsewhere");
+    w.answers = {Answer::Yes};
+    ctrlS();
+    EXPECT_TRUE(has(w.lastMessage(), u8"被其他程序改动过"));
+    EXPECT_EQ(readBytes(path), "elsewhere");
+    EXPECT_EQ(besideCopies().size(), 1u);
+    EXPECT_TRUE(app->lockedRoom().inside());
+}
+
 // --- Links and other owners -------------------------------------------------
 
 TEST_F(OnDiskTest, LinkThatReplacedTheDocumentIsNeverWrittenThrough) {
@@ -405,6 +420,27 @@ TEST_F(OnDiskTest, SecondWindowIsToldAndItsSavesFollowTheFirstsChanges) {
     w3.trigger(Unit::打开文件);
     EXPECT_TRUE(app3.session().writing());
     EXPECT_TRUE(w3.messages.empty());
+}
+
+TEST_F(OnDiskTest, RecoveringADocumentAnotherWindowHoldsIsToldToo) {
+    const std::string path = dir / "ch1.txt";
+    writeBytes(path, g(u8"正文"));
+    crashWhile(dir, [&](FakeWindow& cw, Application&) {
+        cw.dialogResults = {path};
+        cw.trigger(Unit::打开文件);
+        cw.typeText(Unit::编辑框1, u8"没保存的。");
+    });
+    w.dialogResults = {path};
+    w.trigger(Unit::打开文件);
+    ASSERT_TRUE(session().writing());
+
+    FakeWindow w2;
+    w2.answers = {Answer::Yes, Answer::No, Answer::No};  // restore; not while open elsewhere; then decline
+    Application app2(w2, clock, SettingsStore(dir.path(), dir.path()));
+    app2.start();
+    ASSERT_EQ(w2.messages.size(), 3u);
+    EXPECT_TRUE(gbkToUtf8Lossy(w2.messages[1].text).starts_with(u8(u8"这个文件正在另一个Talery窗口中编辑")));
+    EXPECT_FALSE(app2.session().writing());
 }
 
 TEST_F(OnDiskTest, ProgramKilledWhileHoldingADocumentLeavesNoLockBehind) {
