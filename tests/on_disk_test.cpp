@@ -130,6 +130,22 @@ TEST_F(OnDiskTest, KeepingTheOtherTextSavesBesideItAndTheSessionGoesOnThere) {
     EXPECT_EQ(readBytes(beside[0]), "changed");
 }
 
+TEST_F(OnDiskTest, NameBesideALongDocumentNameFitsTheFileSystem) {
+    std::u8string name;
+    for (int i = 0; i < 81; ++i) name += u8"章";  // 243 bytes
+    const std::string path = dir / (u8(name) + ".txt");
+    openAndType(path);
+    saveByRename(path, "elsewhere");
+    w.answers = {Answer::Yes};
+    ctrlS();
+    const auto beside = besideCopies();
+    ASSERT_EQ(beside.size(), 1u);
+    const std::string written = std::filesystem::path(beside[0]).filename().string();
+    EXPECT_LE(written.size(), 255u);
+    EXPECT_TRUE(isValidUtf8(written));
+    EXPECT_TRUE(written.ends_with(").txt"));
+}
+
 TEST_F(OnDiskTest, OverwritingKeepsTheOtherTextAsAVersion) {
     const std::string path = dir / "ch1.txt";
     openAndType(path);

@@ -440,9 +440,8 @@ Path SessionController::besideName(int number) const {
     tail += ")" + ext;
     // A name the file system takes: whole characters of the stem go first.
     while (!stem.empty() && stem.size() + tail.size() > 255) {
-        stem.pop_back();
         while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
-        if (!stem.empty() && static_cast<unsigned char>(stem.back()) >= 0xC0) stem.pop_back();
+        if (!stem.empty()) stem.pop_back();
     }
     return (folder.empty() ? Path() : folder + "/") + stem + tail;
 }
