@@ -26,16 +26,6 @@ std::string userName(uid_t uid) {
 
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-std::optional<FileDigest> digestOfFile(const Path& path, const std::function<void()>& between) {
-    FileDigester digest;
-    const bool read = readInBlocks(path, [&](std::string_view block) {
-        digest.update(block);
-        if (between) between();
-    });
-    if (!read) return std::nullopt;
-    return digest.digest();
-}
-
 }  // namespace
 
 FileDigester::FileDigester() {
@@ -57,6 +47,16 @@ FileDigest FileDigester::digest() {
 FileDigest fileDigestOf(std::string_view bytes) {
     FileDigester digest;
     digest.update(bytes);
+    return digest.digest();
+}
+
+std::optional<FileDigest> digestOfFile(const Path& path, const std::function<void()>& between) {
+    FileDigester digest;
+    const bool read = readInBlocks(path, [&](std::string_view block) {
+        digest.update(block);
+        if (between) between();
+    });
+    if (!read) return std::nullopt;
     return digest.digest();
 }
 

@@ -32,6 +32,9 @@ private:
     crypto_generichash_state state_;
 };
 FileDigest fileDigestOf(std::string_view bytes);
+// The digest of a regular file's bytes, read in blocks (`between` runs after
+// each); nothing when it cannot be read to its end.
+std::optional<FileDigest> digestOfFile(const Path& path, const std::function<void()>& between = {});
 
 struct DiskIdentity {
     dev_t device = 0;

@@ -82,15 +82,6 @@ Md5Digest digestOf(std::string_view bytes, const Progress& progress) {
     return digest.digest();
 }
 
-std::optional<FileDigest> fileDigest(const Path& path, const std::function<void()>& between = {}) {
-    FileDigester digest;
-    const bool read = readInBlocks(path, [&](std::string_view block) {
-        digest.update(block);
-        if (between) between();
-    });
-    if (!read) return std::nullopt;
-    return digest.digest();
-}
 
 }  // namespace
 
@@ -235,7 +226,7 @@ bool SessionController::untouchedSinceLoad() const {
     const Window& window = view_.window();
     if (window.bodyLength() != session_.loaded->characters) return false;
     const auto paint = [&window] { window.paintDuringWork(); };
-    return bodyDigest() == session_.loaded->body && fileDigest(session_.currentPath, paint) == session_.loaded->file;
+    return bodyDigest() == session_.loaded->body && digestOfFile(session_.currentPath, paint) == session_.loaded->file;
 }
 
 Md5Digest SessionController::bodyDigest() const {
@@ -753,7 +744,7 @@ bool SessionController::bodyMatchesFile() const {
         size += block.size();
         bytes.update(block);
     }
-    return fileSize(session_.currentPath) == size && fileDigest(session_.currentPath) == bytes.digest();
+    return fileSize(session_.currentPath) == size && digestOfFile(session_.currentPath) == bytes.digest();
 }
 
 // How the document a recovered session is bound to stores its text, so a
