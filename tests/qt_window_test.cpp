@@ -4,6 +4,7 @@
 #include "aids/backup.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
+#include "app/tips.h"
 #include "session/cipher.h"
 #include "session/recovery.h"
 #include "qt_support.h"
@@ -668,6 +669,32 @@ private slots:
             copies += name.ends_with(".tlr");
         }
         QCOMPARE(copies, 1);
+    }
+
+    void aDocumentChangedOnDiskIsNoticedAndAskedAbout() {
+        ShownProgram program;
+        const std::string path = program.dir.file("ch.txt");
+        test::writeBytes(path, g(u8"第一章\r\n旧。"));
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        ModalScript opening({chooseFile(QString::fromStdString(path))});
+        window.menuAction(Unit::打开文件)->trigger();
+        QVERIFY(opening.done());
+        typeText(body, q(u8"新。"));
+        // Another program saves by rename: the watcher tells the status bar.
+        test::writeBytes(path + ".new", g(u8"别处的修改"));
+        QCOMPARE(::rename((path + ".new").c_str(), path.c_str()), 0);
+        QTRY_VERIFY(gbkToUtf8Lossy(window.statusText(kTipPart)).find(test::u8name(u8"刚被其他程序改动过")) != std::string::npos);
+        ModalScript saving({[](QWidget* box) {
+            keepScreen("window-changed-on-disk.png");
+            press(QMessageBox::Cancel)(box);
+        }});
+        QTest::keyClick(body, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(saving.done());
+        QVERIFY(saving.seen.first().startsWith(q(u8"这个文件在Talery打开或上次保存之后被其他程序改动过")));
+        QCOMPARE(test::readBytes(path), g(u8"别处的修改"));
+        QVERIFY(body->isEnabled());
     }
 
     void encryptedSaveThroughTheRealPasswordDialog() {

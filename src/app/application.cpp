@@ -125,6 +125,10 @@ void Application::handle(const UiEvent& e) {
             break;
         // A dropped file; `index` is its position within the drop.
         case EventType::FileDropped: drops_.openDroppedFile(e.path, e.index); break;
+        // The bound document changed on disk: said once, so the writer knows before typing on.
+        case EventType::FileChanged:
+            if (auto note = session_.noticeChangeOnDisk(e.path)) note_.show(window_, *note);
+            break;
         case EventType::MouseDown:
             if (e.unit == Unit::录音按钮) audio_.recorder().onRecordButtonPressed();  // voice recorder
             break;

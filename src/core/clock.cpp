@@ -28,11 +28,13 @@ long long localSeconds(const LocalDateTime& t) {
 
 Text dateStamp(const LocalDateTime& t) { return decimal(t.year) + decimal(t.month) + decimal(t.day); }
 
-LocalDateTime SystemClock::now() const {
-    const std::time_t now = std::time(nullptr);
+LocalDateTime localTime(std::int64_t secondsSinceEpoch) {
+    const auto t = static_cast<std::time_t>(secondsSinceEpoch);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    localtime_r(&t, &tm);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
+
+LocalDateTime SystemClock::now() const { return localTime(std::time(nullptr)); }
 
 }  // namespace talery

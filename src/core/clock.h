@@ -4,6 +4,8 @@
 
 #include "core/text.h"
 
+#include <cstdint>
+
 namespace talery {
 
 struct LocalDateTime {
@@ -26,6 +28,9 @@ long long localSeconds(const LocalDateTime& t);
 
 // Year, month and day in decimal without leading zeros, concatenated.
 Text dateStamp(const LocalDateTime& t);
+
+// A moment of the system clock (a file's time) in local time.
+LocalDateTime localTime(std::int64_t secondsSinceEpoch);
 
 class Clock {
 public:

@@ -5,6 +5,9 @@
 #include "session/diary.h"
 #include "session/versions.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace talery {
@@ -79,15 +82,6 @@ Md5Digest digestOf(std::string_view bytes, const Progress& progress) {
     return digest.digest();
 }
 
-std::optional<Md5Digest> fileDigest(const Path& path, const std::function<void()>& between = {}) {
-    Md5 digest;
-    const bool read = readInBlocks(path, [&](std::string_view block) {
-        digest.update(block);
-        if (between) between();
-    });
-    if (!read) return std::nullopt;
-    return digest.digest();
-}
 
 }  // namespace
 
@@ -97,7 +91,12 @@ Answer SessionView::message(const Text& text, Buttons buttons, const Text& capti
 
 SessionController::SessionController(Window& window, const Clock& clock, const SettingsStore& settings,
                                      SessionHooks* hooks)
-    : view_(window), clock_(clock), settings_(settings), hooks_(hooks), journal_(settings.programDirectory()) {
+    : view_(window),
+      clock_(clock),
+      settings_(settings),
+      hooks_(hooks),
+      journal_(settings.programDirectory()),
+      lock_(settings.programDirectory()) {
     session_.keyPrefix = Text(keyPrefix);
 }
 
@@ -274,7 +273,7 @@ bool SessionController::untouchedSinceLoad() const {
     const Window& window = view_.window();
     if (window.bodyLength() != session_.loaded->characters) return false;
     const auto paint = [&window] { window.paintDuringWork(); };
-    return bodyDigest() == session_.loaded->body && fileDigest(session_.currentPath, paint) == session_.loaded->file;
+    return bodyDigest() == session_.loaded->body && digestOfFile(session_.currentPath, paint) == session_.loaded->file;
 }
 
 Md5Digest SessionController::bodyDigest() const {
@@ -288,7 +287,7 @@ Md5Digest SessionController::bodyDigest() const {
     return body.digest();
 }
 
-void SessionController::rememberLoaded(const Text& body, const Md5Digest& fileBytes) {
+void SessionController::rememberLoaded(const Text& body, const FileDigest& fileBytes) {
     session_.loaded = WritingSession::Loaded{digestOf(body, [this](double) { view_.window().paintDuringWork(); }),
                                              fileBytes, keyText()};
 }
@@ -297,16 +296,20 @@ void SessionController::tellMixedLineBreaks() {
     view_.message(gbk(u8"这个文件混用了几种换行方式（CR LF、LF、CR），保存时会统一为CR LF换行。"), Buttons::OK, programCaption());
 }
 
-bool SessionController::writeDocument(const Path& path, const DocumentFormat& format) {
+bool SessionController::writeDocument(const Path& path, const DocumentFormat& format, bool keepOld) {
     const Text shownPath = utf8ToGbkLossy(path);
     // Two bytes a character at most: the size the work is judged by.
     LongWork work(view_.window(), 2 * std::uint64_t(view_.window().bodyLength()), gbk(u8"正在保存：") + shownPath);
     work.at(0.1);
     // Saving over the file it came from, unchanged: every byte is already there.
-    if (path == session_.currentPath && untouchedSinceLoad()) return true;
+    if (path == session_.currentPath && untouchedSinceLoad()) {
+        written_ = session_.onDisk;
+        return true;
+    }
+    written_.reset();
 
     std::optional<Path> version;
-    if (isRegularFile(path)) {
+    if (keepOld && isRegularFile(path)) {
         work.at(0.3);
         FileError versionError;
         version = keepVersion(versionsFolderIn(settings_.programDirectory()), path, clock_.now(), &versionError,
@@ -323,9 +326,15 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     DocumentEncoder encoder(path, format, keyText());
     BodySlices slices(view_.window());
     const Progress progress = work.span(0.4, 1);
+    // What goes to disk is digested on the way: the session knows the file
+    // it wrote without reading it back.
+    FileDigester digest;
+    std::uint64_t size = 0;
     const BlockSource next = [&](std::string& block) {
         auto slice = slices.next();
         block = slice ? encoder.next(std::move(*slice)) : std::string();
+        digest.update(block);
+        size += block.size();
         if (progress) progress(slices.done());
         return true;
     };
@@ -333,7 +342,16 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     // Rewriting in place is safe only with the old content kept elsewhere:
     // the copy is looked at, not taken on trust.
     const bool oldContentKept = version && isRegularFile(*version) && fileSize(*version) == fileSize(path);
-    if (writeFileAtomic(path, next, &error, oldContentKept ? InPlace::Allow : InPlace::Refuse)) return true;
+    if (writeFileAtomic(path, next, &error, oldContentKept ? InPlace::Allow : InPlace::Refuse)) {
+        // Looked at after the write: should another program write in between,
+        // its bytes will not match this digest at the next save.
+        written_ = lookAt(path);
+        if (written_) {
+            written_->digest = digest.digest();
+            written_->size = size;
+        }
+        return true;
+    }
     work.finish();
     const Text reason = gbk(u8"原因：") + utf8ToGbkLossy(error.reasonUtf8);
     if (error.targetTouched && version) {
@@ -391,49 +409,213 @@ SaveOutcome SessionController::saveDocument() {
         finishSave(true);
         return SaveOutcome::Saved;
     }
+    // Changed on disk: the question about that replaces the usual one.
+    if (const DiskCheck check = checkBound(); check.change != DiskChange::None) {
+        Path written;
+        const SaveOutcome outcome = resolveChange(check, written);
+        if (outcome == SaveOutcome::Saved) finishSave(true, written == session_.currentPath ? Path() : written);
+        return outcome;
+    }
 
     const Answer a = view_.message(gbk(u8"覆盖原文件保存么？\r\n是：覆盖原文件 否：选择其他位置 取消：放弃保存\r\n"
                                        u8"如果想清空正在编辑的文件可以点击F12"),
                                    Buttons::YesNoCancel, programCaption());
     SaveOutcome outcome = SaveOutcome::Cancelled;
+    Path written = session_.currentPath;
     if (a == Answer::Yes) {
-        outcome = writeTo(session_.currentPath, true);
+        // Checked again: the file may have changed while the question stood.
+        outcome = writeBound(written);
     } else if (a == Answer::No) {
         auto path = askSavePath();
         if (!path) return SaveOutcome::Cancelled;
         outcome = writeTo(*path, false);
     }
-    if (outcome == SaveOutcome::Saved) finishSave(true);
+    if (outcome == SaveOutcome::Saved) finishSave(true, written == session_.currentPath ? Path() : written);
     return outcome;
 }
 
 SaveOutcome SessionController::saveAndKeepWriting() {
     if (!writing()) return SaveOutcome::Cancelled;
     Path path = session_.currentPath;
+    SaveOutcome outcome;
     if (path.empty()) {
         auto chosen = askSavePath();
         if (!chosen) return SaveOutcome::Cancelled;
         path = *chosen;
+        outcome = writeTo(path, true);
+    } else {
+        outcome = writeBound(path);
     }
-    const SaveOutcome outcome = writeTo(path, true);
     if (outcome == SaveOutcome::Saved) bindTo(path);
     return outcome;
 }
 
+DiskCheck SessionController::checkBound() const {
+    const Window& window = view_.window();
+    DiskCheck check = checkOnDisk(session_.currentPath, session_.onDisk, [&window] { window.paintDuringWork(); });
+    if (!session_.distrust.empty() && check.change != DiskChange::Gone) {
+        check.change = DiskChange::Replaced;
+        check.reasonUtf8 = session_.distrust;
+    }
+    return check;
+}
+
+SaveOutcome SessionController::writeBound(Path& written) {
+    written = session_.currentPath;
+    const DiskCheck check = checkBound();
+    if (check.change != DiskChange::None) return resolveChange(check, written);
+    // The same bytes under a new inode (copied back by a sync tool): that file is the document now.
+    if (check.now) session_.onDisk = check.now;
+    return writeTo(written, true);
+}
+
+namespace {
+
+Text timeOfChange(std::time_t when) {
+    const LocalDateTime t = localTime(when);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return buf;
+}
+
+}  // namespace
+
+Path SessionController::besideName(int number) const {
+    const Path& document = session_.currentPath;
+    const Path folder = parentFolder(document);
+    std::string stem = baseName(document), ext;
+    if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) {
+        ext = stem.substr(dot);
+        stem.resize(dot);
+    }
+    const LocalDateTime t = clock_.now();
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, " (Talery %04d-%02d-%02d %02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    std::string tail = stamp;
+    if (number > 1) tail += " " + std::to_string(number);
+    tail += ")" + ext;
+    // A name the file system takes: whole characters of the stem go first.
+    while (!stem.empty() && stem.size() + tail.size() > 255) {
+        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
+        if (!stem.empty()) stem.pop_back();
+    }
+    return (folder.empty() ? Path() : folder + "/") + stem + tail;
+}
+
+SaveOutcome SessionController::writeBeside(Path& written) {
+    if (isEncryptedPath(session_.currentPath) && !choosePassword(true)) return SaveOutcome::Cancelled;
+    // The name is taken before the write, with the document's own mode, so
+    // that nothing another program puts there meanwhile is written over.
+    const mode_t mode = session_.onDisk ? (session_.onDisk->mode & 0666) : 0666;
+    for (int number = 1; number < 100; ++number) {
+        const Path path = besideName(number);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) {
+            view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), utf8ToGbkLossy(path),
+                                     gbk(u8"原因：") + utf8ToGbkLossy(describeErrno(errno)),
+                                     gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
+                          Buttons::OK, programCaption());
+            return SaveOutcome::Failed;
+        }
+        ::close(fd);
+        if (!writeDocument(path, session_.format, false)) {
+            if (fileSize(path) == 0) ::unlink(path.c_str());
+            return SaveOutcome::Failed;
+        }
+        written = path;
+        return SaveOutcome::Saved;
+    }
+    return SaveOutcome::Failed;
+}
+
+SaveOutcome SessionController::resolveChange(const DiskCheck& check, Path& written) {
+    const Path document = session_.currentPath;
+    const Text shown = utf8ToGbkLossy(document);
+    const Text cancel = gbk(u8"取消：不保存，继续编辑");
+    const auto elsewhere = [&]() {
+        auto path = askSavePath();
+        if (!path) return SaveOutcome::Cancelled;
+        written = *path;
+        return writeTo(*path, false);
+    };
+    Answer a = Answer::Cancel;
+    switch (check.change) {
+        case DiskChange::None: return writeTo(document, true);
+        case DiskChange::Gone:
+            a = view_.message(joinLines({gbk(u8"这个文件在Talery打开或上次保存之后被删除或移走了："), shown,
+                                         gbk(u8"是：在原来的位置重新保存 否：保存到其他位置"), cancel}),
+                              Buttons::YesNoCancel, programCaption());
+            if (a == Answer::Yes) return writeTo(document, true);
+            if (a == Answer::No) return elsewhere();
+            return SaveOutcome::Cancelled;
+        case DiskChange::Changed:
+            a = view_.message(
+                joinLines({gbk(u8"这个文件在Talery打开或上次保存之后被其他程序改动过："), shown,
+                           gbk(u8"改动时间：") + timeOfChange(check.modified),
+                           gbk(u8"是：保留它，正在编辑的文本另存为：") + utf8ToGbkLossy(baseName(besideName(1))),
+                           gbk(u8"否：覆盖它（它现在的内容保存在历史版本文件夹：") +
+                               utf8ToGbkLossy(versionsFolderIn(settings_.programDirectory())) + gbk(u8"）"),
+                           cancel}),
+                Buttons::YesNoCancel, programCaption());
+            if (a == Answer::Yes) return writeBeside(written);
+            if (a == Answer::No) return writeTo(document, true);
+            return SaveOutcome::Cancelled;
+        case DiskChange::Replaced:
+            a = view_.message(joinLines({gbk(u8"这个位置上已经不是Talery打开或上次保存的那个文件了："), shown,
+                                         utf8ToGbkLossy(check.reasonUtf8) + gbk(u8"。Talery不会写入它。"),
+                                         gbk(u8"是：正在编辑的文本另存为：") + utf8ToGbkLossy(baseName(besideName(1))),
+                                         gbk(u8"否：保存到其他位置"), cancel}),
+                              Buttons::YesNoCancel, programCaption());
+            if (a == Answer::Yes) return writeBeside(written);
+            if (a == Answer::No) return elsewhere();
+            return SaveOutcome::Cancelled;
+    }
+    return SaveOutcome::Cancelled;
+}
+
+void SessionController::bindOnDisk(const Path& path, std::optional<DiskIdentity> identity) {
+    session_.onDisk = std::move(identity);
+    changeTold_ = false;
+    lock_.hold(path);
+    view_.window().watchFile(path);
+}
+
+bool SessionController::mayOpen(const Path& path) {
+    if (path.empty() || !lock_.heldElsewhere(path)) return true;
+    return view_.message(joinLines({gbk(u8"这个文件正在另一个Talery窗口中编辑"), utf8ToGbkLossy(path),
+                                    gbk(u8"仍然打开么？保存时Talery会先看它是否被另一个窗口改动过。"),
+                                    gbk(u8"是：仍然打开 否：不打开")}),
+                         Buttons::YesNo, programCaption()) == Answer::Yes;
+}
+
+std::optional<Text> SessionController::noticeChangeOnDisk(const Path& path) {
+    if (!writing() || changeTold_ || path.empty() || path != session_.currentPath) return std::nullopt;
+    const bool gone = !lookAt(path);
+    if (!gone && (!session_.onDisk || !looksChanged(path, *session_.onDisk))) return std::nullopt;
+    if (gone && !session_.onDisk) return std::nullopt;
+    changeTold_ = true;
+    const Text name = utf8ToGbkLossy(baseName(path));
+    return gone ? gbk(u8"注意：") + name + gbk(u8" 被删除或移走了，保存时Talery会先问您")
+                : gbk(u8"注意：") + name + gbk(u8" 刚被其他程序改动过，保存时Talery会先问您");
+}
+
 void SessionController::bindTo(const Path& path) {
-    auto file = fileDigest(path);
     // The text is in its document: nothing pending may reach the old copy,
     // and a plain copy of a text now saved enciphered must not stay.
     if (discardBackup_) discardBackup_();
     if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
     session_.currentPath = path;
     session_.keptWriting = true;
-    if (file)
-        session_.loaded = WritingSession::Loaded{bodyDigest(), *file, keyText(), view_.window().bodyLength()};
+    session_.distrust.clear();
+    if (written_)
+        session_.loaded = WritingSession::Loaded{bodyDigest(), written_->digest, keyText(), view_.window().bodyLength()};
     else
         session_.loaded.reset();
     // Saved with this password: it is the right one.
     passwordUnconfirmed_ = false;
+    bindOnDisk(path, written_);
     reserveCopy();
     if (backupCopy_.empty()) {
         journal_.end();  // no copy: nothing to name
@@ -464,7 +646,11 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.format = {};
     session_.loaded.reset();
     session_.keptWriting = false;
+    session_.onDisk.reset();
+    session_.distrust.clear();
     session_.phase = Phase::Idle;
+    lock_.release();
+    view_.window().watchFile({});
     journal_.end();
     journalCurrent_ = false;
     netTold_ = false;
@@ -478,13 +664,16 @@ void SessionController::returnToIdle(const Text& farewell) {
     backupCopy_.clear();
 }
 
-void SessionController::finishSave(bool opened) {
+void SessionController::finishSave(bool opened, const Path& savedAs) {
     // The text is in its document now. Its copy goes, and with it any plain
     // copy of a text just saved enciphered.
     if (discardBackup_) discardBackup_();
     if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
-    view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, programCaption());
+    if (!savedAs.empty())
+        view_.message(joinLines({gbk(u8"正在编辑的文本已经另存为："), utf8ToGbkLossy(savedAs)}), Buttons::OK, programCaption());
+    else
+        view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, programCaption());
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));
     if (diaryMode() && hooks_) {
@@ -515,17 +704,25 @@ void SessionController::refuseFile(const Path& path, const std::string& reasonUt
 }
 
 bool SessionController::loadTextDocument(const Path& path) {
-    if (writing()) return false;
+    if (writing() || !mayOpen(path)) return false;
     LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
     work.at(0);
     FileError error;
+    // Where the file lives is looked at before its bytes are read: a
+    // replacement in between then shows at the first save.
+    std::optional<DiskIdentity> seen = lookAt(path);
     auto bytes = readWholeFile(path, &error, kMaxWholeFile, work.span(0, 0.3));
     if (!bytes) {
         work.finish();
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    const Md5Digest bodyBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    const FileDigest fileBytes = fileDigestOf(*bytes);
+    if (seen) {
+        seen->digest = fileBytes;
+        seen->size = bytes->size();
+    }
     DecodeProblem problem;
     // The bytes become the body: a large file is not held twice.
     auto decoded = decodeTextDocumentTaking(std::move(*bytes), &problem, [&view = view_] { view.window().paintDuringWork(); });
@@ -550,7 +747,7 @@ bool SessionController::loadTextDocument(const Path& path) {
     work.at(0.7);
     // A GBK file with CR LF breaks throughout is its body byte for byte.
     if (decoded->format == DocumentFormat{} && !decoded->mixedLineBreaks)
-        session_.loaded = WritingSession::Loaded{fileBytes, fileBytes, keyText()};
+        session_.loaded = WritingSession::Loaded{bodyBytes, fileBytes, keyText()};
     else
         rememberLoaded(decoded->body, fileBytes);
     session_.currentPath = path;
@@ -560,6 +757,7 @@ bool SessionController::loadTextDocument(const Path& path) {
     session_.loaded->characters = view_.window().bodyLength();
     view_.alignBodyLeft();
     session_.format = decoded->format;
+    bindOnDisk(path, seen);
     work.finish();
     if (decoded->mixedLineBreaks) tellMixedLineBreaks();
     return true;
@@ -567,6 +765,7 @@ bool SessionController::loadTextDocument(const Path& path) {
 
 bool SessionController::loadEncryptedDocument(const Path& path) {
     if (writing()) return false;
+    if (!mayOpen(path)) return false;
     // The password comes first, so that a wrong one leaves the session
     // untouched; a refused one is not kept.
     RefusedPasswordIsForgotten keep(session_.password);
@@ -574,13 +773,21 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     LongWork work(view_.window(), fileSize(path), gbk(u8"正在打开：") + utf8ToGbkLossy(path));
     work.at(0);
     FileError error;
+    // Where the file lives is looked at before its bytes are read: a
+    // replacement in between then shows at the first save.
+    std::optional<DiskIdentity> seen = lookAt(path);
     auto bytes = readWholeFile(path, &error, kMaxWholeFile, work.span(0, 0.3));
     if (!bytes) {
         work.finish();
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
+    const FileDigest fileBytes = fileDigestOf(*bytes);
+    work.at(0.35);
+    if (seen) {
+        seen->digest = fileBytes;
+        seen->size = bytes->size();
+    }
     std::string plain = std::move(*bytes);
     bytes.reset();
     applyDocumentKeystream(plain, keyText(), work.span(0.35, 0.5));
@@ -600,6 +807,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     view_.alignBodyLeft();
     session_.format = {};
     session_.format.lineBreaks = breaks.style;
+    bindOnDisk(path, seen);
     work.finish();
     if (breaks.mixed) tellMixedLineBreaks();
     keep.opened = true;
@@ -612,7 +820,7 @@ bool SessionController::bodyMatchesFile() const {
     if (untouchedSinceLoad()) return true;
     // What a save would write, digested a slice at a time like the file.
     DocumentEncoder encoder(session_.currentPath, session_.format, keyText());
-    Md5 bytes;
+    FileDigester bytes;
     std::uint64_t size = 0;
     BodySlices slices(view_.window());
     while (auto slice = slices.next()) {
@@ -620,7 +828,7 @@ bool SessionController::bodyMatchesFile() const {
         size += block.size();
         bytes.update(block);
     }
-    return fileSize(session_.currentPath) == size && fileDigest(session_.currentPath) == bytes.digest();
+    return fileSize(session_.currentPath) == size && digestOfFile(session_.currentPath) == bytes.digest();
 }
 
 // How the document a recovered session is bound to stores its text, so a
@@ -640,6 +848,7 @@ static DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
 
 bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     const JournalEntry& entry = interrupted.entry;
+    if (!mayOpen(entry.document)) return false;
     RefusedPasswordIsForgotten keep(session_.password);
     // Closing the password dialog answers the question again.
     if (entry.encrypted && !askPassword()) return false;
@@ -672,6 +881,14 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     view_.alignBodyLeft();
     view_.caretToEnd();
     session_.format = entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText());
+    if (!entry.document.empty()) {
+        // The entry names the document; whether the file there is the
+        // writer's own is not taken on its word.
+        auto found = identify(entry.document);
+        const auto reason = found ? distrustReason(*found) : std::nullopt;
+        session_.distrust = reason.value_or(std::string());
+        bindOnDisk(entry.document, found);
+    }
     keep.opened = true;
     return true;
 }

@@ -5,6 +5,8 @@
 #include "core/clock.h"
 #include "core/settings.h"
 #include "session/cipher.h"
+#include "session/disk_identity.h"
+#include "session/document_lock.h"
 #include "session/documents.h"
 #include "session/recovery.h"
 #include "session/session_view.h"
@@ -27,12 +29,18 @@ struct WritingSession {
     // questioned nor rewritten (its bytes need not be what a save would write).
     struct Loaded {
         Md5Digest body{};
-        Md5Digest file{};
+        FileDigest file{};
         Text keyText;
         std::size_t characters = 0;  // the body's length once loaded: a cheap first test
     };
     std::optional<Loaded> loaded;
     bool keptWriting = false;    // saved with Ctrl+S during this session
+    // The bound file as the session last loaded or wrote it; nothing when
+    // it found none there. Every write to the document is checked against it.
+    std::optional<DiskIdentity> onDisk;
+    // Why the document a restored session names is not taken as its own
+    // (UTF-8): its saves ask first. Empty when nothing speaks against it.
+    std::string distrust;
 };
 
 // What ending a diary needs of the theme and diary parts of the program.
@@ -99,6 +107,11 @@ public:
     // How the writer is told, without a box, that the text is not protected.
     void setNetNote(std::function<void(const Text&)> note) { netNote_ = std::move(note); }
 
+    // The watched document changed on disk: the note to show, once until
+    // the session next writes or loads it; nothing when it still looks as
+    // the session left it (its own save) or was told already.
+    std::optional<Text> noticeChangeOnDisk(const Path& path);
+
     // Opening a ".wav" hands the path to the WAV player.
     void setWavOpener(std::function<void(const Path&)> opener) { wavOpener_ = std::move(opener); }
     // Called just before the program puts its own text into the body at the
@@ -110,11 +123,25 @@ public:
 
 private:
     void startWriting(bool withTitleLine);
-    bool writeDocument(const Path& path, const DocumentFormat& format);
+    // `keepOld`: the file there is the program's own empty reservation, not a text to keep.
+    bool writeDocument(const Path& path, const DocumentFormat& format, bool keepOld = true);
     // The password `path` needs, then the write. `askAboutPrevious` offers the
     // password the session already has.
     SaveOutcome writeTo(const Path& path, bool askAboutPrevious);
     std::optional<Path> askSavePath();
+    // A write to the bound document, after comparing the file on disk with
+    // what the session knows of it; when it changed, the writer decides where
+    // the text goes. `written` is where it went.
+    SaveOutcome writeBound(Path& written);
+    DiskCheck checkBound() const;
+    SaveOutcome resolveChange(const DiskCheck& check, Path& written);
+    // A new file beside the document for the session's text; `written` its name.
+    SaveOutcome writeBeside(Path& written);
+    Path besideName(int number) const;
+    // The session is bound to `path` as `identity` shows it: watched and locked.
+    void bindOnDisk(const Path& path, std::optional<DiskIdentity> identity);
+    // Whether to open a document another Talery window is bound to.
+    bool mayOpen(const Path& path);
     // After a save that keeps the session: bound to `path`, its bytes noted,
     // and a fresh backup copy (enciphered when the document is).
     void bindTo(const Path& path);
@@ -122,13 +149,14 @@ private:
     void reserveCopy();
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad() const;
-    void rememberLoaded(const Text& body, const Md5Digest& fileBytes);
+    void rememberLoaded(const Text& body, const FileDigest& fileBytes);
     void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);
     // The mirrors and the record of a session that has ended.
     void returnToIdle(const Text& farewell);
-    void finishSave(bool opened);
+    // `savedAs`: the file the text went to when it is not the document.
+    void finishSave(bool opened, const Path& savedAs = {});
     Text keyText() const;
     FileDialogRequest dialogRequest(Unit dialog, bool withTitle) const;
     void refuseFile(const Path& path, const std::string& reasonUtf8);
@@ -158,6 +186,10 @@ private:
     bool passwordUnconfirmed_ = false;
     Text checkedKey_;
     std::string passwordCheck_;  // of checkedKey_, made once: it is slow
+    DocumentLock lock_;
+    // What the last write put on disk.
+    std::optional<DiskIdentity> written_;
+    bool changeTold_ = false;
 };
 
 }  // namespace talery

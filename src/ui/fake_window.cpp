@@ -113,6 +113,10 @@ void FakeWindow::dropFiles(const std::vector<Path>& paths) {
 
 void FakeWindow::trayEvent(int type) { raise({.type = EventType::Tray, .index = type}); }
 
+void FakeWindow::fileChangedOnDisk(const Path& path) {
+    if (!watchedFile.empty() && path == watchedFile) raise({.type = EventType::FileChanged, .path = path});
+}
+
 void FakeWindow::typeText(Unit unit, std::string_view utf8) {
     if (!enabled(unit)) throw std::logic_error("typing into a disabled box");
     UnitState& s = state(unit);

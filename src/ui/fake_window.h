@@ -61,6 +61,8 @@ public:
     // One drop of several files: one event per path, in order, numbered from 0.
     void dropFiles(const std::vector<Path>& paths);
     void trayEvent(int type);
+    // Another program changed `path` on disk: raises FileChanged when it is watched.
+    void fileChangedOnDisk(const Path& path);
     // Types UTF-8 text at the end of an edit box, as a keyboard or input method
     // would: characters GBK cannot hold arrive as "?".
     void typeText(Unit unit, std::string_view utf8);
@@ -186,6 +188,9 @@ public:
         openedUrls.push_back(url);
         return urlHandlerStarts;
     }
+
+    Path watchedFile;  // the file watched on disk, empty when none
+    void watchFile(const Path& path) override { watchedFile = path; }
 
     // Find and Replace windows.
     FakeFindWindows& findWindows() override { return findWindows_; }

@@ -51,6 +51,7 @@ enum class EventType {
     Resized,          // main window size changed
     Tray,             // tray icon event (index: 1 left up, 2 double click, 3 right up)
     FileDropped,      // a file was dropped on the window (path; index: its position in the drop, from 0)
+    FileChanged,      // the watched file, or its folder, changed on disk (path: the watched file)
     // Find and Replace windows.
     Closed,           // the user closed a window with its close box or Escape
 };
@@ -250,6 +251,11 @@ public:
     // Runs `task` on the window's thread once it is back in its event loop;
     // may be called from any thread.
     virtual void post(std::function<void()> task) = 0;
+
+    // Watches one file on disk (and its folder, so that a file deleted and
+    // written anew is still seen): changes by anyone raise FileChanged, the
+    // program's own saves too. An empty path stops watching.
+    virtual void watchFile(const Path& path) = 0;
 
     // Platform services.
     virtual Text clipboardText() const = 0;

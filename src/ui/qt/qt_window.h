@@ -22,6 +22,7 @@ class QMenu;
 class QTimer;
 class QSystemTrayIcon;
 class QProgressDialog;
+class QFileSystemWatcher;
 
 namespace talery {
 
@@ -144,6 +145,7 @@ public:
     Text clipboardText() const override;
     void setClipboardText(const Text& text) override;
     bool openUrl(const std::string& url) override;
+    void watchFile(const Path& path) override;
 
     // Find and Replace windows.
     QtFindWindows& findWindows() override { return *findWindows_; }
@@ -173,6 +175,9 @@ private:
     std::vector<Slot> slots_;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    // The document on disk: the file and its folder.
+    QFileSystemWatcher* watcher_ = nullptr;
+    Path watched_;
     EventSink* sink_ = nullptr;
     Colour windowBackground_ = 0;
 

@@ -13,6 +13,9 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGraphicsDropShadowEffect>
 #include <QMenu>
 #include <QScreen>
@@ -276,5 +279,23 @@ Text QtWindow::userName() const {
 Text QtWindow::clipboardText() const { return fromQt(QApplication::clipboard()->text()); }
 void QtWindow::setClipboardText(const Text& text) { QApplication::clipboard()->setText(toQt(text)); }
 bool QtWindow::openUrl(const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
+
+void QtWindow::watchFile(const Path& path) {
+    delete watcher_;
+    watcher_ = nullptr;
+    watched_ = path;
+    if (path.empty()) return;
+    watcher_ = new QFileSystemWatcher(this);
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    const auto changed = [this, file] {
+        // A file replaced by a rename is no longer watched: watch the new one.
+        if (watcher_ && !watcher_->files().contains(file) && QFileInfo::exists(file)) watcher_->addPath(file);
+        raise({.type = EventType::FileChanged, .path = watched_});
+    };
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
+    if (QFileInfo::exists(file)) watcher_->addPath(file);
+    watcher_->addPath(QFileInfo(file).absolutePath());
+}
 
 }  // namespace talery
