@@ -4,9 +4,13 @@
 #include "app_fixture.h"
 #include "session/cipher.h"
 #include "session/text_compare.h"
+#include "session/recovery.h"
 #include "session/versions.h"
 
 #include <climits>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <set>
 
@@ -356,6 +360,25 @@ TEST_F(HistoryTest, AnEncryptedDocumentsVersionsOpenWithItsPasswordAndNeverLieIn
     h().chooseRow(versionRow);
     settle();
     ASSERT_TRUE(h().text);
+}
+
+// The window says how long a copy is kept as pruning keeps it: a copy an
+// earlier version left has its days from the upgrade, not from its age.
+TEST(KeptCopies, ACopyFromBeforeTheUpgradeIsListedWithItsDaysFromTheUpgrade) {
+    TempDir dir;
+    const std::string folder = backupFolder(dir.path());
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string old = folder + "/" + u8(u8"旧稿.txt");
+    writeBytes(old, "x");
+    const std::time_t now = std::time(nullptr);
+    const timespec aged{now - 200 * 24 * 60 * 60, 0};
+    const timespec times[2] = {aged, aged};
+    ASSERT_EQ(::utimensat(AT_FDCWD, old.c_str(), times, 0), 0);
+    pruneOldBackups(dir.path());  // the first start of this version
+    ASSERT_TRUE(std::filesystem::exists(old));
+    const auto kept = keptBackupCopies(dir.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_GE(kept[0].keptUntil, now + 29 * 24 * 60 * 60);
 }
 
 TEST_F(HistoryTest, AGivenUpSessionIsListedWithItsDaysAndComesBackAsANewSession) {

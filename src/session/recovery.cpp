@@ -435,7 +435,7 @@ bool sessionCopyName(std::string_view name) {
 
 }  // namespace
 
-PruneResult pruneOldBackups(const Path& programDirectory) {
+PruneResult pruneOldBackups(const Path& programDirectory, const std::vector<Path>& offered) {
     PruneResult result;
     const Path folder = backupFolder(programDirectory);
     if (!privateFolder(folder)) return result;
@@ -467,7 +467,12 @@ PruneResult pruneOldBackups(const Path& programDirectory) {
     struct stat markSt {};
     if (::lstat(mark.c_str(), &markSt) != 0) {
         if (!writeFileAtomic(mark, "", nullptr, InPlace::Refuse, {}, FileMode::OwnerOnly)) return result;
-        for (const std::string& name : names) result.earlierCopies += !sessionCopyName(name);
+        // A copy a journal entry names, or one just offered, is a session's, not a leftover.
+        const auto told = [&](const std::string& name) {
+            return std::find(needed.begin(), needed.end(), name) != needed.end() ||
+                   std::any_of(offered.begin(), offered.end(), [&](const Path& p) { return baseName(p) == name; });
+        };
+        for (const std::string& name : names) result.earlierCopies += !sessionCopyName(name) && !told(name);
         return result;
     }
     if (!S_ISREG(markSt.st_mode)) return result;
@@ -523,14 +528,21 @@ std::vector<KeptBackupCopy> keptBackupCopies(const Path& programDirectory) {
         if (name.ends_with(".txt") || name.ends_with(".tlr")) names.push_back(name);
     }
     ::closedir(dir);
+    // Kept as pruning keeps them: their days count from the answer (the
+    // copy's time) or, for copies older than it, from the upgrade's mark.
+    struct stat markSt {};
+    const long long since = ::lstat((folder + "/" + std::string(kKeptSince)).c_str(), &markSt) == 0 && S_ISREG(markSt.st_mode)
+                                ? static_cast<long long>(markSt.st_mtime) : 0;
     for (const std::string& name : names) {
         if (std::find(needed.begin(), needed.end(), name) != needed.end()) continue;
         const Path path = folder + "/" + name;
         struct stat st {};
-        // Only the program's own copies: regular files, never a link.
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) continue;
+        // Only the program's own copies: the writer's regular files, never a link.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_size == 0)
+            continue;
         const long long written = st.st_mtime;
-        out.push_back({path, titleOfCopy(name), written, written + static_cast<long long>(kBackupDaysKept) * 24 * 60 * 60,
+        out.push_back({path, titleOfCopy(name), written,
+                       std::max(written, since) + static_cast<long long>(kBackupDaysKept) * 24 * 60 * 60,
                        name.ends_with(".tlr"), static_cast<std::uint64_t>(st.st_size)});
     }
     std::sort(out.begin(), out.end(), [](const KeptBackupCopy& a, const KeptBackupCopy& b) { return a.written > b.written; });

@@ -105,7 +105,8 @@ struct PruneResult {
     int earlierCopies = 0;
 };
 // Removes backup copies whose days are over and that no journal entry names.
-PruneResult pruneOldBackups(const Path& programDirectory);
+// `offered`: copies the writer was just asked about, not counted as earlier ones.
+PruneResult pruneOldBackups(const Path& programDirectory, const std::vector<Path>& offered = {});
 
 // A backup copy that no session needs any more (declined, given up), as the
 // history lists it.

@@ -894,10 +894,12 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
 }
 
 void SessionController::offerRecovery() {
+    std::vector<Path> offered;
     for (InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
         // The window holds one text: the others are offered at the next start.
         if (writing()) break;
         const JournalEntry& entry = interrupted.entry;
+        offered.push_back(entry.backup);
         const Text saved = entry.document.empty()
                                ? gbk(u8"这篇文本还没有保存过。")
                                : gbk(u8"它和保存过的文件不一样：") + utf8ToGbkLossy(entry.document);
@@ -915,7 +917,7 @@ void SessionController::offerRecovery() {
         if (!writing() || backupCopy_ != entry.backup) keepFromNow(entry.backup);
         interrupted.forget();
     }
-    const PruneResult pruned = pruneOldBackups(settings_.programDirectory());
+    const PruneResult pruned = pruneOldBackups(settings_.programDirectory(), offered);
     if (pruned.earlierCopies > 0)
         view_.message(joinLines({gbk(u8"以前版本的Talery留下了") + decimal(pruned.earlierCopies) + gbk(u8"份自动备份，在："),
                                  utf8ToGbkLossy(backupFolder(settings_.programDirectory())),
