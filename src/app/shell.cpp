@@ -20,9 +20,13 @@ int storedSelection(const Window& w, Unit list, const IniFile& file, std::string
 Text leftKey() { return gbk(u8"左边"); }
 Text topKey() { return gbk(u8"顶边"); }
 
+// Edges in 64 bits: a stored size or position may be anything an int holds.
+long long right(const Rect& r) { return static_cast<long long>(r.left) + r.width; }
+long long bottom(const Rect& r) { return static_cast<long long>(r.top) + r.height; }
+
 long long overlap(const Rect& a, const Rect& b) {
-    const long long w = std::min<long long>(a.left + a.width, b.left + b.width) - std::max(a.left, b.left);
-    const long long h = std::min<long long>(a.top + a.height, b.top + b.height) - std::max(a.top, b.top);
+    const long long w = std::min(right(a), right(b)) - std::max(a.left, b.left);
+    const long long h = std::min(bottom(a), bottom(b)) - std::max(a.top, b.top);
     return w > 0 && h > 0 ? w * h : 0;
 }
 
@@ -46,8 +50,7 @@ Rect fitWindowRect(const Rect& wanted, const std::vector<Rect>& screenAreas) {
     Rect r = wanted;
     r.width = std::min(r.width, area.width);
     r.height = std::min(r.height, area.height);
-    const bool inside = r.left >= area.left && r.top >= area.top && r.left + r.width <= area.left + area.width &&
-                        r.top + r.height <= area.top + area.height;
+    const bool inside = r.left >= area.left && r.top >= area.top && right(r) <= right(area) && bottom(r) <= bottom(area);
     if (!inside) {
         r.left = area.left + (area.width - r.width) / 2;
         r.top = area.top + (area.height - r.height) / 2;
