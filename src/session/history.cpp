@@ -145,15 +145,18 @@ Text HistoryController::whenText(const LocalDateTime& t) const {
     return Text(date) + clock;
 }
 
-void HistoryController::open() {
+// Work asked for earlier is dropped: its answers, when they come, find a newer generation.
+void HistoryController::stopWork() {
     ++generation_;
-    {
-        std::lock_guard lock(mutex_);
-        figures_.clear();
-        preview_.reset();
-        previewWaiting_.store(false);
-        previewCancel_->store(true);
-    }
+    std::lock_guard lock(mutex_);
+    figures_.clear();
+    preview_.reset();
+    previewWaiting_.store(false);
+    previewCancel_->store(true);
+}
+
+void HistoryController::open() {
+    stopWork();
     rows_.clear();
     shown_.reset();
     shownRow_ = -1;
@@ -180,14 +183,7 @@ void HistoryController::open() {
 }
 
 void HistoryController::close() {
-    ++generation_;
-    {
-        std::lock_guard lock(mutex_);
-        figures_.clear();
-        preview_.reset();
-        previewWaiting_.store(false);
-        previewCancel_->store(true);
-    }
+    stopWork();
     shown_.reset();
     current_.reset();
     keys_.clear();

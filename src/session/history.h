@@ -48,6 +48,7 @@ public:
     void waitIdle();
 
 private:
+    void stopWork();
     struct Row {
         enum class Kind { Heading, Version, Backup } kind = Kind::Heading;
         Path path;      // the version or the copy

@@ -26,23 +26,6 @@ namespace {
 constexpr int kFrameWidth = 6;
 constexpr int kFrameHeight = 29;
 
-// Closing by the close box or Escape goes to the logic, which hides the
-// window or lets it go.
-class FindDialog : public QDialog {
-public:
-    FindDialog(QWidget* parent, std::function<void()> onClose) : QDialog(parent), onClose_(std::move(onClose)) {}
-    void reject() override { onClose_(); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        event->ignore();
-        onClose_();
-    }
-
-private:
-    std::function<void()> onClose_;
-};
-
 }  // namespace
 
 QtFindWindows::QtFindWindows(QWidget* mainWindow, std::function<void(const UiEvent&)> raise)
@@ -76,7 +59,7 @@ void QtFindWindows::build(FindWindowKind window) {
     auto event = [this, window](EventType type, FindUnit unit, int keyCode = 0) {
         raise_({.type = type, .key = keyCode, .findWindow = window, .findUnit = unit});
     };
-    auto* d = new FindDialog(main_, [event] { event(EventType::Closed, FindUnit::Window); });
+    auto* d = new LogicClosedDialog(main_, [event] { event(EventType::Closed, FindUnit::Window); });
     d->setObjectName(utf8ToQt(design.caption));
     d->setWindowTitle(utf8ToQt(design.caption));
     d->setWindowFlag(Qt::WindowContextHelpButtonHint, false);

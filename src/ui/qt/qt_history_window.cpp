@@ -1,4 +1,5 @@
 #include "ui/qt/qt_history_window.h"
+#include "ui/qt/qt_widgets.h"
 
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_window.h"
@@ -27,22 +28,6 @@ using Kind = MarkedLine::Kind;
 // Lines put into the preview at once: the first screen, then each later slice.
 constexpr std::size_t kFirstLines = 300;
 constexpr std::size_t kSliceLines = 800;
-
-// Closing by the close box or Escape goes to the logic, which hides the window.
-class HistoryDialog : public QDialog {
-public:
-    HistoryDialog(QWidget* parent, std::function<void()> onClose) : QDialog(parent), onClose_(std::move(onClose)) {}
-    void reject() override { onClose_(); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        event->ignore();
-        onClose_();
-    }
-
-private:
-    std::function<void()> onClose_;
-};
 
 // The marks read on the preview's own light page in every theme: red for
 // what only the earlier state has, green for what only the text now has.
@@ -73,7 +58,7 @@ QtHistoryWindow::QtHistoryWindow(QWidget* mainWindow, std::function<void(const U
 QtHistoryWindow::~QtHistoryWindow() { delete dialog_.data(); }
 
 void QtHistoryWindow::build() {
-    auto* d = new HistoryDialog(main_, [this] { raise_({.type = EventType::Closed, .historyUnit = HistoryUnit::Window}); });
+    auto* d = new LogicClosedDialog(main_, [this] { raise_({.type = EventType::Closed, .historyUnit = HistoryUnit::Window}); });
     d->setObjectName(QStringLiteral("历史版本"));
     d->setModal(false);
     d->resize(1000, 640);

@@ -1,6 +1,8 @@
 #pragma once
 // Widgets of the Qt window layer that report what the logic listens to.
 
+#include <QCloseEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,6 +26,23 @@ int modifierBits(Qt::KeyboardModifiers modifiers);
 // A label that reports the left button going down and double clicks. A
 // pressable one (a glyph or caption that acts as a button) is also pressed
 // by Space or Enter when it has the focus.
+// A window the logic closes: the close box and Escape only tell it, and
+// it hides the window or lets it go.
+class LogicClosedDialog : public QDialog {
+public:
+    LogicClosedDialog(QWidget* parent, std::function<void()> onClose) : QDialog(parent), onClose_(std::move(onClose)) {}
+    void reject() override { onClose_(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        onClose_();
+    }
+
+private:
+    std::function<void()> onClose_;
+};
+
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
