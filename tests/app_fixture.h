@@ -93,7 +93,8 @@ protected:
         EXPECT_EQ(session().record().phase, Phase::Idle);
     }
 
-    void expectWriting() {
+    // `phase`: Writing, or Diary for a diary session.
+    void expectWriting(Phase phase = Phase::Writing) {
         EXPECT_FALSE(w.enabled(Unit::章节名称));
         EXPECT_TRUE(w.enabled(Unit::编辑框1));
         EXPECT_EQ(w.alignment(Unit::编辑框1), Align::Left);
@@ -101,7 +102,8 @@ protected:
         EXPECT_EQ(w.text(Unit::开始书写按钮), g(u8"立刻保存"));
         EXPECT_FALSE(w.enabled(Unit::打开文件));
         EXPECT_FALSE(w.enabled(Unit::新建日记));
-        EXPECT_EQ(session().record().phase, Phase::Writing);
+        EXPECT_EQ(session().record().phase, phase);
+        EXPECT_EQ(session().phase(), phase);
     }
 
     void startWithTitle(std::u8string_view utf8Title) {

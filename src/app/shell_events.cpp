@@ -26,11 +26,6 @@ bool Application::handleShellEvent(const UiEvent& e) {
             else return false;
             return true;
         case EventType::Tick:
-            // The writing timer also counts on 时钟2's ticks.
-            if (e.unit == Unit::时钟2) {
-                note_.tick(window_);
-                audio_.playback().tick();
-            }
             if (e.unit != Unit::时钟1) return false;
             if (!note_.showing()) showNextTip(window_, random_);
             return true;

@@ -11,15 +11,16 @@ Text diaryTitle(const LocalDateTime& t) {
            gbk(kDays[weekday(t) - 1]) + gbk(u8"     by：Talery日记");
 }
 
-DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, Theme theme)
-    : window_(window), clock_(clock), settings_(settings), theme_(std::move(theme)) {}
+DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
+                     Theme theme)
+    : window_(window), clock_(clock), settings_(settings), session_(session), theme_(std::move(theme)) {}
 
-void DiaryMode::enterDiaryMode(SessionController& session) {
+void DiaryMode::enterDiaryMode() {
     if (!window_.text(Unit::章节名称).empty()) {
         window_.messageBox(gbk(u8"请清空章节名称直接点击写日记"), programCaption(), Buttons::OK);
         return;
     }
-    if (session.writing()) return;
+    if (session_.writing()) return;
 
     window_.setText(Unit::章节名称, diaryTitle(clock_.now()));
     window_.setText(Unit::章节名称提示, gbk(u8"日记时间："));
@@ -27,7 +28,7 @@ void DiaryMode::enterDiaryMode(SessionController& session) {
     window_.setBackgroundColour(Unit::编辑框1, kDiaryBackground);
     window_.setTextColour(Unit::编辑框1, kWhite);
     window_.setEnabled(Unit::颜色, false);
-    session.toggleWriting(false);
+    session_.startDiary();
     window_.setAlignment(Unit::编辑框1, Align::Left);
     window_.setFocus(Unit::编辑框1);
     window_.setTimerInterval(Unit::时钟1, 0);
@@ -39,6 +40,11 @@ void DiaryMode::enterDiaryMode(SessionController& session) {
 
 void DiaryMode::leaveDiaryMode() {
     if (!active()) return;
+    session_.endDiary();
+    diaryEnded();
+}
+
+void DiaryMode::diaryEnded() {
     window_.setEnabled(Unit::颜色, true);
     const IniFile ini = settings_.program();
     window_.setBackgroundColour(Unit::颜色, ini.readColour(gbk(u8"文本设置"), gbk(u8"背景颜色")));

@@ -2,7 +2,6 @@
 
 #include "aids/backup.h"
 #include "session/cipher.h"
-#include "session/diary.h"
 #include "session/versions.h"
 
 #include <cerrno>
@@ -90,11 +89,11 @@ Answer SessionView::message(const Text& text, Buttons buttons, const Text& capti
 }
 
 SessionController::SessionController(Window& window, const Clock& clock, const SettingsStore& settings,
-                                     SessionHooks* hooks)
+                                     SessionHooks hooks)
     : view_(window),
       clock_(clock),
       settings_(settings),
-      hooks_(hooks),
+      hooks_(std::move(hooks)),
       journal_(settings.programDirectory()),
       lock_(settings.programDirectory()) {
     session_.keyPrefix = Text(keyPrefix);
@@ -107,11 +106,19 @@ Text SessionController::makeTemporaryTitle() const {
            gbk(u8"秒    by：Talery");
 }
 
-bool SessionController::diaryMode() const { return diaryModeOn(view_.window()); }
-
 Text SessionController::keyText() const { return session_.keyPrefix + session_.password; }
 
-void SessionController::startWriting(bool withTitleLine) {
+void SessionController::startDiary() {
+    if (writing()) return;
+    session_.format = {};
+    startWriting(true, Phase::Diary);
+}
+
+void SessionController::endDiary() {
+    if (session_.phase == Phase::Diary) session_.phase = Phase::Writing;
+}
+
+void SessionController::startWriting(bool withTitleLine, Phase phase) {
     view_.setBodyEnabled(true);
     view_.alignBodyLeft();
     // The focus goes straight to the body, before its text and caret change:
@@ -119,6 +126,8 @@ void SessionController::startWriting(bool withTitleLine) {
     // then drops the focus, and one that leaves a disabled field for the button
     // speaks the button.
     view_.focusBody();
+    session_.phase = phase;
+    starting_ = true;
     view_.setTitleEnabled(false);
     view_.setStartCaption(gbk(u8"立刻保存"));
     if (withTitleLine) {
@@ -127,7 +136,7 @@ void SessionController::startWriting(bool withTitleLine) {
     }
     view_.setMenuEntryEnabled(Unit::新建日记, false);
     view_.setMenuEntryEnabled(Unit::打开文件, false);
-    session_.phase = Phase::Writing;
+    starting_ = false;
     // A restored session goes on in the copy it came from; any other gets a
     // copy of its own, which no other session ever writes over.
     if (backupCopy_.empty()) reserveCopy();
@@ -152,7 +161,7 @@ void SessionController::writeJournal() {
 
 void SessionController::keepNet() {
     // A session still starting makes its own copy when its text is in place.
-    if (!writing() || session_.phase != Phase::Writing) return;
+    if (!writing() || starting_) return;
     if (backupCopy_.empty()) reserveCopy();
     if (!backupCopy_.empty() && !journalCurrent_) writeJournal();
 }
@@ -166,9 +175,9 @@ void SessionController::backupWritten(bool ok, const std::string& reasonUtf8) {
 }
 
 void SessionController::netFailed(const std::string& reasonUtf8) {
-    if (netTold_ || !netNote_) return;
+    if (netTold_ || !hooks_.netNote) return;
     netTold_ = true;
-    netNote_(gbk(u8"自动备份失败（") + utf8ToGbkLossy(reasonUtf8) +
+    hooks_.netNote(gbk(u8"自动备份失败（") + utf8ToGbkLossy(reasonUtf8) +
              gbk(u8"）：正在书写的文本没有备份，程序意外关闭会丢失。请尽快保存（Ctrl+S），并检查备份文件夹：") +
              utf8ToGbkLossy(backupFolder(settings_.programDirectory())));
 }
@@ -179,7 +188,7 @@ bool SessionController::backupEnciphered() const {
 
 void SessionController::toggleWriting(bool fromFile) {
     if (view_.title().empty()) view_.setTitle(makeTemporaryTitle());
-    if (!view_.titleEnabled()) {
+    if (writing()) {
         view_.setTitleCaption(gbk(u8"标题/题目："));
         saveDocument();
         view_.focusBody();
@@ -190,7 +199,7 @@ void SessionController::toggleWriting(bool fromFile) {
 }
 
 void SessionController::newTemporaryText() {
-    if (view_.bodyEnabled()) {
+    if (writing()) {
         view_.message(gbk(u8"当前正在编辑文档呢，您可以保存或清空当前编辑来创建临时文本"), Buttons::OK, programCaption());
         return;
     }
@@ -214,7 +223,7 @@ bool SessionController::startWithText(const Text& title, Text body) {
 }
 
 void SessionController::giveUpEditing() {
-    if (!view_.bodyEnabled()) {
+    if (!writing()) {
         view_.message(gbk(u8"还没有开始书写"), Buttons::OK, programCaption());
         return;
     }
@@ -223,14 +232,15 @@ void SessionController::giveUpEditing() {
         return;
     if (view_.message(gbk(u8"警告！您真的接受初始化软件的一切后果么？"), Buttons::OKCancel, programCaption()) != Answer::OK)
         return;
+    const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经清空，感谢您的使用"));
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));
-    if (diaryMode()) {
+    if (diary) {
         view_.setTitleCaption(gbk(u8"标题/题目："));
-        if (hooks_) hooks_->leaveDiaryMode();
+        if (hooks_.leaveDiary) hooks_.leaveDiary();
         session_.password.clear();
-        if (hooks_) hooks_->saveSettings();
+        if (hooks_.saveSettings) hooks_.saveSettings();
     }
 }
 
@@ -604,7 +614,7 @@ std::optional<Text> SessionController::noticeChangeOnDisk(const Path& path) {
 void SessionController::bindTo(const Path& path) {
     // The text is in its document: nothing pending may reach the old copy,
     // and a plain copy of a text now saved enciphered must not stay.
-    if (discardBackup_) discardBackup_();
+    if (hooks_.discardBackup) hooks_.discardBackup();
     if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
     session_.currentPath = path;
     session_.keptWriting = true;
@@ -635,7 +645,8 @@ void SessionController::returnToIdle(const Text& farewell) {
     // Opened and left unchanged: its copy would only repeat the document.
     // (Read only while the copy is there: a save has removed it already.)
     const bool nothingUnsaved = writing() && !backupCopy_.empty() && isRegularFile(backupCopy_) && bodyMatchesFile();
-    if (beforeBodyReplaced_) beforeBodyReplaced_();
+    if (hooks_.beforeBodyReplaced) hooks_.beforeBodyReplaced();
+    session_.phase = Phase::Idle;
     view_.setTitleEnabled(true);
     view_.setBody(farewell);
     view_.setBodyEnabled(false);
@@ -648,7 +659,6 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.keptWriting = false;
     session_.onDisk.reset();
     session_.distrust.clear();
-    session_.phase = Phase::Idle;
     lock_.release();
     view_.window().watchFile({});
     journal_.end();
@@ -667,8 +677,9 @@ void SessionController::returnToIdle(const Text& farewell) {
 void SessionController::finishSave(bool opened, const Path& savedAs) {
     // The text is in its document now. Its copy goes, and with it any plain
     // copy of a text just saved enciphered.
-    if (discardBackup_) discardBackup_();
+    if (hooks_.discardBackup) hooks_.discardBackup();
     if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
+    const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
     if (!savedAs.empty())
         view_.message(joinLines({gbk(u8"正在编辑的文本已经另存为："), utf8ToGbkLossy(savedAs)}), Buttons::OK, programCaption());
@@ -676,9 +687,9 @@ void SessionController::finishSave(bool opened, const Path& savedAs) {
         view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, programCaption());
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));
-    if (diaryMode() && hooks_) {
-        hooks_->leaveDiaryMode();
-        hooks_->saveSettings();
+    if (diary) {
+        if (hooks_.leaveDiary) hooks_.leaveDiary();
+        if (hooks_.saveSettings) hooks_.saveSettings();
     }
 }
 
@@ -692,8 +703,8 @@ void SessionController::openDocument() {
         loadTextDocument(*path);
     } else if (ext == "tlr") {
         loadEncryptedDocument(*path);
-    } else if (ext == "wav" && wavOpener_) {
-        wavOpener_(*path);
+    } else if (ext == "wav" && hooks_.openWav) {
+        hooks_.openWav(*path);
     }
 }
 
