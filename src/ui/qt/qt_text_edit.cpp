@@ -1,0 +1,292 @@
+#include "ui/qt/qt_text_edit.h"
+
+#include "ui/qt/qt_conversions.h"
+#include "ui/qt/qt_widgets.h"
+
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <utility>
+
+namespace talery {
+namespace {
+
+// The toolkit's plain-text layout repaints the whole box whenever a change
+// adds or removes a line or a paragraph: with a line wrapping every few dozen
+// keys, that is most of the painting while typing. A change moves nothing
+// above the paragraph it starts in, so this one tells which paragraph that
+// is, and only it and what lies below it are painted again.
+class BodyLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    void documentChanged(int from, int removed, int added) override {
+        changedFrom_ = document()->findBlock(from);
+        QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        changedFrom_ = QTextBlock();
+    }
+    // While a whole-box repaint is asked for: the paragraph of the change it
+    // follows, invalid when it follows none (a new width, a new font).
+    QTextBlock changedFrom() const { return changedFrom_; }
+
+private:
+    QTextBlock changedFrom_;
+};
+
+}  // namespace
+
+TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    auto* doc = new QTextDocument(this);
+    auto* layout = new BodyLayout(doc);
+    doc->setDocumentLayout(layout);
+    setDocument(doc);
+    // The toolkit's whole-box repaints go through repaintFrom instead; should
+    // its wiring ever differ, they stay as they are.
+    for (QObject* control : children()) {
+        if (control->inherits("QWidgetTextControl") &&
+            QObject::disconnect(layout, SIGNAL(update(QRectF)), control, nullptr)) {
+            connect(layout, &QAbstractTextDocumentLayout::update, this, [this, layout] { repaintFrom(layout->changedFrom()); });
+        }
+    }
+    keptLayout_ = QTextCursor(doc);
+    connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!fixing_ && !loading_) emit contentChanged();
+    });
+}
+
+void TextEdit::setContent(const QString& text, const std::function<void(double done)>& between) {
+    if (isReadOnly() && !isVisible() && window()->isVisible()) {
+        deferred_ = text;
+        return;
+    }
+    deferred_.reset();
+    setting_ = true;
+    // Slices of this many characters keep the window painting every few
+    // hundredths of a second while a whole novel goes in.
+    constexpr qsizetype kSlice = qsizetype(1) << 20;
+    if (!between || text.size() <= kSlice) {
+        setPlainText(text);
+        setting_ = false;
+        return;
+    }
+    loading_ = true;
+    auto cutAt = [&text](qsizetype at) {
+        at = std::min(at, text.size());
+        return at < text.size() && text.at(at).isLowSurrogate() ? at + 1 : at;  // a surrogate pair stays whole
+    };
+    qsizetype done = cutAt(kSlice);
+    setPlainText(text.first(done));  // the caret at the start, no undo steps
+    QTextDocument* doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor end(doc);
+    while (done < text.size()) {
+        between(static_cast<double>(done) / static_cast<double>(text.size()));
+        const qsizetype to = cutAt(done + kSlice);
+        end.movePosition(QTextCursor::End);
+        end.insertText(text.sliced(done, to - done));
+        done = to;
+    }
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+    loading_ = false;
+    setting_ = false;
+    emit contentChanged();
+}
+
+QString TextEdit::content() const { return deferred_ ? *deferred_ : toPlainText(); }
+
+void TextEdit::setCoveredBottom(int pixels) {
+    if (viewportMargins().bottom() != pixels) setViewportMargins(0, 0, 0, pixels);
+}
+
+void TextEdit::showEvent(QShowEvent* event) {
+    if (deferred_) setContent(*std::exchange(deferred_, std::nullopt));
+    QPlainTextEdit::showEvent(event);
+}
+
+void TextEdit::setCentred(bool centred) {
+    centred_ = centred;
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(centred ? Qt::AlignHCenter : Qt::AlignLeft);
+    document()->setDefaultTextOption(option);
+}
+
+void TextEdit::noteChange(int position, int removed, int added) {
+    if (!changed_) {
+        pending_ = {position, removed, added};
+        changed_ = true;
+        return;
+    }
+    // One span that covers both the earlier edits and this one.
+    const int start = std::min(pending_.position, position);
+    const int endNow = std::max(pending_.position + pending_.added, position + removed);
+    const int endBefore = endNow - pending_.added + pending_.removed;
+    pending_ = {start, endBefore - start, endNow - removed + added - start};
+}
+
+TextEdit::Span TextEdit::takeChange() {
+    const int length = document()->characterCount() - 1;
+    Span s = changed_ ? pending_ : Span{};
+    // The document counts its final paragraph mark, which the text lacks.
+    const int excess = s.position + s.added - length;
+    if (excess > 0) {
+        s.added -= std::min(excess, s.added);
+        s.removed -= std::min(excess, s.removed);
+    }
+    if (s.position > length || reportedLength_ - s.removed + s.added != length) s = {0, reportedLength_, length};
+    changed_ = false;
+    reportedLength_ = length;
+    return s;
+}
+
+void TextEdit::repaintFrom(const QTextBlock& block) {
+    QRect area = viewport()->rect();
+    if (block.isValid()) {
+        // What lies above the changed paragraph is as it was.
+        const int top = static_cast<int>(std::floor(blockBoundingGeometry(block).translated(contentOffset()).top())) - 1;
+        area.setTop(std::clamp(top, 0, area.bottom() + 1));
+    }
+    if (area.isEmpty()) return;
+    viewport()->update(area);
+    emit updateRequest(area, 0);
+}
+
+void TextEdit::keepLayoutOf(int position) {
+    // The paragraph being typed in keeps its shaped text between keys: the
+    // toolkit otherwise shapes it again to place the cursor and to paint it.
+    // Only that one, so the memory it takes stays that of one paragraph.
+    const QTextBlock block = document()->findBlock(position);
+    const QTextBlock kept = keptLayout_.block();
+    if (kept == block && block.layout()->cacheEnabled()) return;
+    if (kept.isValid() && kept != block) kept.layout()->setCacheEnabled(false);
+    if (block.isValid()) block.layout()->setCacheEnabled(true);
+    keptLayout_.setPosition(block.isValid() ? block.position() : 0);
+}
+
+void TextEdit::onContentsChange(int position, int removed, int added) {
+    noteChange(position, removed, added);
+    if (!setting_) keepLayoutOf(position);
+    // Only what the user adds needs checking; the program's own text is GBK.
+    if (setting_ || fixing_ || added <= 0) return;
+    QTextCursor cursor(document());
+    cursor.setPosition(position);
+    cursor.setPosition(std::min(position + added, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    const QString addedText = cursor.selectedText();  // block breaks read as U+2029
+    QString safe = addedText;
+    bool changed = false;
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        const QChar c = safe.at(i);
+        if (c == QChar::ParagraphSeparator) continue;
+        if (c.isHighSurrogate() && i + 1 < safe.size() && safe.at(i + 1).isLowSurrogate()) {
+            safe.replace(i, 2, QStringLiteral("?"));
+            changed = true;
+            continue;
+        }
+        if (!gbkCanHold(c.unicode())) {
+            safe[i] = QLatin1Char('?');
+            changed = true;
+        }
+    }
+    if (!changed) return;
+    fixing_ = true;
+    cursor.insertText(safe);
+    fixing_ = false;
+    emit contentChanged();
+}
+
+void TextEdit::endUndoStep() {
+    // The document merges a typed character into the edit before it only
+    // while it counts as modified since its last clean state: marking that
+    // state here starts the next edit as an undo step of its own.
+    if (document()->isUndoRedoEnabled()) document()->setModified(false);
+}
+
+void TextEdit::typingAt(qint64 now) {
+    if (lastTypedAt_ && now - *lastTypedAt_ >= kUndoPauseMs) endUndoStep();
+    lastTypedAt_ = now;
+}
+
+void TextEdit::inputMethodEvent(QInputMethodEvent* event) {
+    // An input method's commit is one step, whatever came before or after it.
+    const bool commit = !event->commitString().isEmpty();
+    if (commit) endUndoStep();
+    QPlainTextEdit::inputMethodEvent(event);
+    if (commit) {
+        endUndoStep();
+        lastTypedAt_ = undoClock_ ? undoClock_() : QDateTime::currentMSecsSinceEpoch();
+    }
+}
+
+void TextEdit::focusOutEvent(QFocusEvent* event) {
+    // A dialog, a menu or another box took the keys: what comes after is a new step.
+    endUndoStep();
+    QPlainTextEdit::focusOutEvent(event);
+}
+
+void TextEdit::keyPressEvent(QKeyEvent* event) {
+    const int vk = virtualKey(event->key());
+    if (vk) emit keyDown(vk, modifierBits(event->modifiers()));
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    // A save closes the step typed before it.
+    if (ctrl && event->key() == Qt::Key_S) endUndoStep();
+    const bool lineBreak = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool edits = !isReadOnly() && (lineBreak || event->key() == Qt::Key_Backspace ||
+                                         event->key() == Qt::Key_Delete || (!ctrl && !event->text().isEmpty()));
+    if (edits) {
+        typingAt(undoClock_ ? undoClock_() : QDateTime::currentMSecsSinceEpoch());
+        if (lineBreak) endUndoStep();
+    }
+    // Tab types a tab in the text; Ctrl+Tab leaves the box, as the keyboard's only way out.
+    if (!isReadOnly() && (event->modifiers() & Qt::ControlModifier) &&
+        (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+    // A sentence's end and a line break close the step they end.
+    static const QString sentenceEnds = QStringLiteral("。！？…!?");
+    if (edits && (lineBreak || (!event->text().isEmpty() && sentenceEnds.contains(event->text().back()))))
+        endUndoStep();
+}
+
+void TextEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu is a window of its own and would keep the desktop's colours:
+    // it takes the main window's, as the start menu does.
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    menu->setObjectName(QStringLiteral("bodyMenu"));
+    menu->setPalette(window()->palette());
+    menu->exec(event->globalPos());
+}
+
+bool TextEdit::canInsertFromMimeData(const QMimeData* source) const {
+    return !localFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void TextEdit::insertFromMimeData(const QMimeData* source) {
+    // Files dropped or pasted onto the body open as files, not as path text.
+    const QStringList files = localFiles(source);
+    if (!files.isEmpty()) {
+        emit filesDropped(files);
+        return;
+    }
+    // A paste is a step of its own.
+    endUndoStep();
+    QPlainTextEdit::insertFromMimeData(source);
+    endUndoStep();
+}
+
+}  // namespace talery

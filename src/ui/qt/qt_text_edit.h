@@ -1,0 +1,84 @@
+#pragma once
+// The body box of the window.
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QStringList>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <functional>
+#include <optional>
+
+namespace talery {
+
+// Multi-line edit box; the same "?" rule for everything the user adds.
+class TextEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TextEdit(QWidget* parent);
+    // Replaces the whole content without treating it as typed. A long text
+    // goes in a slice at a time with `between` called between the slices
+    // (the window repaints there); the change is still reported once.
+    void setContent(const QString& text, const std::function<void(double done)>& between = {});
+    // The content, also when a read-only box on a hidden page has not taken
+    // it yet: such a box lays its text out when it is shown, not on every
+    // change (the statistics box changes with every key).
+    QString content() const;
+    void setCentred(bool centred);
+    bool centred() const { return centred_; }
+    // The bottom rows a sibling stacked above hides. The text stops above
+    // them: the toolkit repaints a whole covered box on every scroll, where
+    // an uncovered one only moves its pixels and paints the new line.
+    void setCoveredBottom(int pixels);
+    // Text statistics: the span of characters the last edits touched, since
+    // the previous contentChanged; taken by whoever reports the change.
+    struct Span {
+        int position = 0, removed = 0, added = 0;
+    };
+    Span takeChange();
+    // Undo in a writer's steps: one undo takes back at most one step, and a
+    // step ends at a pause in the typing, after a sentence's end, at a line
+    // break, around a paste, an input method's commit and the program's own
+    // edits, at a save and when the focus leaves the box.
+    void endUndoStep();
+    static constexpr qint64 kUndoPauseMs = 1000;
+    // Milliseconds of a steady clock; tests give their own.
+    void setUndoClock(std::function<qint64()> now) { undoClock_ = std::move(now); }
+signals:
+    void keyDown(int key, int modifiers);
+    void contentChanged();
+    void filesDropped(const QStringList& paths);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void onContentsChange(int position, int removed, int added);
+    void noteChange(int position, int removed, int added);
+    void keepLayoutOf(int position);
+    void repaintFrom(const QTextBlock& block);
+    bool setting_ = false;
+    bool loading_ = false;  // a long text going in: its change is reported at the end
+    // Follows the paragraph whose layout is kept between paints.
+    QTextCursor keptLayout_;
+    // Text statistics: the pending span, and the length the last report left.
+    Span pending_{};
+    bool changed_ = false;
+    int reportedLength_ = 0;
+    std::optional<QString> deferred_;
+    bool fixing_ = false;
+    bool centred_ = false;
+    // Undo steps: when the last key that edited came.
+    void typingAt(qint64 now);
+    std::function<qint64()> undoClock_;
+    std::optional<qint64> lastTypedAt_;
+};
+
+}  // namespace talery
