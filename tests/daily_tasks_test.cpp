@@ -1,6 +1,6 @@
 // Daily tasks, points and titles on the fake window with a fixed day.
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/daily_tasks.h"
 #include "tasks/points.h"
 

@@ -1,7 +1,7 @@
 // The stored points value. Expected cipher bytes were computed outside the
 // program (MD5 of the key prefix, first 5 bytes + 11 zero bytes, RC4).
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 
 #include <climits>

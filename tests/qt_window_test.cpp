@@ -1,11 +1,11 @@
 // The real main window, offscreen: its units as designed, and a writer's
 // story driven by key events, clicks and the real dialogs.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
 #include "app/tips.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/recovery.h"
 #include "session/versions.h"
 #include "qt_support.h"

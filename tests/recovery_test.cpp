@@ -1,9 +1,9 @@
 // Crash recovery: a program killed mid-session, and the next start on the
 // same program folder offering what it was writing.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/recovery.h"
 
 #include <atomic>

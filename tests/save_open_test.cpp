@@ -2,7 +2,7 @@
 // save procedure and the open command, with the messages and the state after.
 
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <sys/stat.h>
 

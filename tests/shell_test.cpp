@@ -6,7 +6,7 @@
 #include "app/resources.h"
 #include "app/tips.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 
 #include <sys/stat.h>

@@ -2,11 +2,11 @@
 // the one-pass figures against the four pattern passes, the live figures
 // against full recounts, the report texts, the day marks and the backup copy.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "aids/pattern_counter.h"
 #include "aids/text_figures.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 
 #include "app/application.h"
 #include "audio/qt/qt_audio.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "qt_support.h"
 #include "tasks/points.h"
 #include "test_support.h"

@@ -1,6 +1,6 @@
 #include "app/panel.h"
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "ui/open_url.h"
 
 namespace talery {

@@ -2,7 +2,7 @@
 
 #include "aids/chapter_layout.h"
 #include "app/tips.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 #include "ui/unit_table.h"
 

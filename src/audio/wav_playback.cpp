@@ -1,7 +1,7 @@
 #include "audio/wav_playback.h"
 
 #include "audio/wav.h"
-#include "session/documents.h"
+#include "core/files.h"
 
 #include <algorithm>
 

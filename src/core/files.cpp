@@ -130,6 +130,11 @@ std::string baseName(const Path& path) {
     return slash == Path::npos ? path : path.substr(slash + 1);
 }
 
+Text titleFromPath(std::string_view path) {
+    const std::string name = baseName(Path(path));
+    return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
+}
+
 bool fileExists(const Path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;

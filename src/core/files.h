@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file access. Paths are the platform's native bytes (UTF-8 on Linux).
 
+#include "core/text.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -103,5 +105,7 @@ bool setReadOnly(const Path& path, bool readOnly);
 std::string describeErrno(int code);     // Chinese reason, UTF-8
 std::string parentFolder(const Path& path);
 std::string baseName(const Path& path);  // after the last "/" or "\"
+// The file name (after the last "/" or "\") up to its first ".", as GBK.
+Text titleFromPath(std::string_view path);
 
 }  // namespace talery

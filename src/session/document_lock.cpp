@@ -1,6 +1,6 @@
 #include "session/document_lock.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "session/recovery.h"
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "session/documents.h"
 
 #include <sodium.h>

@@ -1,7 +1,7 @@
 #include "session/writing_session.h"
 
-#include "aids/backup.h"
-#include "session/cipher.h"
+#include "session/backup.h"
+#include "core/cipher.h"
 #include "session/versions.h"
 
 #include <cerrno>

@@ -4,7 +4,7 @@
 
 #include "core/clock.h"
 #include "core/settings.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/disk_identity.h"
 #include "session/document_lock.h"
 #include "session/documents.h"

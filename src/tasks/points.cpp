@@ -1,6 +1,6 @@
 #include "tasks/points.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 namespace talery {
 

@@ -1,6 +1,6 @@
-#include "aids/backup.h"
+#include "session/backup.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <cerrno>
 #include <span>
