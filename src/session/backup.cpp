@@ -59,9 +59,9 @@ std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& 
     for (int n = 1; n < 1000; ++n) {
         const std::string tag = n == 1 ? std::string(when) : std::string(when) + " (" + std::to_string(n) + ")";
         const Path path = backupPath(programDirectory, title, enciphered, tag);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) {
-            ::close(fd);
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (fd.valid()) {
+            fd.close();
             // The name is the reservation: it must outlive a power cut.
             if (syncFolderOf(path)) return path;
             ::unlink(path.c_str());

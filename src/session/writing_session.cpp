@@ -2,6 +2,7 @@
 
 #include "session/backup.h"
 #include "core/cipher.h"
+#include "session/refused_password.h"
 #include "session/versions.h"
 
 #include <cerrno>
@@ -11,15 +12,6 @@
 
 namespace talery {
 namespace {
-
-Text joinLines(std::initializer_list<Text> lines) {
-    Text out;
-    for (const Text& line : lines) {
-        if (!out.empty()) out += "\r\n";
-        out += line;
-    }
-    return out;
-}
 
 // Opening or saving a document this large shows its progress.
 constexpr std::uint64_t kLongWorkBytes = std::uint64_t(20) << 20;
@@ -54,20 +46,6 @@ private:
     Window* window_;
     Text text_;
     bool shown_ = false;
-};
-
-// The password held before a dialog comes back unless what asked for the new
-// one opened: a password refused as wrong is never kept.
-struct RefusedPasswordIsForgotten {
-    explicit RefusedPasswordIsForgotten(Text& password) : password(password), previous(password) {}
-    ~RefusedPasswordIsForgotten() {
-        if (!opened) password = previous;
-    }
-    RefusedPasswordIsForgotten(const RefusedPasswordIsForgotten&) = delete;
-    RefusedPasswordIsForgotten& operator=(const RefusedPasswordIsForgotten&) = delete;
-    Text& password;
-    const Text previous;
-    bool opened = false;
 };
 
 // The digest of a long text, with progress on the way.
@@ -141,49 +119,6 @@ void SessionController::startWriting(bool withTitleLine, Phase phase) {
     // copy of its own, which no other session ever writes over.
     if (backupCopy_.empty()) reserveCopy();
     writeJournal();
-}
-
-void SessionController::writeJournal() {
-    // Should the program end abnormally, the next start finds this session's backup copy.
-    if (backupCopy_.empty()) return;
-    JournalEntry entry{view_.title(), backupCopy_, session_.currentPath, backupEnciphered(), {}};
-    if (entry.encrypted && !passwordUnconfirmed_) {
-        if (passwordCheck_.empty() || checkedKey_ != keyText()) {
-            checkedKey_ = keyText();
-            passwordCheck_ = makePasswordCheck(checkedKey_);
-        }
-        entry.passwordCheck = passwordCheck_;
-    }
-    FileError error;
-    journalCurrent_ = journal_.begin(entry, &error);
-    if (!journalCurrent_) netFailed(error.reasonUtf8);
-}
-
-void SessionController::keepNet() {
-    // A session still starting makes its own copy when its text is in place.
-    if (!writing() || starting_) return;
-    if (backupCopy_.empty()) reserveCopy();
-    if (!backupCopy_.empty() && !journalCurrent_) writeJournal();
-}
-
-void SessionController::backupWritten(bool ok, const std::string& reasonUtf8) {
-    if (!writing()) return;
-    if (!ok) return netFailed(reasonUtf8);
-    // A copy no entry names would never be offered: the entry comes now.
-    if (!journalCurrent_) writeJournal();
-    if (journalCurrent_) netTold_ = false;
-}
-
-void SessionController::netFailed(const std::string& reasonUtf8) {
-    if (netTold_ || !hooks_.netNote) return;
-    netTold_ = true;
-    hooks_.netNote(gbk(u8"自动备份失败（") + utf8ToGbkLossy(reasonUtf8) +
-             gbk(u8"）：正在书写的文本没有备份，程序意外关闭会丢失。请尽快保存（Ctrl+S），并检查备份文件夹：") +
-             utf8ToGbkLossy(backupFolder(settings_.programDirectory())));
-}
-
-bool SessionController::backupEnciphered() const {
-    return !session_.currentPath.empty() && isEncryptedPath(session_.currentPath);
 }
 
 void SessionController::toggleWriting(bool fromFile) {
@@ -520,16 +455,16 @@ SaveOutcome SessionController::writeBeside(Path& written) {
     const mode_t mode = session_.onDisk ? (session_.onDisk->mode & 0666) : 0666;
     for (int number = 1; number < 100; ++number) {
         const Path path = besideName(number);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) {
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (!fd.valid() && errno == EEXIST) continue;
+        if (!fd.valid()) {
             view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), utf8ToGbkLossy(path),
                                      gbk(u8"原因：") + utf8ToGbkLossy(describeErrno(errno)),
                                      gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
                           Buttons::OK, programCaption());
             return SaveOutcome::Failed;
         }
-        ::close(fd);
+        fd.close();
         if (!writeDocument(path, session_.format, false)) {
             if (fileSize(path) == 0) ::unlink(path.c_str());
             return SaveOutcome::Failed;
@@ -632,13 +567,6 @@ void SessionController::bindTo(const Path& path) {
         journalCurrent_ = false;
     }
     writeJournal();
-}
-
-void SessionController::reserveCopy() {
-    FileError error;
-    backupCopy_ = reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered(), &error)
-                      .value_or(Path());
-    if (backupCopy_.empty()) netFailed(error.reasonUtf8);
 }
 
 void SessionController::returnToIdle(const Text& farewell) {
@@ -761,13 +689,7 @@ bool SessionController::loadTextDocument(const Path& path) {
         session_.loaded = WritingSession::Loaded{bodyBytes, fileBytes, keyText()};
     else
         rememberLoaded(decoded->body, fileBytes);
-    session_.currentPath = path;
-    view_.setTitle(titleFromPath(path));
-    toggleWriting(true);
-    view_.setBody(std::move(decoded->body));
-    session_.loaded->characters = view_.window().bodyLength();
-    view_.alignBodyLeft();
-    session_.format = decoded->format;
+    startLoaded(path, titleFromPath(path), std::move(decoded->body), decoded->format);
     bindOnDisk(path, seen);
     work.finish();
     if (decoded->mixedLineBreaks) tellMixedLineBreaks();
@@ -810,20 +732,25 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     NormalisedBreaks breaks = normaliseLineBreaks(std::move(plain));
     work.at(0.7);
     rememberLoaded(breaks.text, fileBytes);
-    session_.currentPath = path;
-    view_.setTitle(titleFromPath(path));
-    toggleWriting(true);
-    view_.setBody(std::move(breaks.text));
-    session_.loaded->characters = view_.window().bodyLength();
-    view_.alignBodyLeft();
-    session_.format = {};
-    session_.format.lineBreaks = breaks.style;
+    DocumentFormat format;
+    format.lineBreaks = breaks.style;
+    startLoaded(path, titleFromPath(path), std::move(breaks.text), format);
     bindOnDisk(path, seen);
     work.finish();
     if (breaks.mixed) tellMixedLineBreaks();
     keep.opened = true;
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
     return true;
+}
+
+void SessionController::startLoaded(const Path& path, const Text& title, Text body, const DocumentFormat& format) {
+    session_.currentPath = path;
+    view_.setTitle(title);
+    toggleWriting(true);
+    view_.setBody(std::move(body));
+    if (session_.loaded) session_.loaded->characters = view_.window().bodyLength();
+    view_.alignBodyLeft();
+    session_.format = format;
 }
 
 bool SessionController::bodyMatchesFile() const {
@@ -840,101 +767,6 @@ bool SessionController::bodyMatchesFile() const {
         bytes.update(block);
     }
     return fileSize(session_.currentPath) == size && digestOfFile(session_.currentPath) == bytes.digest();
-}
-
-// How the document a recovered session is bound to stores its text, so a
-// save writes it back the way it came; a new text's format when it cannot be read.
-static DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
-    auto bytes = readWholeFile(path);
-    if (!bytes) return {};
-    if (isEncryptedPath(path)) {
-        const std::string plain = decryptBytes(*bytes, keyText);
-        DocumentFormat format;
-        if (plausibleDecipheredText(plain)) format.lineBreaks = normaliseLineBreaks(plain).style;
-        return format;
-    }
-    auto decoded = decodeTextDocument(*bytes);
-    return decoded ? decoded->format : DocumentFormat{};
-}
-
-bool SessionController::restoreSession(const InterruptedSession& interrupted) {
-    const JournalEntry& entry = interrupted.entry;
-    if (!mayOpen(entry.document)) return false;
-    RefusedPasswordIsForgotten keep(session_.password);
-    // Closing the password dialog answers the question again.
-    if (entry.encrypted && !askPassword()) return false;
-    // An entry without a check (an older one): a password that merely
-    // deciphers the copy plausibly is not confirmed, and never becomes one.
-    passwordUnconfirmed_ = entry.encrypted && entry.passwordCheck.empty();
-    const auto refuse = [&](const std::string& reason) {
-        refuseFile(entry.backup, reason);
-        return false;
-    };
-    // The check kept with the entry tells a wrong password whatever the
-    // copy's length; without one (an older entry) the text itself must pass.
-    if (entry.encrypted && !entry.passwordCheck.empty() && !passwordCheckMatches(entry.passwordCheck, keyText()))
-        return refuse("密码不正确");
-    FileError error;
-    auto bytes = readWholeFile(entry.backup, &error);
-    if (!bytes) return refuse(error.reasonUtf8);
-    std::string body = entry.encrypted ? decryptBytes(*bytes, keyText()) : std::move(*bytes);
-    // The copy holds the body as it was: GBK with CR LF. Anything else (a
-    // wrong password) is never opened, so it cannot be saved over the document.
-    if (!plausibleDecipheredText(body))
-        return refuse(entry.encrypted ? "解密后的内容不是文本，密码可能不正确" : "备份文件不是文本");
-    session_.currentPath = entry.document;
-    session_.openedFromFile = !entry.document.empty();
-    view_.setTitle(entry.title);
-    // The restored session goes on in its copy, which stays until it is saved.
-    backupCopy_ = entry.backup;
-    toggleWriting(true);
-    view_.setBody(body);
-    view_.alignBodyLeft();
-    view_.caretToEnd();
-    session_.format = entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText());
-    if (!entry.document.empty()) {
-        // The entry names the document; whether the file there is the
-        // writer's own is not taken on its word.
-        auto found = identify(entry.document);
-        const auto reason = found ? distrustReason(*found) : std::nullopt;
-        session_.distrust = reason.value_or(std::string());
-        bindOnDisk(entry.document, found);
-    }
-    keep.opened = true;
-    return true;
-}
-
-void SessionController::offerRecovery() {
-    std::vector<Path> offered;
-    for (InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
-        // The window holds one text: the others are offered at the next start.
-        if (writing()) break;
-        const JournalEntry& entry = interrupted.entry;
-        offered.push_back(entry.backup);
-        const Text saved = entry.document.empty()
-                               ? gbk(u8"这篇文本还没有保存过。")
-                               : gbk(u8"它和保存过的文件不一样：") + utf8ToGbkLossy(entry.document);
-        const Text question = joinLines({gbk(u8"Talery上次没有正常关闭，找到了正在书写的文本的备份："),
-                                         gbk(u8"《") + entry.title + gbk(u8"》"), saved,
-                                         gbk(u8"恢复这份备份继续书写么？"),
-                                         gbk(u8"是：恢复备份 否：不恢复（备份文件从现在起保留") + decimal(kBackupDaysKept) +
-                                             gbk(u8"天，在：") + utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
-        while (!writing()) {
-            if (view_.message(question, Buttons::YesNo, programCaption()) != Answer::Yes) break;
-            restoreSession(interrupted);
-        }
-        // Restored (this program's own entry now names the copy) or declined,
-        // the entry is done with; a declined copy's days start now.
-        if (!writing() || backupCopy_ != entry.backup) keepFromNow(entry.backup);
-        interrupted.forget();
-    }
-    const PruneResult pruned = pruneOldBackups(settings_.programDirectory(), offered);
-    if (pruned.earlierCopies > 0)
-        view_.message(joinLines({gbk(u8"以前版本的Talery留下了") + decimal(pruned.earlierCopies) + gbk(u8"份自动备份，在："),
-                                 utf8ToGbkLossy(backupFolder(settings_.programDirectory())),
-                                 gbk(u8"它们从今天起保留") + decimal(kBackupDaysKept) +
-                                     gbk(u8"天，之后自动删除。需要的请复制出来。")}),
-                      Buttons::OK, programCaption());
 }
 
 }  // namespace talery

@@ -152,6 +152,9 @@ private:
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad() const;
     void rememberLoaded(const Text& body, const FileDigest& fileBytes);
+    // The end every load shares: a session starts on `body` under `title`,
+    // bound to `path` (none for a text never saved) in `format`.
+    void startLoaded(const Path& path, const Text& title, Text body, const DocumentFormat& format);
     void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);
