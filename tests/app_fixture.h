@@ -57,7 +57,7 @@ inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&,
     if (child == 0) {
         FakeWindow w;
         FixedClock clock{{2016, 1, 1, 0, 0, 0}};
-        Application app(w, clock, SettingsStore(dir.path(), dir.path()));
+        Application app(w, clock, SettingsStore(dir.path()));
         app.start();
         writing(w, app);
         if (afterLastKey.count() == 0) app.statistics().backup().flush();
@@ -80,7 +80,7 @@ inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&,
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
 

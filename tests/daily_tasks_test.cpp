@@ -68,7 +68,7 @@ protected:
 
     void restart() {
         app.reset();
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
 

@@ -130,7 +130,7 @@ TEST(DiaryHooks, EveryWayOutLeavesTheModeBeforeTheSettingsAreSaved) {
     TempDir dir;
     FakeWindow w;
     FixedClock clock({2016, 1, 1, 0, 0, 0});
-    SettingsStore store(dir.path(), dir.path());
+    SettingsStore store(dir.path());
     std::vector<std::string> calls;
     DiaryMode* diaryOfSession = nullptr;
     SessionController session(w, clock, store,

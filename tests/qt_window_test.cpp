@@ -377,7 +377,7 @@ private slots:
         }
 
         // Every unit of the program's table has its widget, action or timer.
-        for (const UnitSpec& design : unitTable()) {
+        for (const UnitDesign& design : unitTable()) {
             const bool hasObject = window.unitWidget(design.unit) || window.menuAction(design.unit) || window.timer(design.unit);
             QVERIFY2(hasObject || (design.flags & kInvisibleUnit), design.name.data());
         }
@@ -731,7 +731,7 @@ private slots:
         test::TempDir dir;
         QtWindow window;
         FixedClock clock({2026, 12, 9, 9, 30, 0});  // a Wednesday
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        Application app(window, clock, SettingsStore(dir.path()));
         app.start();
         window.widget()->show();
         window.setVisible(Unit::关于, true);
@@ -1013,7 +1013,7 @@ class QtSaveSafetyTest : public QObject {
         test::TempDir dir;
         QtWindow window;
         FixedClock clock{{2026, 12, 8, 9, 30, 0}};
-        Application app{window, clock, SettingsStore(dir.path(), dir.path())};
+        Application app{window, clock, SettingsStore(dir.path())};
         Rig() {
             app.start();
             window.widget()->show();

@@ -52,7 +52,7 @@ protected:
         w = std::make_unique<FakeWindow>();
         w->answers = std::move(answers);
         w->passwordResults = std::move(passwords);
-        app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path()));
         app->start();
     }
     std::vector<std::string> journalEntries() const {
@@ -193,7 +193,7 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
 
     // Another program still writing in the same folder is left alone.
     FakeWindow other;
-    Application running(other, clock, SettingsStore(dir.path(), dir.path()));
+    Application running(other, clock, SettingsStore(dir.path()));
     running.start();
     other.typeText(Unit::章节名称, u8"另一篇");
     other.click(Unit::开始书写按钮);
@@ -261,7 +261,7 @@ TEST_F(RecoveryTest, TwoProgramsWithOneTitleKeepTheirOwnCopies) {
     writeBytes(a, g(u8"甲"));
     writeBytes(b, g(u8"乙"));
     FakeWindow other;
-    Application programB(other, clock, SettingsStore(dir.path(), dir.path()));
+    Application programB(other, clock, SettingsStore(dir.path()));
     programB.start();
     programB.openNamedFile(b);
     other.typeText(Unit::编辑框1, u8"B写的");
@@ -297,10 +297,10 @@ TEST_F(RecoveryTest, ASecondStartDuringTheQuestionIsOfferedNothing) {
     w = std::make_unique<FakeWindow>();
     w->answers = {Answer::Yes};
     w->whileMessageShown = [&](const MessageRecord&) {
-        secondProgram = std::make_unique<Application>(second, clock, SettingsStore(dir.path(), dir.path()));
+        secondProgram = std::make_unique<Application>(second, clock, SettingsStore(dir.path()));
         secondProgram->start();
     };
-    app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path(), dir.path()));
+    app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path()));
     app->start();
     ASSERT_TRUE(secondProgram);
     EXPECT_TRUE(second.messages.empty());

@@ -26,7 +26,7 @@ mode_t modeOf(const std::string& path) {
 struct LaterRun {
     explicit LaterRun(const TempDir& dir, FixedClock& clock, std::function<void(FakeWindow&)> before = {}) {
         if (before) before(w);
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
     FakeWindow w;

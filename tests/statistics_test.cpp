@@ -188,7 +188,7 @@ protected:
     void restartWithPoints(std::int32_t points) {
         app.reset();
         ASSERT_TRUE(storePoints(IniFile(dir / "setting.ini"), points));
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
     Text mark(std::u8string_view key) { return IniFile(dir / "setting.ini").read(g(u8"软件设置"), g(key)); }
@@ -270,7 +270,7 @@ TEST_F(StatisticsTest, TheDaysCountIsWhatWasWrittenTodayKeptAcrossRestartsAndAPa
     // Kept across a restart (stored at the latest when the window closes, here every ten seconds).
     for (int i = 0; i < 10; ++i) w.tick(Unit::时钟2);
     EXPECT_EQ(mark(u8"今日字数"), "1201");
-    app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+    app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
     app->start();
     EXPECT_EQ(app->statistics().dayCount(), 1201u);
     // The next day starts from nothing.

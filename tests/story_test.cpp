@@ -72,7 +72,7 @@ void commit(QWidget* target, const QString& text) {
 // Talery as started from the desktop, on a program folder and a fixed day.
 struct Talery {
     Talery(const std::string& folder, LocalDateTime now)
-        : clock(now), app(window, clock, SettingsStore(folder, folder)) {
+        : clock(now), app(window, clock, SettingsStore(folder)) {
         app.audio().attach(capture, media, cue);
     }
     // Starts it as main() does; a recovery question comes before the window shows.

@@ -25,16 +25,16 @@ bool WritingAids::handle(const UiEvent& e) {
     switch (e.type) {
         case EventType::KeyDown: return e.unit == Unit::编辑框1 && bodyKey(e);
         case EventType::MouseDown:
-            if (e.unit == Unit::透明标签2) openWindow(FindWindowKind::Find);
-            else if (e.unit == Unit::透明标签3) openWindow(FindWindowKind::Replace);
-            else if (e.unit == Unit::透明标签5) insertCurrentTime();
+            if (e.unit == units::openFind) openWindow(FindWindowKind::Find);
+            else if (e.unit == units::openReplace) openWindow(FindWindowKind::Replace);
+            else if (e.unit == units::insertTime) insertCurrentTime();
             else return false;
             return true;
         case EventType::Click:
-            if (e.unit == Unit::保存设置8) newName(Unit::编辑框4);
-            else if (e.unit == Unit::保存设置13) newName(Unit::编辑框5);
-            else if (e.unit == Unit::保存设置9) copyName(Unit::编辑框4);
-            else if (e.unit == Unit::保存设置14) copyName(Unit::编辑框5);
+            if (e.unit == units::newPersonName) newName(units::personName);
+            else if (e.unit == units::newPlaceName) newName(units::placeName);
+            else if (e.unit == units::copyPersonName) copyName(units::personName);
+            else if (e.unit == units::copyPlaceName) copyName(units::placeName);
             else return false;
             return true;
         case EventType::Triggered:
@@ -156,8 +156,8 @@ Text WritingAids::selectedPlaceWord() const {
 
 void WritingAids::fillNamesIfAllowed() {
     if (!namesAllowed()) return;
-    w_.setText(Unit::编辑框4, randomPersonName(random_));
-    w_.setText(Unit::编辑框5, randomPlaceName(random_, selectedPlaceWord()));
+    w_.setText(units::personName, randomPersonName(random_));
+    w_.setText(units::placeName, randomPlaceName(random_, selectedPlaceWord()));
 }
 
 void WritingAids::newName(Unit box) {
@@ -165,7 +165,7 @@ void WritingAids::newName(Unit box) {
         w_.messageBox(gbk(u8"您需要达到15积分才可以随机更换哦。"), programCaption(), Buttons::OK);
         return;
     }
-    w_.setText(box, box == Unit::编辑框4 ? randomPersonName(random_)
+    w_.setText(box, box == units::personName ? randomPersonName(random_)
                                           : randomPlaceName(random_, selectedPlaceWord()));
 }
 

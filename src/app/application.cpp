@@ -88,7 +88,7 @@ void Application::handle(const UiEvent& e) {
         return;
     }
     // Events several parts listen to: each sees them in the order given there.
-    if (e.type == EventType::Tick && e.unit == Unit::时钟2) return secondTick();
+    if (e.type == EventType::Tick && e.unit == units::secondTimer) return secondTick();
     if (e.type == EventType::TextChanged && e.unit == Unit::编辑框1) return bodyChanged(e.change);
     // The history window, its menu entry and the limits on the settings page.
     if (history_.handle(e)) return;
@@ -104,9 +104,9 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::刷新任务按钮) refreshTasks();
             else if (e.unit == Unit::称号说明按钮) tasks_.showTitleExplanation();
             // WAV player strip.
-            else if (e.unit == Unit::音乐相关1) session_.openDocument();
-            else if (e.unit == Unit::音乐相关2) audio_.playback().onPlayPauseClicked();
-            else if (e.unit == Unit::音乐相关3) audio_.playback().onStopClicked();
+            else if (e.unit == units::playerOpen) session_.openDocument();
+            else if (e.unit == units::playerPlayPause) audio_.playback().onPlayPauseClicked();
+            else if (e.unit == units::playerStop) audio_.playback().onStopClicked();
             break;
         case EventType::KeyDown:
             if (e.unit == Unit::章节名称 && e.key == key::Enter) {

@@ -31,7 +31,7 @@ void DiaryMode::enterDiaryMode() {
     session_.startDiary();
     window_.setAlignment(Unit::编辑框1, Align::Left);
     window_.setFocus(Unit::编辑框1);
-    window_.setTimerInterval(Unit::时钟1, 0);
+    window_.setTimerInterval(units::tipTimer, 0);
     window_.setStatusNote(2, gbk(u8"日记模式"));
     window_.messageBox(gbk(u8"您已经进入了专属的写日记模式，在写日记模式中，您拥有以下功能：\r\n"
                            u8"①靓丽的背景颜色（不能更换）\r\n②标题提示等各个地方优化\r\n③关闭可能会打扰到你的小提示和推荐"),
@@ -49,7 +49,7 @@ void DiaryMode::diaryEnded() {
     const IniFile ini = settings_.program();
     window_.setBackgroundColour(Unit::颜色, ini.readColour(gbk(u8"文本设置"), gbk(u8"背景颜色")));
     if (theme_.applyBackgroundColour) theme_.applyBackgroundColour();
-    window_.setTimerInterval(Unit::时钟1, kTipInterval);
+    window_.setTimerInterval(units::tipTimer, kTipInterval);
     markDiaryDay();
     // Selection 0 of the text colours is white, anything else black.
     const Colour chosen = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;

@@ -1,6 +1,7 @@
 // The writing session's net: its backup copy and journal entry, and the
 // recovery of a session an earlier run left unfinished.
 
+#include "core/log.h"
 #include "session/backup.h"
 #include "session/refused_password.h"
 #include "session/writing_session.h"
@@ -38,7 +39,10 @@ void SessionController::writeJournal() {
     }
     FileError error;
     journalCurrent_ = journal_.begin(entry, &error);
-    if (!journalCurrent_) netFailed(error.reasonUtf8);
+    if (!journalCurrent_) {
+        logFailure(LogArea::Session, "cannot write the journal entry for " + backupCopy_ + ": " + error.reasonUtf8);
+        netFailed(error.reasonUtf8);
+    }
 }
 
 void SessionController::keepNet() {
@@ -50,7 +54,10 @@ void SessionController::keepNet() {
 
 void SessionController::backupWritten(bool ok, const std::string& reasonUtf8) {
     if (!writing()) return;
-    if (!ok) return netFailed(reasonUtf8);
+    if (!ok) {
+        logFailure(LogArea::Backup, "cannot write the backup copy " + backupCopy_ + ": " + reasonUtf8);
+        return netFailed(reasonUtf8);
+    }
     // A copy no entry names would never be offered: the entry comes now.
     if (!journalCurrent_) writeJournal();
     if (journalCurrent_) netTold_ = false;
@@ -72,7 +79,11 @@ void SessionController::reserveCopy() {
     FileError error;
     backupCopy_ = reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered(), &error)
                       .value_or(Path());
-    if (backupCopy_.empty()) netFailed(error.reasonUtf8);
+    if (backupCopy_.empty()) {
+        logFailure(LogArea::Backup,
+                   "cannot reserve a backup copy in " + backupFolder(settings_.programDirectory()) + ": " + error.reasonUtf8);
+        netFailed(error.reasonUtf8);
+    }
 }
 
 bool SessionController::restoreSession(const InterruptedSession& interrupted) {

@@ -489,8 +489,8 @@ QWidget* focusTarget(QtWindow& window, Unit unit) {
     return w;
 }
 
-bool insidePanel(const UnitSpec& design) {
-    for (Unit u = design.parent; u != Unit::None; u = specOf(u).parent)
+bool insidePanel(const UnitDesign& design) {
+    for (Unit u = design.parent; u != Unit::None; u = designOf(u).parent)
         if (u == Unit::关于) return true;
     return false;
 }
@@ -592,7 +592,7 @@ void setUpAccessibility(QtWindow& window) {
     }
     if (auto* bar = qobject_cast<StatusBarWidget*>(window.unitWidget(Unit::状态条1))) {
         // The parts read as what they show; the empty ones still say what they are for.
-        const UnitSpec& design = specOf(Unit::状态条1);
+        const UnitDesign& design = designOf(Unit::状态条1);
         for (int i = 0; i < 4 && i < static_cast<int>(design.items.size()); ++i)
             bar->part(i)->setAccessibleDescription(utf8ToQt(design.items[static_cast<std::size_t>(i)]));
     }
@@ -604,7 +604,7 @@ void setUpAccessibility(QtWindow& window) {
     // The panel: its tabs, the units of the pages, then its own buttons, 确定 first.
     std::vector<QWidget*> panel{focusTarget(window, Unit::高级选择夹1)};
     std::vector<QWidget*> panelButtons;
-    for (const UnitSpec& design : unitTable()) {
+    for (const UnitDesign& design : unitTable()) {
         if (!insidePanel(design) || design.unit == Unit::高级选择夹1) continue;
         auto& into = design.parent == Unit::关于 ? panelButtons : panel;
         into.push_back(focusTarget(window, design.unit));
