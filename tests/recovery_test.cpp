@@ -504,7 +504,8 @@ TEST_F(RecoveryTest, SavedEncipheredNoPlainCopyRemains) {
     w->passwordResults = {Text("pw")};
     w->click(Unit::开始书写按钮);
     app->statistics().backup().flush();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // Whatever the writer's thread still held is given up: no copy comes after the save.
+    ASSERT_TRUE(app->statistics().backup().waitUntilIdle(std::chrono::seconds(10)));
     w->runPosted();
     noPlainText(g(u8"不可外传"));
 
@@ -726,7 +727,7 @@ TEST_F(RecoveryTest, NothingUnsavedLeavesNoCopy) {
     app->statistics().backup().flush();
     w->answers = {Answer::Yes, Answer::OK};
     w->click(Unit::开始书写按钮);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_TRUE(app->statistics().backup().waitUntilIdle(std::chrono::seconds(10)));
     w->runPosted();
     EXPECT_TRUE(backupCopies(dir).empty());
 }

@@ -389,11 +389,9 @@ TEST(BackupWriterTest, FlushTakesOverACopyInTheMaking) {
     // The stale request, answered late, finds its copy given up.
     w.setText(Unit::编辑框1, "x");
     EXPECT_EQ(w.runPosted(), 1);
-    for (int i = 0; i < 3; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        w.runPosted();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Once the writer's thread has let its copy go, nothing more comes.
+    ASSERT_TRUE(writer.waitUntilIdle(std::chrono::seconds(10)));
+    EXPECT_EQ(w.runPosted(), 0);
     EXPECT_EQ(readBytes(path), "abcd");
     EXPECT_EQ(writer.writesDone(), 1);
 }

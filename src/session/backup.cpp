@@ -234,6 +234,12 @@ int BackupWriter::writesDone() const {
     return state_->writes;
 }
 
+bool BackupWriter::waitUntilIdle(std::chrono::milliseconds timeout) const {
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    return s.wake.wait_for(lock, timeout, [&s] { return !s.pending && !s.copying && !s.flushing; });
+}
+
 void BackupWriter::run() {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
@@ -291,6 +297,7 @@ void BackupWriter::run() {
         if (finishing.owns_lock()) finishing.unlock();
         lock.lock();
         s.copying = false;
+        s.wake.notify_all();  // for waitUntilIdle
         if (bytes || s.copy == copy) {
             s.wrote(bytes);
             if (s.written)
