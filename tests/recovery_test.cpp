@@ -1,6 +1,7 @@
 // Crash recovery: a program killed mid-session, and the next start on the
 // same program folder offering what it was writing.
 
+#include "aids/backup.h"
 #include "app_fixture.h"
 #include "session/cipher.h"
 #include "session/recovery.h"
@@ -380,6 +381,75 @@ TEST(SessionJournalTest, AScanNeverClaimsALiveEntry) {
     writer.join();
     EXPECT_EQ(lost, 0);
     EXPECT_GT(scans, 0);
+}
+
+// A start claims a bounded number of entries (each holds a descriptor) and
+// leaves the rest for the next; a copy too big to compare is offered unread.
+TEST(SessionJournalTest, AStartTakesABoundedShareAndReadsNoHugeCopy) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "backup");
+    ::chmod((dir / "backup").c_str(), 0700);
+    for (int i = 0; i < 40; ++i) {
+        const std::string copy = dir / ("backup/c" + std::to_string(i) + ".txt");
+        writeBytes(copy, "text");
+        writeBytes(dir / ("backup/session-9-" + std::to_string(i) + ".journal"),
+                   formatJournalEntry({"t", copy, "", false, {}}));
+    }
+    std::size_t offered = 0;
+    for (int start = 0; start < 2; ++start) {
+        auto found = findInterruptedSessions(dir.path());
+        EXPECT_LE(found.size(), 32u);
+        offered += found.size();
+        for (InterruptedSession& s : found) s.forget();
+    }
+    EXPECT_EQ(offered, 40u);
+
+    // Equal bytes, so a comparison would find nothing to get back.
+    const std::string document = dir / "big.tlr", copy = dir / "backup/big.tlr";
+    for (const std::string& path : {document, copy}) {
+        writeBytes(path, "");
+        ASSERT_EQ(::truncate(path.c_str(), (off_t(64) << 20) + 1), 0);
+    }
+    writeBytes(dir / "backup/session-9-big.journal", formatJournalEntry({"t", copy, document, true, {}}));
+    auto found = findInterruptedSessions(dir.path());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0].worthRestoring);
+}
+
+// A link put where the copy goes is replaced, never written through.
+TEST(BackupCopyTest, ALinkInPlaceOfTheCopyIsReplacedNotFollowed) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "backup");
+    ::chmod((dir / "backup").c_str(), 0700);
+    const std::string elsewhere = dir / "elsewhere.txt", copy = dir / "backup/copy.txt";
+    writeBytes(elsewhere, "theirs");
+    ::chmod(elsewhere.c_str(), 0644);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), copy.c_str()), 0);
+    bool given = false;  // an empty slice ends the copy
+    const SliceSource once = [&]() -> std::optional<Text> { return std::exchange(given, true) ? "" : g(u8"第一章"); };
+    ASSERT_TRUE(writeBackup({copy, std::nullopt}, once));
+    EXPECT_EQ(readBytes(elsewhere), "theirs");
+    EXPECT_FALSE(std::filesystem::is_symlink(copy));
+    EXPECT_EQ(readBytes(copy), g(u8"第一章"));
+    struct stat st {};
+    ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Run where every folder sync fails: a copy or entry whose name may not
+// outlive a power cut counts as not made; a document is still saved.
+TEST(FailedFolderSync, TheNetIsNotMadeButTheDocumentIsSaved) {
+    if (!std::getenv("TALERY_FOLDER_SYNC_FAILS")) GTEST_SKIP() << "needs the failing sync preloaded";
+    TempDir dir;
+    FileError error;
+    EXPECT_FALSE(reserveBackupCopy(dir.path(), g(u8"第一章"), {2016, 1, 2, 8, 0, 0}, false, &error));
+    EXPECT_EQ(error.code, EIO);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "backup"));
+    EXPECT_FALSE(writeFileAtomic(dir / "backup/copy.txt", "text", nullptr, InPlace::Refuse, {}, FileMode::OwnerOnly));
+    SessionJournal journal(dir.path());
+    EXPECT_FALSE(journal.begin({"t", dir / "backup/copy.txt", "", false, {}}));
+    EXPECT_TRUE(writeFileAtomic(dir / "chapter.txt", "text"));
+    EXPECT_EQ(readBytes(dir / "chapter.txt"), "text");
 }
 
 // The enciphered copy of a short text never opens under a wrong password,

@@ -148,8 +148,8 @@ bool copyDiffersFromDocument(const JournalEntry& e) {
     const std::uint64_t size = fileSize(e.backup);
     if (size == 0) return false;  // never written: nothing to get back
     if (e.document.empty()) return true;
-    if (e.encrypted || isEncryptedPath(e.document)) return !sameBytes(e.backup, e.document);
     if (size > kLargestCompared || fileSize(e.document) > kLargestCompared) return true;
+    if (e.encrypted || isEncryptedPath(e.document)) return !sameBytes(e.backup, e.document);
     auto copy = readWholeFile(e.backup, nullptr, kLargestCompared);
     auto document = readWholeFile(e.document, nullptr, kLargestCompared);
     if (!copy || !document) return true;
