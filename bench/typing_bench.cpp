@@ -10,7 +10,19 @@
 //
 // --baseline loads the text into the window without the program's logic, to
 // show what the toolkit alone costs.
+//
+//   talery-bench --shapes [--rounds N] [--only 1|5|150]
+//
+// --shapes measures each shape of text a writer meets in one run: a single
+// paragraph of 333,000 characters (1 MB as UTF-8), a novel of 5 MB and a file
+// of 150 MB. For each: the open (time, CPU, the window's longest stall, peak
+// memory); then CPU per key typing and pressing Enter (each Enter followed by
+// a Backspace, so the shape stays) at the end and in the middle, Talery's
+// body and a bare QPlainTextEdit holding the same text taking rounds in turn,
+// with the longest stall of each; the 150 MB save; and 一键排版 on 5 MB of
+// short lines.
 
+#include "aids/chapter_layout.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
 #include "session/documents.h"
@@ -121,15 +133,290 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// Notes the longest time between two ticks of a 10 ms timer: how long the
+// window's thread went without handling its events.
+class StallWatch {
+public:
+    StallWatch() {
+        QObject::connect(&ticker_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+    }
+    void start() {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        ticker_.start(10);
+    }
+    qint64 stop() {
+        ticker_.stop();
+        return std::max(longest_, clock_.elapsed() - last_);
+    }
+
+private:
+    QTimer ticker_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0, longest_ = 0;
+};
+
+struct Round {
+    double cpuPerKey = 0;     // the whole process, ms
+    double threadPerKey = 0;  // the window's thread, ms
+    qint64 stall = 0;         // ms
+};
+
+// `count` keys into `edit` at the end or in its middle, one every `interval`
+// ms from the event loop, so painting happens as it does for a writer.
+// Enter keys are each followed by a Backspace.
+Round typeInto(QPlainTextEdit* edit, bool middle, bool enter, int count, int interval, StallWatch& watch) {
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(middle ? edit->document()->characterCount() / 2 : edit->document()->characterCount() - 1);
+    edit->setTextCursor(cursor);
+    edit->setFocus();
+    QCoreApplication::processEvents();
+    const QString ideographs = QString::fromUtf8("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏");
+    int sent = 0;
+    QTimer timer;
+    QEventLoop loop;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        int key = Qt::Key_unknown;
+        QString text = ideographs.at(sent % ideographs.size());
+        if (enter) {
+            key = sent % 2 == 0 ? Qt::Key_Return : Qt::Key_Backspace;
+            text = sent % 2 == 0 ? QStringLiteral("\r") : QString();
+        } else if (sent % 25 == 24) {
+            key = Qt::Key_Backspace;
+            text.clear();
+        }
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &press);
+        QApplication::sendEvent(edit, &release);
+        if (++sent >= count) loop.quit();
+    });
+    const double cpu0 = cpuSeconds(), thread0 = threadCpuSeconds();
+    watch.start();
+    timer.start(interval);
+    loop.exec();
+    timer.stop();
+    QCoreApplication::processEvents();  // the last paint
+    Round r;
+    r.stall = watch.stop();
+    r.cpuPerKey = (cpuSeconds() - cpu0) * 1000 / count;
+    r.threadPerKey = (threadCpuSeconds() - thread0) * 1000 / count;
+    return r;
+}
+
+// Every question a save asks is answered with its first choice (yes, OK).
+void answerQuestions(QTimer& answer) {
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (auto* yes = box->button(QMessageBox::Yes)) yes->click();
+        else if (auto* ok = box->button(QMessageBox::Ok)) ok->click();
+    });
+    answer.start(10);
+}
+
+// About 5 MB of short lines with every kind of indent, ASCII punctuation and
+// empty lines: 一键排版 changes every one of them.
+Text shortLines() {
+    const Text pieces[] = {
+        gbk(u8"  他站在山顶上,望着远方的云海.心中涌起一阵说不出的感慨!   \r\n"),
+        gbk(u8"\t她问:\"你还记得3.14这个数吗?\"他笑了.\r\n\r\n\r\n"),
+        gbk(u8"　　　详见http://example.com/a.html?x=1,2 ,那是他们的约定;He said \"OK\".\n"),
+        gbk(u8"　风吹过来的时候,夜色已经很深了.远处传来'叮当'的声音.\r\n  \r\n"),
+    };
+    Text body = gbk(u8"第一章 夜色\r\n");
+    for (std::size_t i = 0; body.size() < 5u << 20; ++i) body += pieces[i % 4];
+    return body;
+}
+
+struct Shape {
+    const char* name;
+    std::size_t gbkBytes;
+    bool oneParagraph;
+    int keys;  // per round and editor: fewer where a key is slow
+};
+
+int runShapes(int rounds, const std::string& only) {
+    const std::filesystem::path home = std::filesystem::temp_directory_path() / ("talery-bench-" + std::to_string(getpid()));
+    const Shape shapes[] = {
+        {"1", 666'000, true, 8},
+        {"5", 5u << 20, false, 40},
+        {"150", 150u << 20, false, 40},
+    };
+    const char* names[] = {"one paragraph of 333,000 characters (1 MB as UTF-8)", "a novel of 5 MB",
+                           "a file of 150 MB"};
+    SystemClock clock;
+    StallWatch watch;
+    for (std::size_t s = 0; s < std::size(shapes); ++s) {
+        const Shape& shape = shapes[s];
+        if (!only.empty() && only != shape.name) continue;
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+        setenv("TALERY_HOME", home.c_str(), 1);
+        const std::string path = (home / "novel.txt").string();
+        std::size_t paragraphs = 0;
+        {
+            const std::string novel = makeNovel(shape.gbkBytes, shape.oneParagraph, &paragraphs);
+            std::ofstream(path, std::ios::binary).write(novel.data(), static_cast<std::streamsize>(novel.size()));
+            std::printf("\n== %s: %.2f MB of GBK, %zu line breaks\n", names[s],
+                        static_cast<double>(novel.size()) / 1048576.0, paragraphs);
+        }
+        QtWindow window;
+        auto app = std::make_unique<Application>(window, clock, SettingsStore(home.string(), home.string()));
+        app->start();
+        window.widget()->show();
+        drain();
+        resetPeak();
+        const double before = peakSinceResetMegabytes();
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu0 = cpuSeconds();
+        watch.start();
+        app->openNamedFile(path);
+        const qint64 openStall = watch.stop();
+        const double openMs = static_cast<double>(wall.nsecsElapsed()) / 1e6;
+        const double openCpu = (cpuSeconds() - cpu0) * 1000;
+        drain();
+        std::printf("open: %.0f ms wall, %.0f ms CPU; longest stall %lld ms; peak memory %.1f MB (%.1f MB before, "
+                    "%.2fx the file)\n",
+                    openMs, openCpu, static_cast<long long>(openStall), peakSinceResetMegabytes(), before,
+                    (peakSinceResetMegabytes() - before) / (static_cast<double>(shape.gbkBytes) / 1048576.0));
+
+        auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        QPlainTextEdit bare;
+        bare.setFont(edit->font());
+        bare.resize(edit->size());
+        bare.setPlainText(edit->toPlainText());
+        bare.show();
+        drain();
+        std::printf("%-28s %10s %10s %7s %10s %10s\n", "CPU per key, medians (ms)", "Talery", "bare", "ratio",
+                    "stall T", "stall bare");
+        for (const bool enter : {false, true}) {
+            for (const bool middle : {false, true}) {
+                std::vector<double> talery, plain, thread;
+                qint64 stallT = 0, stallB = 0;
+                for (int r = 0; r < rounds; ++r) {
+                    // In turn, each first every other round.
+                    for (int k = 0; k < 2; ++k) {
+                        const bool ours = (k == 0) == (r % 2 == 0);
+                        const Round got = typeInto(ours ? edit : &bare, middle, enter, shape.keys, 16, watch);
+                        if (ours) {
+                            talery.push_back(got.cpuPerKey);
+                            thread.push_back(got.threadPerKey);
+                            stallT = std::max(stallT, got.stall);
+                        } else {
+                            plain.push_back(got.cpuPerKey);
+                            stallB = std::max(stallB, got.stall);
+                        }
+                    }
+                }
+                char label[64];
+                std::snprintf(label, sizeof label, "%s %s", enter ? "Enter+Backspace" : "typing",
+                              middle ? "in the middle" : "at the end");
+                std::printf("%-28s %10.2f %10.2f %7.2f %8lld ms %8lld ms   (Talery's window thread %.2f)\n", label,
+                            median(talery), median(plain), median(talery) / median(plain),
+                            static_cast<long long>(stallT), static_cast<long long>(stallB), median(thread));
+                std::fflush(stdout);
+            }
+        }
+        bare.hide();
+        bare.clear();
+        std::printf("peak memory while typing: %.1f MB (both boxes)\n", peakSinceResetMegabytes());
+        if (shape.gbkBytes >= (100u << 20)) {
+            QTimer answer;
+            answerQuestions(answer);
+            resetPeak();
+            const double held = peakSinceResetMegabytes();
+            wall.restart();
+            const double saveCpu0 = cpuSeconds();
+            watch.start();
+            const SaveOutcome outcome = app->session().saveDocument();
+            const qint64 saveStall = watch.stop();
+            answer.stop();
+            std::printf("save: %s, %.0f ms wall, %.0f ms CPU; longest stall %lld ms; peak memory %.1f MB (%.1f MB "
+                        "before)\n",
+                        outcome == SaveOutcome::Saved ? "saved" : "NOT SAVED", static_cast<double>(wall.nsecsElapsed()) / 1e6,
+                        (cpuSeconds() - saveCpu0) * 1000, static_cast<long long>(saveStall), peakSinceResetMegabytes(),
+                        held);
+        }
+        app.reset();
+        drain();
+    }
+    if (only.empty() || only == "layout") {
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+        setenv("TALERY_HOME", home.c_str(), 1);
+        QtWindow window;
+        Application app(window, clock, SettingsStore(home.string(), home.string()));
+        app.start();
+        window.widget()->show();
+        window.setText(Unit::章节名称, "bench");
+        window.raise({.unit = Unit::开始书写按钮, .type = EventType::Click});
+        const Text body = shortLines();
+        std::vector<double> press;
+        qint64 stall = 0;
+        for (int r = 0; r < 3; ++r) {
+            window.setText(Unit::编辑框1, body);
+            drain();
+            const Text shown = window.text(Unit::编辑框1);
+            window.setBodySelection({0, 0});
+            watch.start();
+            QElapsedTimer t;
+            t.start();
+            window.raise({.unit = Unit::编辑框1, .type = EventType::KeyDown, .key = key::L,
+                          .modifiers = modifier::Ctrl | modifier::Shift});
+            press.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+            QCoreApplication::processEvents();
+            stall = std::max(stall, watch.stop());
+            if (window.text(Unit::编辑框1) != layOutChapter(shown, {})) std::puts("一键排版: the window holds another text");
+        }
+        std::printf("\n一键排版 on %.1f MB of short lines: key press median %.0f ms; longest stall %lld ms\n",
+                    static_cast<double>(body.size()) / 1048576.0, median(press), static_cast<long long>(stall));
+        // Again, on the laid-out text with its second line and its last comma undone.
+        Text touched = window.text(Unit::编辑框1);
+        const std::size_t indent = touched.find(gbk(u8"\r\n　　"));
+        touched.replace(indent + 2, 4, "  ");
+        touched.replace(touched.rfind(gbk(u8"，")), 2, ",");
+        std::vector<double> again;
+        for (int r = 0; r < 3; ++r) {
+            window.setText(Unit::编辑框1, touched);
+            drain();
+            window.setBodySelection({0, 0});
+            QElapsedTimer t;
+            t.start();
+            window.raise({.unit = Unit::编辑框1, .type = EventType::KeyDown, .key = key::L,
+                          .modifiers = modifier::Ctrl | modifier::Shift});
+            again.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+            QCoreApplication::processEvents();
+            if (window.text(Unit::编辑框1) != layOutChapter(touched, {})) std::puts("一键排版 again: the window holds another text");
+        }
+        std::printf("一键排版 again after two lines far apart changed: key press median %.0f ms\n", median(again));
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto processStart = std::chrono::steady_clock::now();
     double megabytes = 5;
     int keys = 500, interval = 30;
-    bool baseline = false, oneParagraph = false, save = false;
+    bool baseline = false, oneParagraph = false, save = false, shapes = false;
+    int shapeRounds = 5;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--shapes") shapes = true;
+        else if (a == "--rounds" && i + 1 < argc) shapeRounds = std::max(std::atoi(argv[++i]), 1);
+        else if (a == "--only" && i + 1 < argc) only = argv[++i];
+        else
         if (a == "--megabytes" && i + 1 < argc) megabytes = std::atof(argv[++i]);
         else if (a == "--keys" && i + 1 < argc) keys = std::atoi(argv[++i]);
         else if (a == "--interval" && i + 1 < argc) interval = std::atoi(argv[++i]);
@@ -137,11 +424,16 @@ int main(int argc, char** argv) {
         else if (a == "--one-paragraph") oneParagraph = true;
         else if (a == "--save") save = true;
         else {
-            std::fprintf(stderr, "usage: talery-bench [--megabytes N] [--keys N] [--interval MS] [--one-paragraph] [--baseline] [--save]\n");
+            std::fprintf(stderr, "usage: talery-bench [--megabytes N] [--keys N] [--interval MS] [--one-paragraph] [--baseline] [--save]\n"
+                                 "       talery-bench --shapes [--rounds N] [--only 1|5|150|layout]\n");
             return 2;
         }
     }
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (shapes) {
+        QApplication qt(argc, argv);
+        return runShapes(shapeRounds, only);
+    }
     const std::filesystem::path home = std::filesystem::temp_directory_path() / ("talery-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(home);
     setenv("TALERY_HOME", home.c_str(), 1);

@@ -9,6 +9,7 @@
 #include "ui/qt/qt_window.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
@@ -178,6 +179,14 @@ private slots:
         window.menuAction(Unit::小黑屋)->trigger();
         QVERIFY(again.done() && window.fullScreen());
         const Text before = window.text(Unit::编辑框1);
+        // Pasted, the same words are the writer's text: they stay, and so does the room.
+        QApplication::clipboard()->setText(q(u8"我要离开小黑屋"));
+        body->paste();
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        QVERIFY(program.app->lockedRoom().inside());
+        QVERIFY(window.text(Unit::编辑框1) == before + gbk(u8"我要离开小黑屋"));
+        body->undo();
+        QVERIFY(window.text(Unit::编辑框1) == before);
         typeText(body, q(u8"我要离开小黑屋"));
         QTRY_VERIFY(!program.app->lockedRoom().inside());
         QVERIFY(!window.fullScreen() && QApplication::activeModalWidget() == nullptr);

@@ -2,6 +2,7 @@
 // story driven by key events, clicks and the real dialogs.
 
 #include "session/backup.h"
+#include "aids/chapter_layout.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
 #include "app/tips.h"
@@ -886,6 +887,51 @@ private slots:
         // Loading a document replaces the whole text: read once more.
         window.setText(Unit::编辑框1, g(u8"新的\r\n正文"));
         QCOMPARE(window.statusText(0), g(u8"当前字数：  4"));
+    }
+
+    void aLongReplacementEditsOnlyWhereTheTextDiffers() {
+        // The program's edit of a long range goes in as the differences
+        // alone, or whole where they are many: either way the same text, the
+        // caret after it, the counts and one undo step back to the old text.
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        QPlainTextEdit* body = test::beginSession(window, q(u8"第一章"));
+        QTRY_COMPARE(QApplication::focusWidget(), body);
+        Text baseText = g(u8"第一章\r\n");
+        for (int i = 0; baseText.size() < 300'000; ++i)
+            baseText += g(i % 9 == 0 ? u8"\r\n" : u8"　　夜色已经很深了，远处传来“叮当”的声音。他站在山顶上。\r\n");
+        std::mt19937 rng(34);
+        auto pick = [&](qsizetype n) { return std::uniform_int_distribution<qsizetype>(0, n - 1)(rng); };
+        const QString pieces[] = {QStringLiteral("\n"), QStringLiteral("\n\n"), q(u8"　　"), QStringLiteral(","),
+                                  q(u8"天地"), QStringLiteral("a"), QString()};
+        auto check = [&](const Text& before, const Text& after) {
+            window.setText(Unit::编辑框1, before);
+            const Text shown = window.text(Unit::编辑框1);
+            window.replaceBodyRange({0, shown.size()}, after);
+            QCOMPARE(window.text(Unit::编辑框1), after);
+            QCOMPARE(window.bodySelection().start, after.size());
+            QCOMPARE(window.bodySelection().length, std::size_t(0));
+            QCOMPARE(window.statusText(0), liveCountText(liveCount(countFigures(after))));
+            QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(after)));
+            QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(window.text(Unit::编辑框1), shown);
+        };
+        // A few differences, line breaks among them, at the edges too; then
+        // so many that the whole range goes in.
+        const QString base = toQt(baseText);
+        for (const int edits : {1, 2, 7, 40, 300, 5000}) {
+            QString after = base;
+            for (int k = 0; k < edits; ++k) {
+                const qsizetype at = k == 0 ? 0 : k == 1 ? after.size() : pick(after.size());
+                after.replace(at, std::min(after.size() - at, pick(6)), pieces[pick(std::size(pieces))]);
+            }
+            check(baseText, fromQt(after));
+        }
+        // 一键排版 of a novel whose lines all change.
+        Text messy = g(u8"第一章\r\n");
+        while (messy.size() < 300'000) messy += g(u8"  他站在山顶上,望着远方的云海.\r\n\r\n\r\n\t她问:\"你还记得吗?\"\r\n");
+        check(messy, layOutChapter(messy, {}));
     }
 };
 

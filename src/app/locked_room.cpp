@@ -121,9 +121,9 @@ void LockedRoom::bodyChanged(const BodyChange& change) {
     const std::size_t end = change.position + change.added;
     // The window changes (and the phrase goes) after the body's own change
     // has gone through, never in the middle of it. Only typing or an input
-    // method's commit says it: a change longer than the phrase is a paste,
-    // whose words are the writer's text, not a wish to leave.
-    if (change.added > 0 && change.added <= phraseChars && end >= phraseChars && w_.bodyText(end - phraseChars, phraseChars) == phrase) {
+    // method's commit says it: a paste's or a program edit's words are the
+    // writer's text, not a wish to leave.
+    if (!change.pasted && change.added > 0 && change.added <= phraseChars && end >= phraseChars && w_.bodyText(end - phraseChars, phraseChars) == phrase) {
         w_.post([this, at = end - phraseChars, phraseChars, &phrase] {
             if (!inside_) return;
             leave();

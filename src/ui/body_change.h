@@ -17,6 +17,8 @@ struct BodyChange {
     std::size_t position = 0;
     std::size_t removed = 0;
     std::size_t added = 0;
+    // Pasted or dropped, not typed: the words are the writer's text, never a command.
+    bool pasted = false;
     friend bool operator==(const BodyChange&, const BodyChange&) = default;
 };
 

@@ -127,15 +127,16 @@ void TextEdit::setCentred(bool centred) {
 
 void TextEdit::noteChange(int position, int removed, int added) {
     if (!changed_) {
-        pending_ = {position, removed, added};
+        pending_ = {position, removed, added, pasting_};
         changed_ = true;
         return;
     }
+    pending_.pasted = pending_.pasted || pasting_;
     // One span that covers both the earlier edits and this one.
     const int start = std::min(pending_.position, position);
     const int endNow = std::max(pending_.position + pending_.added, position + removed);
     const int endBefore = endNow - pending_.added + pending_.removed;
-    pending_ = {start, endBefore - start, endNow - removed + added - start};
+    pending_ = {start, endBefore - start, endNow - removed + added - start, pending_.pasted};
 }
 
 TextEdit::Span TextEdit::takeChange() {
@@ -147,7 +148,7 @@ TextEdit::Span TextEdit::takeChange() {
         s.added -= std::min(excess, s.added);
         s.removed -= std::min(excess, s.removed);
     }
-    if (s.position > length || reportedLength_ - s.removed + s.added != length) s = {0, reportedLength_, length};
+    if (s.position > length || reportedLength_ - s.removed + s.added != length) s = {0, reportedLength_, length, s.pasted};
     changed_ = false;
     reportedLength_ = length;
     return s;
@@ -285,7 +286,9 @@ void TextEdit::insertFromMimeData(const QMimeData* source) {
     }
     // A paste is a step of its own.
     endUndoStep();
+    pasting_ = true;
     QPlainTextEdit::insertFromMimeData(source);
+    pasting_ = false;
     endUndoStep();
 }
 

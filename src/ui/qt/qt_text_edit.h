@@ -35,6 +35,7 @@ public:
     // the previous contentChanged; taken by whoever reports the change.
     struct Span {
         int position = 0, removed = 0, added = 0;
+        bool pasted = false;
     };
     Span takeChange();
     // Undo in a writer's steps: one undo takes back at most one step, and a
@@ -74,6 +75,7 @@ private:
     int reportedLength_ = 0;
     std::optional<QString> deferred_;
     bool fixing_ = false;
+    bool pasting_ = false;
     bool centred_ = false;
     // Undo steps: when the last key that edited came.
     void typingAt(qint64 now);

@@ -194,7 +194,7 @@ QWidget* QtWindow::createUnit(const UnitDesign& design, QWidget* parent) {
                     raise({.unit = u,
                            .type = EventType::TextChanged,
                            .change = {static_cast<std::size_t>(span.position), static_cast<std::size_t>(span.removed),
-                                      static_cast<std::size_t>(span.added)}});
+                                      static_cast<std::size_t>(span.added), span.pasted}});
                 });
                 connect(e, &TextEdit::filesDropped, this, &QtWindow::deliverDrop);
                 widget = e;

@@ -6,8 +6,12 @@
 #include "ui/qt/qt_widgets.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
+
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace talery {
 namespace {
@@ -17,6 +21,79 @@ namespace {
 std::size_t gbkOffset(QPlainTextEdit* e, int position) { return gbkOffsetOf(*e->document(), position); }
 
 int charPosition(QPlainTextEdit* e, std::size_t offset) { return positionOfGbkOffset(*e->document(), offset); }
+
+// A stretch of the old text and what takes its place in the new one.
+struct Stretch {
+    qsizetype from, removed, at, added;
+};
+
+// Stretches that turn `before` into `after`, in order. Not the fewest, but
+// few where the two differ here and there: after each difference the two
+// are found in step again within a short reach. Where they are not, or the
+// search has taken long enough, the rest is one stretch; the result is right
+// either way. None when there would be more than `most`.
+std::optional<std::vector<Stretch>> stretchesBetween(QStringView before, QStringView after, std::size_t most) {
+    constexpr qsizetype kReach = 128, kInStep = 4;
+    const qsizetype n = before.size(), m = after.size();
+    // Characters compared while searching: a bound on the whole work.
+    qsizetype budget = 64 * (n + m) + 1'000'000;
+    // A stretch never starts or ends inside a surrogate pair.
+    auto inPair = [](QStringView text, qsizetype at) { return at < text.size() && text[at].isLowSurrogate(); };
+    auto inStep = [&](qsizetype i, qsizetype j) {
+        budget -= kInStep;
+        if (inPair(before, i) || inPair(after, j)) return false;
+        for (qsizetype t = 0; t < kInStep; ++t) {
+            if (i + t == n || j + t == m) return i + t == n && j + t == m;
+            if (before[i + t] != after[j + t]) return false;
+        }
+        return true;
+    };
+    std::vector<Stretch> out;
+    qsizetype i = 0, j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && before[i] == after[j]) {
+            ++i, ++j;
+            continue;
+        }
+        if (i > 0 && j > 0 && (inPair(before, i) || inPair(after, j))) --i, --j;  // the high halves were alike
+        bool found = false;
+        qsizetype a = 0, b = 0;
+        for (qsizetype d = 1; d <= 2 * kReach && !found && budget > 0; ++d) {
+            for (a = std::max<qsizetype>(0, d - kReach); a <= std::min(d, kReach); ++a) {
+                b = d - a;
+                if (i + a > n || j + b > m) continue;
+                if (inStep(i + a, j + b)) {
+                    found = true;
+                    break;
+                }
+            }
+        }
+        if (!found) {
+            out.push_back({i, n - i, j, m - j});
+            break;
+        }
+        out.push_back({i, a, j, b});
+        if (out.size() > most) return std::nullopt;
+        i += a;
+        j += b;
+    }
+    return out;
+}
+
+// The document's text from `from` to `to`, paragraphs ended by LF as the
+// toolkit's strings of the logic's text have them.
+QString documentText(const QTextDocument& doc, int from, int to) {
+    QString out;
+    out.reserve(to - from);
+    for (QTextBlock b = doc.findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
+        const QString line = b.text();
+        const int start = std::max(from - b.position(), 0);
+        const int end = std::min(to - b.position(), static_cast<int>(line.size()) + 1);
+        if (end > start) out.append(QStringView(line).mid(start, std::min(end, static_cast<int>(line.size())) - start));
+        if (end == line.size() + 1) out.append(QLatin1Char('\n'));
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -65,11 +142,44 @@ QRect QtWindow::bodySelectionArea() const {
 void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     auto* e = qobject_cast<TextEdit*>(unitWidget(Unit::编辑框1));
     QTextCursor c(e->document());
-    c.setPosition(charPosition(e, range.start));
-    c.setPosition(charPosition(e, range.start + range.length), QTextCursor::KeepAnchor);
+    const int from = charPosition(e, range.start), to = charPosition(e, range.start + range.length);
+    const QString replacement = toQt(text);
     // The program's own edit (a layout, the time, the phrase taken out) is one undo step.
     e->endUndoStep();
-    c.insertText(toQt(text));
+    // A long range, such as a whole novel laid out again after a few
+    // paragraphs changed, changes only where it differs: the toolkit rebuilds
+    // every paragraph it is given, most of a second for a novel. Where much
+    // differs, small edits cost more than that, and it goes in whole.
+    constexpr int kLong = 1 << 16;
+    constexpr std::size_t kMostEdits = 2000;
+    std::vector<Stretch> stretches;
+    if (to - from >= kLong && replacement.size() >= kLong) {
+        // The first part of each tells whether the differences are few,
+        // before the whole range is read.
+        const auto sampled = stretchesBetween(documentText(*e->document(), from, from + kLong),
+                                              QStringView(replacement).first(kLong), kMostEdits);
+        const std::size_t parts = static_cast<std::size_t>((to - from) / kLong) + 1;
+        if (sampled && sampled->size() * parts <= kMostEdits + parts) {
+            auto all = stretchesBetween(documentText(*e->document(), from, to), replacement, kMostEdits);
+            if (all) stretches = std::move(*all);
+        }
+    }
+    // Also where nothing differs: the edit is still made and undone as one.
+    if (stretches.empty()) {
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        c.insertText(replacement);
+    } else {
+        // One edit block: one undo step and one change reported, as a single insertion.
+        c.beginEditBlock();
+        for (auto s = stretches.rbegin(); s != stretches.rend(); ++s) {
+            c.setPosition(from + static_cast<int>(s->from));
+            c.setPosition(from + static_cast<int>(s->from + s->removed), QTextCursor::KeepAnchor);
+            c.insertText(QStringView(replacement).mid(s->at, s->added).toString());
+        }
+        c.endEditBlock();
+        c.setPosition(from + static_cast<int>(replacement.size()));
+    }
     e->endUndoStep();
     e->setTextCursor(c);
 }
