@@ -27,12 +27,11 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
              [this] { return session_.phase(); }),
       panel_(window, settings_, [this] { return points_; }),
       shell_(window, clock, settings_, session_, diary_, theme_, points_),
-      audio_(window, clock, settings_) {
+      audio_(window, clock, settings_, [this](const Text& note) { note_.show(window_, note); }) {
     // Opening the information panel refreshes the task list.
     panel_.hooks().refreshTasks = [this] { refreshTasks(); };
     panel_.hooks().freshNames = [this] { aids_.fillNamesIfAllowed(); };
     window_.setEventSink(this);
-    audio_.setNote([this](const Text& note) { note_.show(window_, note); });
     statistics_.backup().setWritten([this](bool ok, const std::string& reason) { session_.backupWritten(ok, reason); });
 }
 

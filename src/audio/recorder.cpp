@@ -5,8 +5,8 @@
 namespace talery {
 
 Recorder::Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device,
-                   CuePlayer& cue)
-    : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device) {
+                   CuePlayer& cue, std::function<void(const Text&)> note)
+    : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device), note_(std::move(note)) {
     store_.onDeviceLost = [this] { onDeviceLost(); };
 }
 
