@@ -312,19 +312,18 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
     // umask, which is never changed here: other threads create files too).
     const mode_t createMode = mode == FileMode::OwnerOnly || keepsMode ? 0600 : 0666;
     Path tmpPath;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    FileDescriptor file;
+    for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
         tmpPath = temporaryNameIn(folder);
-        fd = ::open(tmpPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
-        if (fd < 0 && errno != EEXIST) break;
+        file = FileDescriptor(::open(tmpPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode));
+        if (!file.valid() && errno != EEXIST) break;
         // Held while it is written: the lock tells a cleaner this writer lives.
-        if (fd >= 0 && !lockAsOurOwn(fd, tmpPath)) {
-            ::close(fd);
-            fd = -1;
+        if (file.valid() && !lockAsOurOwn(file.get(), tmpPath)) {
+            file.close();
             errno = EEXIST;
         }
     }
-    if (fd < 0) {
+    if (!file.valid()) {
         const int code = errno;
         // A folder we may not create files in, but whose file we may rewrite.
         if ((code == EACCES || code == EPERM) && keepsMode && rewrite) return rewrite(target);
@@ -332,6 +331,7 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         return false;
     }
     // Keeping the owner and mode is best effort: the content matters most.
+    const int fd = file.get();
     if (mode == FileMode::Keep && keepsMode) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Another owner cannot be kept by a user who is not root: the file becomes theirs.
@@ -342,8 +342,8 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
     int code = errno;
     // The lock lives on in a second descriptor until the rename: closing the
     // first still reports a late write error (network file systems).
-    const int held = ::dup(fd);
-    if (::close(fd) != 0 && ok) {
+    FileDescriptor held(::dup(fd));
+    if (!file.close() && ok) {
         ok = false;
         code = errno;
     }
@@ -352,7 +352,7 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         code = errno;
     }
     if (!ok) ::unlink(tmpPath.c_str());
-    if (held >= 0) ::close(held);
+    held.close();
     // A private copy whose rename may not outlive a power cut is no copy; a
     // document is written all the same, and is not reported as unwritten.
     if (ok && !syncFolder(folder) && mode == FileMode::OwnerOnly) {
