@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     std::printf("body %zu bytes, %zu matches\n", novel().size(), kMatches);
     {
         FakeWindow window;
-        Application app(window, clock, SettingsStore(dir.string(), dir.string()));
+        Application app(window, clock, SettingsStore(dir.string()));
         app.start();
         window.click(Unit::开始书写按钮);
         const Figures f = run(window, app, [&](FindUnit u) { window.findWindows().click(FindWindowKind::Replace, u); }, 2000);
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     }
     {
         QtWindow window;
-        Application app(window, clock, SettingsStore(dir.string(), dir.string()));
+        Application app(window, clock, SettingsStore(dir.string()));
         beginWriting(window, app);
         // 全部替换 tells its count in a box: closed at once, as the writer would.
         QTimer answer;

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
 
     FixedClock clock({2026, 12, 8, 9, 30, 0});
     QtWindow window;
-    Application app(window, clock, SettingsStore(dir.string(), dir.string()));
+    Application app(window, clock, SettingsStore(dir.string()));
     app.start();
     window.widget()->show();
     app.openNamedFile(document);

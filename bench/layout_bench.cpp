@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(dir);
         FixedClock clock({2026, 12, 8, 9, 30, 0});
         QtWindow window;
-        Application app(window, clock, SettingsStore(dir.string(), dir.string()));
+        Application app(window, clock, SettingsStore(dir.string()));
         beginWriting(window, app);
         std::vector<double> press, read, replace;
         for (int round = 0; round < 3; ++round) {

@@ -23,7 +23,7 @@
 // short lines.
 
 #include "aids/chapter_layout.h"
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "app/application.h"
 #include "session/documents.h"
 #include "ui/qt/qt_window.h"
@@ -267,7 +267,7 @@ int runShapes(int rounds, const std::string& only) {
                         static_cast<double>(novel.size()) / 1048576.0, paragraphs);
         }
         QtWindow window;
-        auto app = std::make_unique<Application>(window, clock, SettingsStore(home.string(), home.string()));
+        auto app = std::make_unique<Application>(window, clock, SettingsStore(home.string()));
         app->start();
         window.widget()->show();
         drain();
@@ -352,7 +352,7 @@ int runShapes(int rounds, const std::string& only) {
         std::filesystem::create_directories(home);
         setenv("TALERY_HOME", home.c_str(), 1);
         QtWindow window;
-        Application app(window, clock, SettingsStore(home.string(), home.string()));
+        Application app(window, clock, SettingsStore(home.string()));
         app.start();
         window.widget()->show();
         window.setText(Unit::章节名称, "bench");
@@ -470,7 +470,7 @@ int main(int argc, char** argv) {
         window.setEnabled(Unit::编辑框1, true);
         window.setText(Unit::编辑框1, decoded->body);
     } else {
-        app = std::make_unique<Application>(window, clock, SettingsStore(home.string(), home.string()));
+        app = std::make_unique<Application>(window, clock, SettingsStore(home.string()));
         app->start();
         window.widget()->show();
         app->openNamedFile(novelPath);

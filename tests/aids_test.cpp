@@ -2,7 +2,7 @@
 // body's shortcuts, time insertion, random names and the writing timer.
 
 #include "aids/names.h"
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "aids/time_insert.h"
 #include "app_fixture.h"
 #include "tasks/points.h"

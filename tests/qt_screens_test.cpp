@@ -6,7 +6,7 @@
 // The screens come from the offscreen platform's configuration (see
 // tests/screens/); ctest runs fitsTheScreen once for each of them.
 
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "app/shell.h"
 #include "qt_support.h"
 #include "ui/qt/qt_widgets.h"

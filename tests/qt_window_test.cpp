@@ -3,7 +3,7 @@
 
 #include "session/backup.h"
 #include "aids/chapter_layout.h"
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "app/application.h"
 #include "app/tips.h"
 #include "core/cipher.h"

@@ -4,7 +4,7 @@
 
 #include "session/backup.h"
 #include "aids/pattern_counter.h"
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "app_fixture.h"
 #include "core/cipher.h"
 #include "tasks/points.h"

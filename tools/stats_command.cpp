@@ -2,7 +2,7 @@
 // opens to: the status bar's count on the first line, then the statistics
 // box, one line per line of it.
 
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "core/cipher.h"
 #include "session/documents.h"
 #include "tool_common.h"

@@ -9,7 +9,7 @@
 // novel. The totals are at every moment those of the whole body.
 
 #include "session/backup.h"
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "ui/window.h"

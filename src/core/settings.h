@@ -73,9 +73,6 @@ private:
 class SettingsStore {
 public:
     explicit SettingsStore(Path programDirectory) : programDir_(std::move(programDirectory)) {}
-    // Only for the benchmarks' call sites, which still name a working folder:
-    // it is not used.
-    SettingsStore(Path programDirectory, const Path& /*unused*/) : SettingsStore(std::move(programDirectory)) {}
 
     IniFile program() const { return IniFile(programDir_ + "/setting.ini"); }
     const Path& programDirectory() const { return programDir_; }

@@ -1,6 +1,6 @@
 #include "session/text_compare.h"
 
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 #include "core/cipher.h"
 #include "session/documents.h"
 

@@ -1,4 +1,4 @@
-#include "aids/text_figures.h"
+#include "core/text_figures.h"
 
 #include <bitset>
 #include <cstdio>
