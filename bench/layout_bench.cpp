@@ -25,23 +25,10 @@
 using namespace talery;
 using bench::median;
 using bench::millis;
+using bench::awkwardNovel;
 using bench::beginWriting;
 
 namespace {
-
-// About 5 MB: paragraphs with every kind of indent, ASCII punctuation and
-// quotes, English, numbers, URLs and runs of empty lines.
-Text awkwardNovel() {
-    const Text pieces[] = {
-        gbk(u8"  他站在山顶上,望着远方的云海.心中涌起一阵说不出的感慨!   \r\n"),
-        gbk(u8"\t她问:\"你还记得3.14这个数吗?\"他笑了.\r\n\r\n\r\n"),
-        gbk(u8"　　　详见http://example.com/a.html?x=1,2 ,那是他们的约定;He said \"OK\".\n"),
-        gbk(u8"　风吹过来的时候,夜色已经很深了.远处传来'叮当'的声音.\r\n  \r\n"),
-    };
-    Text body = gbk(u8"第一章 夜色\r\n");
-    for (std::size_t i = 0; body.size() < 5u << 20; ++i) body += pieces[i % 4];
-    return body;
-}
 
 // About 5 MB in paragraphs of 100 to 300 characters, indented every which way.
 Text usualNovel() {

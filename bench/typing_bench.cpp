@@ -22,6 +22,7 @@
 // with the longest stall of each; the 150 MB save; and 一键排版 on 5 MB of
 // short lines.
 
+#include "bench_support.h"
 #include "aids/chapter_layout.h"
 #include "core/text_figures.h"
 #include "app/application.h"
@@ -52,6 +53,7 @@
 namespace {
 
 using namespace talery;
+using bench::awkwardNovel;
 
 double cpuSeconds() {
     rusage r{};
@@ -220,19 +222,6 @@ void answerQuestions(QTimer& answer) {
     answer.start(10);
 }
 
-// About 5 MB of short lines with every kind of indent, ASCII punctuation and
-// empty lines: 一键排版 changes every one of them.
-Text shortLines() {
-    const Text pieces[] = {
-        gbk(u8"  他站在山顶上,望着远方的云海.心中涌起一阵说不出的感慨!   \r\n"),
-        gbk(u8"\t她问:\"你还记得3.14这个数吗?\"他笑了.\r\n\r\n\r\n"),
-        gbk(u8"　　　详见http://example.com/a.html?x=1,2 ,那是他们的约定;He said \"OK\".\n"),
-        gbk(u8"　风吹过来的时候,夜色已经很深了.远处传来'叮当'的声音.\r\n  \r\n"),
-    };
-    Text body = gbk(u8"第一章 夜色\r\n");
-    for (std::size_t i = 0; body.size() < 5u << 20; ++i) body += pieces[i % 4];
-    return body;
-}
 
 struct Shape {
     const char* name;
@@ -357,7 +346,7 @@ int runShapes(int rounds, const std::string& only) {
         window.widget()->show();
         window.setText(Unit::章节名称, "bench");
         window.raise({.unit = Unit::开始书写按钮, .type = EventType::Click});
-        const Text body = shortLines();
+        const Text body = awkwardNovel();
         std::vector<double> press;
         qint64 stall = 0;
         for (int r = 0; r < 3; ++r) {
