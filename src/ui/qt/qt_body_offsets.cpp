@@ -2,7 +2,9 @@
 
 #include "core/text.h"
 
+#include <QElapsedTimer>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -51,6 +53,13 @@ public:
         // A document reports its changes only once it has a layout.
         document.documentLayout();
         connect(&document, &QTextDocument::contentsChange, this, &OffsetIndex::changed);
+        walk_.setInterval(0);
+        connect(&walk_, &QTimer::timeout, this, [this] {
+            QElapsedTimer slice;
+            slice.start();
+            while (slice.elapsed() < kWalkMs)
+                if (!extend()) return walk_.stop();
+        });
     }
 
     static OffsetIndex& of(const QTextDocument& document) {
@@ -64,6 +73,9 @@ public:
         std::size_t bytes = 0;
         for (std::size_t i = 0;; ++i) {
             if (i + 1 == starts_.size() && !extend()) return {starts_[i], bytes};
+            // The stretch of a position is walked from its start anyway:
+            // counted only when a long insertion left it to be cut.
+            if (!byBytes && static_cast<std::size_t>(starts_[i + 1]) > target && !overlong(i)) return {starts_[i], bytes};
             const std::size_t n = length(i);  // first: it may cut the stretch
             if (byBytes ? bytes + n > target : static_cast<std::size_t>(starts_[i + 1]) > target)
                 return {starts_[i], bytes};
@@ -71,8 +83,16 @@ public:
         }
     }
 
+    // From now on the index reads ahead of the lookups whenever the window
+    // is idle, a few milliseconds at a time, until it reaches the end.
+    void keepAhead() {
+        ahead_ = true;
+        walk_.start();
+    }
+
 private:
     static constexpr std::size_t kUnknown = std::size_t(-1);
+    static constexpr int kWalkMs = 4;
 
     // Bytes of stretch i, counted again where a change left it unknown; a
     // stretch grown long by an insertion is cut back to kStride blocks.
@@ -95,10 +115,16 @@ private:
         return bytes_[i];
     }
 
+    bool overlong(std::size_t i) const {
+        return bytes_[i] == kUnknown &&
+               doc_.findBlock(starts_[i + 1]).blockNumber() - doc_.findBlock(starts_[i]).blockNumber() > 2 * kStride;
+    }
+
     // One more stretch at the end of what is indexed, when kStride blocks
     // and one behind them follow there.
     bool extend() {
         QTextBlock b = doc_.findBlock(starts_.back());
+        if (b.blockNumber() + kStride >= doc_.blockCount()) return false;
         std::size_t bytes = 0;
         for (int k = 0; k < kStride; ++k, b = b.next()) {
             if (!b.next().isValid()) return false;
@@ -116,8 +142,11 @@ private:
         if (before - removed + added != count_ || position < 0 || removed < 0 || added < 0) {
             starts_.assign(1, 0);
             bytes_.clear();
+            if (ahead_) walk_.start();
             return;
         }
+        // Much text put in (a paste, a text set whole) may reach past the index.
+        if (ahead_ && added >= kStride * 1024) walk_.start();
         if (position >= starts_.back()) return;  // past what is indexed
         // The stretch the change starts in: its start and every break before it stay.
         const auto at = std::upper_bound(starts_.begin(), starts_.end(), position) - 1;
@@ -128,6 +157,7 @@ private:
             // The end of the index is gone with them: it ends where this stretch began.
             starts_.resize(i + 1);
             bytes_.resize(i);
+            if (ahead_) walk_.start();
             return;
         }
         const auto joined = kept - (at + 1);
@@ -144,6 +174,8 @@ private:
     // where the indexed part ends), and its bytes: one entry fewer.
     std::vector<int> starts_{0};
     std::vector<std::size_t> bytes_;
+    QTimer walk_;
+    bool ahead_ = false;
 };
 
 }  // namespace
@@ -161,6 +193,8 @@ std::size_t gbkOffsetOf(const QTextDocument& document, int position) {
     const QString text = target.text();
     return bytes + gbkLength(text, std::clamp<qsizetype>(position - target.position(), 0, text.size()));
 }
+
+void keepGbkOffsetsAhead(const QTextDocument& document) { OffsetIndex::of(document).keepAhead(); }
 
 int positionOfGbkOffset(const QTextDocument& document, std::size_t offset) {
     auto [from, bytes] = OffsetIndex::of(document).stretchAtOrBefore(offset, true);
