@@ -70,6 +70,9 @@ public:
     // The start of the last stretch whose start lies at or before a block
     // position (`byBytes` false) or a byte offset (true): its position and bytes.
     std::pair<int, std::size_t> stretchAtOrBefore(std::size_t target, bool byBytes) {
+        // Asked between a change and its report: what the report would move
+        // may already be counted anew, so the index starts again.
+        if (doc_.characterCount() != count_) reset();
         std::size_t bytes = 0;
         for (std::size_t i = 0;; ++i) {
             if (i + 1 == starts_.size() && !extend()) return {starts_[i], bytes};
@@ -115,6 +118,13 @@ private:
         return bytes_[i];
     }
 
+    void reset() {
+        count_ = doc_.characterCount();
+        starts_.assign(1, 0);
+        bytes_.clear();
+        if (ahead_) walk_.start();
+    }
+
     bool overlong(std::size_t i) const {
         return bytes_[i] == kUnknown &&
                doc_.findBlock(starts_[i + 1]).blockNumber() - doc_.findBlock(starts_[i]).blockNumber() > 2 * kStride;
@@ -139,12 +149,7 @@ private:
         const int before = std::exchange(count_, doc_.characterCount());
         // A report that does not add up (one made while another was being
         // reported, say) leaves nothing to trust: the index starts again.
-        if (before - removed + added != count_ || position < 0 || removed < 0 || added < 0) {
-            starts_.assign(1, 0);
-            bytes_.clear();
-            if (ahead_) walk_.start();
-            return;
-        }
+        if (before - removed + added != count_ || position < 0 || removed < 0 || added < 0) return reset();
         // Much text put in (a paste, a text set whole) may reach past the index.
         if (ahead_ && added >= kStride * 1024) walk_.start();
         if (position >= starts_.back()) return;  // past what is indexed
