@@ -4,7 +4,7 @@
 // back to the file, and any text survives encryption and decryption.
 
 #include "fuzz_input.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/documents.h"
 
 #include <string>

@@ -33,7 +33,7 @@ protected:
     void restartWithPoints(std::int32_t total) {
         app.reset();
         ASSERT_TRUE(storePoints(IniFile(dir / "setting.ini"), total));
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
 };

@@ -57,7 +57,7 @@ inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&,
     if (child == 0) {
         FakeWindow w;
         FixedClock clock{{2016, 1, 1, 0, 0, 0}};
-        Application app(w, clock, SettingsStore(dir.path(), dir.path()));
+        Application app(w, clock, SettingsStore(dir.path()));
         app.start();
         writing(w, app);
         if (afterLastKey.count() == 0) app.statistics().backup().flush();
@@ -80,7 +80,7 @@ inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&,
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
 
@@ -93,7 +93,8 @@ protected:
         EXPECT_EQ(session().record().phase, Phase::Idle);
     }
 
-    void expectWriting() {
+    // `phase`: Writing, or Diary for a diary session.
+    void expectWriting(Phase phase = Phase::Writing) {
         EXPECT_FALSE(w.enabled(Unit::章节名称));
         EXPECT_TRUE(w.enabled(Unit::编辑框1));
         EXPECT_EQ(w.alignment(Unit::编辑框1), Align::Left);
@@ -101,7 +102,8 @@ protected:
         EXPECT_EQ(w.text(Unit::开始书写按钮), g(u8"立刻保存"));
         EXPECT_FALSE(w.enabled(Unit::打开文件));
         EXPECT_FALSE(w.enabled(Unit::新建日记));
-        EXPECT_EQ(session().record().phase, Phase::Writing);
+        EXPECT_EQ(session().record().phase, phase);
+        EXPECT_EQ(session().phase(), phase);
     }
 
     void startWithTitle(std::u8string_view utf8Title) {

@@ -1,6 +1,6 @@
 // Daily tasks, points and titles on the fake window with a fixed day.
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/daily_tasks.h"
 #include "tasks/points.h"
 
@@ -68,7 +68,7 @@ protected:
 
     void restart() {
         app.reset();
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
 

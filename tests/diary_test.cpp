@@ -48,7 +48,7 @@ TEST_F(DiaryTest, NewDiaryNeedsAnEmptyTitleAndStartsAnOrangeSessionUnderTheDate)
     w.messages.clear();
     clock.set({2016, 1, 3, 21, 5, 0});
     w.trigger(Unit::新建日记);
-    expectWriting();
+    expectWriting(Phase::Diary);
     expectDiaryLook(true);
     const Text title = g(u8"2016年1月3日星期日     by：Talery日记");
     EXPECT_EQ(w.text(Unit::章节名称), title);
@@ -78,7 +78,7 @@ TEST_F(DiaryTest, SavingBringsBackTheStoredColoursAndMarksTheDay) {
     // A cancelled save keeps the diary as it is.
     w.dialogResults = {std::nullopt};
     w.click(Unit::开始书写按钮);
-    expectWriting();
+    expectWriting(Phase::Diary);
     expectDiaryLook(true);
     EXPECT_TRUE(diaryMark().empty());
 
@@ -116,7 +116,7 @@ TEST_F(DiaryTest, ClosingSavesAndMarksTheDayAndACancelledSaveKeepsTheDiary) {
     w.dialogResults = {std::nullopt};
     EXPECT_FALSE(w.userCloses());
     EXPECT_TRUE(diaryMark().empty());
-    expectWriting();
+    expectWriting(Phase::Diary);
     expectDiaryLook(true);
 
     w.dialogResults = {dir.file("night.txt")};
@@ -130,17 +130,21 @@ TEST(DiaryHooks, EveryWayOutLeavesTheModeBeforeTheSettingsAreSaved) {
     TempDir dir;
     FakeWindow w;
     FixedClock clock({2016, 1, 1, 0, 0, 0});
-    SettingsStore store(dir.path(), dir.path());
+    SettingsStore store(dir.path());
     std::vector<std::string> calls;
-    DiaryMode diary(w, clock, store,
+    DiaryMode* diaryOfSession = nullptr;
+    SessionController session(w, clock, store,
+                              {.leaveDiary = [&] { diaryOfSession->diaryEnded(); },
+                               .saveSettings = [&] { diaryOfSession->saveSettings(); }});
+    DiaryMode diary(w, clock, store, session,
                     {.applyBackgroundColour = [&] { calls.push_back(w.enabled(Unit::颜色) ? "apply" : "apply in diary"); },
-                     .saveSettings = [&] { calls.push_back(diaryModeOn(w) ? "save in diary" : "save"); }});
-    SessionController session(w, clock, store, &diary);
+                     .saveSettings = [&] { calls.push_back(w.enabled(Unit::颜色) ? "save" : "save in diary"); }});
+    diaryOfSession = &diary;
 
-    diary.enterDiaryMode(session);
+    diary.enterDiaryMode();
     w.answers = {Answer::OK, Answer::OK};
     session.giveUpEditing();
-    diary.enterDiaryMode(session);
+    diary.enterDiaryMode();
     w.dialogResults = {dir.file("a.txt")};
     session.toggleWriting(false);
     EXPECT_EQ(calls, (std::vector<std::string>{"apply", "save", "apply", "save"}));

@@ -4,7 +4,7 @@
 // 章 D5 C2, é A8 A6. The ciphertext 8cad551cc8 is RC4 of "hello" under the
 // key derived from "mqd517283946", computed outside this code.
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/documents.h"
 #include "core/text.h"
 

@@ -3,7 +3,7 @@
 // cannot be read.
 
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // history window that compares them with the text now and brings them back.
 
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/text_compare.h"
 #include "session/recovery.h"
 #include "session/versions.h"

@@ -4,7 +4,7 @@
 #include "app/status_note.h"
 #include "app_fixture.h"
 #include "app/tips.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/versions.h"
 
 #include <sys/stat.h>

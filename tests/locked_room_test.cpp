@@ -15,7 +15,7 @@ protected:
     }
     std::string strip() const { return gbkToUtf8Lossy(w.text(Unit::标题栏)); }
     Text storedHeight() const {
-        return SettingsStore(dir.path(), dir.path()).program().read(softwareSection(), g(u8"高度"));
+        return SettingsStore(dir.path()).program().read(softwareSection(), g(u8"高度"));
     }
 };
 

@@ -327,7 +327,7 @@ TEST(OnDiskRestore, LinkPlantedByAnotherUserAfterACrashIsNeverWrittenThrough) {
     FakeWindow w;
     FixedClock clock{{2016, 1, 2, 0, 0, 0}};
     w.answers = {Answer::Yes};
-    Application app(w, clock, SettingsStore(dir.path(), dir.path()));
+    Application app(w, clock, SettingsStore(dir.path()));
     app.start();
     ASSERT_TRUE(app.session().writing());
     w.answers = {Answer::Cancel};
@@ -365,7 +365,7 @@ TEST_F(OnDiskTest, SecondWindowIsToldAndItsSavesFollowTheFirstsChanges) {
     openAndType(path);
 
     FakeWindow w2;
-    Application app2(w2, clock, SettingsStore(dir.path(), dir.path()));
+    Application app2(w2, clock, SettingsStore(dir.path()));
     app2.start();
     w2.dialogResults = {path};
     w2.answers = {Answer::No};
@@ -389,7 +389,7 @@ TEST_F(OnDiskTest, SecondWindowIsToldAndItsSavesFollowTheFirstsChanges) {
     w2.click(Unit::放弃编辑);
     w.click(Unit::开始书写按钮);
     FakeWindow w3;
-    Application app3(w3, clock, SettingsStore(dir.path(), dir.path()));
+    Application app3(w3, clock, SettingsStore(dir.path()));
     app3.start();
     w3.dialogResults = {path};
     w3.trigger(Unit::打开文件);
@@ -411,7 +411,7 @@ TEST_F(OnDiskTest, RecoveringADocumentAnotherWindowHoldsIsToldToo) {
 
     FakeWindow w2;
     w2.answers = {Answer::Yes, Answer::No, Answer::No};  // restore; not while open elsewhere; then decline
-    Application app2(w2, clock, SettingsStore(dir.path(), dir.path()));
+    Application app2(w2, clock, SettingsStore(dir.path()));
     app2.start();
     ASSERT_EQ(w2.messages.size(), 3u);
     EXPECT_TRUE(gbkToUtf8Lossy(w2.messages[1].text).starts_with(u8(u8"这个文件正在另一个Talery窗口中编辑")));
@@ -428,7 +428,7 @@ TEST_F(OnDiskTest, ProgramKilledWhileHoldingADocumentLeavesNoLockBehind) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         FakeWindow cw;
-        Application capp(cw, clock, SettingsStore(dir.path(), dir.path()));
+        Application capp(cw, clock, SettingsStore(dir.path()));
         capp.start();
         cw.dialogResults = {path};
         cw.trigger(Unit::打开文件);

@@ -1,10 +1,12 @@
 // The stored points value. Expected cipher bytes were computed outside the
 // program (MD5 of the key prefix, first 5 bytes + 11 zero bytes, RC4).
+#include "app/paths.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 
 #include <climits>
+#include <unistd.h>
 
 namespace talery::test {
 namespace {
@@ -48,15 +50,19 @@ TEST(Points, LiveInTheProgramDirectoryNotTheWorkingOne) {
     ASSERT_TRUE(storePoints(IniFile(program / "setting.ini"), 100));
     ASSERT_TRUE(storePoints(IniFile(working / "setting.ini"), 7));
     const std::string workingBefore = readBytes(working / "setting.ini");
+    // Started from the working folder, as from a terminal there.
+    const std::string startedIn = currentDirectory();
+    ASSERT_EQ(::chdir(working.path().c_str()), 0);
     {
         FakeWindow w;
         FixedClock clock{{2016, 1, 6, 10, 0, 0}};
-        Application app(w, clock, SettingsStore(program.path(), working.path()));
+        Application app(w, clock, SettingsStore(program.path()));
         app.start();
         EXPECT_EQ(app.pointsTotal(), 100);
         w.click(Unit::刷新任务按钮);  // the day's start pays a point
         EXPECT_EQ(app.pointsTotal(), 101);
     }
+    ASSERT_EQ(::chdir(startedIn.c_str()), 0);
     EXPECT_EQ(loadPoints(IniFile(program / "setting.ini")), 101);
     EXPECT_EQ(working.names(), std::vector<std::string>{"setting.ini"});
     EXPECT_EQ(readBytes(working / "setting.ini"), workingBefore);

@@ -34,7 +34,7 @@ QAccessibleInterface* reader(QtWindow& window, Unit unit) {
 QString nameOf(QtWindow& window, Unit unit) { return reader(window, unit)->text(QAccessible::Name); }
 
 // Units the window keeps for itself: the tip stores are never shown.
-bool writerFacing(const UnitSpec& design) {
+bool writerFacing(const UnitDesign& design) {
     return !(design.flags & kInvisibleUnit) && design.kind != UnitKind::MenuEntry && design.unit != Unit::励志名言警句 && design.unit != Unit::中国地理历史;
 }
 
@@ -105,7 +105,7 @@ private slots:
         w.setVisible(Unit::关于, true);
         w.setVisible(Unit::wav播放器, true);
         QStringList nameless;
-        for (const UnitSpec& design : unitTable()) {
+        for (const UnitDesign& design : unitTable()) {
             if (!writerFacing(design)) continue;
             QAccessibleInterface* a = reader(w, design.unit);
             QVERIFY2(a, design.name.data());

@@ -29,7 +29,7 @@ QString q(std::u8string_view s) { return QString::fromUtf8(reinterpret_cast<cons
 // The program on a shown window in a given program folder, so that it can start again there.
 struct Started {
     explicit Started(const std::string& folder) : clock({2026, 12, 9, 9, 0, 0}) {
-        app = std::make_unique<Application>(window, clock, SettingsStore(folder, folder));
+        app = std::make_unique<Application>(window, clock, SettingsStore(folder));
         app->start();
         window.widget()->show();
         exposed = QTest::qWaitForWindowExposed(window.widget());
@@ -92,7 +92,7 @@ void expectWhole(QtWindow& window, const QRect& area, const QString& when) {
     QVERIFY2(right(Unit::章节名称) < left(Unit::开始书写按钮) && right(Unit::开始书写按钮) < left(Unit::录音按钮),
              qPrintable(when));
     // The record glyph keeps the distance to the right edge it has in the design.
-    QCOMPARE(main->width() - left(Unit::录音按钮), kMainWindowDesign.width - specOf(Unit::录音按钮).rect.left);
+    QCOMPARE(main->width() - left(Unit::录音按钮), kMainWindowDesign.width - designOf(Unit::录音按钮).rect.left);
     auto* bar = qobject_cast<StatusBarWidget*>(window.unitWidget(Unit::状态条1));
     for (int i : {0, 1, 3}) {
         QVERIFY2(bar->rect().contains(bar->part(i)->geometry()), qPrintable(when + QStringLiteral(" part %1").arg(i)));

@@ -52,7 +52,7 @@ void keepPicture(QWidget* window, const char* name) {
 
 // The program started on a folder and shown, as main() does it.
 struct Started {
-    explicit Started(const std::string& folder) : app(window, clock, SettingsStore(folder, folder)) {
+    explicit Started(const std::string& folder) : app(window, clock, SettingsStore(folder)) {
         app.start();
         window.widget()->show();
         exposed = QTest::qWaitForWindowExposed(window.widget());

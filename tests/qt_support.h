@@ -26,7 +26,7 @@ namespace talery::test {
 struct ShownProgram {
     explicit ShownProgram(LocalDateTime now = {2026, 12, 8, 9, 30, 0}) : clock(now) {}
     bool start() {
-        app = std::make_unique<Application>(window, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(window, clock, SettingsStore(dir.path()));
         app->start();
         window.widget()->show();
         return QTest::qWaitForWindowExposed(window.widget());

@@ -57,7 +57,7 @@ QString stripText(QtWindow& window) { return qobject_cast<QLabel*>(titleStrip(wi
 int crashInTheRoom(const char* folder) {
     QtWindow window;
     FixedClock clock{{2026, 12, 8, 9, 30, 0}};
-    Application app(window, clock, SettingsStore(folder, folder));
+    Application app(window, clock, SettingsStore(folder));
     app.start();
     window.widget()->show();
     if (!QTest::qWaitForWindowExposed(window.widget())) return 2;
@@ -205,7 +205,7 @@ private slots:
         QVERIFY2(child.exitStatus() == QProcess::CrashExit, qPrintable(QStringLiteral("exit %1: ").arg(child.exitCode()) + said));
         // The stored size is the one before the room, not the full screen.
         const auto height = said.mid(said.indexOf("height=") + 7).trimmed().toInt();
-        const IniFile settings = SettingsStore(program.dir.path(), program.dir.path()).program();
+        const IniFile settings = SettingsStore(program.dir.path()).program();
         QCOMPARE(settings.readInt(softwareSection(), gbk(u8"高度")), height);
 
         ModalScript recovering({press(QMessageBox::Yes)});

@@ -1,15 +1,16 @@
 // The real main window, offscreen: its units as designed, and a writer's
 // story driven by key events, clicks and the real dialogs.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "aids/chapter_layout.h"
 #include "aids/text_figures.h"
 #include "app/application.h"
 #include "app/tips.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/recovery.h"
 #include "session/versions.h"
 #include "qt_support.h"
+#include "qt_window_helpers.h"
 #include "test_support.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
@@ -56,59 +57,7 @@ using namespace talery;
 
 namespace {
 
-QString q(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
-Text g(const char8_t* s) { return gbk(s); }
-
-using test::ModalScript;
-using test::press;
-
-ModalScript::Step chooseFile(const QString& path) {
-    return [path](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        QVERIFY(dialog);
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name);
-        name->setText(path);
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    };
-}
-
-ModalScript::Step typePassword(const QString& password) {
-    return [password](QWidget* w) {
-        auto* edit = w->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
-        if (!edit) {
-            w->close();
-            QFAIL("no password box");
-        }
-        // The dialog puts the focus into its box; activation may take a moment.
-        const bool focused = QTest::qWaitFor([edit] { return QApplication::focusWidget() == edit; }, 2000);
-        QTest::keyClicks(edit, password);
-        QTest::keyClick(edit, Qt::Key_Return);
-        QVERIFY(focused);
-    };
-}
-
-// Checks the password dialog's look, types the password and confirms with its button.
-ModalScript::Step confirmPassword(const QString& password, const QColor& background, const QColor& labels) {
-    return [=](QWidget* w) {
-        auto* edit = w->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
-        auto* confirm = w->findChild<QPushButton*>(QStringLiteral("信息2"));
-        if (!edit || !confirm) {
-            w->close();
-            QFAIL("password dialog units missing");
-        }
-        QTest::keyClicks(edit, password);
-        confirm->click();
-        QCOMPARE(w->palette().color(QPalette::Window), background);
-        for (const char8_t* name : {u8"透明标签1", u8"透明标签2", u8"透明标签3"}) {
-            auto* label = w->findChild<QLabel*>(q(name));
-            QVERIFY(label);
-            QCOMPARE(label->palette().color(QPalette::WindowText), labels);
-        }
-        QCOMPARE(w->findChild<QLabel*>(q(u8"透明标签2"))->text(), q(u8"请输入Tlr文件密码"));
-        QCOMPARE(confirm->text(), q(u8"确认"));
-    };
-}
+using namespace talery::test;
 
 // Saves the whole screen, popups included, when TALERY_SCREENSHOTS names a
 // folder (under a real X server: the offscreen platform has no screen to grab).
@@ -253,20 +202,6 @@ QStringList list(std::initializer_list<const char8_t*> items) {
 
 using test::ShownProgram;
 
-// Drops local files on a widget as a file manager's drag does: enter, then drop.
-void dropFiles(QWidget* target, const QStringList& paths) {
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
-    mime.setUrls(urls);
-    mime.setText(paths.join(QLatin1Char('\n')));
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-}
-
 }  // namespace
 
 class QtWindowTest : public QObject {
@@ -378,7 +313,7 @@ private slots:
         }
 
         // Every unit of the program's table has its widget, action or timer.
-        for (const UnitSpec& design : unitTable()) {
+        for (const UnitDesign& design : unitTable()) {
             const bool hasObject = window.unitWidget(design.unit) || window.menuAction(design.unit) || window.timer(design.unit);
             QVERIFY2(hasObject || (design.flags & kInvisibleUnit), design.name.data());
         }
@@ -732,7 +667,7 @@ private slots:
         test::TempDir dir;
         QtWindow window;
         FixedClock clock({2026, 12, 9, 9, 30, 0});  // a Wednesday
-        Application app(window, clock, SettingsStore(dir.path(), dir.path()));
+        Application app(window, clock, SettingsStore(dir.path()));
         app.start();
         window.widget()->show();
         window.setVisible(Unit::关于, true);
@@ -1000,207 +935,10 @@ private slots:
     }
 };
 
-// A backup of a long body is read on the window's thread a slice at a time
-// between its events and written on the writer's: the slices join to exactly
-// the body (line breaks, the euro sign), the keystream runs on across them,
-// and an edit behind what a copy has read makes the copy start again.
-class QtBackupTest : public QObject {
-    Q_OBJECT
-private slots:
-    void longBodyIsCopiedWhole() {
-        test::TempDir dir;
-        QtWindow window;
-        Text body;
-        while (body.size() < 3'000'000) body += g(u8"天地玄黄，宇宙洪荒。ab 1\t") + "\r\n" + g(u8"€");
-        window.setText(Unit::编辑框1, body);
-        QVERIFY(window.text(Unit::编辑框1) == body);
-        int reads = 0;
-        std::function<void()> onSecondRead;
-        const BackupWriter::Body reader{[&](std::size_t position, std::size_t count) {
-                                            if (++reads == 2 && onSecondRead) QTimer::singleShot(0, onSecondRead);
-                                            return window.bodyText(position, count);
-                                        },
-                                        [&] { return window.bodyLength(); }};
-        const auto post = [&window](std::function<void()> task) { window.post(std::move(task)); };
-        const Path plain = dir / "backup/a.txt", secret = dir / "backup/a.tlr";
-        const std::string key = documentKeyText("pw");
-        {
-            BackupWriter writer(reader, post, std::chrono::milliseconds(0));
-            writer.schedule({plain, {}});
-            QTRY_COMPARE(writer.writesDone(), 1);
-            QVERIFY(reads > 4);
-            QVERIFY(test::readBytes(plain) == body);
-            writer.schedule({secret, key});
-            QTRY_COMPARE(writer.writesDone(), 2);
-            QVERIFY(test::readBytes(secret) == encryptText(body, key));
-        }
-        // Typing at the start while the copy is halfway.
-        reads = 0;
-        BackupWriter writer(reader, post, std::chrono::milliseconds(0));
-        onSecondRead = [&] {
-            auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
-            QTextCursor(edit->document()).insertText(q(u8"序"));
-            writer.bodyChanged(0);
-            writer.schedule({plain, {}});
-        };
-        writer.schedule({plain, {}});
-        QTRY_COMPARE(writer.writesDone(), 1);
-        QCOMPARE(window.text(Unit::编辑框1).substr(0, 2), g(u8"序"));
-        QVERIFY(test::readBytes(plain) == window.text(Unit::编辑框1));
-    }
-};
-
-// --- Save safety: the real save dialog's types and the body's line breaks ---
-
-class QtSaveSafetyTest : public QObject {
-    Q_OBJECT
-
-    struct Rig {
-        test::TempDir dir;
-        QtWindow window;
-        FixedClock clock{{2026, 12, 8, 9, 30, 0}};
-        Application app{window, clock, SettingsStore(dir.path(), dir.path())};
-        Rig() {
-            app.start();
-            window.widget()->show();
-        }
-        QPushButton* start() { return qobject_cast<QPushButton*>(window.unitWidget(Unit::开始书写按钮)); }
-        QPlainTextEdit* body() { return qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1)); }
-    };
-
-private slots:
-    void encryptedTypeWithABareNameSavesEncrypted() {
-        Rig rig;
-        QVERIFY(QTest::qWaitForWindowExposed(rig.window.widget()));
-        typeText(qobject_cast<QLineEdit*>(rig.window.unitWidget(Unit::章节名称)), q(u8"秘密"));
-        QTest::mouseClick(rig.start(), Qt::LeftButton);
-        const Text written = rig.window.text(Unit::编辑框1);
-
-        auto chooseEncryptedType = [](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            QVERIFY(dialog);
-            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-            QVERIFY(types);
-            QTest::keyClick(types, Qt::Key_Down);  // as the user picks the second type
-            if (types->currentIndex() != 1) dialog->reject();
-            QCOMPARE(types->currentIndex(), 1);
-            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("secret"));
-            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-        };
-        ModalScript saving({chooseEncryptedType, typePassword(QStringLiteral("pw")), press(QMessageBox::Ok)});
-        QTest::mouseClick(rig.start(), Qt::LeftButton);
-        QVERIFY(saving.done());
-        QCOMPARE(test::readBytes(rig.dir.file("secret.tlr")), encryptText(written, documentKeyText("pw")));
-        QVERIFY(!fileExists(rig.dir.file("secret.txt")));
-        QVERIFY(!fileExists(rig.dir.file("secret")));
-    }
-
-    // Esc at the password dialog cancels whatever asked for it: a save writes
-    // nothing, an open or a drop opens nothing, a recovery asks again.
-    void escapeAtEveryPasswordDialogCancels() {
-        const ModalScript::Step escape = [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); };
-        Rig rig;
-        QVERIFY(QTest::qWaitForWindowExposed(rig.window.widget()));
-        const std::string secret = rig.dir.file("s.tlr");
-        test::writeBytes(secret, encryptText(g(u8"密文"), documentKeyText("pw")));
-        rig.app.session().record().password = "earlier";
-
-        typeText(qobject_cast<QLineEdit*>(rig.window.unitWidget(Unit::章节名称)), q(u8"新稿"));
-        QTest::mouseClick(rig.start(), Qt::LeftButton);
-        const Text written = rig.window.text(Unit::编辑框1);
-        ModalScript saving({chooseFile(QString::fromStdString(rig.dir.file("n.tlr"))), press(QMessageBox::No), escape});
-        QTest::mouseClick(rig.start(), Qt::LeftButton);
-        QVERIFY(saving.done());
-        QCOMPARE(saving.seen.size(), 3);
-        QVERIFY(!fileExists(rig.dir.file("n.tlr")));
-        QVERIFY(rig.app.session().writing());
-        QCOMPARE(rig.window.text(Unit::编辑框1), written);
-        rig.app.session().record().password = "earlier";
-        ModalScript givingUp({press(QMessageBox::Ok), press(QMessageBox::Ok)});
-        QTest::mouseClick(rig.window.unitWidget(Unit::放弃编辑), Qt::LeftButton);
-        QVERIFY(givingUp.done());
-
-        ModalScript opening({chooseFile(QString::fromStdString(secret)), escape});
-        rig.window.menuAction(Unit::打开文件)->trigger();
-        QVERIFY(opening.done());
-        QVERIFY(!rig.app.session().writing());
-        ModalScript dropping({escape});
-        dropFiles(rig.window.unitWidget(Unit::章节名称), {QString::fromStdString(secret)});
-        QTRY_VERIFY(dropping.done());  // drops are taken after the event that brought them
-        QVERIFY(!rig.app.session().writing());
-        QCOMPARE(rig.app.session().record().password, Text("earlier"));
-        QVERIFY(opening.seen.size() == 2 && dropping.seen.size() == 1);
-    }
-
-    void escapeAtTheRecoveryPasswordAsksAgain() {
-        test::ShownProgram program;
-        // A program that was writing an encrypted document and ended abruptly.
-        const std::string copy = program.dir.file("backup/s.tlr");
-        std::filesystem::create_directories(program.dir.file("backup"));
-        test::writeBytes(copy, encryptText(g(u8"备份里的密文"), documentKeyText("pw")));
-        const pid_t child = ::fork();
-        if (child == 0) {
-            auto* journal = new SessionJournal(program.dir.path());
-            journal->begin({g(u8"秘"), copy, program.dir.file("s.tlr"), true, makePasswordCheck(documentKeyText("pw"))});
-            ::_exit(0);  // no destructor: the entry stays, its lock goes
-        }
-        ::waitpid(child, nullptr, 0);
-        const ModalScript::Step escape = [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); };
-        ModalScript recovering({press(QMessageBox::Yes), escape, press(QMessageBox::Yes), escape, press(QMessageBox::No)});
-        QVERIFY(program.start());
-        QVERIFY(recovering.done());
-        QVERIFY(recovering.seen[2] == recovering.seen[0] && recovering.seen[4] == recovering.seen[0]);
-        QVERIFY(!program.app->session().writing());
-        QVERIFY(fileExists(copy));
-    }
-
-    // Every line-break style through the real body: untouched it is not
-    // questioned; edited it saves in its own style (mixed ones as CR LF).
-    void lineBreaksRoundTripThroughTheBody() {
-        struct Case {
-            const char* name;
-            std::string file;
-            std::string afterEdit;
-            bool mixed;
-        };
-        const Case cases[] = {
-            {"crlf", "a\r\nb\r\n", "a\r\nb\r\nz", false},
-            {"lf", "a\nb\n\n", "a\nb\n\nz", false},
-            {"cr", "a\rb\r", "a\rb\rz", false},
-            {"mixed", "a\r\nb\nc", "a\r\nb\r\ncz", true},
-            {"cr cr lf", "a\r\r\nb", "a\r\n\r\nbz", true},
-        };
-        for (const Case& c : cases) {
-            Rig rig;
-            QVERIFY(QTest::qWaitForWindowExposed(rig.window.widget()));
-            const std::string path = rig.dir.file("f.txt");
-            test::writeBytes(path, c.file);
-            const QString chosen = QString::fromStdString(path);
-            ModalScript opening = c.mixed ? ModalScript({chooseFile(chosen), press(QMessageBox::Ok)})
-                                          : ModalScript({chooseFile(chosen)});
-            rig.window.menuAction(Unit::打开文件)->trigger();
-            if (c.mixed) QVERIFY(opening.seen.last().contains(q(u8"换行")));
-            QVERIFY2(opening.done(), c.name);
-            QVERIFY2(rig.app.session().bodyMatchesFile(), c.name);
-
-            rig.body()->moveCursor(QTextCursor::End);
-            QTest::keyClicks(rig.body(), QStringLiteral("z"));
-            QVERIFY2(!rig.app.session().bodyMatchesFile(), c.name);
-            ModalScript saving({press(QMessageBox::Yes), press(QMessageBox::Ok)});
-            QTest::mouseClick(rig.start(), Qt::LeftButton);
-            QVERIFY2(saving.done(), c.name);
-            QCOMPARE(test::readBytes(path), c.afterEdit);
-        }
-    }
-};
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     QtWindowTest window;
-    QtSaveSafetyTest saveSafety;
-    QtBackupTest backup;
-    return QTest::qExec(&window, argc, argv) | QTest::qExec(&saveSafety, argc, argv) |
-           QTest::qExec(&backup, argc, argv);
+    return QTest::qExec(&window, argc, argv);
 }
 #include "qt_window_test.moc"

@@ -1,9 +1,9 @@
 // Crash recovery: a program killed mid-session, and the next start on the
 // same program folder offering what it was writing.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/recovery.h"
 
 #include <atomic>
@@ -52,7 +52,7 @@ protected:
         w = std::make_unique<FakeWindow>();
         w->answers = std::move(answers);
         w->passwordResults = std::move(passwords);
-        app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path()));
         app->start();
     }
     std::vector<std::string> journalEntries() const {
@@ -193,7 +193,7 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
 
     // Another program still writing in the same folder is left alone.
     FakeWindow other;
-    Application running(other, clock, SettingsStore(dir.path(), dir.path()));
+    Application running(other, clock, SettingsStore(dir.path()));
     running.start();
     other.typeText(Unit::章节名称, u8"另一篇");
     other.click(Unit::开始书写按钮);
@@ -261,7 +261,7 @@ TEST_F(RecoveryTest, TwoProgramsWithOneTitleKeepTheirOwnCopies) {
     writeBytes(a, g(u8"甲"));
     writeBytes(b, g(u8"乙"));
     FakeWindow other;
-    Application programB(other, clock, SettingsStore(dir.path(), dir.path()));
+    Application programB(other, clock, SettingsStore(dir.path()));
     programB.start();
     programB.openNamedFile(b);
     other.typeText(Unit::编辑框1, u8"B写的");
@@ -297,10 +297,10 @@ TEST_F(RecoveryTest, ASecondStartDuringTheQuestionIsOfferedNothing) {
     w = std::make_unique<FakeWindow>();
     w->answers = {Answer::Yes};
     w->whileMessageShown = [&](const MessageRecord&) {
-        secondProgram = std::make_unique<Application>(second, clock, SettingsStore(dir.path(), dir.path()));
+        secondProgram = std::make_unique<Application>(second, clock, SettingsStore(dir.path()));
         secondProgram->start();
     };
-    app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path(), dir.path()));
+    app = std::make_unique<Application>(*w, clock, SettingsStore(dir.path()));
     app->start();
     ASSERT_TRUE(secondProgram);
     EXPECT_TRUE(second.messages.empty());
@@ -504,7 +504,8 @@ TEST_F(RecoveryTest, SavedEncipheredNoPlainCopyRemains) {
     w->passwordResults = {Text("pw")};
     w->click(Unit::开始书写按钮);
     app->statistics().backup().flush();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // Whatever the writer's thread still held is given up: no copy comes after the save.
+    ASSERT_TRUE(app->statistics().backup().waitUntilIdle(std::chrono::seconds(10)));
     w->runPosted();
     noPlainText(g(u8"不可外传"));
 
@@ -726,7 +727,7 @@ TEST_F(RecoveryTest, NothingUnsavedLeavesNoCopy) {
     app->statistics().backup().flush();
     w->answers = {Answer::Yes, Answer::OK};
     w->click(Unit::开始书写按钮);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_TRUE(app->statistics().backup().waitUntilIdle(std::chrono::seconds(10)));
     w->runPosted();
     EXPECT_TRUE(backupCopies(dir).empty());
 }

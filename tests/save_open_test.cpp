@@ -2,7 +2,7 @@
 // save procedure and the open command, with the messages and the state after.
 
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <sys/stat.h>
 
@@ -223,7 +223,7 @@ TEST_F(SaveOpenTest, DialogsStartWhereTheLastDocumentWasOpenedOrSavedAcrossRuns)
     EXPECT_EQ(w.saveDialogs[0].initialFolder, books);
     // The next run starts in drafts; once drafts is gone, in the program directory again.
     FakeWindow next;
-    Application other(next, clock, SettingsStore(dir.path(), dir.path()));
+    Application other(next, clock, SettingsStore(dir.path()));
     next.dialogResults = {std::nullopt, std::nullopt};
     next.trigger(Unit::打开文件);
     std::filesystem::remove_all(drafts);
@@ -543,7 +543,7 @@ TEST_F(SaveOpenTest, ClosingWithUnchangedFileNeedsNoSave) {
         const Text text = g(u8"不变的文本\r\n");
         writeBytes(path, isEncryptedPath(name) ? enciphered(text, "") : text);
         FakeWindow fresh;
-        Application other(fresh, clock, SettingsStore(dir.path(), dir.path()));
+        Application other(fresh, clock, SettingsStore(dir.path()));
         fresh.dialogResults = {path};
         if (isEncryptedPath(name)) fresh.passwordResults = {Text()};
         fresh.trigger(Unit::打开文件);

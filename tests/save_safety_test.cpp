@@ -3,7 +3,7 @@
 // temporary files, line breaks and encodings that come back as they were.
 
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/versions.h"
 
 #include <atomic>

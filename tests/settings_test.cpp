@@ -472,29 +472,18 @@ TEST(IniFileBadContent, AFailedWriteLeavesANote) {
 }
 
 // ---------------------------------------------------------------------------
-// The two settings files
+// The settings file
 
-TEST(SettingsStore, FilesLiveInTheProgramAndWorkingFolders) {
-    TempFolder program, working;
-    const SettingsStore store(program.path(), working.path());
+TEST(SettingsStore, TheFileLivesInTheProgramFolder) {
+    TempFolder program;
+    const SettingsStore store(program.path());
     EXPECT_EQ(store.program().path(), program / "setting.ini");
-    EXPECT_EQ(store.working().path(), working / "setting.ini");
     EXPECT_EQ(store.programDirectory(), program.path());
 
     ASSERT_TRUE(store.program().write("a", "k", "p"));
-    ASSERT_TRUE(store.working().write("a", "k", "w"));
+    ASSERT_TRUE(store.program().write("b", "j", "2"));
     EXPECT_EQ(store.program().read("a", "k"), "p");
-    EXPECT_EQ(store.working().read("a", "k"), "w");
-    EXPECT_EQ(contentOf(program / "setting.ini"), "[a]\r\nk=p\r\n");
-}
-
-TEST(SettingsStore, SameFolderMeansOneFile) {
-    TempFolder dir;
-    const SettingsStore store(dir.path(), dir.path());
-    ASSERT_TRUE(store.program().write("a", "k", "1"));
-    ASSERT_TRUE(store.working().write("b", "j", "2"));
-    EXPECT_EQ(store.program().read("b", "j"), "2");
-    EXPECT_EQ(contentOf(dir / "setting.ini"), "[a]\r\nk=1\r\n[b]\r\nj=2\r\n");
+    EXPECT_EQ(contentOf(program / "setting.ini"), "[a]\r\nk=p\r\n[b]\r\nj=2\r\n");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "app/resources.h"
 #include "app/tips.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 
 #include <sys/stat.h>
@@ -26,7 +26,7 @@ mode_t modeOf(const std::string& path) {
 struct LaterRun {
     explicit LaterRun(const TempDir& dir, FixedClock& clock, std::function<void(FakeWindow&)> before = {}) {
         if (before) before(w);
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
     FakeWindow w;
@@ -294,15 +294,14 @@ TEST_F(ShellTest, ClosingInDiaryModeRestoresTheThemeAndRecordsTheDiaryDay) {
     w.chooseColour(Unit::颜色, 0xCCDDEE);
     w.choose(Unit::文本颜色, 1);
     w.click(Unit::保存设置);
-    // Diary mode as its own part leaves it: the picker off, its colours, no tips.
-    w.setEnabled(Unit::颜色, false);
+    // A diary, its colours changed further: leaving it brings back the stored ones.
+    w.trigger(Unit::新建日记);
+    ASSERT_FALSE(w.enabled(Unit::颜色));
     w.setBackgroundColour(Unit::颜色, 0xEEEEEE);
     w.setWindowBackground(0xEEEEEE);
     w.setTextColour(Unit::章节名称提示, 0x123456);
-    w.setTimerInterval(Unit::时钟1, 0);
 
     // With an unsaved diary and the save cancelled, nothing of diary mode changes.
-    w.trigger(Unit::新建临时文本);
     w.dialogResults = {std::nullopt};
     EXPECT_FALSE(w.userCloses());
     EXPECT_FALSE(w.enabled(Unit::颜色));

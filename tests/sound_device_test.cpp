@@ -107,7 +107,7 @@ unsigned dataLength(const std::string& wav) {
 
 // The program's window and logic on the real sound devices.
 struct RealProgram {
-    explicit RealProgram(const test::TempDir& dir) : app(window, clock, SettingsStore(dir.path(), dir.path())) {
+    explicit RealProgram(const test::TempDir& dir) : app(window, clock, SettingsStore(dir.path())) {
         app.audio().attach(capture, media, cue);
         app.start();
         window.widget()->show();

@@ -2,11 +2,11 @@
 // the one-pass figures against the four pattern passes, the live figures
 // against full recounts, the report texts, the day marks and the backup copy.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "aids/pattern_counter.h"
 #include "aids/text_figures.h"
 #include "app_fixture.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 
 #include <atomic>
@@ -188,7 +188,7 @@ protected:
     void restartWithPoints(std::int32_t points) {
         app.reset();
         ASSERT_TRUE(storePoints(IniFile(dir / "setting.ini"), points));
-        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+        app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
         app->start();
     }
     Text mark(std::u8string_view key) { return IniFile(dir / "setting.ini").read(g(u8"软件设置"), g(key)); }
@@ -270,7 +270,7 @@ TEST_F(StatisticsTest, TheDaysCountIsWhatWasWrittenTodayKeptAcrossRestartsAndAPa
     // Kept across a restart (stored at the latest when the window closes, here every ten seconds).
     for (int i = 0; i < 10; ++i) w.tick(Unit::时钟2);
     EXPECT_EQ(mark(u8"今日字数"), "1201");
-    app = std::make_unique<Application>(w, clock, SettingsStore(dir.path(), dir.path()));
+    app = std::make_unique<Application>(w, clock, SettingsStore(dir.path()));
     app->start();
     EXPECT_EQ(app->statistics().dayCount(), 1201u);
     // The next day starts from nothing.
@@ -389,11 +389,9 @@ TEST(BackupWriterTest, FlushTakesOverACopyInTheMaking) {
     // The stale request, answered late, finds its copy given up.
     w.setText(Unit::编辑框1, "x");
     EXPECT_EQ(w.runPosted(), 1);
-    for (int i = 0; i < 3; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        w.runPosted();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Once the writer's thread has let its copy go, nothing more comes.
+    ASSERT_TRUE(writer.waitUntilIdle(std::chrono::seconds(10)));
+    EXPECT_EQ(w.runPosted(), 0);
     EXPECT_EQ(readBytes(path), "abcd");
     EXPECT_EQ(writer.writesDone(), 1);
 }

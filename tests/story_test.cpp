@@ -4,7 +4,7 @@
 
 #include "app/application.h"
 #include "audio/qt/qt_audio.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "qt_support.h"
 #include "tasks/points.h"
 #include "test_support.h"
@@ -72,7 +72,7 @@ void commit(QWidget* target, const QString& text) {
 // Talery as started from the desktop, on a program folder and a fixed day.
 struct Talery {
     Talery(const std::string& folder, LocalDateTime now)
-        : clock(now), app(window, clock, SettingsStore(folder, folder)) {
+        : clock(now), app(window, clock, SettingsStore(folder)) {
         app.audio().attach(capture, media, cue);
     }
     // Starts it as main() does; a recovery question comes before the window shows.

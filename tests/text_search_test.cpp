@@ -10,7 +10,7 @@
 namespace talery {
 namespace {
 
-// The reference: step over the text character by character from its start.
+// A plain model to compare with: steps over the text character by character from its start.
 bool sameAt(std::string_view text, std::size_t p, std::string_view needle, bool matchCase) {
     if (p + needle.size() > text.size()) return false;
     for (std::size_t i = 0; i < needle.size(); i += gbkCharLength(needle, i)) {

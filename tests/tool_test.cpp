@@ -3,7 +3,7 @@
 // under the empty password are 8cad551cc8 and d5fa0a4492 (computed outside
 // this code). 中文 is E4 B8 AD E6 96 87 in UTF-8 and D6 D0 CE C4 in GBK.
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <gtest/gtest.h>
 

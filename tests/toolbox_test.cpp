@@ -93,7 +93,7 @@ TEST_F(LayoutAppTest, TheKeyAndTheMenuEntryLayOutTheBodyInOneEditAndTheSettingDr
     // The settings page's check box: kept at once, and shown so at the next start.
     w.click(Unit::排版删除空行);
     FakeWindow next;
-    Application(next, clock, SettingsStore(dir.path(), dir.path())).start();
+    Application(next, clock, SettingsStore(dir.path())).start();
     EXPECT_TRUE(next.checked(Unit::排版删除空行));
     w.trigger(Unit::一键排版);
     EXPECT_EQ(w.text(Unit::编辑框1), w.text(Unit::章节名称) + g(u8"\r\n　　他说，你好。\r\n　　她走了。"));

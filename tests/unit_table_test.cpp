@@ -12,11 +12,11 @@ namespace {
 
 TEST(UnitTable, EveryUnitOnceWithAKnownParent) {
     std::set<std::string_view> names;
-    for (const UnitSpec& s : unitTable()) {
+    for (const UnitDesign& s : unitTable()) {
         EXPECT_TRUE(names.insert(s.name).second) << s.name;
         EXPECT_EQ(unitByName(s.name), s.unit) << s.name;
         if (s.parent != Unit::None) {
-            const UnitSpec& parent = specOf(s.parent);
+            const UnitDesign& parent = designOf(s.parent);
             EXPECT_LT(index(s.parent), index(s.unit)) << s.name << ": parents come first";
             const bool pageOfTabs = parent.kind == UnitKind::TabControl;
             EXPECT_EQ(s.page >= 0, pageOfTabs) << s.name;
@@ -45,11 +45,11 @@ TEST(UnitTable, WelcomeTextIs499GbkBytesEndingInCrLf) {
 }
 
 TEST(UnitTable, DialogsAndTimersAsDesigned) {
-    EXPECT_EQ(specOf(Unit::通用对话框2).extra, "txt");
-    EXPECT_EQ(specOf(Unit::通用对话框3).extra, "mp3");
-    EXPECT_EQ(specOf(Unit::通用对话框1).items.size(), 4u);
-    EXPECT_EQ(specOf(Unit::时钟1).value, 7500);
-    EXPECT_EQ(specOf(Unit::时钟2).value, 1000);
+    EXPECT_EQ(designOf(Unit::通用对话框2).extra, "txt");
+    EXPECT_EQ(designOf(Unit::通用对话框3).extra, "mp3");
+    EXPECT_EQ(designOf(Unit::通用对话框1).items.size(), 4u);
+    EXPECT_EQ(designOf(Unit::时钟1).value, 7500);
+    EXPECT_EQ(designOf(Unit::时钟2).value, 1000);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // box, one line per line of it.
 
 #include "aids/text_figures.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/documents.h"
 #include "tool_common.h"
 

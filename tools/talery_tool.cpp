@@ -2,7 +2,7 @@
 // Each command is one function in the table at the bottom; shared pieces
 // (password options, inputs, messages, exit codes) are in tool_common.h.
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/documents.h"
 #include "tool_common.h"
 

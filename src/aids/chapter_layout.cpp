@@ -255,10 +255,6 @@ LayoutEdit layOutRange(std::string_view body, std::size_t start, std::size_t len
 }
 
 void layOutBody(Window& window, const SettingsStore& settings, const Text& body) {
-    if (!window.enabled(Unit::编辑框1)) {
-        window.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
-        return;
-    }
     const bool keepEmptyLine = !settings.program().readBool(softwareSection(), layoutDropsEmptyLinesKey());
     const TextSelection selection = window.bodySelection();
     LayoutEdit edit = layOutRange(body, selection.start, selection.length, keepEmptyLine);

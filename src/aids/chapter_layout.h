@@ -40,6 +40,7 @@ inline Text layoutDropsEmptyLinesKey() { return gbk(u8"排版删除空行"); }
 
 // The menu entry and Ctrl+Shift+L: one undoable edit of the body or the
 // selection, keeping one empty line of a run or none as the setting says.
+// Only while a session runs.
 void layOutBody(Window& window, const SettingsStore& settings, const Text& body);
 
 // After Enter in the body, once the line break is in at character

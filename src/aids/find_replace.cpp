@@ -105,7 +105,7 @@ void FindReplace::findNext(FindWindowKind window) {
 bool FindReplace::bodyEditable() {
     // The session may have ended while the window stayed open; the body then
     // shows the farewell text, which is no one's to edit.
-    if (w_.enabled(Unit::编辑框1)) return true;
+    if (sessionRunning(phase_())) return true;
     w_.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
     return false;
 }

@@ -3,6 +3,7 @@
 // replace-all in the body, and the search state both windows share.
 
 #include "aids/text_search.h"
+#include "session/phase.h"
 #include "ui/window.h"
 
 namespace talery {
@@ -14,7 +15,7 @@ struct FindState {
 
 class FindReplace {
 public:
-    explicit FindReplace(Window& window) : w_(window) {}
+    FindReplace(Window& window, PhaseSource phase) : w_(window), phase_(std::move(phase)) {}
 
     // Opens a window; a new or hidden one shows the last search, selected.
     void open(FindWindowKind window);
@@ -38,6 +39,7 @@ private:
     void editBody(TextSelection range, const Text& bytes, bool plain);
 
     Window& w_;
+    PhaseSource phase_;
     FindState state_;
     Text body_;
     bool bodyKnown_ = false;

@@ -1,6 +1,5 @@
 #include "aids/text_statistics.h"
 
-#include "session/documents.h"
 #include "session/writing_session.h"
 
 #include <algorithm>

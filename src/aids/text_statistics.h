@@ -8,7 +8,7 @@
 // pieces it touched, so typing costs the same in a short note and in a whole
 // novel. The totals are at every moment those of the whole body.
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "aids/text_figures.h"
 #include "core/clock.h"
 #include "core/settings.h"

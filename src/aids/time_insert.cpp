@@ -9,10 +9,6 @@ Text timeStamp(const LocalDateTime& t) {
 }
 
 void insertCurrentTime(Window& window, const Clock& clock) {
-    if (!window.enabled(Unit::编辑框1)) {
-        window.messageBox(gbk(u8"这是一键添加当前时间按钮。请开始书写之后使用本按钮"), programCaption(), Buttons::OK);
-        return;
-    }
     const TextSelection selection = window.bodySelection();
     window.replaceBodyRange({selection.start, 0}, timeStamp(clock.now()));
     window.setFocus(Unit::编辑框1);

@@ -11,7 +11,7 @@ namespace talery {
 Text timeStamp(const LocalDateTime& t);
 
 // Inserts the stamp before the selection (a selected text is kept, behind
-// the stamp) and gives the body the focus; refused while no session runs.
+// the stamp) and gives the body the focus. Only while a session runs.
 void insertCurrentTime(Window& window, const Clock& clock);
 
 }  // namespace talery

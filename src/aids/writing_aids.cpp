@@ -7,8 +7,9 @@
 namespace talery {
 
 WritingAids::WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
-                         PointsSource points)
-    : w_(window), clock_(clock), settings_(settings), random_(random), points_(std::move(points)), find_(window) {
+                         Sources sources)
+    : w_(window), clock_(clock), settings_(settings), random_(random), sources_(std::move(sources)),
+      find_(window, sources_.phase) {
     // F2 sets the check box from code (no message, unlike ticking it) and the body's size.
     bigFont_ = [this](bool on) {
         w_.setChecked(Unit::大字体, on);
@@ -22,43 +23,47 @@ bool WritingAids::handle(const UiEvent& e) {
         return true;
     }
     switch (e.type) {
-        case EventType::TextChanged:
-            // Others listen to the body's changes too.
-            if (e.unit == Unit::编辑框1) {
-                find_.bodyChanged();
-                absorbTypedIndent(e.change);
-                // Only Enter's own change: any edit after it leaves the new line alone.
-                if (enterPending_ && e.change.added > 0) lineBreakAt_ = e.change.position + e.change.added - 1;
-                else lineBreakAt_.reset();
-                enterPending_ = false;
-            }
-            return false;
         case EventType::KeyDown: return e.unit == Unit::编辑框1 && bodyKey(e);
         case EventType::MouseDown:
-            if (e.unit == Unit::透明标签2) openWindow(FindWindowKind::Find);
-            else if (e.unit == Unit::透明标签3) openWindow(FindWindowKind::Replace);
-            else if (e.unit == Unit::透明标签5) insertCurrentTime();
+            if (e.unit == units::openFind) openWindow(FindWindowKind::Find);
+            else if (e.unit == units::openReplace) openWindow(FindWindowKind::Replace);
+            else if (e.unit == units::insertTime) insertCurrentTime();
             else return false;
             return true;
         case EventType::Click:
-            if (e.unit == Unit::保存设置8) newName(Unit::编辑框4);
-            else if (e.unit == Unit::保存设置13) newName(Unit::编辑框5);
-            else if (e.unit == Unit::保存设置9) copyName(Unit::编辑框4);
-            else if (e.unit == Unit::保存设置14) copyName(Unit::编辑框5);
+            if (e.unit == units::newPersonName) newName(units::personName);
+            else if (e.unit == units::newPlaceName) newName(units::placeName);
+            else if (e.unit == units::copyPersonName) copyName(units::personName);
+            else if (e.unit == units::copyPlaceName) copyName(units::placeName);
             else return false;
             return true;
         case EventType::Triggered:
             if (e.unit != Unit::一键排版) return false;
-            layOutBody(w_, settings_, find_.body());
-            return true;
-        case EventType::Tick:
-            if (e.unit != Unit::时钟2) return false;
-            // A session is active exactly while "打开文件" is disabled.
-            timer_.tick(!w_.enabled(Unit::打开文件), w_);
-            if (afterTick_) afterTick_();
+            layOutBodyWhileWriting();
             return true;
         default: return false;
     }
+}
+
+void WritingAids::bodyChanged(const BodyChange& change) {
+    find_.bodyChanged();
+    absorbTypedIndent(change);
+    // Only Enter's own change: any edit after it leaves the new line alone.
+    if (enterPending_ && change.added > 0) lineBreakAt_ = change.position + change.added - 1;
+    else lineBreakAt_.reset();
+    enterPending_ = false;
+}
+
+void WritingAids::tick() { timer_.tick(writing(), w_); }
+
+bool WritingAids::whileWriting(const char8_t* refusal) {
+    if (writing()) return true;
+    w_.messageBox(gbk(refusal), programCaption(), Buttons::OK);
+    return false;
+}
+
+void WritingAids::layOutBodyWhileWriting() {
+    if (whileWriting(u8"开始书写后再使用吧。")) layOutBody(w_, settings_, find_.body());
 }
 
 bool WritingAids::bodyKey(const UiEvent& e) {
@@ -74,7 +79,7 @@ bool WritingAids::bodyKey(const UiEvent& e) {
         }
     }
     if (e.modifiers == (modifier::Ctrl | modifier::Shift) && e.key == key::L) {
-        layOutBody(w_, settings_, find_.body());
+        layOutBodyWhileWriting();
         return true;
     }
     if (e.modifiers == 0 && e.key == key::Enter) {
@@ -84,7 +89,7 @@ bool WritingAids::bodyKey(const UiEvent& e) {
         w_.post([this] {
             enterPending_ = false;
             carried_.reset();
-            if (lineBreakAt_ && w_.enabled(Unit::编辑框1)) carried_ = carryIndent(w_, *lineBreakAt_);
+            if (lineBreakAt_ && writing()) carried_ = carryIndent(w_, *lineBreakAt_);
             lineBreakAt_.reset();
         });
         return false;
@@ -128,14 +133,12 @@ void WritingAids::absorbTypedIndent(const BodyChange& change) {
 }
 
 void WritingAids::openWindow(FindWindowKind window) {
-    if (!w_.enabled(Unit::编辑框1)) {
-        w_.messageBox(gbk(u8"开始书写后再使用吧。"), programCaption(), Buttons::OK);
-        return;
-    }
-    find_.open(window);
+    if (whileWriting(u8"开始书写后再使用吧。")) find_.open(window);
 }
 
-void WritingAids::insertCurrentTime() { talery::insertCurrentTime(w_, clock_); }
+void WritingAids::insertCurrentTime() {
+    if (whileWriting(u8"这是一键添加当前时间按钮。请开始书写之后使用本按钮")) talery::insertCurrentTime(w_, clock_);
+}
 
 void WritingAids::toggleBigFont() {
     if (w_.checked(Unit::大字体)) {
@@ -153,8 +156,8 @@ Text WritingAids::selectedPlaceWord() const {
 
 void WritingAids::fillNamesIfAllowed() {
     if (!namesAllowed()) return;
-    w_.setText(Unit::编辑框4, randomPersonName(random_));
-    w_.setText(Unit::编辑框5, randomPlaceName(random_, selectedPlaceWord()));
+    w_.setText(units::personName, randomPersonName(random_));
+    w_.setText(units::placeName, randomPlaceName(random_, selectedPlaceWord()));
 }
 
 void WritingAids::newName(Unit box) {
@@ -162,7 +165,7 @@ void WritingAids::newName(Unit box) {
         w_.messageBox(gbk(u8"您需要达到15积分才可以随机更换哦。"), programCaption(), Buttons::OK);
         return;
     }
-    w_.setText(box, box == Unit::编辑框4 ? randomPersonName(random_)
+    w_.setText(box, box == units::personName ? randomPersonName(random_)
                                           : randomPlaceName(random_, selectedPlaceWord()));
 }
 

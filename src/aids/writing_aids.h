@@ -11,6 +11,7 @@
 #include "core/clock.h"
 #include "core/random.h"
 #include "core/settings.h"
+#include "session/phase.h"
 #include "ui/window.h"
 
 #include <cstdint>
@@ -24,23 +25,28 @@ constexpr std::int32_t kRandomNameBound = 0;
 
 class WritingAids {
 public:
-    using PointsSource = std::function<std::int32_t()>;
+    // What the aids read of the rest of the program.
+    struct Sources {
+        std::function<std::int32_t()> points;
+        PhaseSource phase;
+    };
     // Switches large-font mode on or off, check box and body font together.
     using BigFontSwitch = std::function<void(bool on)>;
 
     WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
-                PointsSource points);
+                Sources sources);
 
     bool handle(const UiEvent& event);
+    // The body changed (Application calls it in its place among the body's listeners).
+    void bodyChanged(const BodyChange& change);
+    // A tick of 时钟2: the writing timer counts while a session runs.
+    void tick();
 
     // What the "设置" menu entry does before showing the panel: new names in
     // both boxes when the points allow, silently.
     void fillNamesIfAllowed();
     void insertCurrentTime();
     void toggleBigFont();
-
-    // Runs after each tick of the writing timer.
-    void setAfterTick(std::function<void()> after) { afterTick_ = std::move(after); }
 
     FindReplace& findReplace() { return find_; }
     const WritingTimer& timer() const { return timer_; }
@@ -51,15 +57,18 @@ private:
     void newName(Unit box);
     void copyName(Unit box);
     Text selectedPlaceWord() const;
-    bool namesAllowed() const { return points_() >= kRandomNameBound; }
+    bool namesAllowed() const { return sources_.points() >= kRandomNameBound; }
+    bool writing() const { return sessionRunning(sources_.phase()); }
+    // Says `refusal` when no session runs; true when one does.
+    bool whileWriting(const char8_t* refusal);
+    void layOutBodyWhileWriting();
 
     Window& w_;
     const Clock& clock_;
     const SettingsStore& settings_;
     SharedRandom& random_;
-    PointsSource points_;
+    Sources sources_;
     BigFontSwitch bigFont_;
-    std::function<void()> afterTick_;
     // Enter in the body: where its line break went in, for the indent.
     bool enterPending_ = false;
     std::optional<std::size_t> lineBreakAt_;

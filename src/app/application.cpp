@@ -11,31 +11,28 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
     : window_(window),
       clock_(clock),
       settings_(std::move(settings)),
-      diary_(window, clock, settings_,
+      session_(window, clock, settings_,
+               {.leaveDiary = [this] { diary_.diaryEnded(); },
+                .saveSettings = [this] { diary_.saveSettings(); },
+                .openWav = [this](const Path& path) { openWav(path); },
+                .beforeBodyReplaced = [this] { statistics_.beforeBodyReplaced(); },
+                .discardBackup = [this] { statistics_.backup().discard(); },
+                // A net that fails is said in the status bar: the writer may be typing.
+                .netNote = [this](const Text& note) { note_.show(window_, note); }}),
+      diary_(window, clock, settings_, session_,
              {.applyBackgroundColour = [this] { theme_.applyBackgroundColour(); },
               .saveSettings = [this] { theme_.saveSettings(); }}),
-      session_(window, clock, settings_, &diary_),
       drops_(session_, window, [this](const Path& path) { openWav(path); }),
-      theme_(window, settings_, [this] { return points_; }, [this] { showNextTip(window_, random_); }),
+      theme_(window, settings_, [this] { return points_; }, [this] { showNextTip(window_, random_); },
+             [this] { return session_.phase(); }),
       panel_(window, settings_, [this] { return points_; }),
       shell_(window, clock, settings_, session_, diary_, theme_, points_),
-      audio_(window, clock, settings_) {
+      audio_(window, clock, settings_, [this](const Text& note) { note_.show(window_, note); }) {
     // Opening the information panel refreshes the task list.
     panel_.hooks().refreshTasks = [this] { refreshTasks(); };
     panel_.hooks().freshNames = [this] { aids_.fillNamesIfAllowed(); };
     window_.setEventSink(this);
-    session_.setWavOpener([this](const Path& path) { openWav(path); });  // voice recorder and WAV playback
-    session_.setBeforeBodyReplaced([this] { statistics_.beforeBodyReplaced(); });
-    session_.setDiscardBackup([this] { statistics_.backup().discard(); });
-    audio_.setNote([this](const Text& note) { note_.show(window_, note); });
-    // A net that fails is said in the status bar: the writer may be typing.
-    session_.setNetNote([this](const Text& note) { note_.show(window_, note); });
     statistics_.backup().setWritten([this](bool ok, const std::string& reason) { session_.backupWritten(ok, reason); });
-    aids_.setAfterTick([this] {
-        showWritingSpeed(window_, statistics_, aids_.timer());
-        statistics_.keepDayCount(false);
-        room_.tick();
-    });
 }
 
 Application::~Application() { window_.setEventSink(nullptr); }
@@ -89,6 +86,9 @@ void Application::handle(const UiEvent& e) {
         room_.command();
         return;
     }
+    // Events several parts listen to: each sees them in the order given there.
+    if (e.type == EventType::Tick && e.unit == units::secondTimer) return secondTick();
+    if (e.type == EventType::TextChanged && e.unit == Unit::编辑框1) return bodyChanged(e.change);
     // The history window, its menu entry and the limits on the settings page.
     if (history_.handle(e)) return;
     if (handleShellEvent(e)) return;
@@ -103,9 +103,9 @@ void Application::handle(const UiEvent& e) {
             else if (e.unit == Unit::刷新任务按钮) refreshTasks();
             else if (e.unit == Unit::称号说明按钮) tasks_.showTitleExplanation();
             // WAV player strip.
-            else if (e.unit == Unit::音乐相关1) session_.openDocument();
-            else if (e.unit == Unit::音乐相关2) audio_.playback().onPlayPauseClicked();
-            else if (e.unit == Unit::音乐相关3) audio_.playback().onStopClicked();
+            else if (e.unit == units::playerOpen) session_.openDocument();
+            else if (e.unit == units::playerPlayPause) audio_.playback().onPlayPauseClicked();
+            else if (e.unit == units::playerStop) audio_.playback().onStopClicked();
             break;
         case EventType::KeyDown:
             if (e.unit == Unit::章节名称 && e.key == key::Enter) {
@@ -121,7 +121,7 @@ void Application::handle(const UiEvent& e) {
             if (e.unit == Unit::新建临时文本) session_.newTemporaryText();
             else if (e.unit == Unit::清空正在编辑) session_.giveUpEditing();
             else if (e.unit == Unit::打开文件) session_.openDocument();
-            else if (e.unit == Unit::新建日记) diary_.enterDiaryMode(session_);
+            else if (e.unit == Unit::新建日记) diary_.enterDiaryMode();
             break;
         // A dropped file; `index` is its position within the drop.
         case EventType::FileDropped: drops_.openDroppedFile(e.path, e.index); break;
@@ -132,18 +132,30 @@ void Application::handle(const UiEvent& e) {
         case EventType::MouseDown:
             if (e.unit == Unit::录音按钮) audio_.recorder().onRecordButtonPressed();  // voice recorder
             break;
-        case EventType::TextChanged:  // text statistics
-            if (e.unit == Unit::编辑框1) {
-                session_.keepNet();
-                statistics_.updateTextStatistics(e.change);
-                showWritingSpeed(window_, statistics_, aids_.timer());
-        statistics_.keepDayCount(false);
-                room_.bodyChanged(e.change);
-                history_.bodyChanged();
-            }
-            break;
         default: break;
     }
+}
+
+void Application::secondTick() {
+    note_.tick(window_);
+    audio_.playback().tick();
+    // The writing timer first: the speed shown and the day's count read it.
+    aids_.tick();
+    showWritingSpeed(window_, statistics_, aids_.timer());
+    statistics_.keepDayCount(false);
+    room_.tick();
+}
+
+void Application::bodyChanged(const BodyChange& change) {
+    // The aids first: Enter's indent and the Find window's copy of the body
+    // follow the change before anything reads the body again.
+    aids_.bodyChanged(change);
+    session_.keepNet();
+    statistics_.updateTextStatistics(change);
+    showWritingSpeed(window_, statistics_, aids_.timer());
+    statistics_.keepDayCount(false);
+    room_.bodyChanged(change);
+    history_.bodyChanged();
 }
 
 void Application::openNamedFile(const Path& path) {

@@ -77,6 +77,9 @@ public:
 private:
     // The shell's part of the event table; false when the event is not its own.
     bool handleShellEvent(const UiEvent& event);
+    // Events more than one part listens to, each part in its turn.
+    void secondTick();
+    void bodyChanged(const BodyChange& change);
     // Ctrl+S in the body.
     void saveAndKeepWriting();
     // Whether the event would end the running session: inside the locked
@@ -86,9 +89,10 @@ private:
     Window& window_;
     const Clock& clock_;
     SettingsStore settings_;
-    // Diary mode: built before the session, which ends it through its hooks.
-    DiaryMode diary_;
+    // The session: every part asks it for the phase.
     SessionController session_;
+    // Diary mode: the session tells it through its hooks when a diary ends.
+    DiaryMode diary_;
     std::int32_t points_ = 0;
     // Daily tasks: changes points_ in place when it pays an award.
     DailyTasks tasks_{window_, clock_, settings_, points_};
@@ -101,7 +105,8 @@ private:
     Shell shell_;
     StatusNote note_;
     // Writing aids: find and replace, time, names, writing timer.
-    WritingAids aids_{window_, clock_, settings_, random_, [this] { return pointsTotal(); }};
+    WritingAids aids_{window_, clock_, settings_, random_,
+                      {.points = [this] { return pointsTotal(); }, .phase = [this] { return session_.phase(); }}};
     AudioUnits audio_;  // voice recorder and WAV playback
     // Text statistics: after the records it reads.
     TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};

@@ -49,8 +49,8 @@ void layoutMainWindow(Window& w, const IniFile& settings) {
     place(w, Unit::背景, none, none, win.width, none);
     // The title row keeps its buttons at the right edge; the title field takes the rest.
     const Rect design = kMainWindowDesign;
-    const auto fromRight = [&](Unit u) { return win.width - (design.width - specOf(u).rect.left); };
-    place(w, Unit::章节名称, none, none, fromRight(Unit::开始书写按钮) - 3 - specOf(Unit::章节名称).rect.left, none);
+    const auto fromRight = [&](Unit u) { return win.width - (design.width - designOf(u).rect.left); };
+    place(w, Unit::章节名称, none, none, fromRight(Unit::开始书写按钮) - 3 - designOf(Unit::章节名称).rect.left, none);
     place(w, Unit::开始书写按钮, fromRight(Unit::开始书写按钮), none, none, none);
     place(w, Unit::录音按钮, fromRight(Unit::录音按钮), none, none, none);
     place(w, Unit::关闭按钮, truncated(W - 25), none, none, none);

@@ -127,7 +127,7 @@ void LockedRoom::bodyChanged(const BodyChange& change) {
         w_.post([this, at = end - phraseChars, phraseChars, &phrase] {
             if (!inside_) return;
             leave();
-            if (w_.bodyText(at, phraseChars) == phrase && w_.enabled(Unit::编辑框1))
+            if (w_.bodyText(at, phraseChars) == phrase && sources_.writing())
                 w_.replaceBodyRange({w_.bodyText(0, at).size(), phrase.size()}, {});
             sources_.note(gbk(u8"已离开小黑屋"));
         });

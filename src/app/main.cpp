@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     talery::QtMediaBackend mediaBackend;
     talery::QtCuePlayer cuePlayer;
     talery::SystemClock clock;
-    talery::Application app(window, clock,
-                            talery::SettingsStore(talery::programDirectory(), talery::currentDirectory()));
+    talery::Application app(window, clock, talery::SettingsStore(talery::programDirectory()));
     app.audio().attach(captureDevice, mediaBackend, cuePlayer);
     app.start();
     window.widget()->show();

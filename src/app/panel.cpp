@@ -1,6 +1,6 @@
 #include "app/panel.h"
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "ui/open_url.h"
 
 namespace talery {
@@ -22,7 +22,7 @@ std::string_view webAddress(Unit button) {
         case Unit::手写查字按钮: return "https://hanyu.baidu.com/";
         case Unit::世界历史按钮: return "https://zh.wikipedia.org/wiki/%E4%B8%96%E7%95%8C%E5%8E%86%E5%8F%B2";
         // Classical Chinese texts: a deep well of material for fiction.
-        case Unit::世界历史按钮1: return "https://ctext.org/zh";
+        case units::novelMaterial: return "https://ctext.org/zh";
         default: return {};
     }
 }

@@ -2,7 +2,7 @@
 
 #include "aids/chapter_layout.h"
 #include "app/tips.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "tasks/points.h"
 #include "ui/unit_table.h"
 
@@ -65,7 +65,7 @@ int restoredExtent(int stored, int design, int minimum, int screenExtent) {
 }
 
 Shell::Shell(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
-             SessionHooks& diary, Theme& theme, std::int32_t& points)
+             DiaryMode& diary, Theme& theme, std::int32_t& points)
     : w_(window), clock_(clock), settings_(settings), session_(session), diary_(diary), theme_(theme), points_(points) {}
 
 void Shell::restoreWindowSize() {
@@ -153,7 +153,7 @@ bool Shell::shutDown() {
     // A running session whose text is not on disk as it stands goes through
     // the save flow first; if that is cancelled or fails, the window stays
     // open with the session, diary mode included, as it was.
-    if (!w_.enabled(Unit::打开文件) && !session_.bodyMatchesFile() &&
+    if (session_.writing() && !session_.bodyMatchesFile() &&
         session_.saveDocument() != SaveOutcome::Saved)
         return false;
     // A diary that needed no save still ends here, and counts for the day.

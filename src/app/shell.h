@@ -5,6 +5,7 @@
 #include "app/theme.h"
 #include "core/clock.h"
 #include "core/settings.h"
+#include "session/diary.h"
 #include "session/writing_session.h"
 #include "ui/window.h"
 
@@ -35,7 +36,7 @@ Rect fitWindowRect(const Rect& wanted, const std::vector<Rect>& screenAreas);
 class Shell {
 public:
     Shell(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
-          SessionHooks& diary, Theme& theme, std::int32_t& points);
+          DiaryMode& diary, Theme& theme, std::int32_t& points);
 
     // The start-up sequence, once the content stores are filled.
     void startUp();
@@ -54,7 +55,7 @@ private:
     const Clock& clock_;
     const SettingsStore& settings_;
     SessionController& session_;
-    SessionHooks& diary_;
+    DiaryMode& diary_;
     Theme& theme_;
     std::int32_t& points_;
 };

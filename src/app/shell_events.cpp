@@ -14,10 +14,10 @@ bool Application::handleShellEvent(const UiEvent& e) {
     switch (e.type) {
         case EventType::MouseDown:
             switch (e.unit) {
-                case Unit::录音按钮1: window_.popupMenu(Unit::开始); return true;
+                case units::menuGlyph: window_.popupMenu(Unit::开始); return true;
                 case Unit::状态条1: panel_.showStatistics(); return true;
                 case Unit::超级链接框2: panel_.explainBackupFolder(); return true;
-                case Unit::透明标签1: panel_.hide(); return true;
+                case units::panelCancel: panel_.hide(); return true;
                 default: return false;
             }
         case EventType::Triggered:
@@ -26,12 +26,7 @@ bool Application::handleShellEvent(const UiEvent& e) {
             else return false;
             return true;
         case EventType::Tick:
-            // The writing timer also counts on 时钟2's ticks.
-            if (e.unit == Unit::时钟2) {
-                note_.tick(window_);
-                audio_.playback().tick();
-            }
-            if (e.unit != Unit::时钟1) return false;
+            if (e.unit != units::tipTimer) return false;
             if (!note_.showing()) showNextTip(window_, random_);
             return true;
         case EventType::Resized: layoutMainWindow(window_, settings_.program()); return true;
@@ -64,8 +59,8 @@ bool Application::handleShellEvent(const UiEvent& e) {
                 case Unit::官方博客按钮:
                 case Unit::手写查字按钮:
                 case Unit::世界历史按钮:
-                case Unit::世界历史按钮1:
-                case Unit::世界历史按钮2: panel_.openWeb(e.unit); return true;
+                case units::novelMaterial:
+                case units::novelMaterial2: panel_.openWeb(e.unit); return true;
                 default: return false;
             }
         default: return false;

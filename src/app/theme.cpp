@@ -59,8 +59,8 @@ std::optional<ItemPrice> topImagePrice(int selection) {
 }
 
 Theme::Theme(Window& window, const SettingsStore& settings, std::function<std::int32_t()> points,
-             std::function<void()> showTip)
-    : w_(window), settings_(settings), points_(std::move(points)), showTip_(std::move(showTip)) {}
+             std::function<void()> showTip, PhaseSource phase)
+    : w_(window), settings_(settings), points_(std::move(points)), showTip_(std::move(showTip)), phase_(std::move(phase)) {}
 
 void Theme::message(const Text& text) { w_.messageBox(text, programCaption(), Buttons::OK); }
 
@@ -81,7 +81,7 @@ void Theme::fitTextColours() {
     const int selection = w_.selection(Unit::文本颜色);
     if (selection != 0 && selection != 1) return;
     // Diary mode has colours of its own.
-    if (!w_.enabled(Unit::颜色)) return;
+    if (phase_() == Phase::Diary) return;
     const Colour chosen = selection == 0 ? kWhite : kBlack;
     w_.setTextColour(Unit::编辑框1, readableOn(w_.backgroundColour(Unit::编辑框1), chosen));
     const Colour strip = readableOn(topStripBackground(w_), chosen);

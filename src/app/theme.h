@@ -5,6 +5,7 @@
 
 #include "core/random.h"
 #include "core/settings.h"
+#include "session/phase.h"
 #include "ui/window.h"
 
 #include <array>
@@ -62,7 +63,7 @@ class Theme {
 public:
     // `points` reads the current total; `showTip` shows the next tip.
     Theme(Window& window, const SettingsStore& settings, std::function<std::int32_t()> points,
-          std::function<void()> showTip);
+          std::function<void()> showTip, PhaseSource phase);
 
     void applyBackgroundColour();
     void applyButtonStyle();
@@ -95,6 +96,7 @@ private:
     const SettingsStore& settings_;
     std::function<std::int32_t()> points_;
     std::function<void()> showTip_;
+    PhaseSource phase_;
 };
 
 }  // namespace talery

@@ -9,18 +9,14 @@ namespace talery {
 
 class AudioUnits {
 public:
-    AudioUnits(Window& window, const Clock& clock, const SettingsStore& settings)
-        : recorder_(window, clock, settings, noCapture_, noCue_), playback_(window, noMedia_) {}
+    // `note`: where the recorder and the player say what the writer should know.
+    AudioUnits(Window& window, const Clock& clock, const SettingsStore& settings,
+               const std::function<void(const Text&)>& note = {})
+        : recorder_(window, clock, settings, noCapture_, noCue_, note), playback_(window, noMedia_, note) {}
 
     void attach(CaptureDevice& capture, MediaBackend& media, CuePlayer& cue) {
         recorder_.setDevices(capture, cue);
         playback_.setBackend(media);
-    }
-
-    // Where the recorder and the player say what the writer should know.
-    void setNote(const std::function<void(const Text&)>& note) {
-        recorder_.setNote(note);
-        playback_.setNote(note);
     }
 
     Recorder& recorder() { return recorder_; }

@@ -26,13 +26,7 @@ std::string newMediaAlias() {
     for (auto& b : bytes) b = static_cast<unsigned char>(source() & 0xFF);
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out += kHex[b >> 4];
-        out += kHex[b & 0x0F];
-    }
-    return out;
+    return hexOf(std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
 }
 
 bool MediaPlayerUnit::send(MediaRequest::Kind kind, long position) {

@@ -1,10 +1,12 @@
 #include "audio/recorder.h"
 
+#include "core/log.h"
+
 namespace talery {
 
 Recorder::Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device,
-                   CuePlayer& cue)
-    : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device) {
+                   CuePlayer& cue, std::function<void(const Text&)> note)
+    : window_(window), clock_(clock), settings_(settings), cue_(&cue), store_(device), note_(std::move(note)) {
     store_.onDeviceLost = [this] { onDeviceLost(); };
 }
 
@@ -39,6 +41,7 @@ void Recorder::start() {
     if (!store_.startCapture()) {
         // Without an input device the button must not pretend to record.
         setIdle();
+        logFailure(LogArea::Audio, "no sound input device could be opened for recording");
         window_.messageBox(gbk(u8"没有找到可以录音的设备，无法开始录音。\r\n请接好麦克风后再点击录音按钮。"), programCaption(),
                            Buttons::OK, Icon::Warning);
     }
@@ -51,6 +54,7 @@ void Recorder::say(const Text& note) {
 
 void Recorder::onDeviceLost() {
     if (!recording_) return;
+    logFailure(LogArea::Audio, "the sound input device was lost while recording");
     // Said in the status bar: a box would take the keys of a writer typing meanwhile.
     say(gbk(u8"录音设备已断开，录音已经停止。再点击一次录音按钮可以保存已经录下的声音。"));
 }

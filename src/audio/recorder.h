@@ -25,14 +25,15 @@ public:
 
 class Recorder {
 public:
-    Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device, CuePlayer& cue);
+    // `note` says what the writer should know without a box; without one, the status bar.
+    Recorder(Window& window, const Clock& clock, const SettingsStore& settings, CaptureDevice& device, CuePlayer& cue,
+             std::function<void(const Text&)> note = {});
 
     // Only while not recording.
     void setDevices(CaptureDevice& device, CuePlayer& cue);
 
     void onRecordButtonPressed();
     // A short note in the status bar (a recording saved, with its path).
-    void setNote(std::function<void(const Text&)> note) { note_ = std::move(note); }
 
     bool recording() const { return recording_; }
     CaptureStore& store() { return store_; }

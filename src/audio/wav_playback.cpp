@@ -1,7 +1,8 @@
 #include "audio/wav_playback.h"
 
 #include "audio/wav.h"
-#include "session/documents.h"
+#include "core/files.h"
+#include "core/log.h"
 
 #include <algorithm>
 
@@ -17,6 +18,7 @@ bool WavPlayback::openWav(const Path& path) {
     }
     if (!unit_.openMedia(path) || !unit_.playMedia(-1)) {
         // Never silence without a word: the file is fine, the machine cannot play it.
+        logFailure(LogArea::Audio, "no sound output device could play " + path);
         onStopClicked();
         state_ = NothingOpened;
         const Text said = gbk(u8"无法播放：没有可以播放声音的设备（") + titleFromPath(path) + gbk(u8"）");

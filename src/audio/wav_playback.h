@@ -12,11 +12,12 @@ class WavPlayback {
 public:
     enum State { NothingOpened = 0, Playing = 1, Paused = 2 };
 
-    WavPlayback(Window& window, MediaBackend& backend) : window_(window), unit_(backend) {}
+    // `note` says what the writer should know without a box; without one, the status bar.
+    WavPlayback(Window& window, MediaBackend& backend, std::function<void(const Text&)> note = {})
+        : window_(window), unit_(backend), note_(std::move(note)) {}
 
     void setBackend(MediaBackend& backend) { unit_.setBackend(backend); }
     // A short note in the status bar (the sound device that cannot be opened).
-    void setNote(std::function<void(const Text&)> note) { note_ = std::move(note); }
 
     // Shows the strip and plays the file from its start. A file that is no
     // playable WAV is refused with a message and changes nothing.

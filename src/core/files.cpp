@@ -27,21 +27,6 @@ void fail(FileError* error, int code) {
 // Between reports of progress.
 constexpr std::size_t kProgressStep = std::size_t(4) << 20;
 
-bool writeAll(int fd, std::string_view bytes, const Progress& progress = {}) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t want = progress ? std::min(bytes.size() - done, kProgressStep) : bytes.size() - done;
-        const ssize_t n = ::write(fd, bytes.data() + done, want);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-        if (progress) progress(static_cast<double>(done) / static_cast<double>(bytes.size()));
-    }
-    return true;
-}
-
 // The file a path finally names, following symbolic links (also dangling ones,
 // so that a link to a file yet to be created is honoured).
 Path resolveLinks(const Path& path) {
@@ -63,12 +48,10 @@ Path resolveLinks(const Path& path) {
 }
 
 bool syncFolder(const Path& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) return false;
     // Folders of some file systems take no fsync at all: nothing to make durable there.
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    ::close(fd);
-    return synced;
+    return ::fsync(fd.get()) == 0 || errno == EINVAL || errno == EROFS;
 }
 
 bool pwriteAll(int fd, std::string_view bytes, off_t offset) {
@@ -85,6 +68,36 @@ bool pwriteAll(int fd, std::string_view bytes, off_t offset) {
 }
 
 }  // namespace
+
+bool FileDescriptor::close() {
+    if (fd_ < 0) return true;
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+    return ok;
+}
+
+bool writeAll(int fd, std::string_view bytes, const Progress& progress) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const std::size_t want = progress ? std::min(bytes.size() - done, kProgressStep) : bytes.size() - done;
+        const ssize_t n = ::write(fd, bytes.data() + done, want);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+        if (progress) progress(static_cast<double>(done) / static_cast<double>(bytes.size()));
+    }
+    return true;
+}
+
+Path temporaryNameIn(const Path& folder) {
+    return folder + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
+}
 
 std::string describeErrno(int code) {
     switch (code) {
@@ -130,6 +143,11 @@ std::string baseName(const Path& path) {
     return slash == Path::npos ? path : path.substr(slash + 1);
 }
 
+Text titleFromPath(std::string_view path) {
+    const std::string name = baseName(Path(path));
+    return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
+}
+
 bool fileExists(const Path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
@@ -161,63 +179,52 @@ std::optional<std::string> readWholeFile(const Path& path, FileError* error, std
                                          const Progress& progress) {
     // O_NONBLOCK so that a FIFO in place of the file is refused below instead
     // of hanging until some writer opens it; regular files ignore the flag.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
         fail(error, errno);
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         fail(error, S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
-        ::close(fd);
         return std::nullopt;
     }
     if (static_cast<std::size_t>(st.st_size) > maxBytes) {
         fail(error, kTooLarge);
-        ::close(fd);
         return std::nullopt;
     }
     std::string out;
     out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
             fail(error, errno);
-            ::close(fd);
             return std::nullopt;
         }
         if (n == 0) break;
         out.append(buf, static_cast<std::size_t>(n));
         if (out.size() > maxBytes) {
             fail(error, kTooLarge);
-            ::close(fd);
             return std::nullopt;
         }
         if (progress && st.st_size > 0 && out.size() % kProgressStep < static_cast<std::size_t>(n))
             progress(std::min(1.0, static_cast<double>(out.size()) / static_cast<double>(st.st_size)));
     }
-    ::close(fd);
     return out;
 }
 
 bool readInBlocks(const Path& path, const std::function<void(std::string_view)>& block) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::vector<char> buf(std::size_t(1) << 20);
     for (;;) {
-        const ssize_t n = ::read(fd, buf.data(), buf.size());
+        const ssize_t n = ::read(fd.get(), buf.data(), buf.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            return n == 0;
-        }
+        if (n <= 0) return n == 0;
         block(std::string_view(buf.data(), static_cast<std::size_t>(n)));
     }
 }
@@ -305,19 +312,18 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
     // umask, which is never changed here: other threads create files too).
     const mode_t createMode = mode == FileMode::OwnerOnly || keepsMode ? 0600 : 0666;
     Path tmpPath;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmpPath = folder + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
-        fd = ::open(tmpPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
-        if (fd < 0 && errno != EEXIST) break;
+    FileDescriptor file;
+    for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
+        tmpPath = temporaryNameIn(folder);
+        file = FileDescriptor(::open(tmpPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode));
+        if (!file.valid() && errno != EEXIST) break;
         // Held while it is written: the lock tells a cleaner this writer lives.
-        if (fd >= 0 && !lockAsOurOwn(fd, tmpPath)) {
-            ::close(fd);
-            fd = -1;
+        if (file.valid() && !lockAsOurOwn(file.get(), tmpPath)) {
+            file.close();
             errno = EEXIST;
         }
     }
-    if (fd < 0) {
+    if (!file.valid()) {
         const int code = errno;
         // A folder we may not create files in, but whose file we may rewrite.
         if ((code == EACCES || code == EPERM) && keepsMode && rewrite) return rewrite(target);
@@ -325,6 +331,7 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         return false;
     }
     // Keeping the owner and mode is best effort: the content matters most.
+    const int fd = file.get();
     if (mode == FileMode::Keep && keepsMode) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Another owner cannot be kept by a user who is not root: the file becomes theirs.
@@ -335,8 +342,8 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
     int code = errno;
     // The lock lives on in a second descriptor until the rename: closing the
     // first still reports a late write error (network file systems).
-    const int held = ::dup(fd);
-    if (::close(fd) != 0 && ok) {
+    FileDescriptor held(::dup(fd));
+    if (!file.close() && ok) {
         ok = false;
         code = errno;
     }
@@ -345,7 +352,7 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         code = errno;
     }
     if (!ok) ::unlink(tmpPath.c_str());
-    if (held >= 0) ::close(held);
+    held.close();
     // A private copy whose rename may not outlive a power cut is no copy; a
     // document is written all the same, and is not reported as unwritten.
     if (ok && !syncFolder(folder) && mode == FileMode::OwnerOnly) {
@@ -405,14 +412,13 @@ bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error
 }
 
 bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode mode) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) {
+    const FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.valid()) {
         fail(error, errno);
         return false;
     }
     struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(in);
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         fail(error, kNotRegularFile);
         return false;
     }
@@ -422,7 +428,7 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode
         [&](int out) {
             std::vector<char> buf(1 << 20);
             for (;;) {
-                const ssize_t n = ::read(in, buf.data(), buf.size());
+                const ssize_t n = ::read(in.get(), buf.data(), buf.size());
                 if (n < 0 && errno == EINTR) continue;
                 if (n < 0) {
                     readError = errno;
@@ -433,7 +439,6 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode
             }
         },
         {}, error, mode);
-    ::close(in);
     if (!ok && readError) fail(error, readError);
     return ok;
 }
@@ -490,21 +495,20 @@ bool makePrivateFolder(const Path& folder, FileError* error) {
 
 bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error) {
     // Callers name the file itself: a link put in its place since is refused.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!file.valid()) {
         fail(error, errno);
         return false;
     }
+    const int fd = file.get();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         fail(error, kNotRegularFile);
-        ::close(fd);
         return false;
     }
     const std::size_t oldSize = static_cast<std::size_t>(st.st_size);
     const std::size_t head = std::min(oldSize, bytes.size());
     auto stop = [&](int code, bool touched) {
-        ::close(fd);
         fail(error, code);
         if (error) error->targetTouched = touched;
         return false;
@@ -522,7 +526,7 @@ bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error) 
     if (bytes.size() < oldSize &&
         (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0))
         return stop(errno, true);
-    if (::close(fd) != 0) {
+    if (!file.close()) {
         fail(error, errno);
         if (error) error->targetTouched = true;
         return false;
@@ -547,22 +551,18 @@ int removeStaleTemporaryFiles(const Path& folder) {
         const Path full = folder + "/" + std::string(name);
         // Its writer holds a lock on it while it lives, whatever process
         // namespace or machine it runs in; a lock we take says it is gone.
-        const int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0) continue;
+        const FileDescriptor fd(::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (!fd.valid()) continue;
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            continue;
-        }
+        if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         bool gone = false;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
             gone = true;
         } else if (errno != EWOULDBLOCK) {
             // No locks on this file system: only age tells.
             gone = now - st.st_mtime > 3600;
         }
         if (gone && ::unlink(full.c_str()) == 0) ++removed;
-        ::close(fd);
     }
     ::closedir(dir);
     return removed;

@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file access. Paths are the platform's native bytes (UTF-8 on Linux).
 
+#include "core/text.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -84,6 +86,44 @@ bool rewriteInPlace(const Path& path, std::string_view bytes, FileError* error =
 
 // Temporary files this program names: "." + kTempPrefix + pid + "-" + random.
 inline constexpr std::string_view kTempPrefix = ".talery-";
+// Owns an open file descriptor and closes it once, when it goes (or at
+// close(), whose answer matters after a write).
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { close(); }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            close();
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Gives the descriptor up without closing it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // False when the system reported an error closing it (errno tells which).
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+// A fresh name of that kind in `folder`; the caller creates it exclusively.
+Path temporaryNameIn(const Path& folder);
+// Writes every byte to `fd`, going on after interruptions by signals;
+// false on any error (errno tells which). `progress` hears of the share done.
+bool writeAll(int fd, std::string_view bytes, const Progress& progress = {});
 // Removes this program's temporary files in `folder` whose writer is gone:
 // a writer holds a lock on its temporary file while it writes (where the file
 // system has no locks, files older than an hour count as left). Returns how many.
@@ -103,5 +143,7 @@ bool setReadOnly(const Path& path, bool readOnly);
 std::string describeErrno(int code);     // Chinese reason, UTF-8
 std::string parentFolder(const Path& path);
 std::string baseName(const Path& path);  // after the last "/" or "\"
+// The file name (after the last "/" or "\") up to its first ".", as GBK.
+Text titleFromPath(std::string_view path);
 
 }  // namespace talery

@@ -67,16 +67,17 @@ private:
     Path path_;
 };
 
-// The two settings files: everything lives in the program directory's file,
-// the points included, so that they stay with the program whatever folder it
-// is started from. The program keeps nothing in the working directory's file.
+// The settings file: everything lives in the program directory's file, the
+// points included, so that they stay with the program whatever folder it is
+// started from. Nothing is kept in the working directory.
 class SettingsStore {
 public:
-    SettingsStore(Path programDirectory, Path workingDirectory)
-        : programDir_(std::move(programDirectory)), workingDir_(std::move(workingDirectory)) {}
+    explicit SettingsStore(Path programDirectory) : programDir_(std::move(programDirectory)) {}
+    // Only for the benchmarks' call sites, which still name a working folder:
+    // it is not used.
+    SettingsStore(Path programDirectory, const Path& /*unused*/) : SettingsStore(std::move(programDirectory)) {}
 
     IniFile program() const { return IniFile(programDir_ + "/setting.ini"); }
-    IniFile working() const { return IniFile(workingDir_ + "/setting.ini"); }
     const Path& programDirectory() const { return programDir_; }
     // Where the open and save dialogs start: the folder of the document last
     // opened or saved through one, kept across runs; at first, and when that
@@ -86,7 +87,6 @@ public:
 
 private:
     Path programDir_;
-    Path workingDir_;
 };
 
 }  // namespace talery

@@ -334,4 +334,25 @@ std::size_t findGbk(std::string_view haystack, std::string_view needle, std::siz
 
 Text decimal(long long value) { return std::to_string(value); }
 
+std::string hexOf(std::string_view bytes, HexCase letters) {
+    const char* digits = letters == HexCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+Text joinLines(std::initializer_list<Text> lines) {
+    Text out;
+    for (const Text& line : lines) {
+        if (!out.empty()) out += "\r\n";
+        out += line;
+    }
+    return out;
+}
+
 }  // namespace talery

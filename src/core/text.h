@@ -4,6 +4,7 @@
 // pattern counter and when files in other encodings are read or written.
 
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,5 +65,10 @@ std::size_t findGbk(std::string_view haystack, std::string_view needle, std::siz
 
 // Decimal formatting of integers as ASCII (which is also GBK).
 Text decimal(long long value);
+// The lines joined by CR LF, as message boxes show them.
+Text joinLines(std::initializer_list<Text> lines);
+enum class HexCase { Lower, Upper };
+// Two hexadecimal digits a byte, in order.
+std::string hexOf(std::string_view bytes, HexCase letters = HexCase::Lower);
 
 }  // namespace talery

@@ -11,15 +11,16 @@ Text diaryTitle(const LocalDateTime& t) {
            gbk(kDays[weekday(t) - 1]) + gbk(u8"     by：Talery日记");
 }
 
-DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, Theme theme)
-    : window_(window), clock_(clock), settings_(settings), theme_(std::move(theme)) {}
+DiaryMode::DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
+                     Theme theme)
+    : window_(window), clock_(clock), settings_(settings), session_(session), theme_(std::move(theme)) {}
 
-void DiaryMode::enterDiaryMode(SessionController& session) {
+void DiaryMode::enterDiaryMode() {
     if (!window_.text(Unit::章节名称).empty()) {
         window_.messageBox(gbk(u8"请清空章节名称直接点击写日记"), programCaption(), Buttons::OK);
         return;
     }
-    if (session.writing()) return;
+    if (session_.writing()) return;
 
     window_.setText(Unit::章节名称, diaryTitle(clock_.now()));
     window_.setText(Unit::章节名称提示, gbk(u8"日记时间："));
@@ -27,10 +28,10 @@ void DiaryMode::enterDiaryMode(SessionController& session) {
     window_.setBackgroundColour(Unit::编辑框1, kDiaryBackground);
     window_.setTextColour(Unit::编辑框1, kWhite);
     window_.setEnabled(Unit::颜色, false);
-    session.toggleWriting(false);
+    session_.startDiary();
     window_.setAlignment(Unit::编辑框1, Align::Left);
     window_.setFocus(Unit::编辑框1);
-    window_.setTimerInterval(Unit::时钟1, 0);
+    window_.setTimerInterval(units::tipTimer, 0);
     window_.setStatusNote(2, gbk(u8"日记模式"));
     window_.messageBox(gbk(u8"您已经进入了专属的写日记模式，在写日记模式中，您拥有以下功能：\r\n"
                            u8"①靓丽的背景颜色（不能更换）\r\n②标题提示等各个地方优化\r\n③关闭可能会打扰到你的小提示和推荐"),
@@ -39,11 +40,16 @@ void DiaryMode::enterDiaryMode(SessionController& session) {
 
 void DiaryMode::leaveDiaryMode() {
     if (!active()) return;
+    session_.endDiary();
+    diaryEnded();
+}
+
+void DiaryMode::diaryEnded() {
     window_.setEnabled(Unit::颜色, true);
     const IniFile ini = settings_.program();
     window_.setBackgroundColour(Unit::颜色, ini.readColour(gbk(u8"文本设置"), gbk(u8"背景颜色")));
     if (theme_.applyBackgroundColour) theme_.applyBackgroundColour();
-    window_.setTimerInterval(Unit::时钟1, kTipInterval);
+    window_.setTimerInterval(units::tipTimer, kTipInterval);
     markDiaryDay();
     // Selection 0 of the text colours is white, anything else black.
     const Colour chosen = ini.readInt(gbk(u8"文本设置"), gbk(u8"文本颜色")) == 0 ? kWhite : kBlack;

@@ -11,16 +11,14 @@
 
 namespace talery {
 
-// Diary mode is on exactly while the colour picker 颜色 is disabled: the
-// picker is the mode's mirror, so the background cannot be changed meanwhile.
-inline bool diaryModeOn(const Window& window) { return !window.enabled(Unit::颜色); }
-
 // "2015年10月7日星期三     by：Talery日记".
 Text diaryTitle(const LocalDateTime& t);
 
 constexpr Colour kDiaryBackground = rgb(255, 128, 0);
 
-class DiaryMode final : public SessionHooks {
+// While the session's phase is Diary the colour picker 颜色 is disabled, so
+// the background cannot be changed meanwhile.
+class DiaryMode {
 public:
     // What diary mode needs of the theme.
     struct Theme {
@@ -28,16 +26,19 @@ public:
         std::function<void()> saveSettings;           // what the panel's "确定" does
     };
 
-    DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, Theme theme);
+    DiaryMode(Window& window, const Clock& clock, const SettingsStore& settings, SessionController& session,
+              Theme theme);
 
-    bool active() const { return diaryModeOn(window_); }
+    bool active() const { return session_.diaryMode(); }
 
     // The menu entry 新建日记.
-    void enterDiaryMode(SessionController& session);
-    // Back to the stored colours and tips; records the day. Does nothing
-    // outside diary mode.
-    void leaveDiaryMode() override;
-    void saveSettings() override;
+    void enterDiaryMode();
+    // Ends diary mode while the session goes on: back to the stored colours
+    // and tips; records the day. Does nothing outside diary mode.
+    void leaveDiaryMode();
+    // The same once the session has ended a diary (it says so through its hooks).
+    void diaryEnded();
+    void saveSettings();
     // Today counts as a day a diary was written.
     void markDiaryDay();
 
@@ -45,6 +46,7 @@ private:
     Window& window_;
     const Clock& clock_;
     const SettingsStore& settings_;
+    SessionController& session_;
     Theme theme_;
 };
 

@@ -1,6 +1,6 @@
 #include "session/document_lock.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <cerrno>
 #include <chrono>
@@ -39,46 +39,36 @@ bool namesSameFile(int fd, const Path& path) {
 }  // namespace
 
 Path DocumentLock::lockFileFor(const Path& document) const {
-    static const char* hex = "0123456789abcdef";
-    std::string name;
-    for (std::uint8_t b : md5(fullPath(document))) {
-        name += hex[b >> 4];
-        name += hex[b & 15];
-    }
-    return folder_ + "/" + name + ".lock";
+    const Md5Digest digest = md5(fullPath(document));
+    return folder_ + "/" + hexOf(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size())) + ".lock";
 }
 
 bool DocumentLock::heldElsewhere(const Path& document) const {
     const Path lockFile = lockFileFor(document);
     if (lockFile == held_) return false;
-    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid()) return false;
     // Any window bound to it holds a shared lock: an exclusive one is refused.
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    return ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 bool DocumentLock::hold(const Path& document) {
     const Path lockFile = lockFileFor(document);
-    if (lockFile == held_ && fd_ >= 0) return true;
+    if (lockFile == held_ && fd_.valid()) return true;
     release();
     if (!makePrivateFolder(folder_)) return false;
     for (int attempt = 0; attempt < 50; ++attempt) {
-        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) return false;
+        FileDescriptor fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!fd.valid()) return false;
         // Exclusive only for the moment another window lets go of it.
-        if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-            ::close(fd);
+        if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
+            fd.close();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
         // A window that let go removed the file meanwhile: lock the one there now.
-        if (!namesSameFile(fd, lockFile)) {
-            ::close(fd);
-            continue;
-        }
-        fd_ = fd;
+        if (!namesSameFile(fd.get(), lockFile)) continue;
+        fd_ = std::move(fd);
         held_ = lockFile;
         return true;
     }
@@ -86,11 +76,10 @@ bool DocumentLock::hold(const Path& document) {
 }
 
 void DocumentLock::release() {
-    if (fd_ < 0) return;
+    if (!fd_.valid()) return;
     // The last window bound to the document removes its lock file.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 && namesSameFile(fd_, held_)) ::unlink(held_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0 && namesSameFile(fd_.get(), held_)) ::unlink(held_.c_str());
+    fd_.close();
     held_.clear();
 }
 

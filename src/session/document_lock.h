@@ -27,7 +27,7 @@ private:
 
     Path folder_;
     Path held_;   // the lock file of the document held
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 }  // namespace talery

@@ -1,6 +1,6 @@
 #include "session/documents.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <algorithm>
 #include <optional>
@@ -112,11 +112,6 @@ bool isEncryptedPath(std::string_view path) { return extensionOf(path) == "tlr";
 std::string extensionOf(std::string_view path) {
     const auto dot = path.rfind('.');
     return std::string(dot == std::string_view::npos ? path : path.substr(dot + 1));
-}
-
-Text titleFromPath(std::string_view path) {
-    const std::string name = baseName(Path(path));
-    return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
 }
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/files.h"
 #include "core/text.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <functional>
 #include <optional>
@@ -44,8 +44,6 @@ std::string applyLineBreaks(std::string&& body, DocumentFormat::LineBreaks style
 bool isEncryptedPath(std::string_view path);
 // The text after the last "." of the path, the whole path when there is none.
 std::string extensionOf(std::string_view path);
-// The file name (after the last "/" or "\") up to its first ".", as GBK.
-Text titleFromPath(std::string_view path);
 
 struct DecodedText {
     Text body;               // GBK with CR LF line breaks

@@ -18,8 +18,7 @@ void DropHandler::openDroppedFile(const Path& path, int positionInDrop) {
 
     const std::string ext = extensionOf(path);
     if (ext == "txt" || ext == "tlr") {
-        // The disabled menu entry 打开文件 is the sign of a running session.
-        if (!window_.enabled(Unit::打开文件)) {
+        if (session_.writing()) {
             tellOnce(drop_.busyTold, gbk(u8"正在编辑文本呢，一心不能二用哦，赶紧保存再试吧"));
             return;
         }

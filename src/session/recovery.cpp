@@ -1,6 +1,6 @@
 #include "session/recovery.h"
 
-#include "aids/backup.h"
+#include "session/backup.h"
 #include "session/documents.h"
 
 #include <sodium.h>
@@ -28,14 +28,12 @@ constexpr std::string_view kLockSuffix = ".lock";
 // Values are one line each: the bytes that would end the line, and the
 // escape itself, are written as %XX.
 std::string escape(std::string_view value) {
-    static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (char c : value) {
         const auto b = static_cast<unsigned char>(c);
         if (b == '%' || b == '\r' || b == '\n') {
             out += '%';
-            out += hex[b >> 4];
-            out += hex[b & 15];
+            out += hexOf(std::string_view(&c, 1), HexCase::Upper);
         } else {
             out += c;
         }
@@ -77,26 +75,22 @@ Path lockPathOf(const Path& entryPath) {
 // error of the probe (no permission, no locks on this file system, no
 // descriptors left) counts as held.
 bool oldStyleLockHeld(const Path& entryPath) {
-    const int fd = ::open(lockPathOf(entryPath).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return errno != ENOENT;
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-    ::close(fd);
-    return held;
+    const FileDescriptor fd(::open(lockPathOf(entryPath).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid()) return errno != ENOENT;
+    return ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0;
 }
 
 // The entry's file, locked by us, when nobody else holds it and it is still
 // the file the name points to (its owner may have just replaced it).
 int claim(const Path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return -1;
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid()) return -1;
     struct stat opened {}, named {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         ::stat(path.c_str(), &named) != 0 || opened.st_ino != named.st_ino || opened.st_dev != named.st_dev ||
-        oldStyleLockHeld(path)) {
-        ::close(fd);
+        oldStyleLockHeld(path))
         return -1;
-    }
-    return fd;
+    return fd.release();
 }
 
 std::optional<std::string> readFd(int fd, std::size_t limit) {
@@ -121,22 +115,21 @@ constexpr std::size_t kMostClaimed = 32;
 
 bool sameBytes(const Path& a, const Path& b) {
     if (fileSize(a) != fileSize(b)) return false;
-    const int fd = ::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) return false;
     bool same = true;
     std::vector<char> other;
     const bool read = readInBlocks(a, [&](std::string_view block) {
         other.resize(block.size());
         std::size_t got = 0;
         while (same && got < block.size()) {
-            const ssize_t n = ::read(fd, other.data() + got, block.size() - got);
+            const ssize_t n = ::read(fd.get(), other.data() + got, block.size() - got);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) same = false;
             else got += static_cast<std::size_t>(n);
         }
         same = same && std::string_view(other.data(), block.size()) == block;
     });
-    ::close(fd);
     return read && same;
 }
 
@@ -182,16 +175,6 @@ bool privateFolder(const Path& folder) {
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & 022) == 0;
-}
-
-bool writeAllTo(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // Moves `from` to the new name `to` unless something is there already.
@@ -272,13 +255,14 @@ bool SessionJournal::begin(const JournalEntry& entry, FileError* error) {
     if (!makePrivateFolder(folder_, error)) return false;
     // The entry is written under a temporary name and locked there, so that
     // it appears whole and already held (also from cleaners of temporary files).
-    const Path temporary = folder_ + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + randomLetters(6);
-    const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    const Path temporary = temporaryNameIn(folder_);
+    FileDescriptor file(::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!file.valid()) {
         if (error) *error = {errno, describeErrno(errno)};
         return false;
     }
-    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && writeAllTo(fd, formatJournalEntry(entry)) && ::fsync(fd) == 0;
+    const int fd = file.get();
+    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && writeAll(fd, formatJournalEntry(entry)) && ::fsync(fd) == 0;
     int code = ok ? 0 : errno;
     if (ok && !entry_.empty()) {
         ok = ::rename(temporary.c_str(), entry_.c_str()) == 0;
@@ -298,60 +282,36 @@ bool SessionJournal::begin(const JournalEntry& entry, FileError* error) {
         // same (it names the copy while the program lives); told as a failure.
         ok = false;
         code = EIO;
-        if (lockFd_ >= 0) ::close(lockFd_);
-        lockFd_ = fd;
+        lockFd_ = std::move(file);
         if (error) *error = {code, describeErrno(code)};
         return false;
     }
     if (!ok) {
         if (!code) code = errno ? errno : EIO;
         ::unlink(temporary.c_str());
-        ::close(fd);
         if (error) *error = {code, describeErrno(code)};
         return false;
     }
-    if (lockFd_ >= 0) ::close(lockFd_);  // the replaced entry's file
-    lockFd_ = fd;
+    lockFd_ = std::move(file);  // closes the replaced entry's file
     return true;
 }
 
 void SessionJournal::end() {
-    if (lockFd_ < 0) return;
+    if (!lockFd_.valid()) return;
     // Still holding it: nobody can have claimed it meanwhile.
     ::unlink(entry_.c_str());
-    ::close(lockFd_);
-    lockFd_ = -1;
+    lockFd_.close();
     entry_.clear();
 }
 
 InterruptedSession::InterruptedSession(JournalEntry e, Path path, int claimFd)
     : entry(std::move(e)), entryPath(std::move(path)), claimFd_(claimFd) {}
 
-InterruptedSession::InterruptedSession(InterruptedSession&& other) noexcept
-    : entry(std::move(other.entry)), entryPath(std::move(other.entryPath)), worthRestoring(other.worthRestoring),
-      claimFd_(std::exchange(other.claimFd_, -1)) {}
-
-InterruptedSession& InterruptedSession::operator=(InterruptedSession&& other) noexcept {
-    if (this != &other) {
-        if (claimFd_ >= 0) ::close(claimFd_);
-        entry = std::move(other.entry);
-        entryPath = std::move(other.entryPath);
-        worthRestoring = other.worthRestoring;
-        claimFd_ = std::exchange(other.claimFd_, -1);
-    }
-    return *this;
-}
-
-InterruptedSession::~InterruptedSession() {
-    if (claimFd_ >= 0) ::close(claimFd_);
-}
-
 void InterruptedSession::forget() {
-    if (claimFd_ < 0) return;
+    if (!claimFd_.valid()) return;
     ::unlink(entryPath.c_str());
     ::unlink(lockPathOf(entryPath).c_str());
-    ::close(claimFd_);
-    claimFd_ = -1;
+    claimFd_.close();
 }
 
 std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirectory) {
@@ -369,9 +329,8 @@ std::vector<InterruptedSession> findInterruptedSessions(const Path& programDirec
             if (name.ends_with(kLockSuffix)) {
                 const Path entryPath = path.substr(0, path.size() - kLockSuffix.size()) + std::string(kEntrySuffix);
                 if (fileExists(entryPath)) continue;
-                const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-                if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
-                if (fd >= 0) ::close(fd);
+                const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+                if (fd.valid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
                 continue;
             }
             if (!name.ends_with(kEntrySuffix)) continue;

@@ -59,7 +59,7 @@ public:
 
 private:
     Path folder_, entry_;
-    int lockFd_ = -1;  // the entry's file, locked
+    FileDescriptor lockFd_;  // the entry's file, locked
 };
 
 // A session some earlier run left behind, claimed by this program until the
@@ -67,9 +67,6 @@ private:
 class InterruptedSession {
 public:
     InterruptedSession(JournalEntry entry, Path entryPath, int claimFd);
-    InterruptedSession(InterruptedSession&& other) noexcept;
-    InterruptedSession& operator=(InterruptedSession&& other) noexcept;
-    ~InterruptedSession();
 
     JournalEntry entry;
     Path entryPath;
@@ -81,7 +78,7 @@ public:
     void forget();
 
 private:
-    int claimFd_ = -1;
+    FileDescriptor claimFd_;
 };
 
 // Entries in the backup folder whose program is gone and that no other

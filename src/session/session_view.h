@@ -40,13 +40,11 @@ public:
 
     Text title() const { return w_.text(Unit::章节名称); }
     void setTitle(const Text& text) { w_.setText(Unit::章节名称, text); }
-    bool titleEnabled() const { return w_.enabled(Unit::章节名称); }
     void setTitleEnabled(bool on) { w_.setEnabled(Unit::章节名称, on); }
     void setTitleCaption(const Text& text) { w_.setText(Unit::章节名称提示, text); }
 
     void setBody(const Text& text) { w_.setText(Unit::编辑框1, text); }
     void setBody(Text&& text) { w_.takeText(Unit::编辑框1, std::move(text)); }
-    bool bodyEnabled() const { return w_.enabled(Unit::编辑框1); }
     void setBodyEnabled(bool on) { w_.setEnabled(Unit::编辑框1, on); }
     void alignBodyLeft() { w_.setAlignment(Unit::编辑框1, Align::Left); }
     void caretToEnd() {

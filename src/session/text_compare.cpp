@@ -1,7 +1,7 @@
 #include "session/text_compare.h"
 
 #include "aids/text_figures.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/documents.h"
 
 #include <dtl/dtl.hpp>

@@ -1,8 +1,8 @@
 #include "session/writing_session.h"
 
-#include "aids/backup.h"
-#include "session/cipher.h"
-#include "session/diary.h"
+#include "session/backup.h"
+#include "core/cipher.h"
+#include "session/refused_password.h"
 #include "session/versions.h"
 
 #include <cerrno>
@@ -12,15 +12,6 @@
 
 namespace talery {
 namespace {
-
-Text joinLines(std::initializer_list<Text> lines) {
-    Text out;
-    for (const Text& line : lines) {
-        if (!out.empty()) out += "\r\n";
-        out += line;
-    }
-    return out;
-}
 
 // Opening or saving a document this large shows its progress.
 constexpr std::uint64_t kLongWorkBytes = std::uint64_t(20) << 20;
@@ -57,20 +48,6 @@ private:
     bool shown_ = false;
 };
 
-// The password held before a dialog comes back unless what asked for the new
-// one opened: a password refused as wrong is never kept.
-struct RefusedPasswordIsForgotten {
-    explicit RefusedPasswordIsForgotten(Text& password) : password(password), previous(password) {}
-    ~RefusedPasswordIsForgotten() {
-        if (!opened) password = previous;
-    }
-    RefusedPasswordIsForgotten(const RefusedPasswordIsForgotten&) = delete;
-    RefusedPasswordIsForgotten& operator=(const RefusedPasswordIsForgotten&) = delete;
-    Text& password;
-    const Text previous;
-    bool opened = false;
-};
-
 // A digest of a long text, with progress on the way.
 template <class Digester>
 auto digestOf(std::string_view bytes, const Progress& progress) {
@@ -91,11 +68,11 @@ Answer SessionView::message(const Text& text, Buttons buttons, const Text& capti
 }
 
 SessionController::SessionController(Window& window, const Clock& clock, const SettingsStore& settings,
-                                     SessionHooks* hooks)
+                                     SessionHooks hooks)
     : view_(window),
       clock_(clock),
       settings_(settings),
-      hooks_(hooks),
+      hooks_(std::move(hooks)),
       journal_(settings.programDirectory()),
       lock_(settings.programDirectory()) {
     session_.keyPrefix = Text(keyPrefix);
@@ -108,11 +85,19 @@ Text SessionController::makeTemporaryTitle() const {
            gbk(u8"秒    by：Talery");
 }
 
-bool SessionController::diaryMode() const { return diaryModeOn(view_.window()); }
-
 Text SessionController::keyText() const { return session_.keyPrefix + session_.password; }
 
-void SessionController::startWriting(bool withTitleLine) {
+void SessionController::startDiary() {
+    if (writing()) return;
+    session_.format = {};
+    startWriting(true, Phase::Diary);
+}
+
+void SessionController::endDiary() {
+    if (session_.phase == Phase::Diary) session_.phase = Phase::Writing;
+}
+
+void SessionController::startWriting(bool withTitleLine, Phase phase) {
     view_.setBodyEnabled(true);
     view_.alignBodyLeft();
     // The focus goes straight to the body, before its text and caret change:
@@ -120,6 +105,8 @@ void SessionController::startWriting(bool withTitleLine) {
     // then drops the focus, and one that leaves a disabled field for the button
     // speaks the button.
     view_.focusBody();
+    session_.phase = phase;
+    starting_ = true;
     view_.setTitleEnabled(false);
     view_.setStartCaption(gbk(u8"立刻保存"));
     if (withTitleLine) {
@@ -128,59 +115,16 @@ void SessionController::startWriting(bool withTitleLine) {
     }
     view_.setMenuEntryEnabled(Unit::新建日记, false);
     view_.setMenuEntryEnabled(Unit::打开文件, false);
-    session_.phase = Phase::Writing;
+    starting_ = false;
     // A restored session goes on in the copy it came from; any other gets a
     // copy of its own, which no other session ever writes over.
     if (backupCopy_.empty()) reserveCopy();
     writeJournal();
 }
 
-void SessionController::writeJournal() {
-    // Should the program end abnormally, the next start finds this session's backup copy.
-    if (backupCopy_.empty()) return;
-    JournalEntry entry{view_.title(), backupCopy_, session_.currentPath, backupEnciphered(), {}};
-    if (entry.encrypted && !passwordUnconfirmed_) {
-        if (passwordCheck_.empty() || checkedKey_ != keyText()) {
-            checkedKey_ = keyText();
-            passwordCheck_ = makePasswordCheck(checkedKey_);
-        }
-        entry.passwordCheck = passwordCheck_;
-    }
-    FileError error;
-    journalCurrent_ = journal_.begin(entry, &error);
-    if (!journalCurrent_) netFailed(error.reasonUtf8);
-}
-
-void SessionController::keepNet() {
-    // A session still starting makes its own copy when its text is in place.
-    if (!writing() || session_.phase != Phase::Writing) return;
-    if (backupCopy_.empty()) reserveCopy();
-    if (!backupCopy_.empty() && !journalCurrent_) writeJournal();
-}
-
-void SessionController::backupWritten(bool ok, const std::string& reasonUtf8) {
-    if (!writing()) return;
-    if (!ok) return netFailed(reasonUtf8);
-    // A copy no entry names would never be offered: the entry comes now.
-    if (!journalCurrent_) writeJournal();
-    if (journalCurrent_) netTold_ = false;
-}
-
-void SessionController::netFailed(const std::string& reasonUtf8) {
-    if (netTold_ || !netNote_) return;
-    netTold_ = true;
-    netNote_(gbk(u8"自动备份失败（") + utf8ToGbkLossy(reasonUtf8) +
-             gbk(u8"）：正在书写的文本没有备份，程序意外关闭会丢失。请尽快保存（Ctrl+S），并检查备份文件夹：") +
-             utf8ToGbkLossy(backupFolder(settings_.programDirectory())));
-}
-
-bool SessionController::backupEnciphered() const {
-    return !session_.currentPath.empty() && isEncryptedPath(session_.currentPath);
-}
-
 void SessionController::toggleWriting(bool fromFile) {
     if (view_.title().empty()) view_.setTitle(makeTemporaryTitle());
-    if (!view_.titleEnabled()) {
+    if (writing()) {
         view_.setTitleCaption(gbk(u8"标题/题目："));
         saveDocument();
         view_.focusBody();
@@ -191,7 +135,7 @@ void SessionController::toggleWriting(bool fromFile) {
 }
 
 void SessionController::newTemporaryText() {
-    if (view_.bodyEnabled()) {
+    if (writing()) {
         view_.message(gbk(u8"当前正在编辑文档呢，您可以保存或清空当前编辑来创建临时文本"), Buttons::OK, programCaption());
         return;
     }
@@ -215,7 +159,7 @@ bool SessionController::startWithText(const Text& title, Text body) {
 }
 
 void SessionController::giveUpEditing() {
-    if (!view_.bodyEnabled()) {
+    if (!writing()) {
         view_.message(gbk(u8"还没有开始书写"), Buttons::OK, programCaption());
         return;
     }
@@ -224,14 +168,15 @@ void SessionController::giveUpEditing() {
         return;
     if (view_.message(gbk(u8"警告！您真的接受初始化软件的一切后果么？"), Buttons::OKCancel, programCaption()) != Answer::OK)
         return;
+    const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经清空，感谢您的使用"));
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));
-    if (diaryMode()) {
+    if (diary) {
         view_.setTitleCaption(gbk(u8"标题/题目："));
-        if (hooks_) hooks_->leaveDiaryMode();
+        if (hooks_.leaveDiary) hooks_.leaveDiary();
         session_.password.clear();
-        if (hooks_) hooks_->saveSettings();
+        if (hooks_.saveSettings) hooks_.saveSettings();
     }
 }
 
@@ -451,161 +396,10 @@ SaveOutcome SessionController::saveAndKeepWriting() {
     return outcome;
 }
 
-DiskCheck SessionController::checkBound() const {
-    const Window& window = view_.window();
-    DiskCheck check = checkOnDisk(session_.currentPath, session_.onDisk, [&window] { window.paintDuringWork(); });
-    if (!session_.distrust.empty() && check.change != DiskChange::Gone) {
-        check.change = DiskChange::Replaced;
-        check.reasonUtf8 = session_.distrust;
-    }
-    return check;
-}
-
-SaveOutcome SessionController::writeBound(Path& written) {
-    written = session_.currentPath;
-    const DiskCheck check = checkBound();
-    if (check.change != DiskChange::None) return resolveChange(check, written);
-    // The same bytes under a new inode (copied back by a sync tool): that file is the document now.
-    if (check.now) session_.onDisk = check.now;
-    return writeTo(written, true);
-}
-
-namespace {
-
-Text timeOfChange(std::time_t when) {
-    const LocalDateTime t = localTime(when);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return buf;
-}
-
-}  // namespace
-
-Path SessionController::besideName(int number) const {
-    const Path& document = session_.currentPath;
-    const Path folder = parentFolder(document);
-    std::string stem = baseName(document), ext;
-    if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) {
-        ext = stem.substr(dot);
-        stem.resize(dot);
-    }
-    const LocalDateTime t = clock_.now();
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, " (Talery %04d-%02d-%02d %02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    std::string tail = stamp;
-    if (number > 1) tail += " " + std::to_string(number);
-    tail += ")" + ext;
-    // A name the file system takes: whole characters of the stem go first.
-    while (!stem.empty() && stem.size() + tail.size() > 255) {
-        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
-        if (!stem.empty()) stem.pop_back();
-    }
-    return (folder.empty() ? Path() : folder + "/") + stem + tail;
-}
-
-SaveOutcome SessionController::writeBeside(Path& written) {
-    if (isEncryptedPath(session_.currentPath) && !choosePassword(true)) return SaveOutcome::Cancelled;
-    // The name is taken before the write, with the document's own mode, so
-    // that nothing another program puts there meanwhile is written over.
-    const mode_t mode = session_.onDisk ? (session_.onDisk->mode & 0666) : 0666;
-    for (int number = 1; number < 100; ++number) {
-        const Path path = besideName(number);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) {
-            view_.message(joinLines({gbk(u8"保存失败！文件没有写入："), utf8ToGbkLossy(path),
-                                     gbk(u8"原因：") + utf8ToGbkLossy(describeErrno(errno)),
-                                     gbk(u8"正在编辑的文本还在，请换一个位置再保存。")}),
-                          Buttons::OK, programCaption());
-            return SaveOutcome::Failed;
-        }
-        ::close(fd);
-        if (!writeDocument(path, session_.format, false)) {
-            if (fileSize(path) == 0) ::unlink(path.c_str());
-            return SaveOutcome::Failed;
-        }
-        written = path;
-        return SaveOutcome::Saved;
-    }
-    return SaveOutcome::Failed;
-}
-
-SaveOutcome SessionController::resolveChange(const DiskCheck& check, Path& written) {
-    const Path document = session_.currentPath;
-    const Text shown = utf8ToGbkLossy(document);
-    const Text cancel = gbk(u8"取消：不保存，继续编辑");
-    const auto elsewhere = [&]() {
-        auto path = askSavePath();
-        if (!path) return SaveOutcome::Cancelled;
-        written = *path;
-        return writeTo(*path, false);
-    };
-    Answer a = Answer::Cancel;
-    switch (check.change) {
-        case DiskChange::None: return writeTo(document, true);
-        case DiskChange::Gone:
-            a = view_.message(joinLines({gbk(u8"这个文件在Talery打开或上次保存之后被删除或移走了："), shown,
-                                         gbk(u8"是：在原来的位置重新保存 否：保存到其他位置"), cancel}),
-                              Buttons::YesNoCancel, programCaption());
-            if (a == Answer::Yes) return writeTo(document, true);
-            if (a == Answer::No) return elsewhere();
-            return SaveOutcome::Cancelled;
-        case DiskChange::Changed:
-            a = view_.message(
-                joinLines({gbk(u8"这个文件在Talery打开或上次保存之后被其他程序改动过："), shown,
-                           gbk(u8"改动时间：") + timeOfChange(check.modified),
-                           gbk(u8"是：保留它，正在编辑的文本另存为：") + utf8ToGbkLossy(baseName(besideName(1))),
-                           gbk(u8"否：覆盖它（它现在的内容保存在历史版本文件夹：") +
-                               utf8ToGbkLossy(versionsFolderIn(settings_.programDirectory())) + gbk(u8"）"),
-                           cancel}),
-                Buttons::YesNoCancel, programCaption());
-            if (a == Answer::Yes) return writeBeside(written);
-            if (a == Answer::No) return writeTo(document, true);
-            return SaveOutcome::Cancelled;
-        case DiskChange::Replaced:
-            a = view_.message(joinLines({gbk(u8"这个位置上已经不是Talery打开或上次保存的那个文件了："), shown,
-                                         utf8ToGbkLossy(check.reasonUtf8) + gbk(u8"。Talery不会写入它。"),
-                                         gbk(u8"是：正在编辑的文本另存为：") + utf8ToGbkLossy(baseName(besideName(1))),
-                                         gbk(u8"否：保存到其他位置"), cancel}),
-                              Buttons::YesNoCancel, programCaption());
-            if (a == Answer::Yes) return writeBeside(written);
-            if (a == Answer::No) return elsewhere();
-            return SaveOutcome::Cancelled;
-    }
-    return SaveOutcome::Cancelled;
-}
-
-void SessionController::bindOnDisk(const Path& path, std::optional<DiskIdentity> identity) {
-    session_.onDisk = std::move(identity);
-    changeTold_ = false;
-    lock_.hold(path);
-    view_.window().watchFile(path);
-}
-
-bool SessionController::mayOpen(const Path& path) {
-    if (path.empty() || !lock_.heldElsewhere(path)) return true;
-    return view_.message(joinLines({gbk(u8"这个文件正在另一个Talery窗口中编辑"), utf8ToGbkLossy(path),
-                                    gbk(u8"仍然打开么？保存时Talery会先看它是否被另一个窗口改动过。"),
-                                    gbk(u8"是：仍然打开 否：不打开")}),
-                         Buttons::YesNo, programCaption()) == Answer::Yes;
-}
-
-std::optional<Text> SessionController::noticeChangeOnDisk(const Path& path) {
-    if (!writing() || changeTold_ || path.empty() || path != session_.currentPath) return std::nullopt;
-    const bool gone = !lookAt(path);
-    if (!gone && (!session_.onDisk || !looksChanged(path, *session_.onDisk))) return std::nullopt;
-    if (gone && !session_.onDisk) return std::nullopt;
-    changeTold_ = true;
-    const Text name = utf8ToGbkLossy(baseName(path));
-    return gone ? gbk(u8"注意：") + name + gbk(u8" 被删除或移走了，保存时Talery会先问您")
-                : gbk(u8"注意：") + name + gbk(u8" 刚被其他程序改动过，保存时Talery会先问您");
-}
-
 void SessionController::bindTo(const Path& path) {
     // The text is in its document: nothing pending may reach the old copy,
     // and a plain copy of a text now saved enciphered must not stay.
-    if (discardBackup_) discardBackup_();
+    if (hooks_.discardBackup) hooks_.discardBackup();
     if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
     session_.currentPath = path;
     session_.keptWriting = true;
@@ -625,18 +419,12 @@ void SessionController::bindTo(const Path& path) {
     writeJournal();
 }
 
-void SessionController::reserveCopy() {
-    FileError error;
-    backupCopy_ = reserveBackupCopy(settings_.programDirectory(), view_.title(), clock_.now(), backupEnciphered(), &error)
-                      .value_or(Path());
-    if (backupCopy_.empty()) netFailed(error.reasonUtf8);
-}
-
 void SessionController::returnToIdle(const Text& farewell) {
     // Opened and left unchanged: its copy would only repeat the document.
     // (Read only while the copy is there: a save has removed it already.)
     const bool nothingUnsaved = writing() && !backupCopy_.empty() && isRegularFile(backupCopy_) && bodyMatchesFile();
-    if (beforeBodyReplaced_) beforeBodyReplaced_();
+    if (hooks_.beforeBodyReplaced) hooks_.beforeBodyReplaced();
+    session_.phase = Phase::Idle;
     view_.setTitleEnabled(true);
     view_.setBody(farewell);
     view_.setBodyEnabled(false);
@@ -649,7 +437,6 @@ void SessionController::returnToIdle(const Text& farewell) {
     session_.keptWriting = false;
     session_.onDisk.reset();
     session_.distrust.clear();
-    session_.phase = Phase::Idle;
     lock_.release();
     view_.window().watchFile({});
     journal_.end();
@@ -668,8 +455,9 @@ void SessionController::returnToIdle(const Text& farewell) {
 void SessionController::finishSave(bool opened, const Path& savedAs) {
     // The text is in its document now. Its copy goes, and with it any plain
     // copy of a text just saved enciphered.
-    if (discardBackup_) discardBackup_();
+    if (hooks_.discardBackup) hooks_.discardBackup();
     if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
+    const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
     if (!savedAs.empty())
         view_.message(joinLines({gbk(u8"正在编辑的文本已经另存为："), utf8ToGbkLossy(savedAs)}), Buttons::OK, programCaption());
@@ -677,9 +465,9 @@ void SessionController::finishSave(bool opened, const Path& savedAs) {
         view_.message(opened ? gbk(u8"文件已经保存") : gbk(u8"保存成功！"), Buttons::OK, programCaption());
     session_.openedFromFile = false;
     view_.setStartCaption(gbk(u8"开始书写"));
-    if (diaryMode() && hooks_) {
-        hooks_->leaveDiaryMode();
-        hooks_->saveSettings();
+    if (diary) {
+        if (hooks_.leaveDiary) hooks_.leaveDiary();
+        if (hooks_.saveSettings) hooks_.saveSettings();
     }
 }
 
@@ -693,8 +481,8 @@ void SessionController::openDocument() {
         loadTextDocument(*path);
     } else if (ext == "tlr") {
         loadEncryptedDocument(*path);
-    } else if (ext == "wav" && wavOpener_) {
-        wavOpener_(*path);
+    } else if (ext == "wav" && hooks_.openWav) {
+        hooks_.openWav(*path);
     }
 }
 
@@ -751,13 +539,7 @@ bool SessionController::loadTextDocument(const Path& path) {
         session_.loaded = WritingSession::Loaded{bodyBytes, fileBytes, keyText()};
     else
         rememberLoaded(decoded->body, fileBytes);
-    session_.currentPath = path;
-    view_.setTitle(titleFromPath(path));
-    toggleWriting(true);
-    view_.setBody(std::move(decoded->body));
-    session_.loaded->characters = view_.window().bodyLength();
-    view_.alignBodyLeft();
-    session_.format = decoded->format;
+    startLoaded(path, titleFromPath(path), std::move(decoded->body), decoded->format);
     bindOnDisk(path, seen);
     work.finish();
     if (decoded->mixedLineBreaks) tellMixedLineBreaks();
@@ -799,20 +581,25 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     NormalisedBreaks breaks = normaliseLineBreaks(std::move(plain));
     work.at(0.7);
     rememberLoaded(breaks.text, fileBytes);
-    session_.currentPath = path;
-    view_.setTitle(titleFromPath(path));
-    toggleWriting(true);
-    view_.setBody(std::move(breaks.text));
-    session_.loaded->characters = view_.window().bodyLength();
-    view_.alignBodyLeft();
-    session_.format = {};
-    session_.format.lineBreaks = breaks.style;
+    DocumentFormat format;
+    format.lineBreaks = breaks.style;
+    startLoaded(path, titleFromPath(path), std::move(breaks.text), format);
     bindOnDisk(path, seen);
     work.finish();
     if (breaks.mixed) tellMixedLineBreaks();
     keep.opened = true;
     settings_.program().write(gbk(u8"软件设置"), gbk(u8"tlr使用"), dateStamp(clock_.now()));
     return true;
+}
+
+void SessionController::startLoaded(const Path& path, const Text& title, Text body, const DocumentFormat& format) {
+    session_.currentPath = path;
+    view_.setTitle(title);
+    toggleWriting(true);
+    view_.setBody(std::move(body));
+    if (session_.loaded) session_.loaded->characters = view_.window().bodyLength();
+    view_.alignBodyLeft();
+    session_.format = format;
 }
 
 bool SessionController::bodyMatchesFile() const {
@@ -829,101 +616,6 @@ bool SessionController::bodyMatchesFile() const {
         bytes.update(block);
     }
     return fileSize(session_.currentPath) == size && digestOfFile(session_.currentPath) == bytes.digest();
-}
-
-// How the document a recovered session is bound to stores its text, so a
-// save writes it back the way it came; a new text's format when it cannot be read.
-static DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
-    auto bytes = readWholeFile(path);
-    if (!bytes) return {};
-    if (isEncryptedPath(path)) {
-        const std::string plain = decryptBytes(*bytes, keyText);
-        DocumentFormat format;
-        if (plausibleDecipheredText(plain)) format.lineBreaks = normaliseLineBreaks(plain).style;
-        return format;
-    }
-    auto decoded = decodeTextDocument(*bytes);
-    return decoded ? decoded->format : DocumentFormat{};
-}
-
-bool SessionController::restoreSession(const InterruptedSession& interrupted) {
-    const JournalEntry& entry = interrupted.entry;
-    if (!mayOpen(entry.document)) return false;
-    RefusedPasswordIsForgotten keep(session_.password);
-    // Closing the password dialog answers the question again.
-    if (entry.encrypted && !askPassword()) return false;
-    // An entry without a check (an older one): a password that merely
-    // deciphers the copy plausibly is not confirmed, and never becomes one.
-    passwordUnconfirmed_ = entry.encrypted && entry.passwordCheck.empty();
-    const auto refuse = [&](const std::string& reason) {
-        refuseFile(entry.backup, reason);
-        return false;
-    };
-    // The check kept with the entry tells a wrong password whatever the
-    // copy's length; without one (an older entry) the text itself must pass.
-    if (entry.encrypted && !entry.passwordCheck.empty() && !passwordCheckMatches(entry.passwordCheck, keyText()))
-        return refuse("密码不正确");
-    FileError error;
-    auto bytes = readWholeFile(entry.backup, &error);
-    if (!bytes) return refuse(error.reasonUtf8);
-    std::string body = entry.encrypted ? decryptBytes(*bytes, keyText()) : std::move(*bytes);
-    // The copy holds the body as it was: GBK with CR LF. Anything else (a
-    // wrong password) is never opened, so it cannot be saved over the document.
-    if (!plausibleDecipheredText(body))
-        return refuse(entry.encrypted ? "解密后的内容不是文本，密码可能不正确" : "备份文件不是文本");
-    session_.currentPath = entry.document;
-    session_.openedFromFile = !entry.document.empty();
-    view_.setTitle(entry.title);
-    // The restored session goes on in its copy, which stays until it is saved.
-    backupCopy_ = entry.backup;
-    toggleWriting(true);
-    view_.setBody(body);
-    view_.alignBodyLeft();
-    view_.caretToEnd();
-    session_.format = entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText());
-    if (!entry.document.empty()) {
-        // The entry names the document; whether the file there is the
-        // writer's own is not taken on its word.
-        auto found = identify(entry.document);
-        const auto reason = found ? distrustReason(*found) : std::nullopt;
-        session_.distrust = reason.value_or(std::string());
-        bindOnDisk(entry.document, found);
-    }
-    keep.opened = true;
-    return true;
-}
-
-void SessionController::offerRecovery() {
-    std::vector<Path> offered;
-    for (InterruptedSession& interrupted : findInterruptedSessions(settings_.programDirectory())) {
-        // The window holds one text: the others are offered at the next start.
-        if (writing()) break;
-        const JournalEntry& entry = interrupted.entry;
-        offered.push_back(entry.backup);
-        const Text saved = entry.document.empty()
-                               ? gbk(u8"这篇文本还没有保存过。")
-                               : gbk(u8"它和保存过的文件不一样：") + utf8ToGbkLossy(entry.document);
-        const Text question = joinLines({gbk(u8"Talery上次没有正常关闭，找到了正在书写的文本的备份："),
-                                         gbk(u8"《") + entry.title + gbk(u8"》"), saved,
-                                         gbk(u8"恢复这份备份继续书写么？"),
-                                         gbk(u8"是：恢复备份 否：不恢复（备份文件从现在起保留") + decimal(kBackupDaysKept) +
-                                             gbk(u8"天，在：") + utf8ToGbkLossy(entry.backup) + gbk(u8"）")});
-        while (!writing()) {
-            if (view_.message(question, Buttons::YesNo, programCaption()) != Answer::Yes) break;
-            restoreSession(interrupted);
-        }
-        // Restored (this program's own entry now names the copy) or declined,
-        // the entry is done with; a declined copy's days start now.
-        if (!writing() || backupCopy_ != entry.backup) keepFromNow(entry.backup);
-        interrupted.forget();
-    }
-    const PruneResult pruned = pruneOldBackups(settings_.programDirectory(), offered);
-    if (pruned.earlierCopies > 0)
-        view_.message(joinLines({gbk(u8"以前版本的Talery留下了") + decimal(pruned.earlierCopies) + gbk(u8"份自动备份，在："),
-                                 utf8ToGbkLossy(backupFolder(settings_.programDirectory())),
-                                 gbk(u8"它们从今天起保留") + decimal(kBackupDaysKept) +
-                                     gbk(u8"天，之后自动删除。需要的请复制出来。")}),
-                      Buttons::OK, programCaption());
 }
 
 }  // namespace talery

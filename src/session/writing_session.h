@@ -4,10 +4,11 @@
 
 #include "core/clock.h"
 #include "core/settings.h"
-#include "session/cipher.h"
+#include "core/cipher.h"
 #include "session/disk_identity.h"
 #include "session/document_lock.h"
 #include "session/documents.h"
+#include "session/phase.h"
 #include "session/recovery.h"
 #include "session/session_view.h"
 
@@ -15,8 +16,6 @@
 #include <vector>
 
 namespace talery {
-
-enum class Phase { Idle, Writing };
 
 struct WritingSession {
     Phase phase = Phase::Idle;
@@ -43,19 +42,27 @@ struct WritingSession {
     std::string distrust;
 };
 
-// What ending a diary needs of the theme and diary parts of the program.
-class SessionHooks {
-public:
-    virtual ~SessionHooks() = default;
-    virtual void leaveDiaryMode() = 0;
-    virtual void saveSettings() = 0;
-};
-
 enum class SaveOutcome { Saved, Cancelled, Failed };
+
+// What the session asks of the rest of the program. Each may be left empty.
+struct SessionHooks {
+    // A diary session has ended: the diary's look goes, then the settings are saved.
+    std::function<void()> leaveDiary{};
+    std::function<void()> saveSettings{};
+    // Opening a ".wav" hands the path to the WAV player.
+    std::function<void(const Path&)> openWav{};
+    // Just before the program puts its own text into the body at the end of a session.
+    std::function<void()> beforeBodyReplaced{};
+    // A save has put the text in its document: nothing pending may be
+    // written to the backup copy after it.
+    std::function<void()> discardBackup{};
+    // How the writer is told, without a box, that the text is not protected.
+    std::function<void(const Text&)> netNote{};
+};
 
 class SessionController {
 public:
-    SessionController(Window& window, const Clock& clock, const SettingsStore& settings, SessionHooks* hooks = nullptr);
+    SessionController(Window& window, const Clock& clock, const SettingsStore& settings, SessionHooks hooks = {});
 
     WritingSession& record() { return session_; }
     const WritingSession& record() const { return session_; }
@@ -88,8 +95,14 @@ public:
     // Whether the body, saved to the bound file as it would be now, gives the
     // bytes already on disk. False when there is no bound file or it cannot be read.
     bool bodyMatchesFile() const;
-    bool diaryMode() const;
-    bool writing() const { return !view_.titleEnabled(); }
+    // The one answer to whether a session runs, and whether it is a diary.
+    Phase phase() const { return session_.phase; }
+    bool writing() const { return sessionRunning(session_.phase); }
+    bool diaryMode() const { return session_.phase == Phase::Diary; }
+    // The menu entry 新建日记, once the diary's title is in place: a new text in diary mode.
+    void startDiary();
+    // Diary mode ends while the session goes on (the window closing).
+    void endDiary();
 
     // The backup copy of the session being written: its own file, named after
     // its title and when it began, enciphered while the session is bound to
@@ -104,25 +117,14 @@ public:
     void keepNet();
     // The backup writer's word on the running session's copy.
     void backupWritten(bool ok, const std::string& reasonUtf8);
-    // How the writer is told, without a box, that the text is not protected.
-    void setNetNote(std::function<void(const Text&)> note) { netNote_ = std::move(note); }
 
     // The watched document changed on disk: the note to show, once until
     // the session next writes or loads it; nothing when it still looks as
     // the session left it (its own save) or was told already.
     std::optional<Text> noticeChangeOnDisk(const Path& path);
 
-    // Opening a ".wav" hands the path to the WAV player.
-    void setWavOpener(std::function<void(const Path&)> opener) { wavOpener_ = std::move(opener); }
-    // Called just before the program puts its own text into the body at the
-    // end of a session.
-    void setBeforeBodyReplaced(std::function<void()> hook) { beforeBodyReplaced_ = std::move(hook); }
-    // Called when a save has put the text in its document: nothing pending
-    // may be written to the backup copy after it.
-    void setDiscardBackup(std::function<void()> hook) { discardBackup_ = std::move(hook); }
-
 private:
-    void startWriting(bool withTitleLine);
+    void startWriting(bool withTitleLine, Phase phase = Phase::Writing);
     // `keepOld`: the file there is the program's own empty reservation, not a text to keep.
     bool writeDocument(const Path& path, const DocumentFormat& format, bool keepOld = true);
     // The password `path` needs, then the write. `askAboutPrevious` offers the
@@ -150,6 +152,9 @@ private:
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad() const;
     void rememberLoaded(const Text& body, const FileDigest& fileBytes);
+    // The end every load shares: a session starts on `body` under `title`,
+    // bound to `path` (none for a text never saved) in `format`.
+    void startLoaded(const Path& path, const Text& title, Text body, const DocumentFormat& format);
     void tellMixedLineBreaks();
     // Returns false when the user gave up at the previous-password question.
     bool choosePassword(bool askAboutPrevious);
@@ -171,12 +176,10 @@ private:
     SessionView view_;
     const Clock& clock_;
     const SettingsStore& settings_;
-    SessionHooks* hooks_;
+    SessionHooks hooks_;
     WritingSession session_;
-    std::function<void(const Path&)> wavOpener_;
-    std::function<void()> beforeBodyReplaced_;
-    std::function<void()> discardBackup_;
-    std::function<void(const Text&)> netNote_;
+    // Between the start of a session and its text being in place: its copy waits.
+    bool starting_ = false;
     SessionJournal journal_;
     Path backupCopy_;
     bool journalCurrent_ = false;  // the entry names the running session as it is

@@ -103,7 +103,6 @@ std::string titleExplanationPage() {
 }
 
 std::string fileUrl(const Path& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string url = "file://";
     for (unsigned char c : path) {
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -112,8 +111,7 @@ std::string fileUrl(const Path& path) {
             url.push_back(static_cast<char>(c));
         } else {
             url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0xF];
+            url += hexOf(std::string_view(reinterpret_cast<const char*>(&c), 1), HexCase::Upper);
         }
     }
     return url;

@@ -1,13 +1,12 @@
 #include "tasks/points.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 namespace talery {
 
 namespace {
 
 constexpr std::string_view kEscapedTag = "hex:";
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -34,12 +33,7 @@ Text key() { return gbk(u8"运行"); }
 }  // namespace
 
 Text escapePointsValue(std::string_view cipherBytes) {
-    Text out(kEscapedTag);
-    for (unsigned char c : cipherBytes) {
-        out.push_back(kHexDigits[c >> 4]);
-        out.push_back(kHexDigits[c & 0xF]);
-    }
-    return out;
+    return Text(kEscapedTag) + hexOf(cipherBytes, HexCase::Upper);
 }
 
 std::string unescapePointsValue(std::string_view stored) {

@@ -34,7 +34,7 @@ void FakeFindWindows::open(FindWindowKind window, const FindWindowLook& look) {
         w.exists = true;
         ++w.creations;
         w.units.clear();
-        for (const FindUnitSpec& design : findWindowDesign(window).units)
+        for (const FindUnitDesign& design : findWindowDesign(window).units)
             w.units[design.unit] = {gbk(design.text), true, design.checked, design.kind == UnitKind::CheckBox, design.radio,
                                     false};
     }

@@ -8,7 +8,7 @@
 namespace talery {
 
 FakeWindow::FakeWindow() : units_(kUnitCount) {
-    for (const UnitSpec& design : unitTable()) {
+    for (const UnitDesign& design : unitTable()) {
         UnitState& s = units_[index(design.unit)];
         s.rect = design.rect;
         s.visible = !(design.flags & (kHidden | kInvisibleUnit));
@@ -62,7 +62,7 @@ std::string FakeWindow::lastMessage() const { return messages.empty() ? std::str
 
 void FakeWindow::click(Unit unit) {
     if (!enabled(unit)) return;
-    if (specOf(unit).kind == UnitKind::CheckBox) setChecked(unit, !checked(unit));
+    if (designOf(unit).kind == UnitKind::CheckBox) setChecked(unit, !checked(unit));
     raise({.unit = unit, .type = EventType::Click});
 }
 

@@ -9,7 +9,7 @@
 
 namespace talery {
 
-struct FindUnitSpec {
+struct FindUnitDesign {
     FindUnit unit;
     std::string_view name;          // UTF-8 form-design name within the window
     UnitKind kind;
@@ -23,7 +23,7 @@ struct FindUnitSpec {
 struct FindWindowDesign {
     std::string_view caption;  // UTF-8
     Rect rect;                 // design position and outer size
-    std::vector<FindUnitSpec> units;
+    std::vector<FindUnitDesign> units;
 };
 
 const FindWindowDesign& findWindowDesign(FindWindowKind window);

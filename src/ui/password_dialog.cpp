@@ -2,8 +2,8 @@
 
 namespace talery {
 
-const std::vector<DialogUnitSpec>& passwordDialogUnits() {
-    static const std::vector<DialogUnitSpec> units = {
+const std::vector<DialogUnitDesign>& passwordDialogUnits() {
+    static const std::vector<DialogUnitDesign> units = {
         {"透明标签3", UnitKind::TransparentLabel, {16, 12, 400, 40},
          "tlr不支持找回密码，设置密码请谨慎。推荐不设置密码\r\n使用tlr文件之前请保证阅读了tlr文件的许可协议"},
         {"透明标签2", UnitKind::TransparentLabel, {16, 64, 400, 20}, "请输入Tlr文件密码"},

@@ -8,7 +8,7 @@
 
 namespace talery {
 
-struct DialogUnitSpec {
+struct DialogUnitDesign {
     std::string_view name;  // form-design name within the dialog
     UnitKind kind;
     Rect rect;
@@ -20,6 +20,6 @@ constexpr Rect kPasswordDialogSize{0, 0, 432, 196};
 constexpr std::string_view kPasswordEdit = "编辑框1";
 constexpr std::string_view kPasswordConfirm = "信息2";
 
-const std::vector<DialogUnitSpec>& passwordDialogUnits();
+const std::vector<DialogUnitDesign>& passwordDialogUnits();
 
 }  // namespace talery

@@ -41,6 +41,29 @@ enum class Unit : std::uint16_t {
     透明标签15, 透明标签16, 编辑框5, 组合框1, 保存设置13, 保存设置14, 透明标签17,
     Count
 };
+
+// Readable names for the units whose design names mislead a reader. The
+// design names stay the units' own (their object names in the window).
+namespace units {
+inline constexpr Unit menuGlyph = Unit::录音按钮1;            // the menu glyph left of the title
+inline constexpr Unit tipTimer = Unit::时钟1;                 // turns the tips
+inline constexpr Unit secondTimer = Unit::时钟2;              // once a second: timer, notes, player
+inline constexpr Unit playerOpen = Unit::音乐相关1;           // 打开
+inline constexpr Unit playerPlayPause = Unit::音乐相关2;      // 播放/暂停
+inline constexpr Unit playerStop = Unit::音乐相关3;           // 停止播放
+inline constexpr Unit panelCancel = Unit::透明标签1;          // 取消
+inline constexpr Unit openFind = Unit::透明标签2;             // 查找文本ctrl+F
+inline constexpr Unit openReplace = Unit::透明标签3;          // 替换文本ctrl+H
+inline constexpr Unit insertTime = Unit::透明标签5;           // 添加时间 F5
+inline constexpr Unit novelMaterial = Unit::世界历史按钮1;    // 小说素材
+inline constexpr Unit novelMaterial2 = Unit::世界历史按钮2;   // 小说素材2
+inline constexpr Unit personName = Unit::编辑框4;             // the random person's name
+inline constexpr Unit placeName = Unit::编辑框5;              // the random place's name
+inline constexpr Unit newPersonName = Unit::保存设置8;        // 太奇葩了，换一个
+inline constexpr Unit copyPersonName = Unit::保存设置9;       // 就是TA了！
+inline constexpr Unit newPlaceName = Unit::保存设置13;        // 太奇葩了，换一个
+inline constexpr Unit copyPlaceName = Unit::保存设置14;       // 就是TA了！
+}  // namespace units
 #else
 enum class Unit : std::uint16_t;
 #endif

@@ -12,9 +12,9 @@ constexpr std::string_view kSimSun = "SimSun";
 using K = UnitKind;
 using U = Unit;
 
-std::vector<UnitSpec> buildTable() {
-    std::vector<UnitSpec> t;
-    auto add = [&](UnitSpec s) { t.push_back(std::move(s)); };
+std::vector<UnitDesign> buildTable() {
+    std::vector<UnitDesign> t;
+    auto add = [&](UnitDesign s) { t.push_back(std::move(s)); };
     auto invisible = [&](Unit u, std::string_view name, UnitKind kind) {
         add({.unit = u, .name = name, .kind = kind, .flags = kInvisibleUnit});
     };
@@ -216,18 +216,18 @@ std::vector<UnitSpec> buildTable() {
 
 }  // namespace
 
-const std::vector<UnitSpec>& unitTable() {
-    static const std::vector<UnitSpec> table = buildTable();
+const std::vector<UnitDesign>& unitTable() {
+    static const std::vector<UnitDesign> table = buildTable();
     return table;
 }
 
-const UnitSpec& specOf(Unit unit) {
+const UnitDesign& designOf(Unit unit) {
     if (unit == Unit::None || unit == Unit::Count) throw std::out_of_range("no such unit");
     return unitTable()[index(unit) - 1];
 }
 
 Unit unitByName(std::string_view utf8Name) {
-    for (const UnitSpec& s : unitTable())
+    for (const UnitDesign& s : unitTable())
         if (s.name == utf8Name) return s.unit;
     return Unit::None;
 }

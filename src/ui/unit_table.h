@@ -24,7 +24,7 @@ enum UnitFlag : unsigned {
     kInvisibleUnit = 1u << 9,   // a component without a window (timer, dialog, ...)
 };
 
-struct UnitSpec {
+struct UnitDesign {
     Unit unit;
     std::string_view name;       // UTF-8 form-design name
     UnitKind kind;
@@ -41,8 +41,8 @@ struct UnitSpec {
     std::string_view extra{};    // file dialogs: default extension
 };
 
-const std::vector<UnitSpec>& unitTable();
-const UnitSpec& specOf(Unit unit);
+const std::vector<UnitDesign>& unitTable();
+const UnitDesign& designOf(Unit unit);
 Unit unitByName(std::string_view utf8Name);  // Unit::None when unknown
 
 // The main window itself.

@@ -27,7 +27,8 @@ enum class Align { Left, Centre };
 
 enum class WindowState { Normal = 0, Minimised = 2, Maximised = 3 };
 
-// Key codes follow the virtual-key numbering the program was designed with.
+// Key codes are the Windows virtual-key numbers, as the Windows program knew
+// them; the Qt layer turns its own keys into these.
 namespace key {
 constexpr int Enter = 13;
 constexpr int F1 = 112, F2 = 113, F5 = 116, F12 = 123;

@@ -74,7 +74,7 @@ void QtFindWindows::build(FindWindowKind window) {
     b.dialog = d;
     b.units.clear();
 
-    for (const FindUnitSpec& unit : design.units) {
+    for (const FindUnitDesign& unit : design.units) {
         QWidget* parent = unit.parent == FindUnit::Window ? static_cast<QWidget*>(d) : b.units.at(unit.parent);
         const QString text = utf8ToQt(unit.text);
         const FindUnit u = unit.unit;

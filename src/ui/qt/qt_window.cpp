@@ -49,7 +49,7 @@ QStringList fontFamilies(std::string_view design) {
     return families;
 }
 
-QFont designFont(const UnitSpec& design) {
+QFont designFont(const UnitDesign& design) {
     QFont font = QApplication::font();
     if (!design.font.empty()) font.setFamilies(fontFamilies(design.font));
     if (design.fontSize > 0) font.setPointSize(design.fontSize);
@@ -113,7 +113,7 @@ void QtWindow::deliverDrop(const QStringList& files) {
     });
 }
 
-QWidget* QtWindow::parentFor(const UnitSpec& design) const {
+QWidget* QtWindow::parentFor(const UnitDesign& design) const {
     if (design.parent == Unit::None) return main_.get();
     QWidget* parent = unitWidget(design.parent);
     if (auto* tabs = qobject_cast<TabControl*>(parent); tabs && design.page >= 0) return tabs->page(design.page);
@@ -138,7 +138,7 @@ void QtWindow::build() {
 
     menu_ = new QMenu(w);
     menu_->setObjectName(QStringLiteral("开始"));
-    for (const UnitSpec& design : unitTable()) {
+    for (const UnitDesign& design : unitTable()) {
         Slot& slot = slots_[index(design.unit)];
         slot.text = gbk(design.text);
         slot.enabled = !(design.flags & kDisabled);
@@ -172,7 +172,7 @@ void QtWindow::build() {
     unitWidget(Unit::关于)->raise();
 }
 
-QWidget* QtWindow::createUnit(const UnitSpec& design, QWidget* parent) {
+QWidget* QtWindow::createUnit(const UnitDesign& design, QWidget* parent) {
     const Unit u = design.unit;
     const QString text = utf8ToQt(design.text);
     QWidget* widget = nullptr;

@@ -167,8 +167,8 @@ private:
     };
 
     void build();
-    QWidget* createUnit(const struct UnitSpec& design, QWidget* parent);
-    QWidget* parentFor(const struct UnitSpec& design) const;
+    QWidget* createUnit(const struct UnitDesign& design, QWidget* parent);
+    QWidget* parentFor(const struct UnitDesign& design) const;
     std::optional<Path> runFileDialog(const FileDialogRequest& request, bool save);
 
     std::unique_ptr<MainWidget> main_;

@@ -27,7 +27,7 @@ namespace talery {
 namespace {
 
 // "desc|pattern|" of the design becomes a Qt name filter.
-QStringList nameFilters(const UnitSpec& dialog) {
+QStringList nameFilters(const UnitDesign& dialog) {
     QStringList out;
     for (std::string_view item : dialog.items) {
         const QStringList parts = utf8ToQt(item).split(QLatin1Char('|'));
@@ -101,7 +101,7 @@ void QtWindow::endProgress() {
 }
 
 std::optional<Path> QtWindow::runFileDialog(const FileDialogRequest& request, bool save) {
-    const UnitSpec& design = specOf(request.dialog);
+    const UnitDesign& design = designOf(request.dialog);
     QFileDialog dialog(main_.get());
     themed(&dialog);
     dialog.setObjectName(utf8ToQt(design.name));
@@ -162,7 +162,7 @@ std::optional<Text> QtWindow::askPassword(const PasswordDialogLook& look) {
     dialog.setAutoFillBackground(true);
     setPaletteColour(&dialog, QPalette::Window, look.background);
     QLineEdit* edit = nullptr;
-    for (const DialogUnitSpec& unit : passwordDialogUnits()) {
+    for (const DialogUnitDesign& unit : passwordDialogUnits()) {
         QWidget* w = nullptr;
         if (unit.kind == UnitKind::EditBox) {
             auto* e = new LineEdit(&dialog);

@@ -1,4 +1,4 @@
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
-#include "aids/backup.h"
+#include "session/backup.h"
 
-#include "session/cipher.h"
+#include "core/cipher.h"
 
 #include <cerrno>
 #include <span>
@@ -59,9 +59,9 @@ std::optional<Path> reserveBackupCopy(const Path& programDirectory, const Text& 
     for (int n = 1; n < 1000; ++n) {
         const std::string tag = n == 1 ? std::string(when) : std::string(when) + " (" + std::to_string(n) + ")";
         const Path path = backupPath(programDirectory, title, enciphered, tag);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) {
-            ::close(fd);
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (fd.valid()) {
+            fd.close();
             // The name is the reservation: it must outlive a power cut.
             if (syncFolderOf(path)) return path;
             ::unlink(path.c_str());
@@ -234,6 +234,12 @@ int BackupWriter::writesDone() const {
     return state_->writes;
 }
 
+bool BackupWriter::waitUntilIdle(std::chrono::milliseconds timeout) const {
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    return s.wake.wait_for(lock, timeout, [&s] { return !s.pending && !s.copying && !s.flushing; });
+}
+
 void BackupWriter::run() {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
@@ -291,6 +297,7 @@ void BackupWriter::run() {
         if (finishing.owns_lock()) finishing.unlock();
         lock.lock();
         s.copying = false;
+        s.wake.notify_all();  // for waitUntilIdle
         if (bytes || s.copy == copy) {
             s.wrote(bytes);
             if (s.written)

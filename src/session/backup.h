@@ -82,6 +82,9 @@ public:
     void discard();
     // Writes completed so far (successful or not), for tests.
     int writesDone() const;
+    // Waits until no copy is pending or in the making, so that none will be
+    // written before the next schedule; false when `timeout` passed first.
+    bool waitUntilIdle(std::chrono::milliseconds timeout) const;
     // Told, on the window's thread, of every copy written or failed (not of
     // those given up for a newer one), with the reason of a failure.
     using Written = std::function<void(bool ok, const std::string& reasonUtf8)>;
