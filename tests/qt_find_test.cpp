@@ -78,6 +78,26 @@ private slots:
             c.insertText(pieces[rng() % std::size(pieces)] + pieces[rng() % std::size(pieces)]);
             checkOffsets(doc, rng);
         }
+        // Edits that take out or bring in many blocks at once, and undoing them.
+        QTextCursor c(&doc);
+        c.setPosition(100);
+        c.setPosition(doc.characterCount() / 2, QTextCursor::KeepAnchor);
+        c.insertText(text.mid(200, 3000));
+        checkOffsets(doc, rng);
+        c.setPosition(50);
+        c.insertText(text);
+        checkOffsets(doc, rng);
+        doc.undo();
+        checkOffsets(doc, rng);
+        // An edit past what the lookups so far have read, then one before it.
+        doc.setPlainText(text);
+        QCOMPARE(gbkOffsetOf(doc, 10), fromQt(text.left(10)).size());
+        c = QTextCursor(&doc);
+        c.setPosition(doc.characterCount() - 100);
+        c.insertText(QStringLiteral("\n\n"));
+        c.setPosition(20);
+        c.insertText(q(u8"夜\n"));
+        checkOffsets(doc, rng);
         doc.setPlainText(text.left(5000));
         checkOffsets(doc, rng);
     }

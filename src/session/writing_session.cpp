@@ -48,10 +48,11 @@ private:
     bool shown_ = false;
 };
 
-// The digest of a long text, with progress on the way.
-Md5Digest digestOf(std::string_view bytes, const Progress& progress) {
+// A digest of a long text, with progress on the way.
+template <class Digester>
+auto digestOf(std::string_view bytes, const Progress& progress) {
     constexpr std::size_t kStep = std::size_t(16) << 20;
-    Md5 digest;
+    Digester digest;
     for (std::size_t at = 0; at < bytes.size(); at += kStep) {
         digest.update(bytes.substr(at, kStep));
         if (progress) progress(static_cast<double>(std::min(at + kStep, bytes.size())) / static_cast<double>(bytes.size()));
@@ -233,7 +234,7 @@ Md5Digest SessionController::bodyDigest() const {
 }
 
 void SessionController::rememberLoaded(const Text& body, const FileDigest& fileBytes) {
-    session_.loaded = WritingSession::Loaded{digestOf(body, [this](double) { view_.window().paintDuringWork(); }),
+    session_.loaded = WritingSession::Loaded{digestOf<Md5>(body, [this](double) { view_.window().paintDuringWork(); }),
                                              fileBytes, keyText()};
 }
 
@@ -505,8 +506,8 @@ bool SessionController::loadTextDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest bodyBytes = digestOf(*bytes, work.span(0.3, 0.35));
-    const FileDigest fileBytes = fileDigestOf(*bytes);
+    const Md5Digest bodyBytes = digestOf<Md5>(*bytes, work.span(0.3, 0.35));
+    const FileDigest fileBytes = digestOf<FileDigester>(*bytes, work.span(0.35, 0.4));
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();
@@ -564,8 +565,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const FileDigest fileBytes = fileDigestOf(*bytes);
-    work.at(0.35);
+    const FileDigest fileBytes = digestOf<FileDigester>(*bytes, work.span(0.3, 0.35));
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();

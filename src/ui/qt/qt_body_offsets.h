@@ -14,5 +14,9 @@ std::size_t gbkOffsetOf(const QTextDocument& document, int position);
 // The character position of a byte offset; an offset inside a character or
 // inside a CR LF counts as the position behind it.
 int positionOfGbkOffset(const QTextDocument& document, std::size_t offset);
+// Reads the document ahead of the lookups in steps of a few milliseconds while
+// the event loop is idle, so that the first lookup far into a long document
+// (Enter at its end) does not read all of it at once.
+void keepGbkOffsetsAhead(const QTextDocument& document);
 
 }  // namespace talery

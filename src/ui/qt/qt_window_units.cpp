@@ -4,6 +4,7 @@
 
 #include "audio/qt/qt_audio.h"
 #include "ui/qt/qt_accessibility.h"
+#include "ui/qt/qt_body_offsets.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -126,10 +127,13 @@ void QtWindow::takeText(Unit unit, Text&& text) {
         setText(unit, text);
         return;
     }
+    // The body's offsets are read ahead once its text is in, never while it goes in.
+    const bool body = e == unitWidget(Unit::编辑框1);
     if (!progress_) {
         const QString s = toQt(text);
         Text().swap(text);
         e->setContent(s);
+        if (body) keepGbkOffsetsAhead(*e->document());
         return;
     }
     // Long work shows progress: the window keeps painting while the text is
@@ -141,6 +145,7 @@ void QtWindow::takeText(Unit unit, Text&& text) {
         if (progress_) progress_->setValue(from + static_cast<int>((progress_->maximum() - from) * done * 0.9));
         paintDuringWork();
     });
+    if (body) keepGbkOffsetsAhead(*e->document());
 }
 
 bool QtWindow::enabled(Unit unit) const {
