@@ -18,6 +18,8 @@ class QtWindow;
 void installAccessibleRoles();
 // After it is built: names, caption links, focus order and keys.
 void setUpAccessibility(QtWindow& window);
+// The focus order and the keys (qt_keyboard.cpp); part of setUpAccessibility.
+void setUpKeyboard(QtWindow& window);
 // Rings whichever unit of `window` has the keyboard focus, visibly in every theme.
 void ringFocus(QWidget* window);
 // Has screen readers speak `note` without interrupting: a notification that
