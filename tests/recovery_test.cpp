@@ -730,6 +730,13 @@ TEST_F(RecoveryTest, NothingUnsavedLeavesNoCopy) {
     ASSERT_TRUE(app->statistics().backup().waitUntilIdle(std::chrono::seconds(10)));
     w->runPosted();
     EXPECT_TRUE(backupCopies(dir).empty());
+
+    // Saved with Ctrl+S, then the program closed: the copy reserved after the save goes too.
+    app->openNamedFile(dir / "a.txt");
+    w->typeText(Unit::编辑框1, u8"又");
+    w->pressKey(Unit::编辑框1, key::S, modifier::Ctrl);
+    ASSERT_TRUE(w->userCloses());
+    EXPECT_TRUE(backupCopies(dir).empty());
 }
 
 TEST(JournalEntryTest, EveryByteOfTitlesAndPathsSurvives) {

@@ -156,6 +156,7 @@ bool Shell::shutDown() {
     if (session_.writing() && !session_.bodyMatchesFile() &&
         session_.saveDocument() != SaveOutcome::Saved)
         return false;
+    session_.endWithTextSaved();
     // A diary that needed no save still ends here, and counts for the day.
     diary_.leaveDiaryMode();
     // Where the window was, for the next start (the full screen and a maximised

@@ -452,6 +452,16 @@ void SessionController::returnToIdle(const Text& farewell) {
     backupCopy_.clear();
 }
 
+void SessionController::endWithTextSaved() {
+    if (!writing() || backupCopy_.empty() || !bodyMatchesFile()) return;
+    // Nothing pending may write the copy again after it is gone.
+    if (hooks_.discardBackup) hooks_.discardBackup();
+    ::unlink(backupCopy_.c_str());
+    backupCopy_.clear();
+    journal_.end();
+    journalCurrent_ = false;
+}
+
 void SessionController::finishSave(bool opened, const Path& savedAs) {
     // The text is in its document now. Its copy goes, and with it any plain
     // copy of a text just saved enciphered.

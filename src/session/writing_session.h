@@ -95,6 +95,9 @@ public:
     // Whether the body, saved to the bound file as it would be now, gives the
     // bytes already on disk. False when there is no bound file or it cannot be read.
     bool bodyMatchesFile() const;
+    // The program ends with the text in its document: the session's copy goes,
+    // as at the end of any session with nothing unsaved.
+    void endWithTextSaved();
     // The one answer to whether a session runs, and whether it is a diary.
     Phase phase() const { return session_.phase; }
     bool writing() const { return sessionRunning(session_.phase); }
