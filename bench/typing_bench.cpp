@@ -169,6 +169,23 @@ struct Round {
     qint64 stall = 0;         // ms
 };
 
+// A key as the keyboard gives it: pressed and released.
+void sendKey(QWidget* to, int key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(to, &press);
+    QApplication::sendEvent(to, &release);
+}
+
+void pressEnter(QWidget* to) { sendKey(to, Qt::Key_Return, QStringLiteral("\r")); }
+
+// The n-th key of a writer's typing: an ideograph, and every 25th a Backspace.
+void typeNth(QWidget* to, int n) {
+    static const QString ideographs = QString::fromUtf8("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏");
+    if (n % 25 == 24) sendKey(to, Qt::Key_Backspace, {});
+    else sendKey(to, Qt::Key_unknown, ideographs.at(n % ideographs.size()));
+}
+
 // `count` keys into `edit` at the end or in its middle, one every `interval`
 // ms from the event loop, so painting happens as it does for a writer.
 // Enter keys are each followed by a Backspace.
@@ -178,24 +195,13 @@ Round typeInto(QPlainTextEdit* edit, bool middle, bool enter, int count, int int
     edit->setTextCursor(cursor);
     edit->setFocus();
     QCoreApplication::processEvents();
-    const QString ideographs = QString::fromUtf8("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏");
     int sent = 0;
     QTimer timer;
     QEventLoop loop;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        int key = Qt::Key_unknown;
-        QString text = ideographs.at(sent % ideographs.size());
-        if (enter) {
-            key = sent % 2 == 0 ? Qt::Key_Return : Qt::Key_Backspace;
-            text = sent % 2 == 0 ? QStringLiteral("\r") : QString();
-        } else if (sent % 25 == 24) {
-            key = Qt::Key_Backspace;
-            text.clear();
-        }
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QApplication::sendEvent(edit, &press);
-        QApplication::sendEvent(edit, &release);
+        if (!enter) typeNth(edit, sent);
+        else if (sent % 2 == 0) pressEnter(edit);
+        else sendKey(edit, Qt::Key_Backspace, {});
         if (++sent >= count) loop.quit();
     });
     const double cpu0 = cpuSeconds(), thread0 = threadCpuSeconds();
@@ -221,7 +227,6 @@ void answerQuestions(QTimer& answer) {
     });
     answer.start(10);
 }
-
 
 struct Shape {
     const char* name;
@@ -499,21 +504,9 @@ int main(int argc, char** argv) {
     double roundCpu = cpuSeconds();
     QTimer timer;
     QEventLoop loop;
-    const QString ideographs = QString::fromUtf8("天地玄黄宇宙洪荒日月盈昃辰宿列张寒来暑往秋收冬藏");
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        int key = Qt::Key_unknown;
-        QString text = ideographs.at(sent % ideographs.size());
-        if (sent % 40 == 39) {
-            key = Qt::Key_Return;
-            text = QStringLiteral("\r");
-        } else if (sent % 25 == 24) {
-            key = Qt::Key_Backspace;
-            text.clear();
-        }
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QApplication::sendEvent(edit, &press);
-        QApplication::sendEvent(edit, &release);
+        if (sent % 40 == 39) pressEnter(edit);
+        else typeNth(edit, sent);
         ++sent;
         if (sent % perRound == 0) {
             const double now = cpuSeconds();
@@ -559,15 +552,8 @@ int main(int argc, char** argv) {
                     static_cast<double>(backupTimer.elapsed()), peakSinceResetMegabytes(),
                     static_cast<long long>(longestGap));
         if (save) {
-            // Every question the save asks is answered with its first choice (yes, OK).
             QTimer answer;
-            QObject::connect(&answer, &QTimer::timeout, [] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box) return;
-                if (auto* yes = box->button(QMessageBox::Yes)) yes->click();
-                else if (auto* ok = box->button(QMessageBox::Ok)) ok->click();
-            });
-            answer.start(10);
+            answerQuestions(answer);
             resetPeak();
             const double peakBefore = peakSinceResetMegabytes();
             QElapsedTimer saveTimer;
