@@ -80,18 +80,27 @@ std::optional<std::vector<Stretch>> stretchesBetween(QStringView before, QString
     return out;
 }
 
+// The document's text in [from, to), piece by piece: each paragraph's part,
+// and a line break wherever the range takes in a paragraph's end. Block by
+// block: a cursor would lay out a whole paragraph to place itself, which is
+// slow when the paragraph is a whole novel.
+template <class Piece, class LineBreak>
+void forEachPiece(const QTextDocument& doc, int from, int to, Piece piece, LineBreak lineBreak) {
+    for (QTextBlock b = doc.findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
+        const QString line = b.text();
+        const int start = std::max(from - b.position(), 0);
+        const int end = std::min(to - b.position(), static_cast<int>(line.size()));
+        if (end > start) piece(QStringView(line).mid(start, end - start));
+        if (to - b.position() > line.size() && b.next().isValid()) lineBreak();
+    }
+}
+
 // The document's text from `from` to `to`, paragraphs ended by LF as the
 // toolkit's strings of the logic's text have them.
 QString documentText(const QTextDocument& doc, int from, int to) {
     QString out;
     out.reserve(to - from);
-    for (QTextBlock b = doc.findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
-        const QString line = b.text();
-        const int start = std::max(from - b.position(), 0);
-        const int end = std::min(to - b.position(), static_cast<int>(line.size()) + 1);
-        if (end > start) out.append(QStringView(line).mid(start, std::min(end, static_cast<int>(line.size())) - start));
-        if (end == line.size() + 1) out.append(QLatin1Char('\n'));
-    }
+    forEachPiece(doc, from, to, [&](QStringView piece) { out.append(piece); }, [&] { out.append(QLatin1Char('\n')); });
     return out;
 }
 
@@ -197,26 +206,13 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);
     position = std::min(position, length);
     count = std::min(count, length - position);
-    // Block by block: a cursor would lay out a whole paragraph to place
-    // itself, which is slow when the paragraph is a whole novel. Each block's
-    // text goes straight into the result: nothing else is whole in memory.
+    // Each piece goes straight into the result: nothing else is whole in memory.
     Text out;
     // GBK takes two bytes for a UTF-16 unit at most (a line break too): for
     // Chinese text this is the size, and the result never grows by doubling.
     out.reserve(2 * count);
-    for (QTextBlock b = e->document()->findBlock(static_cast<int>(position)); b.isValid() && count > 0; b = b.next()) {
-        const QString line = b.text();
-        const auto offset = static_cast<qsizetype>(position) - b.position();
-        const auto take = std::min<qsizetype>(static_cast<qsizetype>(count), line.size() - offset);
-        position += static_cast<std::size_t>(take);
-        count -= static_cast<std::size_t>(take);
-        appendGbk(QStringView(line).mid(offset, take), true, out);
-        if (count > 0 && b.next().isValid()) {
-            out += "\r\n";
-            ++position;
-            --count;
-        }
-    }
+    forEachPiece(*e->document(), static_cast<int>(position), static_cast<int>(position + count),
+                 [&](QStringView piece) { appendGbk(piece, true, out); }, [&] { out += "\r\n"; });
     return out;
 }
 
