@@ -17,7 +17,7 @@ namespace {
 // A digest of a long text, with progress on the way.
 template <class Digester>
 auto digestOf(std::string_view bytes, const Progress& progress) {
-    constexpr std::size_t kStep = std::size_t(16) << 20;
+    constexpr std::size_t kStep = std::size_t(8) << 20;
     Digester digest;
     for (std::size_t at = 0; at < bytes.size(); at += kStep) {
         digest.update(bytes.substr(at, kStep));
