@@ -246,8 +246,27 @@ private slots:
         QCOMPARE(dialogs.front()->labelText(), q(u8"正在打开：长篇.txt"));
         QCOMPARE(dialogs.front()->value(), 500);
         QVERIFY(!dialogs.front()->isModal());
+        // The desktop's close button during the work is refused, not handed
+        // on; a file dropped meanwhile opens after it.
+        struct Closes : EventSink {
+            int asked = 0, dropped = 0;
+            void handle(const UiEvent& e) override { dropped += e.type == EventType::FileDropped; }
+            bool closeRequested() override { return ++asked, true; }
+        } closes;
+        window.setEventSink(&closes);
+        QVERIFY(!window.widget()->close());
+        QCOMPARE(closes.asked, 0);
+        QVERIFY(window.widget()->isVisible());
+        auto* main = qobject_cast<MainWidget*>(window.widget());
+        QVERIFY(main && main->onFilesDropped);
+        main->onFilesDropped({QStringLiteral("/tmp/dropped.txt")});
+        QTest::qWait(200);
+        QCOMPARE(closes.dropped, 0);
         window.endProgress();
         QVERIFY(window.widget()->findChildren<QProgressDialog*>().isEmpty() || !dialogs.front()->isVisible());
+        QTRY_COMPARE(closes.dropped, 1);
+        QVERIFY(window.widget()->close());
+        QCOMPARE(closes.asked, 1);
     }
 
     // A long text loaded during long work goes in a slice at a time: the

@@ -18,6 +18,7 @@
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -100,13 +101,25 @@ void QtWindow::raise(const UiEvent& event) {
     if (sink_) sink_->handle(event);
 }
 
-bool QtWindow::askClose() { return !sink_ || sink_->closeRequested(); }
+bool QtWindow::askClose() {
+    // Long work paints the window between its steps, and the desktop's close
+    // button is no click or key kept for after it: asked for then, the close
+    // is refused, as while a message waits, rather than ending the session
+    // in the middle of a save.
+    if (progress_) return false;
+    return !sink_ || sink_->closeRequested();
+}
 
 // Dropped files. They are handled once the drop has returned, so that the
 // drag source is not held while a message or the password dialog waits for
 // the user. One event per path, in the order the drag source listed them.
 void QtWindow::deliverDrop(const QStringList& files) {
     QTimer::singleShot(0, this, [this, files] {
+        // Dropped during long work (the window paints meanwhile): handled after it.
+        if (progress_) {
+            QTimer::singleShot(50, this, [this, files] { deliverDrop(files); });
+            return;
+        }
         for (qsizetype i = 0; i < files.size(); ++i)
             raise({.type = EventType::FileDropped, .index = static_cast<int>(i),
                    .path = QFile::encodeName(files[i]).toStdString()});
