@@ -197,6 +197,8 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
             if (all) stretches = std::move(*all);
         }
     }
+    // Text from GBK needs no "?" put in, unless bytes it could not decode were.
+    e->setProgramEdit(!replacement.contains(QChar::ReplacementCharacter));
     // Also where nothing differs: the edit is still made and undone as one.
     if (stretches.empty()) {
         c.setPosition(from);
@@ -213,6 +215,7 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
         c.endEditBlock();
         c.setPosition(from + static_cast<int>(replacement.size()));
     }
+    e->setProgramEdit(false);
     e->endUndoStep();
     e->setTextCursor(c);
 }
