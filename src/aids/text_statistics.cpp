@@ -11,7 +11,7 @@ namespace {
 // few of these, whatever the paragraph's length.
 constexpr std::size_t kPieceCharacters = 2048;
 // Characters read at a time when the whole body is read.
-constexpr std::size_t kReadSlice = std::size_t(1) << 20;
+constexpr std::size_t kReadSlice = std::size_t(1) << 19;
 
 struct DayTask {
     const char8_t* key;

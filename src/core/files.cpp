@@ -14,7 +14,10 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <future>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace talery {
@@ -258,13 +261,33 @@ bool lockAsOurOwn(int fd, const Path& path) {
            opened.st_dev == named.st_dev;
 }
 
+// fsync on another thread, with `waiting` called every few hundredths of a
+// second until it returns: syncing a long file can take a tenth of a second
+// and more, which the window spends painting.
+bool syncFile(int fd, const std::function<void()>& waiting) {
+    if (!waiting) return ::fsync(fd) == 0;
+    std::promise<int> result;
+    std::future<int> done = result.get_future();
+    std::thread syncer;
+    try {
+        syncer = std::thread([fd, &result] { result.set_value(::fsync(fd) == 0 ? 0 : errno); });
+    } catch (const std::system_error&) {
+        return ::fsync(fd) == 0;  // no thread to be had: the sync is what matters
+    }
+    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) waiting();
+    syncer.join();
+    const int code = done.get();
+    if (code != 0) errno = code;
+    return code == 0;
+}
+
 // The atomic replacement behind writeFileAtomic and copyFileAtomic: `fill`
 // writes the new content into the temporary file's descriptor.
 // `rewrite`, when given, rewrites the resolved target in place where the
 // folder takes no temporary file.
 template <class Fill>
 bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Path&)>& rewrite, FileError* error,
-                 FileMode mode) {
+                 FileMode mode, const std::function<void()>& waiting = {}) {
     if (path.empty()) {
         fail(error, ENOENT);
         return false;
@@ -338,7 +361,7 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         }
         (void)::fchmod(fd, st.st_mode & 07777);
     }
-    bool ok = fill(fd) && ::fsync(fd) == 0;
+    bool ok = fill(fd) && syncFile(fd, waiting);
     int code = errno;
     // The lock lives on in a second descriptor until the rename: closing the
     // first still reports a late write error (network file systems).
@@ -373,10 +396,11 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error,
     std::function<bool(const Path&)> rewrite;
     if (inPlace == InPlace::Allow) rewrite = [&](const Path& target) { return rewriteInPlace(target, bytes, error); };
     return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); }, rewrite, error,
-                       mode);
+                       mode, progress ? std::function<void()>([&progress] { progress(1); }) : std::function<void()>());
 }
 
-bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error, InPlace inPlace, FileMode mode) {
+bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error, InPlace inPlace, FileMode mode,
+                     const std::function<void()>& waiting) {
     std::string block;
     std::function<bool(const Path&)> rewrite;
     if (inPlace == InPlace::Allow) {
@@ -406,12 +430,12 @@ bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error
             if (!writeAll(fd, block)) return false;
         }
     };
-    const bool ok = replaceFile(path, fill, rewrite, error, mode);
+    const bool ok = replaceFile(path, fill, rewrite, error, mode, waiting);
     if (abandoned) fail(error, ECANCELED);
     return ok;
 }
 
-bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode mode) {
+bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode mode, const Progress& progress) {
     const FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid()) {
         fail(error, errno);
@@ -427,6 +451,7 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode
         to,
         [&](int out) {
             std::vector<char> buf(1 << 20);
+            std::uint64_t copied = 0;
             for (;;) {
                 const ssize_t n = ::read(in.get(), buf.data(), buf.size());
                 if (n < 0 && errno == EINTR) continue;
@@ -436,9 +461,12 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode
                 }
                 if (n == 0) return true;
                 if (!writeAll(out, std::string_view(buf.data(), static_cast<std::size_t>(n)))) return false;
+                copied += static_cast<std::uint64_t>(n);
+                if (progress && st.st_size > 0)
+                    progress(std::min(1.0, static_cast<double>(copied) / static_cast<double>(st.st_size)));
             }
         },
-        {}, error, mode);
+        {}, error, mode, progress ? std::function<void()>([&progress] { progress(1); }) : std::function<void()>());
     if (!ok && readError) fail(error, readError);
     return ok;
 }

@@ -3,6 +3,7 @@
 #include "core/cipher.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace talery {
@@ -116,21 +117,23 @@ std::string extensionOf(std::string_view path) {
 
 namespace {
 
-// Counts the kinds of breaks; the text is converted only when it has LF or lone CR.
+// Counts the kinds of breaks; the text is converted only when it has LF or
+// lone CR. Breaks are sought with memchr: a long novel has one every few
+// hundred bytes, and a byte at a time would hold the window for a tenth of a
+// second at 150 MB.
 NormalisedBreaks breakStyle(std::string_view text, bool* needsChange) {
     std::size_t crlf = 0, lf = 0, cr = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') {
-                ++crlf;
-                ++i;
-            } else {
-                ++cr;
-            }
-        } else if (text[i] == '\n') {
-            ++lf;
-        }
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p))));
+         ++p) {
+        if (p + 1 < end && p[1] == '\n') ++crlf;
+        else ++cr;
     }
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
+         ++p)
+        ++lf;
+    lf -= crlf;  // every LF behind a CR is one of the pairs
     NormalisedBreaks out;
     const int kinds = (crlf > 0) + (lf > 0) + (cr > 0);
     out.mixed = kinds > 1;
@@ -141,17 +144,22 @@ NormalisedBreaks breakStyle(std::string_view text, bool* needsChange) {
     return out;
 }
 
+// Every break as CR LF; the runs between breaks are copied whole.
 void appendCrLf(std::string_view text, std::string& out) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            out += "\r\n";
-            ++i;
-        } else if (c == '\r' || c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
+    std::size_t nextCr = text.find('\r'), nextLf = text.find('\n');
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (nextCr < i) nextCr = text.find('\r', i);
+        if (nextLf < i) nextLf = text.find('\n', i);
+        const std::size_t at = std::min(nextCr, nextLf);
+        if (at == std::string_view::npos) {
+            out.append(text.substr(i));
+            break;
         }
+        out.append(text.substr(i, at - i));
+        out += "\r\n";
+        // A CR LF pair is one break.
+        i = at + (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1);
     }
 }
 
@@ -210,7 +218,7 @@ namespace {
 // GBK validity a block at a time, `between` after each: the blocks end behind
 // a LF, which is never a byte of a double-byte character.
 bool isValidGbkInBlocks(std::string_view text, const std::function<void()>& between) {
-    constexpr std::size_t kBlock = std::size_t(16) << 20;
+    constexpr std::size_t kBlock = std::size_t(8) << 20;
     for (std::size_t from = 0; from < text.size();) {
         std::size_t end = std::min(from + kBlock, text.size());
         if (end < text.size()) {

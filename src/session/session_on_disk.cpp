@@ -2,6 +2,7 @@
 // against what the session last saw there, and a change by anyone else is
 // the writer's to decide; one document, one window.
 
+#include "session/long_work.h"
 #include "session/versions.h"
 #include "session/writing_session.h"
 
@@ -12,9 +13,12 @@
 
 namespace talery {
 
-DiskCheck SessionController::checkBound() const {
-    const Window& window = view_.window();
-    DiskCheck check = checkOnDisk(session_.currentPath, session_.onDisk, [&window] { window.paintDuringWork(); });
+DiskCheck SessionController::checkBound() {
+    // A long document of the same size is read whole to be compared: the
+    // window shows that it is busy saving and keeps painting meanwhile.
+    LongWork work(view_.window(), fileSize(session_.currentPath),
+                  gbk(u8"正在保存：") + utf8ToGbkLossy(session_.currentPath));
+    DiskCheck check = checkOnDisk(session_.currentPath, session_.onDisk, [&work] { work.at(0); });
     if (!session_.distrust.empty() && check.change != DiskChange::Gone) {
         check.change = DiskChange::Replaced;
         check.reasonUtf8 = session_.distrust;

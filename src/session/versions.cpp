@@ -392,7 +392,7 @@ std::vector<VersionedDocument> versionedDocuments(const Path& versionsFolder) {
 }
 
 std::optional<Path> keepVersion(const Path& versionsFolder, const Path& document, const LocalDateTime& when,
-                                FileError* error, const VersionLimits& limits) {
+                                FileError* error, const VersionLimits& limits, const Progress& progress) {
     if (!makePrivateFolder(versionsFolder, error)) return std::nullopt;
     // Numbered one past the newest: the order no clock change or time zone
     // can turn round. The local time in the name is for people.
@@ -407,7 +407,7 @@ std::optional<Path> keepVersion(const Path& versionsFolder, const Path& document
         if (error) *error = {EEXIST, "历史版本的编号已用完", false};
         return std::nullopt;
     }
-    if (!copyFileAtomic(document, target, error, FileMode::OwnerOnly)) return std::nullopt;
+    if (!copyFileAtomic(document, target, error, FileMode::OwnerOnly, progress)) return std::nullopt;
     recordDocument(versionsFolder, document);
     // The rule prunes; never the copy just made, which the save relies on:
     // it is the newest by its number.

@@ -61,7 +61,8 @@ struct VersionFile {
 // retention rule and the limits prune, never the new copy. Returns the
 // copy's path.
 std::optional<Path> keepVersion(const Path& versionsFolder, const Path& document, const LocalDateTime& when,
-                                FileError* error = nullptr, const VersionLimits& limits = {});
+                                FileError* error = nullptr, const VersionLimits& limits = {},
+                                const Progress& progress = {});
 
 // The versions of a document, newest first.
 std::vector<VersionFile> listVersions(const Path& versionsFolder, const Path& document);

@@ -1,6 +1,7 @@
 #include "session/writing_session.h"
 
 #include "session/backup.h"
+#include "session/long_work.h"
 #include "core/cipher.h"
 #include "session/refused_password.h"
 #include "session/versions.h"
@@ -13,45 +14,10 @@
 namespace talery {
 namespace {
 
-// Opening or saving a document this large shows its progress.
-constexpr std::uint64_t kLongWorkBytes = std::uint64_t(20) << 20;
-
-// Progress of the work on one document, shown only when it is large. It
-// ends before any message about the result, and at the latest with the work.
-class LongWork {
-public:
-    LongWork(Window& window, std::uint64_t bytes, Text text)
-        : window_(bytes >= kLongWorkBytes ? &window : nullptr), text_(std::move(text)) {}
-    ~LongWork() { finish(); }
-    LongWork(const LongWork&) = delete;
-    LongWork& operator=(const LongWork&) = delete;
-
-    void at(double fraction) {
-        if (!window_) return;
-        window_->showProgress(text_, fraction);
-        shown_ = true;
-    }
-    // A step of the work that reports its own share done, mapped onto [from, to].
-    Progress span(double from, double to) {
-        if (!window_) return {};
-        return [this, from, to](double f) { at(from + (to - from) * f); };
-    }
-    void finish() {
-        if (window_ && shown_) window_->endProgress();
-        shown_ = false;
-        window_ = nullptr;
-    }
-
-private:
-    Window* window_;
-    Text text_;
-    bool shown_ = false;
-};
-
 // A digest of a long text, with progress on the way.
 template <class Digester>
 auto digestOf(std::string_view bytes, const Progress& progress) {
-    constexpr std::size_t kStep = std::size_t(16) << 20;
+    constexpr std::size_t kStep = std::size_t(8) << 20;
     Digester digest;
     for (std::size_t at = 0; at < bytes.size(); at += kStep) {
         digest.update(bytes.substr(at, kStep));
@@ -256,10 +222,10 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
 
     std::optional<Path> version;
     if (keepOld && isRegularFile(path)) {
-        work.at(0.3);
+        work.at(0.1);
         FileError versionError;
         version = keepVersion(versionsFolderIn(settings_.programDirectory()), path, clock_.now(), &versionError,
-                              readVersionLimits(settings_.program()));
+                              readVersionLimits(settings_.program()), work.span(0.1, 0.4));
         if (!version) work.finish();
         if (!version &&
             view_.message(joinLines({gbk(u8"无法保留原文件的旧版本："), shownPath,
@@ -288,7 +254,10 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     // Rewriting in place is safe only with the old content kept elsewhere:
     // the copy is looked at, not taken on trust.
     const bool oldContentKept = version && isRegularFile(*version) && fileSize(*version) == fileSize(path);
-    if (writeFileAtomic(path, next, &error, oldContentKept ? InPlace::Allow : InPlace::Refuse)) {
+    if (writeFileAtomic(path, next, &error, oldContentKept ? InPlace::Allow : InPlace::Refuse, FileMode::Keep,
+                        [&progress] {
+                            if (progress) progress(1);
+                        })) {
         // Looked at after the write: should another program write in between,
         // its bytes will not match this digest at the next save.
         written_ = lookAt(path);

@@ -138,7 +138,7 @@ private:
     // what the session knows of it; when it changed, the writer decides where
     // the text goes. `written` is where it went.
     SaveOutcome writeBound(Path& written);
-    DiskCheck checkBound() const;
+    DiskCheck checkBound();
     SaveOutcome resolveChange(const DiskCheck& check, Path& written);
     // A new file beside the document for the session's text; `written` its name.
     SaveOutcome writeBeside(Path& written);

@@ -76,7 +76,7 @@ void TextEdit::setContent(const QString& text, const std::function<void(double d
     setting_ = true;
     // Slices of this many characters keep the window painting every few
     // hundredths of a second while a whole novel goes in.
-    constexpr qsizetype kSlice = qsizetype(1) << 20;
+    constexpr qsizetype kSlice = qsizetype(1) << 19;
     if (!between || text.size() <= kSlice) {
         setPlainText(text);
         setting_ = false;
@@ -87,7 +87,9 @@ void TextEdit::setContent(const QString& text, const std::function<void(double d
         at = std::min(at, text.size());
         return at < text.size() && text.at(at).isLowSurrogate() ? at + 1 : at;  // a surrogate pair stays whole
     };
-    qsizetype done = cutAt(kSlice);
+    // The first slice also takes the old text away and is laid out at once:
+    // a small one keeps that step as short as the others.
+    qsizetype done = cutAt(kSlice / 8);
     setPlainText(text.first(done));  // the caret at the start, no undo steps
     QTextDocument* doc = document();
     const bool undo = doc->isUndoRedoEnabled();
