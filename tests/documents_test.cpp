@@ -191,6 +191,42 @@ TEST(DocumentDecode, MixedLineBreaksAreUnifiedToCrLfAndReported) {
     EXPECT_EQ(decodeTextDocument("a\r\r\nb")->body, "a\r\n\r\nb");
 }
 
+// Every arrangement of breaks up to six bytes, beside a byte-by-byte
+// reading: a CR LF pair is one break, any other CR or LF is one of its own.
+TEST(DocumentDecode, LineBreaksAgreeWithAByteByByteReading) {
+    const char alphabet[] = {'a', '\r', '\n'};
+    for (int length = 0; length <= 6; ++length) {
+        int count = 1;
+        for (int i = 0; i < length; ++i) count *= 3;
+        for (int n = 0; n < count; ++n) {
+            std::string text;
+            for (int i = 0, rest = n; i < length; ++i, rest /= 3) text += alphabet[rest % 3];
+            std::string expected;
+            int crlf = 0, lf = 0, cr = 0;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                if (text[i] == 'a') {
+                    expected += 'a';
+                    continue;
+                }
+                expected += "\r\n";
+                if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                    ++crlf;
+                    ++i;
+                } else {
+                    ++(text[i] == '\r' ? cr : lf);
+                }
+            }
+            SCOPED_TRACE(text);
+            const NormalisedBreaks got = normaliseLineBreaks(text);
+            EXPECT_EQ(got.text, expected);
+            EXPECT_EQ(got.mixed, (crlf > 0) + (lf > 0) + (cr > 0) > 1);
+            if ((crlf > 0) + (lf > 0) + (cr > 0) == 1) {
+                EXPECT_EQ(got.style, lf ? Lf : cr ? Cr : CrLf);
+            }
+        }
+    }
+}
+
 // GBK text that is also valid UTF-8 reads as GBK when the UTF-8 reading is
 // not Chinese; real UTF-8 Chinese, and Latin words with accents, stay UTF-8.
 TEST(DocumentDecode, TextValidInBothEncodingsReadsAsThePlausibleOne) {
