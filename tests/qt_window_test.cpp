@@ -908,6 +908,15 @@ private slots:
         QCOMPARE(window.statusText(0), g(u8"当前字数：  4"));
     }
 
+    void theProgramsTextShowsAByteGbkCannotDecodeAsAQuestionMark() {
+        // Its own edits skip the check of what typing adds, but not for a
+        // byte that decodes to nothing: the box shows "?" as it reads.
+        QtWindow window;
+        auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        window.replaceBodyRange({0, 0}, g(u8"夜色") + "\x81" + g(u8"!很深"));
+        QCOMPARE(body->toPlainText().first(6), q(u8"夜色?!很深"));
+    }
+
     void aLongReplacementEditsOnlyWhereTheTextDiffers() {
         // The program's edit of a long range goes in as the differences
         // alone, or whole where they are many: either way the same text, the

@@ -29,6 +29,9 @@ constexpr std::array<DayTask, 4> kDayTasks{{{u8"1000字", 1000}, {u8"8000字", 8
 
 std::vector<BodyMirror::Piece> BodyMirror::cut(const Text& text) {
     std::vector<Piece> out;
+    // About a piece a line: a novel of short lines would otherwise grow the
+    // vector many times over.
+    out.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + text.size() / kPieceCharacters + 1);
     std::size_t start = 0, characters = 0, i = 0;
     while (i < text.size()) {
         i += bodyCharLength(text, i);

@@ -184,7 +184,7 @@ void TextEdit::onContentsChange(int position, int removed, int added) {
     noteChange(position, removed, added);
     if (!setting_) keepLayoutOf(position);
     // Only what the user adds needs checking; the program's own text is GBK.
-    if (setting_ || fixing_ || added <= 0) return;
+    if (setting_ || fixing_ || programEdit_ || added <= 0) return;
     QTextCursor cursor(document());
     cursor.setPosition(position);
     cursor.setPosition(std::min(position + added, document()->characterCount() - 1), QTextCursor::KeepAnchor);

@@ -43,6 +43,9 @@ public:
     // break, around a paste, an input method's commit and the program's own
     // edits, at a save and when the focus leaves the box.
     void endUndoStep();
+    // The program's own edits put in text that came from GBK: the "?" rule
+    // need not read it back (a laid-out novel is millions of characters).
+    void setProgramEdit(bool on) { programEdit_ = on; }
     static constexpr qint64 kUndoPauseMs = 1000;
     // Milliseconds of a steady clock; tests give their own.
     void setUndoClock(std::function<qint64()> now) { undoClock_ = std::move(now); }
@@ -75,6 +78,7 @@ private:
     int reportedLength_ = 0;
     std::optional<QString> deferred_;
     bool fixing_ = false;
+    bool programEdit_ = false;
     bool pasting_ = false;
     bool centred_ = false;
     // Undo steps: when the last key that edited came.

@@ -83,21 +83,45 @@ std::optional<std::vector<Stretch>> stretchesBetween(QStringView before, QString
 // The document's text in [from, to), piece by piece: each paragraph's part,
 // and a line break wherever the range takes in a paragraph's end. Block by
 // block: a cursor would lay out a whole paragraph to place itself, which is
-// slow when the paragraph is a whole novel.
+// slow when the paragraph is a whole novel. Each block's position follows
+// from the one before: asking the block walks the document's tree, which
+// over a novel of short lines costs more than reading the text.
 template <class Piece, class LineBreak>
 void forEachPiece(const QTextDocument& doc, int from, int to, Piece piece, LineBreak lineBreak) {
-    for (QTextBlock b = doc.findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
+    QTextBlock b = doc.findBlock(from);
+    for (int at = b.isValid() ? b.position() : 0; b.isValid() && at < to; at += b.length(), b = b.next()) {
         const QString line = b.text();
-        const int start = std::max(from - b.position(), 0);
-        const int end = std::min(to - b.position(), static_cast<int>(line.size()));
+        const int start = std::max(from - at, 0);
+        const int end = std::min(to - at, static_cast<int>(line.size()));
         if (end > start) piece(QStringView(line).mid(start, end - start));
-        if (to - b.position() > line.size() && b.next().isValid()) lineBreak();
+        if (to - at > line.size() && b.next().isValid()) lineBreak();
     }
+}
+
+// Most of a document of a usual size is read at once: the document hands
+// out its whole text in a millisecond, where asking each of a novel's
+// hundred thousand short paragraphs for its text takes tens of them. Larger
+// documents, and slices, go block by block, so that no long document is held
+// twice. The whole text has the paragraphs' separators where blocks end.
+constexpr int kWholeReadMost = 1 << 23;  // characters
+
+std::optional<QString> wholeText(const QTextDocument& doc, int from, int to) {
+    const int length = doc.characterCount() - 1;
+    if (length > kWholeReadMost || to - from <= length / 2) return std::nullopt;
+    QString raw = doc.toRawText();
+    if (raw.size() < to) return std::nullopt;
+    return raw;
 }
 
 // The document's text from `from` to `to`, paragraphs ended by LF as the
 // toolkit's strings of the logic's text have them.
 QString documentText(const QTextDocument& doc, int from, int to) {
+    if (auto whole = wholeText(doc, from, to)) {
+        whole->truncate(to);
+        whole->remove(0, from);
+        whole->replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        return std::move(*whole);
+    }
     QString out;
     out.reserve(to - from);
     forEachPiece(doc, from, to, [&](QStringView piece) { out.append(piece); }, [&] { out.append(QLatin1Char('\n')); });
@@ -173,6 +197,8 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
             if (all) stretches = std::move(*all);
         }
     }
+    // Text from GBK needs no "?" put in, unless bytes it could not decode were.
+    e->setProgramEdit(!replacement.contains(QChar::ReplacementCharacter));
     // Also where nothing differs: the edit is still made and undone as one.
     if (stretches.empty()) {
         c.setPosition(from);
@@ -189,6 +215,7 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
         c.endEditBlock();
         c.setPosition(from + static_cast<int>(replacement.size()));
     }
+    e->setProgramEdit(false);
     e->endUndoStep();
     e->setTextCursor(c);
 }
@@ -206,11 +233,15 @@ Text QtWindow::bodyText(std::size_t position, std::size_t count) const {
     const auto length = static_cast<std::size_t>(e->document()->characterCount() - 1);
     position = std::min(position, length);
     count = std::min(count, length - position);
-    // Each piece goes straight into the result: nothing else is whole in memory.
     Text out;
     // GBK takes two bytes for a UTF-16 unit at most (a line break too): for
     // Chinese text this is the size, and the result never grows by doubling.
     out.reserve(2 * count);
+    if (auto whole = wholeText(*e->document(), static_cast<int>(position), static_cast<int>(position + count))) {
+        appendGbk(QStringView(*whole).mid(static_cast<qsizetype>(position), static_cast<qsizetype>(count)), true, out);
+        return out;
+    }
+    // Each piece goes straight into the result: nothing else is whole in memory.
     forEachPiece(*e->document(), static_cast<int>(position), static_cast<int>(position + count),
                  [&](QStringView piece) { appendGbk(piece, true, out); }, [&] { out += "\r\n"; });
     return out;
