@@ -17,7 +17,6 @@
 #include <future>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 namespace talery {
@@ -261,21 +260,18 @@ bool lockAsOurOwn(int fd, const Path& path) {
            opened.st_dev == named.st_dev;
 }
 
-// fsync on another thread, with `waiting` called every few hundredths of a
-// second until it returns: syncing a long file can take a tenth of a second
-// and more, which the window spends painting.
-bool syncFile(int fd, const std::function<void()>& waiting) {
-    if (!waiting) return ::fsync(fd) == 0;
-    std::promise<int> result;
-    std::future<int> done = result.get_future();
-    std::thread syncer;
+// fsync on another thread while `progress` hears that all is written, every
+// few hundredths of a second: syncing a long file can take a tenth of a
+// second and more, which the window spends painting.
+bool syncFile(int fd, const Progress& progress) {
+    if (!progress) return ::fsync(fd) == 0;
+    std::future<int> done;
     try {
-        syncer = std::thread([fd, &result] { result.set_value(::fsync(fd) == 0 ? 0 : errno); });
+        done = std::async(std::launch::async, [fd] { return ::fsync(fd) == 0 ? 0 : errno; });
     } catch (const std::system_error&) {
         return ::fsync(fd) == 0;  // no thread to be had: the sync is what matters
     }
-    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) waiting();
-    syncer.join();
+    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) progress(1);
     const int code = done.get();
     if (code != 0) errno = code;
     return code == 0;
@@ -287,7 +283,7 @@ bool syncFile(int fd, const std::function<void()>& waiting) {
 // folder takes no temporary file.
 template <class Fill>
 bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Path&)>& rewrite, FileError* error,
-                 FileMode mode, const std::function<void()>& waiting = {}) {
+                 FileMode mode, const Progress& progress = {}) {
     if (path.empty()) {
         fail(error, ENOENT);
         return false;
@@ -361,7 +357,7 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         }
         (void)::fchmod(fd, st.st_mode & 07777);
     }
-    bool ok = fill(fd) && syncFile(fd, waiting);
+    bool ok = fill(fd) && syncFile(fd, progress);
     int code = errno;
     // The lock lives on in a second descriptor until the rename: closing the
     // first still reports a late write error (network file systems).
@@ -396,11 +392,11 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error,
     std::function<bool(const Path&)> rewrite;
     if (inPlace == InPlace::Allow) rewrite = [&](const Path& target) { return rewriteInPlace(target, bytes, error); };
     return replaceFile(path, [bytes, &progress](int fd) { return writeAll(fd, bytes, progress); }, rewrite, error,
-                       mode, progress ? std::function<void()>([&progress] { progress(1); }) : std::function<void()>());
+                       mode, progress);
 }
 
 bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error, InPlace inPlace, FileMode mode,
-                     const std::function<void()>& waiting) {
+                     const Progress& progress) {
     std::string block;
     std::function<bool(const Path&)> rewrite;
     if (inPlace == InPlace::Allow) {
@@ -430,7 +426,7 @@ bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error
             if (!writeAll(fd, block)) return false;
         }
     };
-    const bool ok = replaceFile(path, fill, rewrite, error, mode, waiting);
+    const bool ok = replaceFile(path, fill, rewrite, error, mode, progress);
     if (abandoned) fail(error, ECANCELED);
     return ok;
 }
@@ -466,7 +462,7 @@ bool copyFileAtomic(const Path& from, const Path& to, FileError* error, FileMode
                     progress(std::min(1.0, static_cast<double>(copied) / static_cast<double>(st.st_size)));
             }
         },
-        {}, error, mode, progress ? std::function<void()>([&progress] { progress(1); }) : std::function<void()>());
+        {}, error, mode, progress);
     if (!ok && readError) fail(error, readError);
     return ok;
 }

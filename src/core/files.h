@@ -65,15 +65,14 @@ bool writeFileAtomic(const Path& path, std::string_view bytes, FileError* error 
 // The same for content produced a block at a time, so that it is never whole
 // in memory: `next` puts the next bytes in `block`, nothing at the end;
 // returning false abandons the write, which leaves the target as it was.
-// `waiting` runs every few hundredths of a second while the bytes written
-// are synced to the disk.
+// `progress` hears 1 every few hundredths of a second while the bytes
+// written are synced to the disk.
 using BlockSource = std::function<bool(std::string& block)>;
 bool writeFileAtomic(const Path& path, const BlockSource& next, FileError* error = nullptr,
-                     InPlace inPlace = InPlace::Allow, FileMode mode = FileMode::Keep,
-                     const std::function<void()>& waiting = {});
+                     InPlace inPlace = InPlace::Allow, FileMode mode = FileMode::Keep, const Progress& progress = {});
 // Copies a regular file's bytes to `to` the same atomic way (never in place),
 // in blocks, so a large file does not pass through memory whole; `progress`
-// hears the share copied after each block.
+// hears the share copied after each block, and 1 while the copy is synced.
 bool copyFileAtomic(const Path& from, const Path& to, FileError* error = nullptr, FileMode mode = FileMode::Keep,
                     const Progress& progress = {});
 // Creates the folder when missing and makes it the owner's alone (0700);

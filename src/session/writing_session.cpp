@@ -255,9 +255,7 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     // the copy is looked at, not taken on trust.
     const bool oldContentKept = version && isRegularFile(*version) && fileSize(*version) == fileSize(path);
     if (writeFileAtomic(path, next, &error, oldContentKept ? InPlace::Allow : InPlace::Refuse, FileMode::Keep,
-                        [&progress] {
-                            if (progress) progress(1);
-                        })) {
+                        progress)) {
         // Looked at after the write: should another program write in between,
         // its bytes will not match this digest at the next save.
         written_ = lookAt(path);
