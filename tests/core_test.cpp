@@ -460,6 +460,47 @@ TEST(FilesWriteAtomic, FolderAsTargetFails) {
     EXPECT_EQ(dir.names(), Names{"sub"});
 }
 
+std::size_t openDescriptors() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// Waits for the descriptors a large file's freeing holds on another thread.
+void expectDescriptorsBackTo(std::size_t count) {
+    for (int i = 0; i < 500 && openDescriptors() > count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(openDescriptors(), count);
+}
+
+// A large file is freed off the caller's thread: its name goes at once, the
+// descriptor kept for the freeing soon after, and only its own name goes.
+TEST(FilesRemove, NamesGoAtOnceAndNoDescriptorStays) {
+    TempFolder dir;
+    const std::string big(std::size_t(9) << 20, 'x');
+    put(dir / "big.txt", big);
+    put(dir / "small.txt", "x");
+    put(dir / "kept.txt", big);
+    ASSERT_EQ(::symlink("kept.txt", (dir / "link").c_str()), 0);
+    ASSERT_EQ(::link((dir / "kept.txt").c_str(), (dir / "second name").c_str()), 0);
+    const std::size_t before = openDescriptors();
+    EXPECT_TRUE(removeFile(dir / "big.txt"));
+    EXPECT_TRUE(removeFile(dir / "small.txt"));
+    EXPECT_TRUE(removeFile(dir / "link"));
+    EXPECT_TRUE(removeFile(dir / "kept.txt"));
+    EXPECT_FALSE(removeFile(dir / "missing.txt"));
+    EXPECT_EQ(dir.names(), Names{"second name"});
+    EXPECT_EQ(contentOf(dir / "second name"), big);
+    expectDescriptorsBackTo(before);
+
+    // Replacing a large file frees the old one the same way.
+    put(dir / "novel.txt", big);
+    const std::size_t held = openDescriptors();
+    ASSERT_TRUE(writeFileAtomic(dir / "novel.txt", "new"));
+    ASSERT_TRUE(writeFileAtomic(dir / "second name", "newer"));
+    EXPECT_EQ(contentOf(dir / "novel.txt"), "new");
+    EXPECT_EQ(contentOf(dir / "second name"), "newer");
+    EXPECT_EQ(dir.names(), (Names{"novel.txt", "second name"}));
+    expectDescriptorsBackTo(held);
+}
+
 TEST(FilesReadWholeFile, ReadsBytesExactly) {
     TempFolder dir;
     const std::string bytes = "\xD6\xD0\r\n\0\xFF"s;

@@ -12,6 +12,7 @@
 #include "qt_support.h"
 #include "qt_window_helpers.h"
 #include "test_support.h"
+#include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/qt/qt_window.h"
 #include "ui/unit_table.h"
@@ -224,6 +225,15 @@ private slots:
         QString reference = QString::fromStdU16String(decodeGbkLossy(gbkText));
         reference.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
         QCOMPARE(toQt(gbkText), reference);
+
+        // A text read once gives back what the reading has passed, in whole
+        // pages; from the reading's place on it stays as it was.
+        Text consumed = gbkText;
+        const std::size_t at = consumed.size() / 2 + 123, page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        ConsumedText(consumed).giveBackBefore(at);
+        QVERIFY(std::string_view(consumed).substr(at) == std::string_view(gbkText).substr(at));
+        const auto zeros = static_cast<std::size_t>(std::count(consumed.begin(), consumed.begin() + static_cast<std::ptrdiff_t>(at), '\0'));
+        QVERIFY(zeros > at - 2 * page && zeros <= at);
 
         QString wide = reference;
         const qsizetype edge = qsizetype(1) << 20;

@@ -111,6 +111,11 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::
         ++wholeReads_;
         // A slice at a time, so that a whole novel is never held twice more.
         std::vector<Piece> pieces;
+        // The body's length as the change tells it: enough to size the list.
+        const std::size_t expected = change.position + change.added +
+                                     (known_ && characters_ > change.position + change.removed
+                                          ? characters_ - change.position - change.removed
+                                          : 0);
         for (std::size_t position = 0;;) {
             std::size_t got = 0;
             for (Piece& p : cut(read(position, kReadSlice))) {
@@ -119,6 +124,10 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::
             }
             position += got;
             if (got < kReadSlice) break;
+            // Room for the whole body at the first slice's density: growing a
+            // list of tens of megabytes late in the read stalls the window,
+            // and room never filled is never touched.
+            if (position == got) pieces.reserve(pieces.size() * (expected / got + 2));
             if (between) between();
         }
         adopt(std::move(pieces));

@@ -17,6 +17,8 @@
 #include <future>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace talery {
@@ -49,11 +51,28 @@ Path resolveLinks(const Path& path) {
     return current;
 }
 
-bool syncFolder(const Path& folder) {
+// fsync on another thread while `progress` hears that all is written, every
+// few hundredths of a second: syncing a long file can take a tenth of a
+// second and more, which the window spends painting.
+bool syncFile(int fd, const Progress& progress) {
+    if (!progress) return ::fsync(fd) == 0;
+    std::future<int> done;
+    try {
+        done = std::async(std::launch::async, [fd] { return ::fsync(fd) == 0 ? 0 : errno; });
+    } catch (const std::system_error&) {
+        return ::fsync(fd) == 0;  // no thread to be had: the sync is what matters
+    }
+    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) progress(1);
+    const int code = done.get();
+    if (code != 0) errno = code;
+    return code == 0;
+}
+
+bool syncFolder(const Path& folder, const Progress& progress = {}) {
     const FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid()) return false;
     // Folders of some file systems take no fsync at all: nothing to make durable there.
-    return ::fsync(fd.get()) == 0 || errno == EINVAL || errno == EROFS;
+    return syncFile(fd.get(), progress) || errno == EINVAL || errno == EROFS;
 }
 
 bool pwriteAll(int fd, std::string_view bytes, off_t offset) {
@@ -67,6 +86,31 @@ bool pwriteAll(int fd, std::string_view bytes, off_t offset) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+constexpr off_t kReleaseLaterBytes = off_t(8) << 20;
+
+// The file system frees a file's blocks when its last name and descriptor
+// are gone, and a hundred megabytes take it tens of milliseconds. A file
+// opened with this before its name goes is freed by closeReleasing instead.
+int openToRelease(const Path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+}
+
+// Closes `fd` (-1 is none); a large file whose names are all gone is closed
+// on a thread of its own, so that freeing it keeps no one waiting.
+void closeReleasing(int fd) {
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_nlink == 0 && st.st_size >= kReleaseLaterBytes) {
+        try {
+            std::thread([fd] { ::close(fd); }).detach();
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: closed here.
+        }
+    }
+    ::close(fd);
 }
 
 }  // namespace
@@ -148,6 +192,13 @@ std::string baseName(const Path& path) {
 Text titleFromPath(std::string_view path) {
     const std::string name = baseName(Path(path));
     return utf8ToGbkLossy(std::string_view(name).substr(0, name.find('.')));
+}
+
+bool removeFile(const Path& path) {
+    const int fd = openToRelease(path);
+    const bool removed = ::unlink(path.c_str()) == 0;
+    closeReleasing(fd);
+    return removed;
 }
 
 bool fileExists(const Path& path) {
@@ -260,23 +311,6 @@ bool lockAsOurOwn(int fd, const Path& path) {
            opened.st_dev == named.st_dev;
 }
 
-// fsync on another thread while `progress` hears that all is written, every
-// few hundredths of a second: syncing a long file can take a tenth of a
-// second and more, which the window spends painting.
-bool syncFile(int fd, const Progress& progress) {
-    if (!progress) return ::fsync(fd) == 0;
-    std::future<int> done;
-    try {
-        done = std::async(std::launch::async, [fd] { return ::fsync(fd) == 0 ? 0 : errno; });
-    } catch (const std::system_error&) {
-        return ::fsync(fd) == 0;  // no thread to be had: the sync is what matters
-    }
-    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) progress(1);
-    const int code = done.get();
-    if (code != 0) errno = code;
-    return code == 0;
-}
-
 // The atomic replacement behind writeFileAtomic and copyFileAtomic: `fill`
 // writes the new content into the temporary file's descriptor.
 // `rewrite`, when given, rewrites the resolved target in place where the
@@ -366,15 +400,24 @@ bool replaceFile(const Path& path, Fill fill, const std::function<bool(const Pat
         ok = false;
         code = errno;
     }
-    if (ok && ::rename(tmpPath.c_str(), target.c_str()) != 0) {
+    // The file replaced is freed off this thread once the rename is done.
+    int replaced = ok && keepsMode && st.st_size >= kReleaseLaterBytes ? openToRelease(target) : -1;
+    bool renamed = ok && ::rename(tmpPath.c_str(), target.c_str()) == 0;
+    if (ok && !renamed && replaced >= 0) {
+        // A file system that will not replace an open file (SMB): as before.
+        ::close(std::exchange(replaced, -1));
+        renamed = ::rename(tmpPath.c_str(), target.c_str()) == 0;
+    }
+    if (ok && !renamed) {
         ok = false;
         code = errno;
     }
+    closeReleasing(replaced);
     if (!ok) ::unlink(tmpPath.c_str());
     held.close();
     // A private copy whose rename may not outlive a power cut is no copy; a
     // document is written all the same, and is not reported as unwritten.
-    if (ok && !syncFolder(folder) && mode == FileMode::OwnerOnly) {
+    if (ok && !syncFolder(folder, progress) && mode == FileMode::OwnerOnly) {
         ok = false;
         code = EIO;
     }

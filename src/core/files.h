@@ -139,6 +139,11 @@ std::string randomLetters(std::size_t count);
 // system could not promise it.
 bool syncFolderOf(const Path& path);
 
+// Removes the file's name at once, as unlink does. A large file's blocks are
+// released by the file system only when its last descriptor closes: that
+// close runs on a thread of its own, so the window never waits for it.
+bool removeFile(const Path& path);
+
 bool fileExists(const Path& path);
 bool isRegularFile(const Path& path);
 bool isReadOnly(const Path& path);        // all write bits clear

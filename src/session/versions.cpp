@@ -233,7 +233,7 @@ bool renumber(const Path& versionsFolder, const Path& document) {
 }
 
 void removeAll(const std::vector<Path>& paths) {
-    for (const Path& p : paths) std::remove(p.c_str());
+    for (const Path& p : paths) removeFile(p);
 }
 
 std::uint64_t megabytes(const Text& value, std::uint64_t fallback) {
@@ -343,7 +343,7 @@ int prune(const Path& versionsFolder, const LocalDateTime& now, const VersionLim
     });
     for (const Candidate& c : older) {
         if (total <= limits.total) break;
-        if (std::remove(c.path.c_str()) != 0) continue;
+        if (!removeFile(c.path)) continue;
         total -= std::min(total, c.bytes);
         ++removed;
     }

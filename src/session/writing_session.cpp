@@ -367,7 +367,7 @@ void SessionController::bindTo(const Path& path) {
     // The text is in its document: nothing pending may reach the old copy,
     // and a plain copy of a text now saved enciphered must not stay.
     if (hooks_.discardBackup) hooks_.discardBackup();
-    if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
+    if (!backupCopy_.empty()) removeFile(backupCopy_);
     session_.currentPath = path;
     session_.keptWriting = true;
     session_.distrust.clear();
@@ -413,7 +413,7 @@ void SessionController::returnToIdle(const Text& farewell) {
     // A copy never written, or of a text its document holds, keeps nothing;
     // any other stays for its days, counted from now.
     if (!backupCopy_.empty() && isRegularFile(backupCopy_) && (fileSize(backupCopy_) == 0 || nothingUnsaved))
-        ::unlink(backupCopy_.c_str());
+        removeFile(backupCopy_);
     else
         keepFromNow(backupCopy_);
     backupCopy_.clear();
@@ -423,7 +423,7 @@ void SessionController::endWithTextSaved() {
     if (!writing() || backupCopy_.empty() || !bodyMatchesFile()) return;
     // Nothing pending may write the copy again after it is gone.
     if (hooks_.discardBackup) hooks_.discardBackup();
-    ::unlink(backupCopy_.c_str());
+    removeFile(backupCopy_);
     backupCopy_.clear();
     journal_.end();
     journalCurrent_ = false;
@@ -433,7 +433,7 @@ void SessionController::finishSave(bool opened, const Path& savedAs) {
     // The text is in its document now. Its copy goes, and with it any plain
     // copy of a text just saved enciphered.
     if (hooks_.discardBackup) hooks_.discardBackup();
-    if (!backupCopy_.empty()) ::unlink(backupCopy_.c_str());
+    if (!backupCopy_.empty()) removeFile(backupCopy_);
     const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
     if (!savedAs.empty())

@@ -3,6 +3,9 @@
 #include "ui/qt/qt_window.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <QWidget>
 
 namespace talery {
@@ -23,35 +26,48 @@ constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
 
 QString toQt(const Text& gbkText) { return toQt(gbkText, {}); }
 
+QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes) {
+    // Blocks end behind a LF, which is never part of a double-byte character.
+    std::size_t end = std::min(from + bytes, gbkText.size());
+    if (end < gbkText.size()) {
+        const std::size_t lf = gbkText.find('\n', end);
+        end = lf == Text::npos ? gbkText.size() : lf + 1;
+    }
+    std::u16string part = decodeGbkLossy(gbkText.substr(from, end - from));
+    from = end;
+    // CR LF and a lone CR are both a line break here.
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        if (part[i] == u'\r') {
+            part[out++] = u'\n';
+            if (i + 1 < part.size() && part[i + 1] == u'\n') ++i;
+        } else {
+            part[out++] = part[i];
+        }
+    }
+    return QString(reinterpret_cast<const QChar*>(part.data()), static_cast<qsizetype>(out));
+}
+
 QString toQt(const Text& gbkText, const std::function<void()>& between) {
     // One UTF-16 unit per GBK byte at most: room enough, and what a
     // double-byte text leaves unused is never touched.
     QString s;
     s.reserve(static_cast<qsizetype>(gbkText.size()));
-    std::size_t from = 0;
-    while (from < gbkText.size()) {
-        // Blocks end behind a LF, which is never part of a double-byte character.
-        std::size_t end = std::min(from + kConversionBlock, gbkText.size());
-        if (end < gbkText.size()) {
-            const std::size_t lf = gbkText.find('\n', end);
-            end = lf == Text::npos ? gbkText.size() : lf + 1;
-        }
-        std::u16string part = decodeGbkLossy(std::string_view(gbkText).substr(from, end - from));
-        // CR LF and a lone CR are both a line break here.
-        std::size_t out = 0;
-        for (std::size_t i = 0; i < part.size(); ++i) {
-            if (part[i] == u'\r') {
-                part[out++] = u'\n';
-                if (i + 1 < part.size() && part[i + 1] == u'\n') ++i;
-            } else {
-                part[out++] = part[i];
-            }
-        }
-        s.append(QStringView(part.data(), static_cast<qsizetype>(out)));
-        from = end;
+    for (std::size_t from = 0; from < gbkText.size();) {
+        s.append(toQtBlock(gbkText, from, kConversionBlock));
         if (between) between();
     }
     return s;
+}
+
+void ConsumedText::giveBackBefore(std::size_t offset) {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(text_.data());
+    // Whole pages only: the allocator's own bytes before and after the text stay.
+    const std::uintptr_t first = (begin + givenBack_ + page - 1) / page * page;
+    const std::uintptr_t last = (begin + std::min(offset, text_.size())) / page * page;
+    if (last > first && ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0)
+        givenBack_ = last - begin;
 }
 
 // UTF-16 of the toolkit as GBK, line breaks as CR LF. The body's document

@@ -67,40 +67,37 @@ TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
     });
 }
 
-void TextEdit::setContent(const QString& text, const std::function<void(double done)>& between) {
+void TextEdit::setContent(const QString& text) {
     if (isReadOnly() && !isVisible() && window()->isVisible()) {
         deferred_ = text;
         return;
     }
     deferred_.reset();
     setting_ = true;
-    // Slices of this many characters keep the window painting every few
+    setPlainText(text);
+    setting_ = false;
+}
+
+void TextEdit::setContent(const Pieces& next, const std::function<void()>& between) {
+    deferred_.reset();
+    setting_ = true;
+    loading_ = true;
+    // Pieces of this many characters keep the window painting every few
     // hundredths of a second while a whole novel goes in.
     constexpr qsizetype kSlice = qsizetype(1) << 19;
-    if (!between || text.size() <= kSlice) {
-        setPlainText(text);
-        setting_ = false;
-        return;
-    }
-    loading_ = true;
-    auto cutAt = [&text](qsizetype at) {
-        at = std::min(at, text.size());
-        return at < text.size() && text.at(at).isLowSurrogate() ? at + 1 : at;  // a surrogate pair stays whole
-    };
-    // The first slice also takes the old text away and is laid out at once:
+    // The first piece also takes the old text away and is laid out at once:
     // a small one keeps that step as short as the others.
-    qsizetype done = cutAt(kSlice / 8);
-    setPlainText(text.first(done));  // the caret at the start, no undo steps
+    setPlainText(next(kSlice / 8).value_or(QString()));  // the caret at the start, no undo steps
     QTextDocument* doc = document();
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor end(doc);
-    while (done < text.size()) {
-        between(static_cast<double>(done) / static_cast<double>(text.size()));
-        const qsizetype to = cutAt(done + kSlice);
+    while (true) {
+        between();
+        const std::optional<QString> piece = next(kSlice);
+        if (!piece) break;
         end.movePosition(QTextCursor::End);
-        end.insertText(text.sliced(done, to - done));
-        done = to;
+        end.insertText(*piece);
     }
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);

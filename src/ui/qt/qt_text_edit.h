@@ -17,10 +17,14 @@ class TextEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit TextEdit(QWidget* parent);
-    // Replaces the whole content without treating it as typed. A long text
-    // goes in a slice at a time with `between` called between the slices
-    // (the window repaints there); the change is still reported once.
-    void setContent(const QString& text, const std::function<void(double done)>& between = {});
+    // Replaces the whole content without treating it as typed.
+    void setContent(const QString& text);
+    // The same for a long text that arrives in pieces: `next` gives one of
+    // about `most` characters, or nothing at the end. `between` is called
+    // between the pieces (the window repaints there); the change is still
+    // reported once.
+    using Pieces = std::function<std::optional<QString>(qsizetype most)>;
+    void setContent(const Pieces& next, const std::function<void()>& between);
     // The content, also when a read-only box on a hidden page has not taken
     // it yet: such a box lays its text out when it is shown, not on every
     // change (the statistics box changes with every key).
