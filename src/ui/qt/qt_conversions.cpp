@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <system_error>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <QWidget>
@@ -68,6 +69,72 @@ void ConsumedText::giveBackBefore(std::size_t offset) {
     const std::uintptr_t last = (begin + std::min(offset, text_.size())) / page * page;
     if (last > first && ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0)
         givenBack_ = last - begin;
+}
+
+ConversionAhead::ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes)
+    : text_(text), consumed_(text), firstBytes_(firstBytes), bytes_(bytes) {
+    try {
+        worker_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: each block is converted when it is asked for.
+    }
+}
+
+ConversionAhead::~ConversionAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+std::optional<QString> ConversionAhead::convert() {
+    if (converted_ >= text_.size()) return std::nullopt;
+    QString block = toQtBlock(text_, converted_, converted_ == 0 ? firstBytes_ : bytes_);
+    consumed_.giveBackBefore(converted_);
+    return block;
+}
+
+void ConversionAhead::run() {
+    // A few blocks ahead: enough to keep the taker busy, little to hold.
+    constexpr std::size_t kAhead = 3;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
+            if (stop_) return;
+        }
+        std::optional<QString> block = convert();
+        {
+            std::lock_guard lock(mutex_);
+            if (block) ready_.emplace_back(std::move(*block), converted_);
+            else finished_ = true;
+        }
+        changed_.notify_all();
+        if (!block) return;
+    }
+}
+
+std::optional<QString> ConversionAhead::next() {
+    if (!worker_.joinable()) {
+        std::optional<QString> block = convert();
+        taken_ = converted_;
+        return block;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+    if (ready_.empty()) return std::nullopt;
+    auto [block, end] = std::move(ready_.front());
+    ready_.pop_front();
+    taken_ = end;
+    lock.unlock();
+    changed_.notify_all();
+    return std::move(block);
+}
+
+double ConversionAhead::taken() const {
+    return text_.empty() ? 1 : static_cast<double>(taken_) / static_cast<double>(text_.size());
 }
 
 // UTF-16 of the toolkit as GBK, line breaks as CR LF. The body's document

@@ -10,8 +10,14 @@
 #include <QString>
 #include <QStringView>
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <string_view>
+#include <thread>
+#include <utility>
 
 class QWidget;
 
@@ -37,6 +43,37 @@ public:
 private:
     Text& text_;
     std::size_t givenBack_ = 0;
+};
+
+// A long text handed over to the toolkit, converted block by block (as
+// toQtBlock does, giving back what is converted) on a thread of its own a
+// few blocks ahead of the taker: the conversion and the filling of the
+// document run side by side. `text` must outlive it.
+class ConversionAhead {
+public:
+    // The first block of about `firstBytes`, the others of about `bytes`.
+    ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes);
+    ~ConversionAhead();
+    ConversionAhead(const ConversionAhead&) = delete;
+    ConversionAhead& operator=(const ConversionAhead&) = delete;
+    // The next block in order, or nothing at the end.
+    std::optional<QString> next();
+    // The share of the text the blocks taken so far hold.
+    double taken() const;
+
+private:
+    std::optional<QString> convert();
+    void run();
+    Text& text_;
+    ConsumedText consumed_;
+    const std::size_t firstBytes_, bytes_;
+    std::size_t converted_ = 0;  // the converting side's own
+    std::size_t taken_ = 0;      // the taking side's own
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<QString, std::size_t>> ready_;  // a block and where it ends
+    bool finished_ = false, stop_ = false;
+    std::thread worker_;
 };
 
 QColor qcolour(Colour c);

@@ -82,19 +82,14 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     deferred_.reset();
     setting_ = true;
     loading_ = true;
-    // Pieces of this many characters keep the window painting every few
-    // hundredths of a second while a whole novel goes in.
-    constexpr qsizetype kSlice = qsizetype(1) << 19;
-    // The first piece also takes the old text away and is laid out at once:
-    // a small one keeps that step as short as the others.
-    setPlainText(next(kSlice / 8).value_or(QString()));  // the caret at the start, no undo steps
+    setPlainText(next().value_or(QString()));  // the caret at the start, no undo steps
     QTextDocument* doc = document();
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor end(doc);
     while (true) {
         between();
-        const std::optional<QString> piece = next(kSlice);
+        const std::optional<QString> piece = next();
         if (!piece) break;
         end.movePosition(QTextCursor::End);
         end.insertText(*piece);

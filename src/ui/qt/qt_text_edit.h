@@ -19,11 +19,11 @@ public:
     explicit TextEdit(QWidget* parent);
     // Replaces the whole content without treating it as typed.
     void setContent(const QString& text);
-    // The same for a long text that arrives in pieces: `next` gives one of
-    // about `most` characters, or nothing at the end. `between` is called
-    // between the pieces (the window repaints there); the change is still
-    // reported once.
-    using Pieces = std::function<std::optional<QString>(qsizetype most)>;
+    // The same for a long text that arrives in pieces: `next` gives the next
+    // one, or nothing at the end; the first is laid out at once, so a small
+    // one keeps that step short. `between` is called between the pieces (the
+    // window repaints there); the change is still reported once.
+    using Pieces = std::function<std::optional<QString>()>;
     void setContent(const Pieces& next, const std::function<void()>& between);
     // The content, also when a read-only box on a hidden page has not taken
     // it yet: such a box lays its text out when it is shown, not on every

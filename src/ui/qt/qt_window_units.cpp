@@ -137,24 +137,21 @@ void QtWindow::takeText(Unit unit, Text&& text) {
         return;
     }
     // Long work shows progress: the window keeps painting while the text is
-    // converted and goes in a piece at a time, and the bar moves on through
-    // the rest of its way. The text converted gives its memory back.
-    ConsumedText consumed(text);
-    std::size_t done = 0;
-    const int from = progress_->value();
-    e->setContent(
-        [&](qsizetype most) -> std::optional<QString> {
-            if (done >= text.size()) return std::nullopt;
-            // A GBK byte is at most one character.
-            QString piece = toQtBlock(text, done, static_cast<std::size_t>(most));
-            consumed.giveBackBefore(done);
-            return piece;
-        },
-        [&] {
-            const double share = text.empty() ? 1 : static_cast<double>(done) / static_cast<double>(text.size());
-            if (progress_) progress_->setValue(from + static_cast<int>((progress_->maximum() - from) * 0.9 * share));
-            paintDuringWork();
-        });
+    // converted and goes in a block at a time, and the bar moves on through
+    // the rest of its way. Blocks of 512 KB keep the window painting every
+    // few hundredths of a second; the first also takes the old text away and
+    // is laid out at once, and a small one keeps that step as short.
+    {
+        ConversionAhead blocks(text, std::size_t(1) << 16, std::size_t(1) << 19);
+        const int from = progress_->value();
+        e->setContent([&blocks] { return blocks.next(); },
+                      [&] {
+                          if (progress_)
+                              progress_->setValue(from + static_cast<int>((progress_->maximum() - from) * 0.9 *
+                                                                          blocks.taken()));
+                          paintDuringWork();
+                      });
+    }
     Text().swap(text);
     if (body) keepGbkOffsetsAhead(*e->document());
 }
