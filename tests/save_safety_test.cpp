@@ -447,6 +447,13 @@ TEST_F(SaveSafetyTest, UntouchedFilesAreNeitherQuestionedNorRewritten) {
     w.click(Unit::开始书写按钮);  // saving it untouched writes nothing
     EXPECT_EQ(readBytes(path), mixed);
     EXPECT_TRUE(versionsOf(versions(), path).empty());
+    // CR LF throughout: known untouched by the file's own digest.
+    const std::string plain = dir / "plain.txt";
+    writeBytes(plain, g(u8"第一行\r\n第二行"));
+    openFile(plain);
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    EXPECT_TRUE(versionsOf(versions(), plain).empty());
 
     openFile(path);
     typeAtEnd(u8"e");

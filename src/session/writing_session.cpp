@@ -188,9 +188,9 @@ bool SessionController::untouchedSinceLoad() const {
     return bodyDigest() == session_.loaded->body && digestOfFile(session_.currentPath, paint) == session_.loaded->file;
 }
 
-Md5Digest SessionController::bodyDigest() const {
+FileDigest SessionController::bodyDigest() const {
     const Window& window = view_.window();
-    Md5 body;
+    FileDigester body;
     BodySlices slices(window);
     while (auto slice = slices.next()) {
         body.update(*slice);
@@ -200,7 +200,7 @@ Md5Digest SessionController::bodyDigest() const {
 }
 
 void SessionController::rememberLoaded(const Text& body, const FileDigest& fileBytes) {
-    session_.loaded = WritingSession::Loaded{digestOf<Md5>(body, [this](double) { view_.window().paintDuringWork(); }),
+    session_.loaded = WritingSession::Loaded{digestOf<FileDigester>(body, [this](double) { view_.window().paintDuringWork(); }),
                                              fileBytes, keyText()};
 }
 
@@ -483,8 +483,7 @@ bool SessionController::loadTextDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const Md5Digest bodyBytes = digestOf<Md5>(*bytes, work.span(0.3, 0.35));
-    const FileDigest fileBytes = digestOf<FileDigester>(*bytes, work.span(0.35, 0.4));
+    const FileDigest fileBytes = digestOf<FileDigester>(*bytes, work.span(0.3, 0.4));
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();
@@ -513,7 +512,7 @@ bool SessionController::loadTextDocument(const Path& path) {
     work.at(0.7);
     // A GBK file with CR LF breaks throughout is its body byte for byte.
     if (decoded->format == DocumentFormat{} && !decoded->mixedLineBreaks)
-        session_.loaded = WritingSession::Loaded{bodyBytes, fileBytes, keyText()};
+        session_.loaded = WritingSession::Loaded{fileBytes, fileBytes, keyText()};
     else
         rememberLoaded(decoded->body, fileBytes);
     startLoaded(path, titleFromPath(path), std::move(decoded->body), decoded->format);

@@ -4,7 +4,6 @@
 
 #include "core/clock.h"
 #include "core/settings.h"
-#include "core/cipher.h"
 #include "session/disk_identity.h"
 #include "session/document_lock.h"
 #include "session/documents.h"
@@ -27,7 +26,7 @@ struct WritingSession {
     // What was loaded, so that a text opened and left untouched is never
     // questioned nor rewritten (its bytes need not be what a save would write).
     struct Loaded {
-        Md5Digest body{};
+        FileDigest body{};  // digested as files are: the same when the body is the file
         FileDigest file{};
         Text keyText;
         std::size_t characters = 0;  // the body's length once loaded: a cheap first test
@@ -150,7 +149,7 @@ private:
     // After a save that keeps the session: bound to `path`, its bytes noted,
     // and a fresh backup copy (enciphered when the document is).
     void bindTo(const Path& path);
-    Md5Digest bodyDigest() const;
+    FileDigest bodyDigest() const;
     void reserveCopy();
     // Whether the body, the key and the bound file are all as they were loaded.
     bool untouchedSinceLoad() const;
