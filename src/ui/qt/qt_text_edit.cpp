@@ -115,7 +115,11 @@ void TextEdit::showEvent(QShowEvent* event) {
 void TextEdit::setCentred(bool centred) {
     centred_ = centred;
     QTextOption option = document()->defaultTextOption();
-    option.setAlignment(centred ? Qt::AlignHCenter : Qt::AlignLeft);
+    const Qt::Alignment alignment = centred ? Qt::AlignHCenter : Qt::AlignLeft;
+    // A new option lays the whole text out again, a long paragraph in a
+    // tenth of a second: the same one is not set twice.
+    if (option.alignment() == alignment) return;
+    option.setAlignment(alignment);
     document()->setDefaultTextOption(option);
 }
 
