@@ -226,6 +226,19 @@ private slots:
         reference.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
         QCOMPARE(toQt(gbkText), reference);
 
+        // A paragraph longer than a block is cut between two characters.
+        const Text paragraph = "a" + [] {
+            Text t;
+            while (t.size() < 5000) t += g(u8"中文") + "b";
+            return t;
+        }();
+        QString blocks;
+        for (std::size_t from = 0, was = 0; from < paragraph.size(); was = from) {
+            blocks += toQtBlock(paragraph, from, 1002);
+            QVERIFY(from - was <= 1003);
+        }
+        QCOMPARE(blocks, QString::fromStdU16String(decodeGbkLossy(paragraph)));
+
         // A text read once gives back what the reading has passed, in whole
         // pages; from the reading's place on it stays as it was.
         Text consumed = gbkText;

@@ -28,11 +28,19 @@ constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
 QString toQt(const Text& gbkText) { return toQt(gbkText, {}); }
 
 QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes) {
-    // Blocks end behind a LF, which is never part of a double-byte character.
+    // Blocks end behind a LF, which is never part of a double-byte character
+    // nor follows a CR to be parted from it; a longer paragraph is cut
+    // between two characters.
     std::size_t end = std::min(from + bytes, gbkText.size());
     if (end < gbkText.size()) {
         const std::size_t lf = gbkText.find('\n', end);
-        end = lf == Text::npos ? gbkText.size() : lf + 1;
+        if (lf != Text::npos && lf - end < bytes) {
+            end = lf + 1;
+        } else {
+            std::size_t at = from;
+            while (at < end) at += gbkCharLength(gbkText, at);
+            end = std::min(at, gbkText.size());
+        }
     }
     std::u16string part = decodeGbkLossy(gbkText.substr(from, end - from));
     from = end;
