@@ -3,6 +3,9 @@
 #include "session/writing_session.h"
 
 #include <algorithm>
+#include <future>
+#include <memory>
+#include <system_error>
 
 namespace talery {
 namespace {
@@ -116,18 +119,33 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::
                                      (known_ && characters_ > change.position + change.removed
                                           ? characters_ - change.position - change.removed
                                           : 0);
-        for (std::size_t position = 0;;) {
+        // Each slice is counted on a second thread while the next is read:
+        // the reading needs the window's thread, the counting does not. The
+        // slices are the window's own lengths, so the next one's place is
+        // known before the last is counted.
+        std::future<std::vector<Piece>> counting;
+        const auto collect = [&] {
             std::size_t got = 0;
-            for (Piece& p : cut(read(position, kReadSlice))) {
+            const bool first = pieces.empty();
+            for (Piece& p : counting.get()) {
                 got += p.characters;
                 pieces.push_back(std::move(p));
             }
-            position += got;
-            if (got < kReadSlice) break;
             // Room for the whole body at the first slice's density: growing a
             // list of tens of megabytes late in the read stalls the window,
             // and room never filled is never touched.
-            if (position == got) pieces.reserve(pieces.size() * (expected / got + 2));
+            if (first && got == kReadSlice) pieces.reserve(pieces.size() * (expected / kReadSlice + 2));
+        };
+        for (std::size_t position = 0;; position += kReadSlice) {
+            Text slice = read(position, kReadSlice);
+            if (counting.valid()) collect();
+            if (slice.empty()) break;
+            const auto count = [text = std::make_shared<const Text>(std::move(slice))] { return cut(*text); };
+            try {
+                counting = std::async(std::launch::async, count);
+            } catch (const std::system_error&) {
+                counting = std::async(std::launch::deferred, count);  // no thread to be had
+            }
             if (between) between();
         }
         adopt(std::move(pieces));
