@@ -20,12 +20,9 @@ void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
     w->setPalette(pal);
 }
 
-// A whole novel passes through here when it is opened and saved: it is
-// converted a block at a time, so that besides the result only one block's
-// copy is in memory.
+// A text of several megabytes is converted a block at a time, so that
+// besides the result only one block's copy is in memory.
 constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
-
-QString toQt(const Text& gbkText) { return toQt(gbkText, {}); }
 
 QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes) {
     // Blocks end behind a LF, which is never part of a double-byte character
@@ -57,15 +54,12 @@ QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes
     return QString(reinterpret_cast<const QChar*>(part.data()), static_cast<qsizetype>(out));
 }
 
-QString toQt(const Text& gbkText, const std::function<void()>& between) {
+QString toQt(const Text& gbkText) {
     // One UTF-16 unit per GBK byte at most: room enough, and what a
     // double-byte text leaves unused is never touched.
     QString s;
     s.reserve(static_cast<qsizetype>(gbkText.size()));
-    for (std::size_t from = 0; from < gbkText.size();) {
-        s.append(toQtBlock(gbkText, from, kConversionBlock));
-        if (between) between();
-    }
+    for (std::size_t from = 0; from < gbkText.size();) s.append(toQtBlock(gbkText, from, kConversionBlock));
     return s;
 }
 

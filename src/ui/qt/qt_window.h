@@ -31,8 +31,6 @@ class ChromeDrag;
 
 // Qt strings to and from GBK; CR LF in the logic's text is a line break here.
 QString toQt(const Text& gbkText);
-// The same for a long text, calling `between` after each block converted.
-QString toQt(const Text& gbkText, const std::function<void()>& between);
 Text fromQt(const QString& text);
 QString utf8ToQt(std::string_view utf8);
 // A typed or pasted string with every character GBK cannot hold as "?".
