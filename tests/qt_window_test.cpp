@@ -401,6 +401,13 @@ private slots:
         QCOMPARE(welcome.size(), std::size_t(499));
         QCOMPARE(welcome, gbk(welcomeText()));
         QVERIFY(body->font().families().contains(q(u8"微软雅黑")));
+        // Drawn without shaping rules (a long paragraph's keys), also once the size changes.
+        const int size = body->font().pointSize();
+        window.setFontSize(Unit::编辑框1, size + 4);
+        QCOMPARE(body->font().pointSize(), size + 4);
+        QVERIFY(body->font().styleStrategy() & QFont::PreferNoShaping);
+        QVERIFY(body->document()->defaultFont().styleStrategy() & QFont::PreferNoShaping);
+        window.setFontSize(Unit::编辑框1, size);
         QVERIFY(main->findChild<QWidget*>(q(u8"章节名称"))->font().families().contains(q(u8"微软雅黑 Light")));
     }
 
