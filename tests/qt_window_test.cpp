@@ -481,6 +481,8 @@ private slots:
         for (int i = 0; i < 40; ++i) body += g(u8"天地玄黄，宇宙洪荒。日月盈昃，辰宿列张。寒来暑往，秋收冬藏。") + (i % 2 ? "\r\n" : "");
         window.setText(Unit::编辑框1, body);
         auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        // The paragraph the caret starts in keeps its layout from the first.
+        QVERIFY(edit->document()->begin().layout()->cacheEnabled());
         edit->setFocus(Qt::MouseFocusReason);  // as a click gives it: no focus ring over the edge
         QTextCursor cursor = edit->cursorForPosition(edit->viewport()->rect().center());
         edit->setTextCursor(cursor);

@@ -192,7 +192,10 @@ void TextEdit::keepLayoutOf(int position) {
 
 void TextEdit::onContentsChange(int position, int removed, int added) {
     noteChange(position, removed, added);
-    if (!setting_) keepLayoutOf(position);
+    // A new text puts the caret at its start: that paragraph keeps its
+    // layout from the first, or placing the caret shapes it all again. The
+    // pieces of a long text going in come after it and change nothing there.
+    if (!setting_ || position == 0) keepLayoutOf(position);
     // Only what the user adds needs checking; the program's own text is GBK.
     if (setting_ || fixing_ || programEdit_ || added <= 0) return;
     QTextCursor cursor(document());
