@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -83,6 +84,28 @@ TEST(CoreGbkDecode, InvalidInputIsReportedAtItsByteOffset) {
     EXPECT_FALSE(isValidGbk("\x81\xFF"));  // 0xFF is no trail byte
     EXPECT_TRUE(isValidGbk("\xD6\xD0\x80"));
     EXPECT_TRUE(isValidGbk(""));
+}
+
+// The check of a whole file must say what decoding says, for every
+// sequence of one and two bytes and for longer runs where characters meet.
+TEST(CoreGbkDecode, ValidityAgreesWithDecodingEverywhere) {
+    for (unsigned first = 0; first < 256; ++first) {
+        const std::string one(1, static_cast<char>(first));
+        ASSERT_EQ(isValidGbk(one), decodeGbk(one).has_value()) << first;
+        for (unsigned second = 0; second < 256; ++second) {
+            const std::string two = one + static_cast<char>(second);
+            ASSERT_EQ(isValidGbk(two), decodeGbk(two).has_value()) << first << ' ' << second;
+        }
+    }
+    const std::string bytes("\x00\x40\x7E\x7F\x80\x81\xA1\xA2\xAA\xD0\xD6\xFE\xFF" "a\n", 15);
+    // A lead byte at the end of a slice, whose trail lies just beyond it.
+    EXPECT_FALSE(isValidGbk(std::string_view("\xD6\xD0", 1)));
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::string s(1 + random() % 9, ' ');
+        for (char& c : s) c = bytes[random() % bytes.size()];
+        ASSERT_EQ(isValidGbk(s), decodeGbk(s).has_value()) << i;
+    }
 }
 
 TEST(CoreGbkDecode, LossyDecodingReplacesOnlyTheBadBytes) {
