@@ -238,6 +238,69 @@ TEST_F(StatisticsTest, FiguresFollowEveryEdit) {
     EXPECT_EQ(app->statistics().mirror().characters(), countBodyCharacters(w.text(Unit::编辑框1)));
 }
 
+// The program's own text is counted while the window takes it in: the change
+// it makes reads only what lies around it, also when the window reports a
+// narrower span, and the figures are those of the new body counted afresh.
+// Text the body would not give back as it is, and any other change, are read.
+TEST(BodyMirrorTest, TheProgramsOwnTextIsCountedWithoutReadingItBack) {
+    Text before = g(u8"第一章\r\n");
+    for (int i = 0; i < 300; ++i) before += g(u8"  他说,好.\tab 12€\r\n\r\n");
+    std::size_t read = 0;
+    auto reader = [&read](const Text& body) {
+        return [&read, &body](std::size_t position, std::size_t count) {
+            std::size_t from = 0, n = 0;
+            for (; n < position && from < body.size(); ++n) from += bodyCharLength(body, from);
+            std::size_t to = from;
+            for (n = 0; n < count && to < body.size(); ++n) to += bodyCharLength(body, to);
+            read += n;
+            return body.substr(from, to - from);
+        };
+    };
+    struct Case {
+        const char8_t* replacement;
+        std::size_t trimmed;  // characters the window leaves out of the span at its start
+        bool counted;
+    };
+    for (const Case& c : {Case{u8"　　他说，好。\r\n　　ab 12€\r\n", 0, true}, Case{u8"　　他说，好。\r\n", 1, true},
+                          Case{u8"　　他说\n好。", 0, false}}) {
+        const std::size_t start = before.find(g(u8"  他说")) + 3 * 30, length = 30 * 40;
+        Text replacement;
+        for (int i = 0; i < 40; ++i) replacement += g(c.replacement);
+        Text after = before;
+        after.replace(start, length, replacement);
+        BodyMirror mirror;
+        mirror.apply({0, 0, countBodyCharacters(before)}, reader(before));
+        const std::size_t position = countBodyCharacters(std::string_view(before).substr(0, start));
+        const std::size_t removed = countBodyCharacters(std::string_view(before).substr(start, length));
+        const std::size_t added = countBodyCharacters(replacement);
+        mirror.expect({position, removed, std::make_shared<const Text>(replacement)});
+        read = 0;
+        EXPECT_TRUE(mirror.apply({position + c.trimmed, removed - c.trimmed, added - c.trimmed}, reader(after)));
+        mirror.forget();
+        EXPECT_EQ(read < added / 4, c.counted) << read;
+        // Typing on afterwards, inside the span and at its end.
+        Text typed = after;
+        typed.insert(start + 4, g(u8"字"));
+        mirror.apply({position + 2, 0, 1}, reader(typed));
+        BodyMirror fresh;
+        fresh.apply({0, 0, countBodyCharacters(typed)}, reader(typed));
+        EXPECT_EQ(mirror.totals(), fresh.totals());
+        EXPECT_EQ(mirror.characters(), fresh.characters());
+        EXPECT_EQ(mirror.endsWithLineFeed(), fresh.endsWithLineFeed());
+    }
+    // Expected, but another change comes: it is read.
+    BodyMirror mirror;
+    mirror.apply({0, 0, countBodyCharacters(before)}, reader(before));
+    mirror.expect({0, 0, std::make_shared<const Text>(g(u8"甲乙"))});
+    const Text typed = before + g(u8"丙");
+    read = 0;
+    mirror.apply({countBodyCharacters(before), 0, 1}, reader(typed));
+    EXPECT_GT(read, 0u);
+    BodyMirror fresh;
+    fresh.apply({0, 0, countBodyCharacters(typed)}, reader(typed));
+    EXPECT_EQ(mirror.totals(), fresh.totals());
+}
+
 TEST_F(StatisticsTest, LongBodyIsReadInSlices) {
     // Over two million characters: the first change reads the body in slices.
     Text body;

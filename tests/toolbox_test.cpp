@@ -4,6 +4,7 @@
 #include "aids/chapter_layout.h"
 #include "aids/writing_speed.h"
 #include "app_fixture.h"
+#include "core/text_figures.h"
 
 namespace talery::test {
 namespace {
@@ -89,6 +90,8 @@ TEST_F(LayoutAppTest, TheKeyAndTheMenuEntryLayOutTheBodyInOneEditAndTheSettingDr
     w.pressKey(Unit::编辑框1, key::L, modifier::Ctrl | modifier::Shift);
     EXPECT_EQ(w.text(Unit::编辑框1), w.text(Unit::章节名称) + g(u8"\r\n　　他说，你好。\r\n\r\n　　她走了。"));
     EXPECT_EQ(w.bodyEdits.size(), edits + 1);
+    // Counted from the laid-out text as it went in: the figures of the new body.
+    EXPECT_EQ(w.statusText(0), liveCountText(liveCount(countFigures(w.text(Unit::编辑框1)))));
 
     // The settings page's check box: kept at once, and shown so at the next start.
     w.click(Unit::排版删除空行);

@@ -2,10 +2,12 @@
 // 一键排版: lays a chapter out the way Chinese fiction sites expect, and the
 // indent that Enter carries over to the next paragraph while writing.
 
+#include "aids/text_statistics.h"
 #include "core/settings.h"
 #include "core/text.h"
 #include "ui/window.h"
 
+#include <functional>
 #include <optional>
 
 #include <string_view>
@@ -41,7 +43,9 @@ inline Text layoutDropsEmptyLinesKey() { return gbk(u8"排版删除空行"); }
 // The menu entry and Ctrl+Shift+L: one undoable edit of the body or the
 // selection, keeping one empty line of a run or none as the setting says.
 // Only while a session runs.
-void layOutBody(Window& window, const SettingsStore& settings, const Text& body);
+// `announce` hears of the text before it goes in, and of nothing once it is in.
+void layOutBody(Window& window, const SettingsStore& settings, const Text& body,
+                const std::function<void(std::optional<ProgramText>)>& announce = {});
 
 // After Enter in the body, once the line break is in at character
 // `lineBreak` (positions as in BodyChange) and the caret behind it: the new

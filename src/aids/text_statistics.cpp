@@ -1,5 +1,6 @@
 #include "aids/text_statistics.h"
 
+#include "session/documents.h"
 #include "session/writing_session.h"
 
 #include <algorithm>
@@ -109,7 +110,57 @@ void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece>
     }
 }
 
+void BodyMirror::expect(const ProgramText& text) {
+    auto count = [t = text.text]() -> std::optional<std::vector<Piece>> {
+        // Valid GBK with CR LF breaks is what the body reads back.
+        if (!isValidGbk(*t) || !breaksAreCrLf(*t)) return std::nullopt;
+        return cut(*t);
+    };
+    std::future<std::optional<std::vector<Piece>>> pieces;
+    try {
+        pieces = std::async(std::launch::async, count);
+    } catch (const std::system_error&) {
+        pieces = std::async(std::launch::deferred, count);  // no thread to be had
+    }
+    expected_ = Expected{text.position, text.removed, std::move(pieces)};
+}
+
+bool BodyMirror::applyExpected(const BodyChange& change, const Reader& read) {
+    const std::size_t position = expected_->position, removed = expected_->removed;
+    // Counted once: a second change in the same span is read back as usual.
+    std::optional<std::vector<Piece>> middle = expected_->pieces.get();
+    expected_.reset();
+    if (!middle) return false;
+    std::size_t added = 0;
+    for (const Piece& p : *middle) added += p.characters;
+    // The window may report less than the whole span: what stayed the same at its ends.
+    if (change.position < position || change.position + change.removed > position + removed ||
+        change.position + change.added > position + added || change.added + removed != change.removed + added ||
+        position + removed > characters_)
+        return false;
+    auto [first, firstStart] = locate(position);
+    auto [last, lastStart] = removed > 0 ? locate(position + removed - 1) : std::pair{first, firstStart};
+    if (last + 1 < pieces_.size()) {
+        lastStart += pieces_[last].characters;
+        ++last;
+    }
+    // The start of the first piece and the rest of the last are read from the body.
+    const std::size_t end = lastStart + pieces_[last].characters - removed + added;
+    if (end < position + added) return false;
+    std::vector<Piece> now = std::move(*middle);
+    const std::vector<Piece> head = cut(read(firstStart, position - firstStart));
+    now.insert(now.begin(), head.begin(), head.end());
+    const std::vector<Piece> tail = cut(read(position + added, end - position - added));
+    now.insert(now.end(), tail.begin(), tail.end());
+    std::size_t counted = 0;
+    for (const Piece& p : now) counted += p.characters;
+    if (counted != end - firstStart) return false;
+    replace(first, last, std::move(now), firstStart);
+    return true;
+}
+
 bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::function<void()>& between) {
+    if (expected_ && known_ && !pieces_.empty() && applyExpected(change, read)) return true;
     auto reload = [&] {
         ++wholeReads_;
         // A slice at a time, so that a whole novel is never held twice more.

@@ -17,12 +17,21 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace talery {
 
 class SessionController;
+
+// The program's own text about to replace characters [position, position +
+// removed) of the body.
+struct ProgramText {
+    std::size_t position = 0, removed = 0;
+    std::shared_ptr<const Text> text;
+};
 
 // The body's counts in pieces: a paragraph, or a part of a long one.
 class BodyMirror {
@@ -33,6 +42,11 @@ public:
     using Reader = std::function<Text(std::size_t position, std::size_t count)>;
     // `between` runs between the slices of a whole read.
     bool apply(const BodyChange& change, const Reader& read, const std::function<void()>& between = {});
+    // The text is counted on a second thread while the window takes it in,
+    // and a change within its span is applied from that count rather than
+    // read back (a whole novel laid out again). Until forget().
+    void expect(const ProgramText& text);
+    void forget() { expected_.reset(); }
 
     const FigureCounts& totals() const { return totals_; }
     bool endsWithLineFeed() const;
@@ -55,6 +69,13 @@ private:
     std::pair<std::size_t, std::size_t> locate(std::size_t position);
     bool spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read);
     void replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart);
+    bool applyExpected(const BodyChange& change, const Reader& read);
+    struct Expected {
+        std::size_t position = 0, removed = 0;
+        // Nothing when the body would not give the text back byte for byte.
+        std::future<std::optional<std::vector<Piece>>> pieces;
+    };
+    std::optional<Expected> expected_;
 
     std::vector<Piece> pieces_;
     FigureCounts totals_;
@@ -71,6 +92,11 @@ public:
 
     // The handler of every change of the body.
     void updateTextStatistics(const BodyChange& change);
+    // The program's own text about to go in (see BodyMirror::expect), or nothing once it is in.
+    void expectProgramText(std::optional<ProgramText> text) {
+        if (text) mirror_.expect(*text);
+        else mirror_.forget();
+    }
 
     const BodyMirror& mirror() const { return mirror_; }
     BackupWriter& backup() { return *backup_; }

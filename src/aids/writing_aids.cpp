@@ -63,7 +63,7 @@ bool WritingAids::whileWriting(const char8_t* refusal) {
 }
 
 void WritingAids::layOutBodyWhileWriting() {
-    if (whileWriting(u8"开始书写后再使用吧。")) layOutBody(w_, settings_, find_.body());
+    if (whileWriting(u8"开始书写后再使用吧。")) layOutBody(w_, settings_, find_.body(), sources_.programText);
 }
 
 bool WritingAids::bodyKey(const UiEvent& e) {

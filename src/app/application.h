@@ -106,7 +106,9 @@ private:
     StatusNote note_;
     // Writing aids: find and replace, time, names, writing timer.
     WritingAids aids_{window_, clock_, settings_, random_,
-                      {.points = [this] { return pointsTotal(); }, .phase = [this] { return session_.phase(); }}};
+                      {.points = [this] { return pointsTotal(); },
+                       .phase = [this] { return session_.phase(); },
+                       .programText = [this](std::optional<ProgramText> t) { statistics_.expectProgramText(std::move(t)); }}};
     AudioUnits audio_;  // voice recorder and WAV playback
     // Text statistics: after the records it reads.
     TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};

@@ -117,23 +117,32 @@ std::string extensionOf(std::string_view path) {
 
 namespace {
 
-// Counts the kinds of breaks; the text is converted only when it has LF or
-// lone CR. Breaks are sought with memchr: a long novel has one every few
-// hundred bytes, and a byte at a time would hold the window for a tenth of a
-// second at 150 MB.
-NormalisedBreaks breakStyle(std::string_view text, bool* needsChange) {
+// The breaks of a text by kind. They are sought with memchr: a long novel
+// has one every few hundred bytes, and a byte at a time would hold the
+// window for a tenth of a second at 150 MB.
+struct BreakCounts {
     std::size_t crlf = 0, lf = 0, cr = 0;
+};
+
+BreakCounts countBreaks(std::string_view text) {
+    BreakCounts n;
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p))));
          ++p) {
-        if (p + 1 < end && p[1] == '\n') ++crlf;
-        else ++cr;
+        if (p + 1 < end && p[1] == '\n') ++n.crlf;
+        else ++n.cr;
     }
     for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
          ++p)
-        ++lf;
-    lf -= crlf;  // every LF behind a CR is one of the pairs
+        ++n.lf;
+    n.lf -= n.crlf;  // every LF behind a CR is one of the pairs
+    return n;
+}
+
+// The text is converted only when it has LF or lone CR.
+NormalisedBreaks breakStyle(std::string_view text, bool* needsChange) {
+    const auto [crlf, lf, cr] = countBreaks(text);
     NormalisedBreaks out;
     const int kinds = (crlf > 0) + (lf > 0) + (cr > 0);
     out.mixed = kinds > 1;
@@ -164,6 +173,11 @@ void appendCrLf(std::string_view text, std::string& out) {
 }
 
 }  // namespace
+
+bool breaksAreCrLf(std::string_view text) {
+    const BreakCounts n = countBreaks(text);
+    return n.lf == 0 && n.cr == 0;
+}
 
 NormalisedBreaks normaliseLineBreaks(std::string_view text) {
     bool change = false;

@@ -33,6 +33,8 @@ struct NormalisedBreaks {
     bool mixed = false;
 };
 NormalisedBreaks normaliseLineBreaks(std::string_view text);
+// Whether every line break of the text is CR LF, as the body holds them.
+bool breaksAreCrLf(std::string_view text);
 // The same, taking over the text where it needs no change (no second copy of a large file).
 NormalisedBreaks normaliseLineBreaks(std::string&& text);
 // The body's CR LF breaks written in the given style.
