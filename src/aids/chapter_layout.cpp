@@ -282,8 +282,14 @@ void layOutBody(Window& window, const SettingsStore& settings, const Text& body,
         announce(ProgramText{countBodyCharacters(before.substr(0, edit.start)),
                              countBodyCharacters(before.substr(edit.start, edit.length)), text});
     }
+    // Once the text is in, or putting it in failed, nothing more is expected.
+    struct Done {
+        const std::function<void(std::optional<ProgramText>)>& announce;
+        ~Done() {
+            if (announce) announce(std::nullopt);
+        }
+    } done{announce};
     window.replaceBodyRange({edit.start, edit.length}, *text);
-    if (announce) announce(std::nullopt);
 }
 
 std::optional<CarriedIndent> carryIndent(Window& window, std::size_t lineBreak) {
