@@ -80,6 +80,17 @@ std::pair<std::size_t, std::size_t> BodyMirror::locate(std::size_t position) {
     return {index, start};
 }
 
+std::pair<std::size_t, std::size_t> BodyMirror::lastTouched(std::size_t position, std::size_t removed,
+                                                             std::size_t first, std::size_t firstStart) {
+    auto [last, lastStart] = removed > 0 ? locate(position + removed - 1) : std::pair{first, firstStart};
+    // The next piece too: a paragraph whose line break went away joins it.
+    if (last + 1 < pieces_.size()) {
+        lastStart += pieces_[last].characters;
+        ++last;
+    }
+    return {last, lastStart};
+}
+
 void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart) {
     for (std::size_t i = first; i <= last && i < pieces_.size(); ++i) {
         totals_ -= pieces_[i].counts;
@@ -138,12 +149,8 @@ bool BodyMirror::applyExpected(const BodyChange& change, const Reader& read) {
         change.position + change.added > position + added || change.added + removed != change.removed + added ||
         position + removed > characters_)
         return false;
-    auto [first, firstStart] = locate(position);
-    auto [last, lastStart] = removed > 0 ? locate(position + removed - 1) : std::pair{first, firstStart};
-    if (last + 1 < pieces_.size()) {
-        lastStart += pieces_[last].characters;
-        ++last;
-    }
+    const auto [first, firstStart] = locate(position);
+    const auto [last, lastStart] = lastTouched(position, removed, first, firstStart);
     // The start of the first piece and the rest of the last are read from the body.
     const std::size_t end = lastStart + pieces_[last].characters - removed + added;
     if (end < position + added) return false;
@@ -213,13 +220,7 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::
     }
     auto [first, firstStart] = locate(change.position);
     if (spliceWithin(first, firstStart, change, read)) return true;
-    auto [last, lastStart] = change.removed > 0 ? locate(change.position + change.removed - 1)
-                                                : std::pair{first, firstStart};
-    // The next piece too: a paragraph whose line break went away joins it.
-    if (last + 1 < pieces_.size()) {
-        lastStart += pieces_[last].characters;
-        ++last;
-    }
+    const auto [last, lastStart] = lastTouched(change.position, change.removed, first, firstStart);
     const std::size_t oldCharacters = lastStart + pieces_[last].characters - firstStart;
     const std::size_t newCharacters = oldCharacters - change.removed + change.added;
     const Text region = read(firstStart, newCharacters);

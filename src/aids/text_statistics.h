@@ -67,6 +67,10 @@ private:
     // Index of the piece holding character `position` (the last one at the
     // end), and where it starts.
     std::pair<std::size_t, std::size_t> locate(std::size_t position);
+    // The last piece a change of [position, position + removed) touches, with
+    // the one after it, and where it starts; the first is given.
+    std::pair<std::size_t, std::size_t> lastTouched(std::size_t position, std::size_t removed, std::size_t first,
+                                                    std::size_t firstStart);
     bool spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read);
     void replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart);
     bool applyExpected(const BodyChange& change, const Reader& read);
