@@ -261,8 +261,8 @@ TEST(BodyMirrorTest, TheProgramsOwnTextIsCountedWithoutReadingItBack) {
         std::size_t trimmed;  // characters the window leaves out of the span at its start
         bool counted;
     };
-    for (const Case& c : {Case{u8"　　他说，好。\r\n　　ab 12€\r\n", 0, true}, Case{u8"　　他说，好。\r\n", 1, true},
-                          Case{u8"　　他说\n好。", 0, false}}) {
+    for (const Case& c : {Case{u8"　　他说，好。\r\n　　ab 12€\r\n", 0, true},
+                          Case{u8"　　他说，好。\r\n", 1, true}, Case{u8"　　他说\n好。", 0, false}}) {
         const std::size_t start = before.find(g(u8"  他说")) + 3 * 30, length = 30 * 40;
         Text replacement;
         for (int i = 0; i < 40; ++i) replacement += g(c.replacement);

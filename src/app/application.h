@@ -108,7 +108,9 @@ private:
     WritingAids aids_{window_, clock_, settings_, random_,
                       {.points = [this] { return pointsTotal(); },
                        .phase = [this] { return session_.phase(); },
-                       .programText = [this](std::optional<ProgramText> t) { statistics_.expectProgramText(std::move(t)); }}};
+                       .programText = [this](std::optional<ProgramText> t) {
+                           statistics_.expectProgramText(std::move(t));
+                       }}};
     AudioUnits audio_;  // voice recorder and WAV playback
     // Text statistics: after the records it reads.
     TextStatistics statistics_{window_, clock_, settings_, session_, [this] { return points_; }};
