@@ -162,6 +162,13 @@ TEST_F(AidsTest, ReplaceAllUsesTheCaseReadByTheLastFindNext) {
     EXPECT_EQ(w.lastMessage(), u8(u8"已全部替换，共替换了5处。"));
     // The statistics follow the edit's span: the live count is the whole body's.
     EXPECT_EQ(w.statusText(0), liveCountText(liveCount(countFigures(w.text(Unit::编辑框1)))));
+    // Also when a long replacement is counted as it goes in.
+    Text longBody;
+    for (int i = 0; i < 8000; ++i) longBody += g(u8"Aa 中a\r\n");
+    w.setText(Unit::编辑框1, longBody);
+    f().click(kReplace, U::按钮3);
+    ASSERT_EQ(w.text(Unit::编辑框1).size(), longBody.size() + 8000 * 3);
+    EXPECT_EQ(w.statusText(0), liveCountText(liveCount(countFigures(w.text(Unit::编辑框1)))));
 
     w.setText(Unit::编辑框1, g(u8"Aa"));
     f().click(kReplace, U::按钮1);  // now the ticked box is read

@@ -270,25 +270,13 @@ LayoutEdit layOutRange(std::string_view body, std::size_t start, std::size_t len
     return {from + head, before.size() - head - tail, after.substr(head, after.size() - head - tail)};
 }
 
-void layOutBody(Window& window, const SettingsStore& settings, const Text& body,
-                const std::function<void(std::optional<ProgramText>)>& announce) {
+void layOutBody(Window& window, const SettingsStore& settings, const Text& body, const ProgramTextHook& announce) {
     const bool keepEmptyLine = !settings.program().readBool(softwareSection(), layoutDropsEmptyLinesKey());
     const TextSelection selection = window.bodySelection();
     LayoutEdit edit = layOutRange(body, selection.start, selection.length, keepEmptyLine);
     if (edit.length == 0 && edit.replacement.empty()) return;
     const auto text = std::make_shared<const Text>(std::move(edit.replacement));
-    if (announce) {
-        const std::string_view before(body);
-        announce(ProgramText{countBodyCharacters(before.substr(0, edit.start)),
-                             countBodyCharacters(before.substr(edit.start, edit.length)), text});
-    }
-    // Once the text is in, or putting it in failed, nothing more is expected.
-    struct Done {
-        const std::function<void(std::optional<ProgramText>)>& announce;
-        ~Done() {
-            if (announce) announce(std::nullopt);
-        }
-    } done{announce};
+    const ProgramTextNotice notice(announce, body, edit.start, edit.length, text);
     window.replaceBodyRange({edit.start, edit.length}, *text);
 }
 

@@ -7,7 +7,6 @@
 #include "core/text.h"
 #include "ui/window.h"
 
-#include <functional>
 #include <optional>
 
 #include <string_view>
@@ -43,9 +42,8 @@ inline Text layoutDropsEmptyLinesKey() { return gbk(u8"排版删除空行"); }
 // The menu entry and Ctrl+Shift+L: one undoable edit of the body or the
 // selection, keeping one empty line of a run or none as the setting says.
 // Only while a session runs.
-// `announce` hears of the text before it goes in, and of nothing once it is in.
-void layOutBody(Window& window, const SettingsStore& settings, const Text& body,
-                const std::function<void(std::optional<ProgramText>)>& announce = {});
+// `announce` hears of a long text before it goes in.
+void layOutBody(Window& window, const SettingsStore& settings, const Text& body, const ProgramTextHook& announce = {});
 
 // After Enter in the body, once the line break is in at character
 // `lineBreak` (positions as in BodyChange) and the caret behind it: the new

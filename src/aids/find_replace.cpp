@@ -129,7 +129,11 @@ void FindReplace::replaceAll() {
     const Text replacement = f.text(kReplace, FindUnit::编辑框2);
     ReplaceAllEdit edit = replaceAllMatches(body(), needle, replacement, state_.replaceMatchCase);
     if (edit.count == 0) return;
-    editBody({edit.start, edit.length}, edit.replacement, replacement.find_first_of("\r\n") == Text::npos);
+    const auto text = std::make_shared<const Text>(std::move(edit.replacement));
+    {
+        const ProgramTextNotice notice(programText_, body(), edit.start, edit.length, text);
+        editBody({edit.start, edit.length}, *text, replacement.find_first_of("\r\n") == Text::npos);
+    }
     // Many matches may be far from view: the writer learns how many changed.
     w_.messageBox(gbk(u8"已全部替换，共替换了") + decimal(static_cast<long long>(edit.count)) + gbk(u8"处。"), gbk(u8"记事本"),
                   Buttons::OK, Icon::Information);

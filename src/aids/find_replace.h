@@ -3,6 +3,7 @@
 // replace-all in the body, and the search state both windows share.
 
 #include "aids/text_search.h"
+#include "aids/text_statistics.h"
 #include "session/phase.h"
 #include "ui/window.h"
 
@@ -15,7 +16,9 @@ struct FindState {
 
 class FindReplace {
 public:
-    FindReplace(Window& window, PhaseSource phase) : w_(window), phase_(std::move(phase)) {}
+    // `programText` hears of a long replacement before it goes in.
+    FindReplace(Window& window, PhaseSource phase, ProgramTextHook programText = {})
+        : w_(window), phase_(std::move(phase)), programText_(std::move(programText)) {}
 
     // Opens a window; a new or hidden one shows the last search, selected.
     void open(FindWindowKind window);
@@ -40,6 +43,7 @@ private:
 
     Window& w_;
     PhaseSource phase_;
+    ProgramTextHook programText_;
     FindState state_;
     Text body_;
     bool bodyKnown_ = false;

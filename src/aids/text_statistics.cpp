@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kPieceCharacters = 2048;
 // Characters read at a time when the whole body is read.
 constexpr std::size_t kReadSlice = std::size_t(1) << 19;
+// Bytes of the program's own text from which it is counted where it goes.
+constexpr std::size_t kLongProgramText = std::size_t(1) << 16;
 
 struct DayTask {
     const char8_t* key;
@@ -119,6 +121,18 @@ void BodyMirror::replace(std::size_t first, std::size_t last, std::vector<Piece>
     } else {
         cacheIndex_ = cacheStart_ = 0;
     }
+}
+
+ProgramTextNotice::ProgramTextNotice(const ProgramTextHook& hook, std::string_view body, std::size_t start,
+                                     std::size_t length, std::shared_ptr<const Text> text) {
+    if (!hook || text->size() < kLongProgramText) return;
+    hook(ProgramText{countBodyCharacters(body.substr(0, start)), countBodyCharacters(body.substr(start, length)),
+                     std::move(text)});
+    hook_ = &hook;
+}
+
+ProgramTextNotice::~ProgramTextNotice() {
+    if (hook_) (*hook_)(std::nullopt);
 }
 
 void BodyMirror::expect(const ProgramText& text) {

@@ -20,6 +20,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace talery {
@@ -31,6 +32,25 @@ class SessionController;
 struct ProgramText {
     std::size_t position = 0, removed = 0;
     std::shared_ptr<const Text> text;
+};
+
+// Hears of the program's own text before it goes in, and of nothing once it is in.
+using ProgramTextHook = std::function<void(std::optional<ProgramText>)>;
+
+// Tells `hook` of a long text the program is about to put in place of bytes
+// [start, start + length) of `body`, for as long as it lives (also when
+// putting it in fails). A short one is read back as usual: counting it where
+// it goes costs more than it saves.
+class ProgramTextNotice {
+public:
+    ProgramTextNotice(const ProgramTextHook& hook, std::string_view body, std::size_t start, std::size_t length,
+                      std::shared_ptr<const Text> text);
+    ~ProgramTextNotice();
+    ProgramTextNotice(const ProgramTextNotice&) = delete;
+    ProgramTextNotice& operator=(const ProgramTextNotice&) = delete;
+
+private:
+    const ProgramTextHook* hook_ = nullptr;
 };
 
 // The body's counts in pieces: a paragraph, or a part of a long one.

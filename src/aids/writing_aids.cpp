@@ -9,7 +9,7 @@ namespace talery {
 WritingAids::WritingAids(Window& window, const Clock& clock, const SettingsStore& settings, SharedRandom& random,
                          Sources sources)
     : w_(window), clock_(clock), settings_(settings), random_(random), sources_(std::move(sources)),
-      find_(window, sources_.phase) {
+      find_(window, sources_.phase, sources_.programText) {
     // F2 sets the check box from code (no message, unlike ticking it) and the body's size.
     bigFont_ = [this](bool on) {
         w_.setChecked(Unit::大字体, on);

@@ -30,7 +30,7 @@ public:
         std::function<std::int32_t()> points;
         PhaseSource phase;
         // Hears of the program's own long text before it replaces part of the body.
-        std::function<void(std::optional<ProgramText>)> programText;
+        ProgramTextHook programText;
     };
     // Switches large-font mode on or off, check box and body font together.
     using BigFontSwitch = std::function<void(bool on)>;
