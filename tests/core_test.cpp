@@ -489,7 +489,8 @@ std::size_t openDescriptors() {
 
 // Waits for the descriptors a large file's freeing holds on another thread.
 void expectDescriptorsBackTo(std::size_t count) {
-    for (int i = 0; i < 500 && openDescriptors() > count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && openDescriptors() > count; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(openDescriptors(), count);
 }
 

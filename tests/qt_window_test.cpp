@@ -245,7 +245,8 @@ private slots:
         const std::size_t at = consumed.size() / 2 + 123, page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
         ConsumedText(consumed).giveBackBefore(at);
         QVERIFY(std::string_view(consumed).substr(at) == std::string_view(gbkText).substr(at));
-        const auto zeros = static_cast<std::size_t>(std::count(consumed.begin(), consumed.begin() + static_cast<std::ptrdiff_t>(at), '\0'));
+        const auto before = consumed.begin() + static_cast<std::ptrdiff_t>(at);
+        const auto zeros = static_cast<std::size_t>(std::count(consumed.begin(), before, '\0'));
         QVERIFY(zeros > at - 2 * page && zeros <= at);
 
         QString wide = reference;

@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <system_error>
+#include <type_traits>
 
 namespace talery {
 namespace {
@@ -27,6 +28,16 @@ Text dayCountKey() { return gbk(u8"今日字数"); }
 Text dayDateKey() { return gbk(u8"今日字数日期"); }
 // Calls of keepDayCount (seconds) between two writes of a changing count.
 constexpr int kDayCountEvery = 10;
+
+// `work` on a second thread; when none can be had, when its result is asked for.
+template <class Work>
+std::future<std::invoke_result_t<Work>> onSecondThread(Work work) {
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, std::move(work));
+    }
+}
 
 constexpr std::array<DayTask, 4> kDayTasks{{{u8"1000字", 1000}, {u8"8000字", 8000}, {u8"20000字", 20000},
                                             {u8"100000字", 100000}}};
@@ -141,13 +152,7 @@ void BodyMirror::expect(const ProgramText& text) {
         if (!isValidGbk(*t) || !breaksAreCrLf(*t)) return std::nullopt;
         return cut(*t);
     };
-    std::future<std::optional<std::vector<Piece>>> pieces;
-    try {
-        pieces = std::async(std::launch::async, count);
-    } catch (const std::system_error&) {
-        pieces = std::async(std::launch::deferred, count);  // no thread to be had
-    }
-    expected_ = Expected{text.position, text.removed, std::move(pieces)};
+    expected_ = Expected{text.position, text.removed, onSecondThread(std::move(count))};
 }
 
 bool BodyMirror::applyExpected(const BodyChange& change, const Reader& read) {
@@ -212,12 +217,7 @@ bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::
             Text slice = read(position, kReadSlice);
             if (counting.valid()) collect();
             if (slice.empty()) break;
-            const auto count = [text = std::make_shared<const Text>(std::move(slice))] { return cut(*text); };
-            try {
-                counting = std::async(std::launch::async, count);
-            } catch (const std::system_error&) {
-                counting = std::async(std::launch::deferred, count);  // no thread to be had
-            }
+            counting = onSecondThread([text = std::make_shared<const Text>(std::move(slice))] { return cut(*text); });
             if (between) between();
         }
         adopt(std::move(pieces));

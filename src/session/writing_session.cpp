@@ -15,17 +15,15 @@ namespace talery {
 namespace {
 
 // A digest of a long text, with progress on the way.
-template <class Digester>
-auto digestOf(std::string_view bytes, const Progress& progress) {
+FileDigest digestOf(std::string_view bytes, const Progress& progress) {
     constexpr std::size_t kStep = std::size_t(8) << 20;
-    Digester digest;
+    FileDigester digest;
     for (std::size_t at = 0; at < bytes.size(); at += kStep) {
         digest.update(bytes.substr(at, kStep));
         if (progress) progress(static_cast<double>(std::min(at + kStep, bytes.size())) / static_cast<double>(bytes.size()));
     }
     return digest.digest();
 }
-
 
 }  // namespace
 
@@ -200,7 +198,7 @@ FileDigest SessionController::bodyDigest() const {
 }
 
 void SessionController::rememberLoaded(const Text& body, const FileDigest& fileBytes) {
-    session_.loaded = WritingSession::Loaded{digestOf<FileDigester>(body, [this](double) { view_.window().paintDuringWork(); }),
+    session_.loaded = WritingSession::Loaded{digestOf(body, [this](double) { view_.window().paintDuringWork(); }),
                                              fileBytes, keyText()};
 }
 
@@ -483,7 +481,7 @@ bool SessionController::loadTextDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const FileDigest fileBytes = digestOf<FileDigester>(*bytes, work.span(0.3, 0.4));
+    const FileDigest fileBytes = digestOf(*bytes, work.span(0.3, 0.4));
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();
@@ -541,7 +539,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const FileDigest fileBytes = digestOf<FileDigester>(*bytes, work.span(0.3, 0.35));
+    const FileDigest fileBytes = digestOf(*bytes, work.span(0.3, 0.35));
     if (seen) {
         seen->digest = fileBytes;
         seen->size = bytes->size();
