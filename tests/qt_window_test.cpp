@@ -966,17 +966,22 @@ private slots:
         auto pick = [&](qsizetype n) { return std::uniform_int_distribution<qsizetype>(0, n - 1)(rng); };
         const QString pieces[] = {QStringLiteral("\n"), QStringLiteral("\n\n"), q(u8"　　"), QStringLiteral(","),
                                   q(u8"天地"), QStringLiteral("a"), QString()};
-        auto check = [&](const Text& before, const Text& after) {
+        // `edit` changes the body to `after`, the caret ending `kept` bytes before its end.
+        auto check = [&](const Text& before, const Text& after, std::size_t kept = 0,
+                         const std::function<void(const Text&)>& edit = {}) {
             window.setText(Unit::编辑框1, before);
             const Text shown = window.text(Unit::编辑框1);
-            window.replaceBodyRange({0, shown.size()}, after);
+            if (edit) edit(shown);
+            else window.replaceBodyRange({0, shown.size()}, after);
             QCOMPARE(window.text(Unit::编辑框1), after);
-            QCOMPARE(window.bodySelection().start, after.size());
+            QCOMPARE(window.bodySelection().start, after.size() - kept);
             QCOMPARE(window.bodySelection().length, std::size_t(0));
             QCOMPARE(window.statusText(0), liveCountText(liveCount(countFigures(after))));
             QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(after)));
             QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
             QCOMPARE(window.text(Unit::编辑框1), shown);
+            body->redo();
+            QCOMPARE(window.text(Unit::编辑框1), after);
         };
         // A few differences, line breaks among them, at the edges too; then
         // so many that the whole range goes in.
@@ -993,6 +998,12 @@ private slots:
         Text messy = g(u8"第一章\r\n");
         while (messy.size() < 300'000) messy += g(u8"  他站在山顶上,望着远方的云海.\r\n\r\n\r\n\t她问:\"你还记得吗?\"\r\n");
         check(messy, layOutChapter(messy, {}));
+        // Through the key: the title and a last line laid out already stay,
+        // and the caret ends before that line.
+        const Text last = g(u8"　　完。");
+        messy += last;
+        check(messy, layOutChapter(messy, {}), last.size(),
+              [&](const Text&) { QTest::keyClick(body, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier); });
     }
 };
 

@@ -50,6 +50,10 @@ public:
     // The program's own edits put in text that came from GBK: the "?" rule
     // need not read it back (a laid-out novel is millions of characters).
     void setProgramEdit(bool on) { programEdit_ = on; }
+    // Puts head, middle and tail in place of everything, as one edit and one
+    // undo step, the change reported being the middle's; `cursor` ends after
+    // the middle. For a new text that differs from the old nearly throughout.
+    void replaceEverything(QTextCursor& cursor, const QString& head, const QString& middle, const QString& tail);
     static constexpr qint64 kUndoPauseMs = 1000;
     // Milliseconds of a steady clock; tests give their own.
     void setUndoClock(std::function<qint64()> now) { undoClock_ = std::move(now); }

@@ -200,7 +200,11 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     // Text from GBK needs no "?" put in, unless bytes it could not decode were.
     e->setProgramEdit(!replacement.contains(QChar::ReplacementCharacter));
     // Also where nothing differs: the edit is still made and undone as one.
-    if (stretches.empty()) {
+    const int length = static_cast<int>(bodyLength());
+    if (stretches.empty() && to - from >= kLong && 2 * (to - from) >= length) {
+        e->replaceEverything(c, documentText(*e->document(), 0, from), replacement,
+                             documentText(*e->document(), to, length));
+    } else if (stretches.empty()) {
         c.setPosition(from);
         c.setPosition(to, QTextCursor::KeepAnchor);
         c.insertText(replacement);
