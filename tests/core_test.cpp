@@ -116,6 +116,22 @@ TEST(CoreGbkDecode, LossyDecodingReplacesOnlyTheBadBytes) {
     EXPECT_EQ(decodeGbkLossy("\x81\x7F" "z"), u"\uFFFD\x7Fz");
     EXPECT_EQ(decodeGbkLossy("\x80\xAA\xA1"), u"\u20AC\uE000");
     EXPECT_EQ(decodeGbkLossy(""), u"");
+    // Long valid runs go through in one pass: the result is still that of
+    // taking one character at a time, wherever the faults fall.
+    const std::string bytes("\x00\x40\x7E\x7F\x80\x81\xA1\xAA\xD6\xD0\xFE\xFF" "a\r\n", 15);
+    std::mt19937 random(11);
+    for (int i = 0; i < 5000; ++i) {
+        std::string s(random() % 40, ' ');
+        for (char& c : s) c = bytes[random() % bytes.size()];
+        std::u16string expected;
+        for (std::size_t pos = 0; pos < s.size();) {
+            const std::size_t len = gbkCharLength(s, pos);
+            const auto one = decodeGbk(std::string_view(s).substr(pos, len));
+            expected += one ? *one : u"\uFFFD";
+            pos += one ? len : 1;
+        }
+        ASSERT_EQ(decodeGbkLossy(s), expected) << i;
+    }
 }
 
 TEST(CoreGbkEncode, CommonCharactersAndMicrosoftTable) {

@@ -70,21 +70,28 @@ Text gbk(std::string_view utf8) {
     return *bytes;
 }
 
-std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError* error) {
-    if (bytes.empty()) return std::u16string();
-    // The converter reports the failing position only loosely, so walk the
-    // input character by character; GBK sequences are at most 2 bytes.
-    UConverter* conv = strictGbk();
-    std::u16string out;
-    out.resize(bytes.size());
+namespace {
+
+// Valid GBK into `out`, room for bytes.size() units: the units written, or
+// nothing at the first invalid or truncated sequence.
+std::optional<std::size_t> decodeStrict(std::string_view bytes, char16_t* out) {
     UErrorCode status = U_ZERO_ERROR;
     const char* src = bytes.data();
-    const char* srcEnd = bytes.data() + bytes.size();
-    char16_t* dst = out.data();
-    ucnv_toUnicode(conv, reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out.data() + out.size()),
-                   &src, srcEnd, nullptr, true, &status);
-    if (U_SUCCESS(status)) {
-        out.resize(static_cast<std::size_t>(dst - out.data()));
+    char16_t* dst = out;
+    ucnv_toUnicode(strictGbk(), reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out + bytes.size()), &src,
+                   bytes.data() + bytes.size(), nullptr, true, &status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return static_cast<std::size_t>(dst - out);
+}
+
+}  // namespace
+
+std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError* error) {
+    if (bytes.empty()) return std::u16string();
+    std::u16string out;
+    out.resize(bytes.size());
+    if (auto n = decodeStrict(bytes, out.data())) {
+        out.resize(*n);
         return out;
     }
     if (error) {
@@ -195,28 +202,42 @@ void appendGbkLossy(std::u16string_view text, Text& out) {
 }
 
 std::u16string decodeGbkLossy(std::string_view bytes) {
-    // Valid text, by far the most common, in one pass.
-    if (auto whole = decodeGbk(bytes)) return std::move(*whole);
     std::u16string out;
-    out.reserve(bytes.size());
+    out.resize(bytes.size());
+    out.resize(decodeGbkLossy(bytes, out.data()));
+    return out;
+}
+
+std::size_t decodeGbkLossy(std::string_view bytes, char16_t* out) {
+    std::size_t written = 0;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
+        // Valid text, by far the most common, in one pass up to a fault.
+        UConverter* conv = strictGbk();
+        UErrorCode status = U_ZERO_ERROR;
+        const char* src = bytes.data() + pos;
+        char16_t* dst = out + written;
+        ucnv_toUnicode(conv, reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out + bytes.size()), &src,
+                       bytes.data() + bytes.size(), nullptr, true, &status);
+        written = static_cast<std::size_t>(dst - out);
+        if (U_SUCCESS(status)) break;
+        // The converter stops behind the faulty bytes: the character there is
+        // taken on its own, the bytes it does not decode as U+FFFD each.
+        char faulty[32];  // the room the converter asks for
+        auto length = static_cast<int8_t>(sizeof faulty);
+        UErrorCode st = U_ZERO_ERROR;
+        ucnv_getInvalidChars(conv, faulty, &length, &st);
+        pos = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(U_SUCCESS(st) ? length : 0);
         const std::size_t len = gbkCharLength(bytes, pos);
-        if (len == 1 && static_cast<unsigned char>(bytes[pos]) < 0x80) {
-            out.push_back(static_cast<char16_t>(bytes[pos]));
-            ++pos;
-            continue;
-        }
-        auto one = decodeGbk(bytes.substr(pos, len));
-        if (one) {
-            out += *one;
+        if (auto one = decodeStrict(bytes.substr(pos, len), out + written)) {
+            written += *one;
             pos += len;
         } else {
-            out.push_back(u'\uFFFD');
+            out[written++] = u'\uFFFD';
             pos += 1;  // resynchronise on the next byte
         }
     }
-    return out;
+    return written;
 }
 
 namespace {

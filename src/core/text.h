@@ -34,6 +34,9 @@ Text encodeGbkLossy(std::u16string_view text);
 void appendGbkLossy(std::u16string_view text, Text& out);
 // GBK -> UTF-16, invalid bytes become U+FFFD.
 std::u16string decodeGbkLossy(std::string_view bytes);
+// The same into `out`, which has room for bytes.size() units (never more is
+// written: a character of GBK is one unit); returns the units written.
+std::size_t decodeGbkLossy(std::string_view bytes, char16_t* out);
 
 bool isValidGbk(std::string_view bytes);
 // Whether a code point has a round-trip mapping in code page 936.

@@ -20,9 +20,35 @@ void setPaletteColour(QWidget* w, QPalette::ColorRole role, Colour c) {
     w->setPalette(pal);
 }
 
-// A text of several megabytes is converted a block at a time, so that
-// besides the result only one block's copy is in memory.
-constexpr std::size_t kConversionBlock = std::size_t(1) << 20;
+namespace {
+
+// GBK into `out`, room for gbkText.size() units, with CR LF and a lone CR
+// both made a line break; the units written. Straight into the string that
+// keeps them: a novel is converted without a copy of it on the way.
+qsizetype decodeInto(std::string_view gbkText, QChar* out) {
+    auto* units = reinterpret_cast<char16_t*>(out);
+    const std::size_t n = decodeGbkLossy(gbkText, units);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (units[i] == u'\r') {
+            units[kept++] = u'\n';
+            if (i + 1 < n && units[i + 1] == u'\n') ++i;
+        } else {
+            units[kept++] = units[i];
+        }
+    }
+    return static_cast<qsizetype>(kept);
+}
+
+// One UTF-16 unit per GBK byte at most: room enough, and what a double-byte
+// text leaves unused is never touched.
+QString decoded(std::string_view gbkText) {
+    QString s(static_cast<qsizetype>(gbkText.size()), Qt::Uninitialized);
+    s.truncate(decodeInto(gbkText, s.data()));
+    return s;
+}
+
+}  // namespace
 
 QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes) {
     // Blocks end behind a LF, which is never part of a double-byte character
@@ -39,29 +65,12 @@ QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes
             end = std::min(at, gbkText.size());
         }
     }
-    std::u16string part = decodeGbkLossy(gbkText.substr(from, end - from));
+    QString block = decoded(gbkText.substr(from, end - from));
     from = end;
-    // CR LF and a lone CR are both a line break here.
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < part.size(); ++i) {
-        if (part[i] == u'\r') {
-            part[out++] = u'\n';
-            if (i + 1 < part.size() && part[i + 1] == u'\n') ++i;
-        } else {
-            part[out++] = part[i];
-        }
-    }
-    return QString(reinterpret_cast<const QChar*>(part.data()), static_cast<qsizetype>(out));
+    return block;
 }
 
-QString toQt(const Text& gbkText) {
-    // One UTF-16 unit per GBK byte at most: room enough, and what a
-    // double-byte text leaves unused is never touched.
-    QString s;
-    s.reserve(static_cast<qsizetype>(gbkText.size()));
-    for (std::size_t from = 0; from < gbkText.size();) s.append(toQtBlock(gbkText, from, kConversionBlock));
-    return s;
-}
+QString toQt(const Text& gbkText) { return decoded(gbkText); }
 
 void ConsumedText::giveBackBefore(std::size_t offset) {
     static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
