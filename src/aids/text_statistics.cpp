@@ -4,6 +4,7 @@
 #include "session/writing_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <system_error>
@@ -44,7 +45,7 @@ constexpr std::array<DayTask, 4> kDayTasks{{{u8"1000字", 1000}, {u8"8000字", 8
 
 }  // namespace
 
-std::vector<BodyMirror::Piece> BodyMirror::cut(const Text& text) {
+std::vector<BodyMirror::Piece> BodyMirror::cut(std::string_view text) {
     std::vector<Piece> out;
     // About a piece a line: a novel of short lines would otherwise grow the
     // vector many times over.
@@ -155,6 +156,32 @@ void BodyMirror::expect(const ProgramText& text) {
     expected_ = Expected{text.position, text.removed, onSecondThread(std::move(count))};
 }
 
+void BodyMirror::expectWhole(std::string_view text, const std::function<void()>& between) {
+    // Halves cut behind a line break, where a piece ends anyway: the pieces
+    // of both are those of the whole.
+    const std::size_t nl = text.find('\n', text.size() / 2);
+    const std::size_t half = nl == std::string_view::npos ? text.size() : nl + 1;
+    auto count = [](std::string_view part) -> std::optional<std::vector<Piece>> {
+        if (!isValidGbk(part) || !breaksAreCrLf(part)) return std::nullopt;
+        return cut(part);
+    };
+    // Both halves on threads of their own, joined on the first, so that the
+    // window goes on painting meanwhile; all is done before this returns:
+    // the text may go once it is in.
+    auto second = onSecondThread([&] { return count(text.substr(half)); });
+    auto whole = onSecondThread([&]() -> std::optional<std::vector<Piece>> {
+        std::optional<std::vector<Piece>> pieces = count(text.substr(0, half));
+        std::optional<std::vector<Piece>> rest = second.get();
+        if (!pieces || !rest) return std::nullopt;
+        pieces->insert(pieces->end(), std::make_move_iterator(rest->begin()), std::make_move_iterator(rest->end()));
+        return pieces;
+    });
+    while (whole.wait_for(std::chrono::milliseconds(15)) == std::future_status::timeout)
+        if (between) between();
+    whole.wait();  // also when no thread could be had
+    expected_ = Expected{0, kWholeBody, std::move(whole)};
+}
+
 bool BodyMirror::applyExpected(const BodyChange& change, const Reader& read) {
     const std::size_t position = expected_->position, removed = expected_->removed;
     // Counted once: a second change in the same span is read back as usual.
@@ -163,6 +190,12 @@ bool BodyMirror::applyExpected(const BodyChange& change, const Reader& read) {
     if (!middle) return false;
     std::size_t added = 0;
     for (const Piece& p : *middle) added += p.characters;
+    if (removed == kWholeBody) {
+        // All of the body, whatever it held before: nothing after the text.
+        if (change.position != 0 || change.added != added || !read(added, 1).empty()) return false;
+        adopt(std::move(*middle));
+        return true;
+    }
     // The window may report less than the whole span: what stayed the same at its ends.
     if (change.position < position || change.position + change.removed > position + removed ||
         change.position + change.added > position + added || change.added + removed != change.removed + added ||
@@ -186,7 +219,8 @@ bool BodyMirror::applyExpected(const BodyChange& change, const Reader& read) {
 }
 
 bool BodyMirror::apply(const BodyChange& change, const Reader& read, const std::function<void()>& between) {
-    if (expected_ && known_ && !pieces_.empty() && applyExpected(change, read)) return true;
+    if (expected_ && ((known_ && !pieces_.empty()) || expected_->removed == kWholeBody) && applyExpected(change, read))
+        return true;
     auto reload = [&] {
         ++wholeReads_;
         // A slice at a time, so that a whole novel is never held twice more.

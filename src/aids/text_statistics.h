@@ -66,6 +66,10 @@ public:
     // and a change within its span is applied from that count rather than
     // read back (a whole novel laid out again). Until forget().
     void expect(const ProgramText& text);
+    // A text about to become the whole body, counted now, while it is whole,
+    // on two threads (`between` runs while they work); the change that puts
+    // it in is applied from that count.
+    void expectWhole(std::string_view text, const std::function<void()>& between = {});
     void forget() { expected_.reset(); }
 
     const FigureCounts& totals() const { return totals_; }
@@ -82,7 +86,7 @@ private:
         bool endsWithBreak = false;
         FigureCounts counts;
     };
-    static std::vector<Piece> cut(const Text& text);
+    static std::vector<Piece> cut(std::string_view text);
     void adopt(std::vector<Piece> pieces);
     // Index of the piece holding character `position` (the last one at the
     // end), and where it starts.
@@ -94,6 +98,8 @@ private:
     bool spliceWithin(std::size_t index, std::size_t start, const BodyChange& change, const Reader& read);
     void replace(std::size_t first, std::size_t last, std::vector<Piece> pieces, std::size_t firstStart);
     bool applyExpected(const BodyChange& change, const Reader& read);
+    // Marks an expected text that replaces whatever the body holds.
+    static constexpr std::size_t kWholeBody = std::size_t(-1);
     struct Expected {
         std::size_t position = 0, removed = 0;
         // Nothing when the body would not give the text back byte for byte.
@@ -119,6 +125,11 @@ public:
     // The program's own text about to go in (see BodyMirror::expect), or nothing once it is in.
     void expectProgramText(std::optional<ProgramText> text) {
         if (text) mirror_.expect(*text);
+        else mirror_.forget();
+    }
+    // A loaded text about to become the whole body (see BodyMirror::expectWhole), or nothing once it is in.
+    void expectLoaded(const Text* body) {
+        if (body) mirror_.expectWhole(*body, [this] { window_.paintDuringWork(); });
         else mirror_.forget();
     }
 

@@ -570,7 +570,9 @@ void SessionController::startLoaded(const Path& path, const Text& title, Text bo
     session_.currentPath = path;
     view_.setTitle(title);
     toggleWriting(true);
+    if (hooks_.bodyLoading) hooks_.bodyLoading(&body);
     view_.setBody(std::move(body));
+    if (hooks_.bodyLoading) hooks_.bodyLoading(nullptr);
     if (session_.loaded) session_.loaded->characters = view_.window().bodyLength();
     view_.alignBodyLeft();
     session_.format = format;

@@ -52,6 +52,9 @@ struct SessionHooks {
     std::function<void(const Path&)> openWav{};
     // Just before the program puts its own text into the body at the end of a session.
     std::function<void()> beforeBodyReplaced{};
+    // Just before a loaded document becomes the whole body, which may be read
+    // until this returns; with nothing once it is in.
+    std::function<void(const Text* body)> bodyLoading{};
     // A save has put the text in its document: nothing pending may be
     // written to the backup copy after it.
     std::function<void()> discardBackup{};
