@@ -550,6 +550,11 @@ TEST(FilesReadWholeFile, ReadsBytesExactly) {
     put(dir / "empty", "");
     EXPECT_EQ(readWholeFile(dir / "empty"), "");
     EXPECT_EQ(readWholeFile(dir / "a", &error, bytes.size()), bytes);  // exactly at the limit
+    // A large one, whose pages are mapped ahead a step at a time.
+    std::string large(std::size_t(37) << 20, '\0');
+    for (std::size_t i = 0; i < large.size(); i += 4093) large[i] = static_cast<char>(i / 4093);
+    put(dir / "large", large);
+    EXPECT_TRUE(readWholeFile(dir / "large", &error) == large);
 }
 
 TEST(FilesReadWholeFile, FailuresSetTheErrorCode) {
