@@ -950,6 +950,22 @@ private slots:
         QCOMPARE(body->toPlainText().first(6), q(u8"夜色?!很深"));
     }
 
+    void anOpenedDocumentIsCountedWithoutReadingItBack() {
+        // Counted before it goes in, while whole: the change the window
+        // reports for it matches that count.
+        ShownProgram program;
+        QVERIFY(program.start());
+        Text text;
+        while (text.size() < 200'000) text += g(u8"天地玄黄，宇宙洪荒。ab 1\r\n\r\n");
+        const std::string path = program.dir.file("a.txt");
+        writeBytes(path, text);
+        const std::size_t reads = program.app->statistics().mirror().wholeReads();
+        program.app->openNamedFile(path);
+        QCOMPARE(program.window.text(Unit::编辑框1), text);
+        QCOMPARE(program.window.statusText(0), liveCountText(liveCount(countFigures(text))));
+        QCOMPARE(program.app->statistics().mirror().wholeReads(), reads);
+    }
+
     void aLongReplacementEditsOnlyWhereTheTextDiffers() {
         // The program's edit of a long range goes in as the differences
         // alone, or whole where they are many: either way the same text, the
