@@ -173,8 +173,14 @@ void BodyMirror::expectWhole(std::string_view text, const std::function<void()>&
         std::optional<std::vector<Piece>> pieces = count(text.substr(0, half));
         std::optional<std::vector<Piece>> rest = second.get();
         if (!pieces || !rest) return std::nullopt;
-        pieces->insert(pieces->end(), std::make_move_iterator(rest->begin()), std::make_move_iterator(rest->end()));
-        return pieces;
+        // With room for the paragraphs a session adds: growing a list of
+        // tens of megabytes at a key would hold the window that long.
+        const std::size_t count = pieces->size() + rest->size();
+        std::vector<Piece> all;
+        all.reserve(count + count / 8 + 4096);
+        all.insert(all.end(), std::make_move_iterator(pieces->begin()), std::make_move_iterator(pieces->end()));
+        all.insert(all.end(), std::make_move_iterator(rest->begin()), std::make_move_iterator(rest->end()));
+        return all;
     });
     while (whole.wait_for(std::chrono::milliseconds(15)) == std::future_status::timeout)
         if (between) between();
