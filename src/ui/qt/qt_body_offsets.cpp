@@ -35,6 +35,13 @@ std::size_t gbkLength(const QString& text, qsizetype count) {
     return bytes;
 }
 
+// Bytes of a whole block, its text made once (the document builds it anew
+// at every call).
+std::size_t gbkLength(const QTextBlock& block) {
+    const QString text = block.text();
+    return gbkLength(text, text.size());
+}
+
 constexpr std::size_t kBreak = 2;  // a block break is CR LF
 constexpr int kStride = 64;        // blocks in a stretch, as the index makes them
 
@@ -110,7 +117,7 @@ private:
                 bytes.push_back(0);
                 blocks = 1;
             }
-            bytes.back() += gbkLength(b.text(), b.text().size()) + kBreak;
+            bytes.back() += gbkLength(b) + kBreak;
         }
         starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(i) + 1, starts.begin(), starts.end());
         bytes_[i] = bytes.front();
@@ -138,7 +145,7 @@ private:
         std::size_t bytes = 0;
         for (int k = 0; k < kStride; ++k, b = b.next()) {
             if (!b.next().isValid()) return false;
-            bytes += gbkLength(b.text(), b.text().size()) + kBreak;
+            bytes += gbkLength(b) + kBreak;
         }
         starts_.push_back(b.position());
         bytes_.push_back(bytes);
@@ -190,11 +197,11 @@ std::size_t gbkOffsetOf(const QTextDocument& document, int position) {
     if (!target.isValid()) {
         // Past the end: the whole text.
         const QTextBlock last = document.lastBlock();
-        return gbkOffsetOf(document, last.position()) + gbkLength(last.text(), last.text().size());
+        return gbkOffsetOf(document, last.position()) + gbkLength(last);
     }
     auto [from, bytes] = OffsetIndex::of(document).stretchAtOrBefore(static_cast<std::size_t>(target.position()), false);
     for (QTextBlock block = document.findBlock(from); block != target; block = block.next())
-        bytes += gbkLength(block.text(), block.text().size()) + kBreak;
+        bytes += gbkLength(block) + kBreak;
     const QString text = target.text();
     return bytes + gbkLength(text, std::clamp<qsizetype>(position - target.position(), 0, text.size()));
 }
