@@ -72,16 +72,36 @@ Text gbk(std::string_view utf8) {
 
 namespace {
 
-// Valid GBK into `out`, room for bytes.size() units: the units written, or
-// nothing at the first invalid or truncated sequence.
-std::optional<std::size_t> decodeStrict(std::string_view bytes, char16_t* out) {
+// Valid GBK into `out` (room for bytes.size() units) up to the first invalid
+// or truncated sequence: the units written, and where that sequence starts.
+struct StrictRun {
+    std::size_t written = 0;
+    std::optional<std::size_t> faultAt;
+};
+
+StrictRun decodeRun(std::string_view bytes, char16_t* out) {
+    UConverter* conv = strictGbk();
     UErrorCode status = U_ZERO_ERROR;
     const char* src = bytes.data();
     char16_t* dst = out;
-    ucnv_toUnicode(strictGbk(), reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out + bytes.size()), &src,
+    ucnv_toUnicode(conv, reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out + bytes.size()), &src,
                    bytes.data() + bytes.size(), nullptr, true, &status);
-    if (U_FAILURE(status)) return std::nullopt;
-    return static_cast<std::size_t>(dst - out);
+    StrictRun run{static_cast<std::size_t>(dst - out), std::nullopt};
+    if (U_SUCCESS(status)) return run;
+    // The converter stops behind the faulty bytes, which it keeps.
+    char faulty[32];  // the room the converter asks for
+    auto length = static_cast<int8_t>(sizeof faulty);
+    UErrorCode st = U_ZERO_ERROR;
+    ucnv_getInvalidChars(conv, faulty, &length, &st);
+    run.faultAt = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(U_SUCCESS(st) ? length : 0);
+    return run;
+}
+
+// The same, all or nothing: the units written.
+std::optional<std::size_t> decodeStrict(std::string_view bytes, char16_t* out) {
+    const StrictRun run = decodeRun(bytes, out);
+    if (run.faultAt) return std::nullopt;
+    return run.written;
 }
 
 }  // namespace
@@ -90,27 +110,12 @@ std::optional<std::u16string> decodeGbk(std::string_view bytes, ConversionError*
     if (bytes.empty()) return std::u16string();
     std::u16string out;
     out.resize(bytes.size());
-    if (auto n = decodeStrict(bytes, out.data())) {
-        out.resize(*n);
+    const StrictRun run = decodeRun(bytes, out.data());
+    if (!run.faultAt) {
+        out.resize(run.written);
         return out;
     }
-    if (error) {
-        // Locate the first bad character by re-decoding one character at a time.
-        std::size_t pos = 0;
-        while (pos < bytes.size()) {
-            std::size_t len = gbkCharLength(bytes, pos);
-            UConverter* one = strictGbk();
-            char16_t buf[4];
-            char16_t* d = buf;
-            const char* s = bytes.data() + pos;
-            UErrorCode st = U_ZERO_ERROR;
-            ucnv_toUnicode(one, reinterpret_cast<UChar**>(&d), reinterpret_cast<UChar*>(buf + 4), &s, s + len,
-                           nullptr, true, &st);
-            if (U_FAILURE(st)) break;
-            pos += len;
-        }
-        error->offset = pos;
-    }
+    if (error) error->offset = *run.faultAt;
     return std::nullopt;
 }
 
@@ -213,21 +218,12 @@ std::size_t decodeGbkLossy(std::string_view bytes, char16_t* out) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         // Valid text, by far the most common, in one pass up to a fault.
-        UConverter* conv = strictGbk();
-        UErrorCode status = U_ZERO_ERROR;
-        const char* src = bytes.data() + pos;
-        char16_t* dst = out + written;
-        ucnv_toUnicode(conv, reinterpret_cast<UChar**>(&dst), reinterpret_cast<UChar*>(out + bytes.size()), &src,
-                       bytes.data() + bytes.size(), nullptr, true, &status);
-        written = static_cast<std::size_t>(dst - out);
-        if (U_SUCCESS(status)) break;
-        // The converter stops behind the faulty bytes: the character there is
-        // taken on its own, the bytes it does not decode as U+FFFD each.
-        char faulty[32];  // the room the converter asks for
-        auto length = static_cast<int8_t>(sizeof faulty);
-        UErrorCode st = U_ZERO_ERROR;
-        ucnv_getInvalidChars(conv, faulty, &length, &st);
-        pos = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(U_SUCCESS(st) ? length : 0);
+        const StrictRun run = decodeRun(bytes.substr(pos), out + written);
+        written += run.written;
+        if (!run.faultAt) break;
+        // The character there is taken on its own, the bytes it does not
+        // decode as U+FFFD each.
+        pos += *run.faultAt;
         const std::size_t len = gbkCharLength(bytes, pos);
         if (auto one = decodeStrict(bytes.substr(pos, len), out + written)) {
             written += *one;
@@ -255,12 +251,9 @@ const GbkSequences& gbkSequences() {
     static const auto table = [] {
         auto t = std::make_unique<GbkSequences>();
         auto decodes = [](const char* bytes, std::size_t n) {
-            UConverter* conv = strictGbk();
-            char16_t out[4];
-            auto* dst = reinterpret_cast<UChar*>(out);
-            UErrorCode status = U_ZERO_ERROR;
-            ucnv_toUnicode(conv, &dst, dst + 4, &bytes, bytes + n, nullptr, true, &status);
-            return U_SUCCESS(status) && dst != reinterpret_cast<UChar*>(out);
+            char16_t out[2];
+            const auto units = decodeStrict(std::string_view(bytes, n), out);
+            return units && *units > 0;
         };
         for (unsigned b = 0; b < 256; ++b) {
             const char one = static_cast<char>(b);
