@@ -147,13 +147,14 @@ ProgramTextNotice::~ProgramTextNotice() {
     if (hook_) (*hook_)(std::nullopt);
 }
 
+std::optional<std::vector<BodyMirror::Piece>> BodyMirror::cutAsReadBack(std::string_view text) {
+    // Valid GBK with CR LF breaks is what the body reads back.
+    if (!isValidGbk(text) || !breaksAreCrLf(text)) return std::nullopt;
+    return cut(text);
+}
+
 void BodyMirror::expect(const ProgramText& text) {
-    auto count = [t = text.text]() -> std::optional<std::vector<Piece>> {
-        // Valid GBK with CR LF breaks is what the body reads back.
-        if (!isValidGbk(*t) || !breaksAreCrLf(*t)) return std::nullopt;
-        return cut(*t);
-    };
-    expected_ = Expected{text.position, text.removed, onSecondThread(std::move(count))};
+    expected_ = Expected{text.position, text.removed, onSecondThread([t = text.text] { return cutAsReadBack(*t); })};
 }
 
 void BodyMirror::expectWhole(std::string_view text, const std::function<void()>& between) {
@@ -161,16 +162,12 @@ void BodyMirror::expectWhole(std::string_view text, const std::function<void()>&
     // of both are those of the whole.
     const std::size_t nl = text.find('\n', text.size() / 2);
     const std::size_t half = nl == std::string_view::npos ? text.size() : nl + 1;
-    auto count = [](std::string_view part) -> std::optional<std::vector<Piece>> {
-        if (!isValidGbk(part) || !breaksAreCrLf(part)) return std::nullopt;
-        return cut(part);
-    };
     // Both halves on threads of their own, joined on the first, so that the
     // window goes on painting meanwhile; all is done before this returns:
     // the text may go once it is in.
-    auto second = onSecondThread([&] { return count(text.substr(half)); });
+    auto second = onSecondThread([&] { return cutAsReadBack(text.substr(half)); });
     auto whole = onSecondThread([&]() -> std::optional<std::vector<Piece>> {
-        std::optional<std::vector<Piece>> pieces = count(text.substr(0, half));
+        std::optional<std::vector<Piece>> pieces = cutAsReadBack(text.substr(0, half));
         std::optional<std::vector<Piece>> rest = second.get();
         if (!pieces || !rest) return std::nullopt;
         // With room for the paragraphs a session adds: growing a list of

@@ -87,6 +87,8 @@ private:
         FigureCounts counts;
     };
     static std::vector<Piece> cut(std::string_view text);
+    // The pieces of a text, when the body would give it back byte for byte.
+    static std::optional<std::vector<Piece>> cutAsReadBack(std::string_view text);
     void adopt(std::vector<Piece> pieces);
     // Index of the piece holding character `position` (the last one at the
     // end), and where it starts.
