@@ -230,6 +230,14 @@ bool setReadOnly(const Path& path, bool readOnly) {
     return ::chmod(path.c_str(), mode) == 0;
 }
 
+char* adviseWholePages(char* begin, char* end, int advice) {
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) / page * page;
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) / page * page;
+    if (last <= first || ::madvise(reinterpret_cast<void*>(first), last - first, advice) != 0) return begin;
+    return begin + (last - reinterpret_cast<std::uintptr_t>(begin));
+}
+
 namespace {
 
 // A large file is read into pages mapped a step at a time in one call
@@ -239,12 +247,8 @@ constexpr std::size_t kPrefaultStep = std::size_t(16) << 20;
 
 void prefault(char* buffer, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
-    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
-    const std::uintptr_t first = (begin + page - 1) / page * page;
-    const std::uintptr_t last = (begin + bytes) / page * page;
     // Older kernels refuse it: the pages then come one fault at a time.
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+    adviseWholePages(buffer, buffer + bytes, MADV_POPULATE_WRITE);
 #else
     (void)buffer, (void)bytes;
 #endif

@@ -26,6 +26,11 @@ constexpr int kTooLarge = -3;
 // Long reads and writes report the share done (0..1) now and then.
 using Progress = std::function<void(double)>;
 
+// Gives the system `advice` (madvise) on the whole pages within [begin,
+// end): an allocation's own bytes around them are never touched. Returns
+// where the advised pages end; `begin` when there are none or the advice was
+// refused.
+char* adviseWholePages(char* begin, char* end, int advice);
 // The largest file read whole.
 inline constexpr std::size_t kMaxWholeFile = std::size_t(1) << 31;
 // Reads a whole regular file. Files larger than `maxBytes` are refused.

@@ -1,12 +1,11 @@
 #include "ui/qt/qt_conversions.h"
 
+#include "core/files.h"
 #include "ui/qt/qt_window.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <system_error>
 #include <sys/mman.h>
-#include <unistd.h>
 #include <QWidget>
 
 namespace talery {
@@ -73,13 +72,10 @@ QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes
 QString toQt(const Text& gbkText) { return decoded(gbkText); }
 
 void ConsumedText::giveBackBefore(std::size_t offset) {
-    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(text_.data());
-    // Whole pages only: the allocator's own bytes before and after the text stay.
-    const std::uintptr_t first = (begin + givenBack_ + page - 1) / page * page;
-    const std::uintptr_t last = (begin + std::min(offset, text_.size())) / page * page;
-    if (last > first && ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0)
-        givenBack_ = last - begin;
+    char* const begin = text_.data();
+    char* const from = begin + givenBack_;
+    char* const upTo = adviseWholePages(from, begin + std::max(givenBack_, std::min(offset, text_.size())), MADV_DONTNEED);
+    if (upTo != from) givenBack_ = static_cast<std::size_t>(upTo - begin);
 }
 
 ConversionAhead::ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes)
