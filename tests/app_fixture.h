@@ -13,6 +13,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <poll.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -45,11 +46,33 @@ inline std::string backupCopy(const TempDir& dir, std::u8string_view title) {
     return {};
 }
 
+inline std::size_t threadsRunning() {
+    const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// A lock another thread holds at a fork (the allocator's, say) stays held for
+// ever in the child. Before forking, the program this process runs, if any,
+// is let go idle: only its threads waiting for work may be left.
+inline void quietForFork(Application* running) {
+    if (running) {
+        running->statistics().backup().flush();
+        ASSERT_TRUE(running->statistics().backup().waitUntilIdle(std::chrono::seconds(10)));
+        running->history().waitIdle();
+    }
+    // Its backup writer and its two history workers.
+    ASSERT_EQ(threadsRunning(), running ? 4u : 1u) << "a thread at work, or a program not named, at a fork";
+}
+
 // Runs `writing` on the fake window in a child process on the folder, and
 // kills the child `afterLastKey` after it is done, as a power cut would end
 // it. With no delay the backup copy is on disk before the kill.
+// `alongside` is a program this process keeps running meanwhile.
 inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&, Application&)>& writing,
-                       std::chrono::milliseconds afterLastKey = std::chrono::milliseconds(0)) {
+                       std::chrono::milliseconds afterLastKey = std::chrono::milliseconds(0),
+                       Application* alongside = nullptr) {
+    quietForFork(alongside);
+    if (::testing::Test::HasFatalFailure()) return;
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
@@ -68,8 +91,17 @@ inline void crashWhile(const TempDir& dir, const std::function<void(FakeWindow&,
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
+    // A child stuck all the same fails the test instead of hanging it.
+    pollfd done{ready[0], POLLIN, 0};
+    const bool told = ::poll(&done, 1, 120'000) == 1;
     char c;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    if (!told || ::read(ready[0], &c, 1) != 1) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        FAIL() << "the child never finished writing";
+    }
     std::this_thread::sleep_for(afterLastKey);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);

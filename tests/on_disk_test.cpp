@@ -14,9 +14,12 @@ namespace {
 
 using namespace test;
 
-// Runs `body` in another process, as another program would change the file.
+// Runs `body` in another process, as another program would change the file;
+// `running` is the program this process runs meanwhile.
 template <class Body>
-void otherProcess(Body body) {
+void otherProcess(Body body, Application* running = nullptr) {
+    quietForFork(running);
+    if (::testing::Test::HasFatalFailure()) return;
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) ::_exit(body() ? 0 : 1);
@@ -26,11 +29,13 @@ void otherProcess(Body body) {
 }
 
 // An editor that saves by writing a new file and renaming it over the old one.
-void saveByRename(const std::string& path, const std::string& bytes) {
-    otherProcess([&] {
-        writeBytes(path + ".new", bytes);
-        return ::rename((path + ".new").c_str(), path.c_str()) == 0;
-    });
+void saveByRename(const std::string& path, const std::string& bytes, Application* running) {
+    otherProcess(
+        [&] {
+            writeBytes(path + ".new", bytes);
+            return ::rename((path + ".new").c_str(), path.c_str()) == 0;
+        },
+        running);
 }
 
 ino_t inodeOf(const std::string& path) {
@@ -70,7 +75,7 @@ TEST_F(OnDiskTest, ChangeBetweenLoadAndCtrlSIsAskedAboutAndCancelWritesNothing) 
     const std::string path = dir / "ch1.txt";
     openAndType(path);
     const Text body = w.text(Unit::编辑框1);
-    saveByRename(path, g(u8"第一章\r\n另一台电脑上写的。"));
+    saveByRename(path, g(u8"第一章\r\n另一台电脑上写的。"), app.get());
     w.answers = {Answer::Cancel};
     ctrlS();
     ASSERT_EQ(w.messages.size(), 1u);
@@ -100,10 +105,12 @@ TEST_F(OnDiskTest, KeepingTheOtherTextSavesBesideItAndTheSessionGoesOnThere) {
     w.trigger(Unit::打开文件);
     w.typeText(Unit::编辑框1, u8"新写的。");
     const Text body = w.text(Unit::编辑框1);
-    otherProcess([&] {
-        writeBytes(path, g(u8"同步来的版本"));
-        return true;
-    });
+    otherProcess(
+        [&] {
+            writeBytes(path, g(u8"同步来的版本"));
+            return true;
+        },
+        app.get());
     w.answers = {Answer::Yes};
     ctrlS();
     EXPECT_EQ(readBytes(path), g(u8"同步来的版本"));
@@ -132,7 +139,7 @@ TEST_F(OnDiskTest, OverwritingKeepsTheOtherTextAsAVersion) {
     ctrlS();
     EXPECT_TRUE(w.messages.empty());
     w.typeText(Unit::编辑框1, u8"又一句。");
-    saveByRename(path, g(u8"别处的修改"));
+    saveByRename(path, g(u8"别处的修改"), app.get());
     w.answers = {Answer::No};
     ctrlS();
     ASSERT_EQ(w.messages.size(), 1u);
@@ -159,7 +166,7 @@ TEST_F(OnDiskTest, TheDigestDecidesWhatTimesAndInodesCannot) {
         const bool ok = fd >= 0 && ::write(fd, other.data(), other.size()) == static_cast<ssize_t>(other.size());
         const timespec times[2] = {before.st_atim, before.st_mtim};
         return ok && ::futimens(fd, times) == 0 && ::close(fd) == 0;
-    });
+    }, app.get());
     struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     ASSERT_EQ(after.st_ino, before.st_ino);
@@ -176,7 +183,7 @@ TEST_F(OnDiskTest, TheDigestDecidesWhatTimesAndInodesCannot) {
     w.answers = {Answer::No};
     ctrlS();
     const ino_t first = inodeOf(path);
-    saveByRename(path, readBytes(path));
+    saveByRename(path, readBytes(path), app.get());
     ASSERT_NE(inodeOf(path), first);
     ctrlS();
     EXPECT_EQ(w.messages.size(), 2u);
@@ -185,7 +192,7 @@ TEST_F(OnDiskTest, TheDigestDecidesWhatTimesAndInodesCannot) {
 TEST_F(OnDiskTest, ImmediateSaveAndClosingAskTheSameQuestionInsteadOfTheUsualOne) {
     const std::string path = dir / "ch1.txt";
     openAndType(path);
-    saveByRename(path, g(u8"别处的修改"));
+    saveByRename(path, g(u8"别处的修改"), app.get());
     // Closing: cancelled, the window stays open and nothing is written.
     w.answers = {Answer::Cancel};
     EXPECT_FALSE(w.userCloses());
@@ -212,7 +219,7 @@ TEST_F(OnDiskTest, ChangeWhileTheUsualQuestionStandsIsStillCaught) {
     openAndType(path);
     w.answers = {Answer::Yes, Answer::Cancel};
     w.whileMessageShown = [&](const MessageRecord& m) {
-        if (gbkToUtf8Lossy(m.text).starts_with(u8(u8"覆盖原文件保存么"))) saveByRename(path, "late");
+        if (gbkToUtf8Lossy(m.text).starts_with(u8(u8"覆盖原文件保存么"))) saveByRename(path, "late", app.get());
     };
     w.click(Unit::开始书写按钮);
     ASSERT_EQ(w.messages.size(), 2u);
@@ -252,7 +259,7 @@ TEST_F(OnDiskTest, AnotherProgramsChangeIsToldOnceInTheStatusBarAndOwnSavesAreNo
     w.fileChangedOnDisk(path);
     EXPECT_EQ(w.statusText(kTipPart), tips);
 
-    saveByRename(path, "elsewhere");
+    saveByRename(path, "elsewhere", app.get());
     w.fileChangedOnDisk(path);
     EXPECT_TRUE(has(gbkToUtf8Lossy(w.statusText(kTipPart)), u8"刚被其他程序改动过"));
     EXPECT_EQ(w.announced().size(), 2u);  // 已保存, then the change
@@ -349,7 +356,7 @@ TEST_F(OnDiskTest, FileOfAnotherOwnerInTheDocumentsPlaceIsNotWritten) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a file to another user";
     const std::string path = dir / "ch1.txt";
     openAndType(path);
-    saveByRename(path, "theirs");
+    saveByRename(path, "theirs", app.get());
     ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
     w.answers = {Answer::Cancel};
     ctrlS();
@@ -404,7 +411,7 @@ TEST_F(OnDiskTest, RecoveringADocumentAnotherWindowHoldsIsToldToo) {
         cw.dialogResults = {path};
         cw.trigger(Unit::打开文件);
         cw.typeText(Unit::编辑框1, u8"没保存的。");
-    });
+    }, {}, app.get());
     w.dialogResults = {path};
     w.trigger(Unit::打开文件);
     ASSERT_TRUE(session().writing());
@@ -424,6 +431,7 @@ TEST_F(OnDiskTest, ProgramKilledWhileHoldingADocumentLeavesNoLockBehind) {
     int ready[2], go[2];
     ASSERT_EQ(::pipe(ready), 0);
     ASSERT_EQ(::pipe(go), 0);
+    quietForFork(app.get());
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

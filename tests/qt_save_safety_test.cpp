@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <sys/wait.h>
@@ -111,6 +112,9 @@ private slots:
         const std::string copy = program.dir.file("backup/s.tlr");
         std::filesystem::create_directories(program.dir.file("backup"));
         test::writeBytes(copy, encryptText(g(u8"备份里的密文"), documentKeyText("pw")));
+        // Pictures are converted on pooled threads: none may be busy (holding
+        // the allocator, say) when the child is forked.
+        QThreadPool::globalInstance()->waitForDone();
         const pid_t child = ::fork();
         if (child == 0) {
             auto* journal = new SessionJournal(program.dir.path());

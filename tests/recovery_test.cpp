@@ -165,6 +165,7 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
     EXPECT_TRUE(journalEntries().empty());
 
     // Killed before anything was typed: the copy reserved for it goes too.
+    app.reset();
     crashWhile(dir, [](FakeWindow& cw, Application&) {
         cw.typeText(Unit::章节名称, u8"空白");
         cw.click(Unit::开始书写按钮);
@@ -175,6 +176,7 @@ TEST_F(RecoveryTest, NothingToOfferAfterASaveANormalExitOrWhileTheProgramRuns) {
     EXPECT_TRUE(backupCopies(dir, u8"空白").empty());
 
     // Killed after the text was given up: nothing to offer, and nothing left behind.
+    app.reset();
     crashWhile(dir, [](FakeWindow& cw, Application&) {
         cw.click(Unit::开始书写按钮);
         cw.answers = {Answer::OK, Answer::OK};
@@ -269,7 +271,7 @@ TEST_F(RecoveryTest, TwoProgramsWithOneTitleKeepTheirOwnCopies) {
     crashWhile(dir, [&](FakeWindow& cw, Application& app) {
         app.openNamedFile(a);
         cw.typeText(Unit::编辑框1, u8"A写的");
-    });
+    }, {}, &programB);
     other.typeText(Unit::编辑框1, u8"还在写");
     programB.statistics().backup().flush();
 
@@ -336,6 +338,7 @@ TEST_F(RecoveryTest, NeitherClocksNorProcessIdsNorProbeErrorsLoseAnEntry) {
     std::filesystem::remove(dir / ("backup/session-" + std::to_string(::getpid()) + "-1.lock"));
 
     // No descriptor to spare: nothing offered, nothing removed.
+    quietForFork(app.get());
     const pid_t child = ::fork();
     if (child == 0) {
         rlimit none{3, 3};
@@ -555,6 +558,7 @@ TEST_F(RecoveryTest, CopiesAreKeptTheirDaysFromTheAnswerAndFromTheUpgrade) {
     EXPECT_TRUE(w->messages.empty());
     EXPECT_TRUE(std::filesystem::exists(earlier));
 
+    app.reset();
     crashWhile(dir, [](FakeWindow& cw, Application&) {
         cw.typeText(Unit::章节名称, u8"草稿");
         cw.click(Unit::开始书写按钮);
@@ -586,6 +590,7 @@ TEST_F(RecoveryTest, ANetThatCannotBeMadeIsToldAndMadeWhenThereIsRoom) {
         if (!disk.mounted()) GTEST_SKIP() << "cannot mount tmpfs here";
         restart();
         disk.fill(false);
+        app.reset();
         crashWhile(dir, [&](FakeWindow& cw, Application&) {
             cw.typeText(Unit::章节名称, u8"满盘");
             cw.click(Unit::开始书写按钮);

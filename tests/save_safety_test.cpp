@@ -28,11 +28,13 @@ using namespace test;
 // Runs `body` in a child process that may not create files in `lockedFolder`
 // but may write the files in it: as root, by becoming "nobody" (root ignores
 // folder permissions); otherwise by clearing the folder's write bits.
-// Returns the child's pid; the caller waits for it.
+// Returns the child's pid; the caller waits for it. `running` is the program
+// this process runs.
 template <class Body>
-pid_t forkLockedOut(const std::string& lockedFolder, Body body) {
+pid_t forkLockedOut(const std::string& lockedFolder, Body body, Application* running = nullptr) {
     ::chmod(lockedFolder.c_str(), 0755);
     if (::geteuid() != 0) ::chmod(lockedFolder.c_str(), 0555);
+    quietForFork(running);
     const pid_t child = ::fork();
     if (child == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
@@ -390,7 +392,7 @@ TEST_F(SaveSafetyTest, KilledInPlaceSaveLeavesTheOldContentWholeSomewhere) {
             w.answers = {Answer::Yes};
             w.click(Unit::开始书写按钮);
             return session().record().phase == Phase::Idle ? 0 : 1;
-        });
+        }, app.get());
     };
     // A save left alone completes in place; its length sets when to kill the others.
     const auto started = std::chrono::steady_clock::now();
@@ -429,7 +431,7 @@ TEST_F(SaveSafetyTest, FullDiskDuringInPlaceSaveSaysNothingWasWritten) {
         w.click(Unit::开始书写按钮);
         const bool told = w.lastMessage().find(u8name(u8"文件没有写入")) != std::string::npos;
         return session().record().phase == Phase::Writing && told ? 0 : 1;
-    });
+    }, app.get());
     EXPECT_EQ(waitFor(child), 0);
     EXPECT_EQ(readBytes(path), old);
 }
