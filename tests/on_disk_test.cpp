@@ -442,9 +442,12 @@ TEST_F(OnDiskTest, ProgramKilledWhileHoldingADocumentLeavesNoLockBehind) {
         cw.trigger(Unit::打开文件);
         (void)!::write(ready[1], "x", 1);
         char c;
-        (void)!::read(go[0], &c, 1);  // until killed
+        (void)!::read(go[0], &c, 1);  // until killed, or this test ends
         ::_exit(0);
     }
+    // Only the child's ends stay open there: its end gives way if it dies.
+    ::close(ready[1]);
+    ::close(go[0]);
     char c;
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
     w.dialogResults = {path};
@@ -459,7 +462,7 @@ TEST_F(OnDiskTest, ProgramKilledWhileHoldingADocumentLeavesNoLockBehind) {
     w.trigger(Unit::打开文件);
     EXPECT_TRUE(session().writing());
     EXPECT_EQ(w.messages.size(), 1u);
-    for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+    for (int fd : {ready[0], go[1]}) ::close(fd);
 }
 
 }  // namespace
