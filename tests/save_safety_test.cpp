@@ -405,6 +405,7 @@ TEST_F(SaveSafetyTest, KilledInPlaceSaveLeavesTheOldContentWholeSomewhere) {
     writeBytes(path, old);
     for (int percent : {30, 60, 75, 85, 92, 97}) {
         const pid_t child = save();
+        ASSERT_GT(child, 0);  // never kill(-1): that is every process there is
         std::this_thread::sleep_for(took * percent / 100);
         ::kill(child, SIGKILL);
         waitFor(child);
