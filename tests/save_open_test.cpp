@@ -285,7 +285,17 @@ TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
     w.progress.clear();
     w.typeText(Unit::编辑框1, u8"添加");
     w.answers = {Answer::Yes};
+    // The window paints while the body lets the novel go: the progress stays
+    // up on both sides of that, and ends before the word that it is saved.
+    int endsWhenSaved = 0;
+    w.whileMessageShown = [&](const MessageRecord& m) {
+        if (m.text == g(u8"文件已经保存")) endsWhenSaved = w.progressEnds;
+    };
     w.click(Unit::开始书写按钮);
+    EXPECT_EQ(endsWhenSaved, 4);
+    ASSERT_GE(w.progress.size(), 2u);
+    EXPECT_GT(w.progress.end()[-2].bodyLength, file.size() / 2);
+    EXPECT_EQ(w.progress.back().bodyLength, countBodyCharacters(g(u8"文本已经保存，感谢您的使用")));
     EXPECT_EQ(readBytes(path), g(u8"添加") + file);
     ASSERT_GE(w.progress.size(), 3u);
     EXPECT_EQ(w.progress.front().text, g(u8"正在保存：") + path);

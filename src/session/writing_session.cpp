@@ -209,7 +209,9 @@ void SessionController::tellMixedLineBreaks() {
 bool SessionController::writeDocument(const Path& path, const DocumentFormat& format, bool keepOld) {
     const Text shownPath = utf8ToGbkLossy(path);
     // Two bytes a character at most: the size the work is judged by.
-    LongWork work(view_.window(), 2 * std::uint64_t(view_.window().bodyLength()), gbk(u8"正在保存：") + shownPath);
+    auto owned = std::make_unique<LongWork>(view_.window(), 2 * std::uint64_t(view_.window().bodyLength()),
+                                            gbk(u8"正在保存：") + shownPath);
+    LongWork& work = *owned;
     work.at(0.1);
     // Saving over the file it came from, unchanged: every byte is already there.
     if (path == session_.currentPath && untouchedSinceLoad()) {
@@ -261,6 +263,9 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
             written_->digest = digest.digest();
             written_->size = size;
         }
+        // The file's last steps (flush, rename) are behind: the window paints.
+        work.at(1);
+        if (keepSaveProgress_) saveProgress_ = std::move(owned);
         return true;
     }
     work.finish();
@@ -308,6 +313,14 @@ SaveOutcome SessionController::writeTo(const Path& path, bool askAboutPrevious) 
 }
 
 SaveOutcome SessionController::saveDocument() {
+    keepSaveProgress_ = true;
+    const SaveOutcome outcome = saveAndReturnToIdle();
+    keepSaveProgress_ = false;
+    saveProgress_.reset();
+    return outcome;
+}
+
+SaveOutcome SessionController::saveAndReturnToIdle() {
     if (session_.currentPath.empty()) {
         auto path = askSavePath();
         if (!path) return SaveOutcome::Cancelled;
@@ -388,10 +401,8 @@ void SessionController::returnToIdle(const Text& farewell) {
     // Opened and left unchanged: its copy would only repeat the document.
     // (Read only while the copy is there: a save has removed it already.)
     const bool nothingUnsaved = writing() && !backupCopy_.empty() && isRegularFile(backupCopy_) && bodyMatchesFile();
-    if (hooks_.beforeBodyReplaced) hooks_.beforeBodyReplaced();
     session_.phase = Phase::Idle;
     view_.setTitleEnabled(true);
-    view_.setBody(farewell);
     view_.setBodyEnabled(false);
     view_.setMenuEntryEnabled(Unit::新建日记, true);
     view_.setMenuEntryEnabled(Unit::打开文件, true);
@@ -415,6 +426,12 @@ void SessionController::returnToIdle(const Text& farewell) {
     else
         keepFromNow(backupCopy_);
     backupCopy_.clear();
+    // The body last: a long one takes a while to let go, and a save's
+    // progress lets the window paint before and after it.
+    if (saveProgress_) saveProgress_->at(1);
+    if (hooks_.beforeBodyReplaced) hooks_.beforeBodyReplaced();
+    view_.setBody(farewell);
+    if (saveProgress_) saveProgress_->at(1);
 }
 
 void SessionController::endWithTextSaved() {
@@ -434,6 +451,7 @@ void SessionController::finishSave(bool opened, const Path& savedAs) {
     if (!backupCopy_.empty()) removeFile(backupCopy_);
     const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
+    saveProgress_.reset();  // before the message about it
     if (!savedAs.empty())
         view_.message(joinLines({gbk(u8"正在编辑的文本已经另存为："), utf8ToGbkLossy(savedAs)}), Buttons::OK, programCaption());
     else

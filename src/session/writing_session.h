@@ -7,11 +7,13 @@
 #include "session/disk_identity.h"
 #include "session/document_lock.h"
 #include "session/documents.h"
+#include "session/long_work.h"
 #include "session/phase.h"
 #include "session/recovery.h"
 #include "session/session_view.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace talery {
@@ -165,6 +167,7 @@ private:
     bool choosePassword(bool askAboutPrevious);
     // The mirrors and the record of a session that has ended.
     void returnToIdle(const Text& farewell);
+    SaveOutcome saveAndReturnToIdle();
     // `savedAs`: the file the text went to when it is not the document.
     void finishSave(bool opened, const Path& savedAs = {});
     Text keyText() const;
@@ -198,6 +201,10 @@ private:
     // What the last write put on disk.
     std::optional<DiskIdentity> written_;
     bool changeTold_ = false;
+    // Within 保存并结束: a long write's progress stays up while the session
+    // returns to idle, so the window paints between those steps too.
+    bool keepSaveProgress_ = false;
+    std::unique_ptr<LongWork> saveProgress_;
 };
 
 }  // namespace talery

@@ -168,7 +168,9 @@ public:
     std::optional<Path> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
     std::optional<WritingGoal> askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) override;
-    void showProgress(const Text& text, double fraction) override { progress.push_back({text, fraction}); }
+    void showProgress(const Text& text, double fraction) override {
+        progress.push_back({text, fraction, bodyLength()});
+    }
     void endProgress() override { ++progressEnds; }
     void paintDuringWork() const override { ++paintsDuringWork; }
     mutable int paintsDuringWork = 0;
@@ -178,6 +180,7 @@ public:
     struct ProgressStep {
         Text text;
         double fraction = 0;
+        std::size_t bodyLength = 0;  // the body's, as the step was shown
     };
     std::vector<ProgressStep> progress;
     int progressEnds = 0;
