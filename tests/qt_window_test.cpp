@@ -948,6 +948,17 @@ private slots:
         auto* body = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
         window.replaceBodyRange({0, 0}, g(u8"夜色") + "\x81" + g(u8"!很深"));
         QCOMPARE(body->toPlainText().first(6), q(u8"夜色?!很深"));
+        // Also far into a long text that takes the place of all of another:
+        // its first part and the rest are converted apart.
+        Text before, after;
+        while (after.size() < 400'000) {
+            before += g(u8"夜色已经很深了。\r\n");
+            after += g(u8"天色已经很晚了。\r\n");
+        }
+        window.setText(Unit::编辑框1, before);
+        window.replaceBodyRange({0, before.size()}, after + g(u8"夜色") + "\x81" + g(u8"!很深"));
+        QVERIFY(body->toPlainText().endsWith(q(u8"\n夜色?!很深")));
+        QCOMPARE(body->toPlainText().size(), toQt(after).size() + 6);
     }
 
     void anOpenedDocumentIsCountedWithoutReadingItBack() {

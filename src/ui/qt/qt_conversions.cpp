@@ -69,7 +69,7 @@ QString toQtBlock(std::string_view gbkText, std::size_t& from, std::size_t bytes
     return block;
 }
 
-QString toQt(const Text& gbkText) { return decoded(gbkText); }
+QString toQt(std::string_view gbkText) { return decoded(gbkText); }
 
 void ConsumedText::giveBackBefore(std::size_t offset) {
     char* const begin = text_.data();

@@ -102,7 +102,7 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
 }
 
 void TextEdit::replaceEverything(QTextCursor& cursor, const QString& head, const QString& middle,
-                                 const QString& tail) {
+                                 const QString& tail, const std::function<QString()>& more) {
     // Emptied first, in a step that undo joins to the insertion: the
     // toolkit's layout forgets its widest line only when one paragraph is
     // left. Otherwise, laying out a new paragraph narrower than the old
@@ -116,16 +116,19 @@ void TextEdit::replaceEverything(QTextCursor& cursor, const QString& head, const
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     cursor.endEditBlock();
+    const QString rest = more ? more() : QString();
     cursor.joinPreviousEditBlock();
     cursor.insertText(head);
     cursor.insertText(middle);
+    cursor.insertText(rest);
     const int after = cursor.position();
     cursor.insertText(tail);
     cursor.endEditBlock();
     cursor.setPosition(after);
     loading_ = false;
     // What changed is the middle, whatever the toolkit was told.
-    pending_ = {from, before - from - static_cast<int>(tail.size()), static_cast<int>(middle.size()), false};
+    pending_ = {from, before - from - static_cast<int>(tail.size()), static_cast<int>(middle.size() + rest.size()),
+                false};
     changed_ = true;
     emit contentChanged();
 }

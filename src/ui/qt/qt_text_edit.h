@@ -53,7 +53,10 @@ public:
     // Puts head, middle and tail in place of everything, as one edit and one
     // undo step, the change reported being the middle's; `cursor` ends after
     // the middle. For a new text that differs from the old nearly throughout.
-    void replaceEverything(QTextCursor& cursor, const QString& head, const QString& middle, const QString& tail);
+    // `more`, asked for once the old text is out, is the rest of the middle:
+    // it can be made meanwhile.
+    void replaceEverything(QTextCursor& cursor, const QString& head, const QString& middle, const QString& tail,
+                           const std::function<QString()>& more = {});
     static constexpr qint64 kUndoPauseMs = 1000;
     // Milliseconds of a steady clock; tests give their own.
     void setUndoClock(std::function<qint64()> now) { undoClock_ = std::move(now); }

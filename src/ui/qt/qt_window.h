@@ -30,7 +30,7 @@ class MainWidget;
 class ChromeDrag;
 
 // Qt strings to and from GBK; CR LF in the logic's text is a line break here.
-QString toQt(const Text& gbkText);
+QString toQt(std::string_view gbkText);
 Text fromQt(const QString& text);
 QString utf8ToQt(std::string_view utf8);
 // A typed or pasted string with every character GBK cannot hold as "?".

@@ -6,6 +6,7 @@
 #include "ui/qt/qt_widgets.h"
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <vector>
 
@@ -176,7 +177,6 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     auto* e = qobject_cast<TextEdit*>(unitWidget(Unit::编辑框1));
     QTextCursor c(e->document());
     const int from = charPosition(e, range.start), to = charPosition(e, range.start + range.length);
-    const QString replacement = toQt(text);
     // The program's own edit (a layout, the time, the phrase taken out) is one undo step.
     e->endUndoStep();
     // A long range, such as a whole novel laid out again after a few
@@ -185,6 +185,17 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     // differs, small edits cost more than that, and it goes in whole.
     constexpr int kLong = 1 << 16;
     constexpr std::size_t kMostEdits = 2000;
+    // The new text's first part is converted at once, enough to compare with
+    // the body; a long rest on a second thread meanwhile, and while the old
+    // text is taken out when everything goes.
+    std::size_t split = 0;
+    QString replacement = toQtBlock(text, split, 4 * kLong);
+    std::future<QString> rest;
+    if (split < text.size())
+        rest = std::async(std::launch::async, [&text, split] { return toQt(std::string_view(text).substr(split)); });
+    const auto whole = [&] {
+        if (rest.valid()) replacement += rest.get();
+    };
     std::vector<Stretch> stretches;
     if (to - from >= kLong && replacement.size() >= kLong) {
         // The first part of each tells whether the differences are few,
@@ -193,22 +204,30 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
                                               QStringView(replacement).first(kLong), kMostEdits);
         const std::size_t parts = static_cast<std::size_t>((to - from) / kLong) + 1;
         if (sampled && sampled->size() * parts <= kMostEdits + parts) {
+            whole();
             auto all = stretchesBetween(documentText(*e->document(), from, to), replacement, kMostEdits);
             if (all) stretches = std::move(*all);
         }
     }
     // Text from GBK needs no "?" put in, unless bytes it could not decode were.
-    e->setProgramEdit(!replacement.contains(QChar::ReplacementCharacter));
+    const auto decodedWhole = [](const QString& inserted) { return !inserted.contains(QChar::ReplacementCharacter); };
     // Also where nothing differs: the edit is still made and undone as one.
     const int length = static_cast<int>(bodyLength());
     if (stretches.empty() && to - from >= kLong && 2 * (to - from) >= length) {
         e->replaceEverything(c, documentText(*e->document(), 0, from), replacement,
-                             documentText(*e->document(), to, length));
+                             documentText(*e->document(), to, length), [&] {
+                                 const QString more = rest.valid() ? rest.get() : QString();
+                                 e->setProgramEdit(decodedWhole(replacement) && decodedWhole(more));
+                                 return more;
+                             });
     } else if (stretches.empty()) {
+        whole();
+        e->setProgramEdit(decodedWhole(replacement));
         c.setPosition(from);
         c.setPosition(to, QTextCursor::KeepAnchor);
         c.insertText(replacement);
     } else {
+        e->setProgramEdit(decodedWhole(replacement));
         // One edit block: one undo step and one change reported, as a single insertion.
         c.beginEditBlock();
         for (auto s = stretches.rbegin(); s != stretches.rend(); ++s) {
