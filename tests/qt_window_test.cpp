@@ -43,6 +43,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 #include <QUrl>
@@ -331,6 +332,11 @@ private slots:
         auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
         QVERIFY(!edit->document()->isUndoAvailable());
         QCOMPARE(edit->textCursor().position(), 0);
+        // The scroll bar is sized for all of it once it is in, as for a text set at once.
+        const int grown = edit->verticalScrollBar()->maximum();
+        window.setText(Unit::编辑框1, body);
+        QVERIFY(edit->verticalScrollBar()->maximum() > 100'000);
+        QCOMPARE(grown, edit->verticalScrollBar()->maximum());
     }
 
     void inventoryMatchesTheDesign() {

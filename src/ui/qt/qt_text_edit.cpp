@@ -82,8 +82,15 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     deferred_.reset();
     setting_ = true;
     loading_ = true;
-    setPlainText(next().value_or(QString()));  // the caret at the start, no undo steps
     QTextDocument* doc = document();
+    // The toolkit would size the scroll bar after each piece by laying out
+    // the text's last screenful again, new characters and all: once, at the
+    // end, is enough. The first piece is shown at once; the others go in
+    // below it.
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    const bool blocked = layout->blockSignals(true);
+    setPlainText(next().value_or(QString()));  // the caret at the start, no undo steps
+    emit layout->update();
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor end(doc);
@@ -94,6 +101,9 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
         end.movePosition(QTextCursor::End);
         end.insertText(*piece);
     }
+    layout->blockSignals(blocked);
+    emit layout->documentSizeChanged(layout->documentSize());
+    emit layout->update();
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
     loading_ = false;
