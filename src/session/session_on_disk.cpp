@@ -160,6 +160,9 @@ std::optional<Text> SessionController::noticeChangeOnDisk(const Path& path) {
     if (!writing() || changeTold_ || path.empty() || path != session_.currentPath) return std::nullopt;
     const bool gone = !lookAt(path);
     if (!gone && (!session_.onDisk || !looksChanged(path, *session_.onDisk))) return std::nullopt;
+    // Its own save, seen while the window paints before the session is
+    // bound to what it wrote.
+    if (!gone && written_ && !looksChanged(path, *written_)) return std::nullopt;
     if (gone && !session_.onDisk) return std::nullopt;
     changeTold_ = true;
     const Text name = utf8ToGbkLossy(baseName(path));

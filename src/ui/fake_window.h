@@ -170,6 +170,7 @@ public:
     std::optional<WritingGoal> askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override {
         progress.push_back({text, fraction, bodyLength()});
+        if (whileProgressShown) whileProgressShown(progress.back());
     }
     void endProgress() override { ++progressEnds; }
     void paintDuringWork() const override { ++paintsDuringWork; }
@@ -183,6 +184,8 @@ public:
         std::size_t bodyLength = 0;  // the body's, as the step was shown
     };
     std::vector<ProgressStep> progress;
+    // Runs as each step shows, as what the window handles while it paints.
+    std::function<void(const ProgressStep&)> whileProgressShown;
     int progressEnds = 0;
 
     Text clipboardText() const override { return clipboard; }
