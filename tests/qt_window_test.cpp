@@ -36,6 +36,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -321,15 +322,31 @@ private slots:
         window.showProgress(g(u8"正在打开：长篇.txt"), 0.7);
         const auto* bar = window.widget()->findChild<QProgressDialog*>();
         const int ticksBefore = ticks;
+        // The box paints the text's start while the rest still goes in.
+        auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
+        struct WholePaints : QObject {
+            QWidget* viewport = nullptr;
+            std::vector<int> lengths;  // the document's, at each
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint &&
+                    static_cast<QPaintEvent*>(e)->rect().height() > viewport->height() / 2)
+                    lengths.push_back(qobject_cast<QPlainTextEdit*>(viewport->parent())->document()->characterCount());
+                return false;
+            }
+        } paints;
+        paints.viewport = edit->viewport();
+        edit->viewport()->installEventFilter(&paints);
         Text moving = body;
         window.takeText(Unit::编辑框1, std::move(moving));
+        edit->viewport()->removeEventFilter(&paints);
+        QVERIFY(std::any_of(paints.lengths.begin(), paints.lengths.end(),
+                            [&](int length) { return length > 5 && std::size_t(length) < characters; }));
         QVERIFY(ticks - ticksBefore >= 2);
         QVERIFY(bar->value() > 700);
         window.endProgress();
         QVERIFY(window.text(Unit::编辑框1) == body);
         QCOMPARE(changes.seen.size(), std::size_t(1));
         QCOMPARE(changes.seen.front(), (BodyChange{0, 4, characters}));
-        auto* edit = qobject_cast<QPlainTextEdit*>(window.unitWidget(Unit::编辑框1));
         QVERIFY(!edit->document()->isUndoAvailable());
         QCOMPARE(edit->textCursor().position(), 0);
         // The scroll bar is sized for all of it once it is in, as for a text set at once.

@@ -201,8 +201,9 @@ private:
     // What the last write put on disk.
     std::optional<DiskIdentity> written_;
     bool changeTold_ = false;
-    // Within 保存并结束: a long write's progress stays up while the session
-    // returns to idle, so the window paints between those steps too.
+    // Within a save that ends the session: a long write's progress stays up
+    // while the session returns to idle, so the window paints between those
+    // steps too.
     bool keepSaveProgress_ = false;
     std::unique_ptr<LongWork> saveProgress_;
 };
