@@ -300,8 +300,8 @@ TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
     for (const Text& said : w.announced()) EXPECT_EQ(said.find(g(u8"改动过")), Text::npos) << gbkToUtf8Lossy(said);
     EXPECT_EQ(endsWhenSaved, 4);
     ASSERT_GE(w.progress.size(), 2u);
-    EXPECT_GT(w.progress.end()[-2].bodyLength, file.size() / 2);
-    EXPECT_EQ(w.progress.back().bodyLength, countBodyCharacters(g(u8"文本已经保存，感谢您的使用")));
+    EXPECT_GT(w.progress.end()[-2].bodyBytes, file.size() / 2);
+    EXPECT_EQ(w.progress.back().bodyBytes, g(u8"文本已经保存，感谢您的使用").size());
     EXPECT_EQ(readBytes(path), g(u8"添加") + file);
     ASSERT_GE(w.progress.size(), 3u);
     EXPECT_EQ(w.progress.front().text, g(u8"正在保存：") + path);

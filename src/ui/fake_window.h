@@ -169,7 +169,7 @@ public:
     std::optional<Text> askPassword(const PasswordDialogLook& look) override;
     std::optional<WritingGoal> askWritingGoal(const WritingGoal& offered, const PasswordDialogLook& look) override;
     void showProgress(const Text& text, double fraction) override {
-        progress.push_back({text, fraction, bodyLength()});
+        progress.push_back({text, fraction, state(Unit::编辑框1).text.size()});
         if (whileProgressShown) whileProgressShown(progress.back());
     }
     void endProgress() override { ++progressEnds; }
@@ -181,7 +181,7 @@ public:
     struct ProgressStep {
         Text text;
         double fraction = 0;
-        std::size_t bodyLength = 0;  // the body's, as the step was shown
+        std::size_t bodyBytes = 0;  // the body's, as the step was shown
     };
     std::vector<ProgressStep> progress;
     // Runs as each step shows, as what the window handles while it paints.
