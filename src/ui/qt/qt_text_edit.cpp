@@ -90,9 +90,7 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
     const bool blocked = layout->blockSignals(true);
     setPlainText(next().value_or(QString()));  // the caret at the start, no undo steps
-    layout->blockSignals(blocked);
-    emit layout->update();
-    layout->blockSignals(true);
+    viewport()->update();
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor end(doc);
