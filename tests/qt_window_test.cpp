@@ -1030,7 +1030,7 @@ private slots:
             QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(after)));
             QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier);
             QCOMPARE(window.text(Unit::编辑框1), shown);
-            body->redo();
+            QTest::keySequence(body, QKeySequence::Redo);
             QCOMPARE(window.text(Unit::编辑框1), after);
         };
         // A few differences, line breaks among them, at the edges too; then
@@ -1054,6 +1054,67 @@ private slots:
         messy += last;
         check(messy, layOutChapter(messy, {}), last.size(),
               [&](const Text&) { QTest::keyClick(body, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier); });
+    }
+
+    void undoReachesBackAcrossATextReplacedWhole() {
+        // A text replaced whole goes into a document of its own: undo goes
+        // back to the old one, its selection and its own steps included,
+        // redo comes forward again, and a new edit ends what redo had.
+        ShownProgram program;
+        QVERIFY(program.start());
+        QtWindow& window = program.window;
+        QPlainTextEdit* body = test::beginSession(window, q(u8"第一章"));
+        QTRY_COMPARE(QApplication::focusWidget(), body);
+        const auto shown = [&] { return window.text(Unit::编辑框1); };
+        const auto undo = [&] { QTest::keyClick(body, Qt::Key_Z, Qt::ControlModifier); };
+        const auto redo = [&] { QTest::keySequence(body, QKeySequence::Redo); };
+        Text messy = g(u8"第一章\r\n");
+        while (messy.size() < 300'000) messy += g(u8"  他站在山顶上,望着远方的云海.\r\n\r\n\t她问:\"你还记得吗?\"\r\n");
+        window.setText(Unit::编辑框1, messy);
+        QTest::keyClicks(body, "ab");
+        const Text typed = shown();
+        window.setBodySelection({4, 6});
+        const Text laid = layOutChapter(typed, {});
+        window.replaceBodyRange({0, typed.size()}, laid);
+        QCOMPARE(shown(), laid);
+        QTest::keyClicks(body, "c");
+        const Text laidTyped = shown();
+        undo();
+        QCOMPARE(shown(), laid);
+        undo();
+        QCOMPARE(shown(), typed);
+        QCOMPARE(window.bodySelection(), (TextSelection{4, 6}));
+        QCOMPARE(window.statusText(0), liveCountText(liveCount(countFigures(typed))));
+        undo();
+        QCOMPARE(shown(), messy);
+        for (int i = 0; i < 3; ++i) redo();
+        QCOMPARE(shown(), laidTyped);
+        QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(laidTyped)));
+        undo();
+        undo();
+        QTest::keyClicks(body, "d");
+        const Text branched = shown();
+        QVERIFY(branched != typed);
+        redo();
+        QCOMPARE(shown(), branched);
+        // The menu's undo reaches as far as the key does.
+        window.replaceBodyRange({0, branched.size()}, layOutChapter(branched, {}));
+        bool enabled = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (top->objectName() != QStringLiteral("bodyMenu") || !top->isVisible()) continue;
+                auto* item = top->findChild<QAction*>(QStringLiteral("edit-undo"));
+                enabled = item && item->isEnabled();
+                if (enabled) item->trigger();
+                top->close();
+            }
+        });
+        poll.start(50);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), body->viewport()->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(body->viewport(), &click);
+        QVERIFY(enabled);
+        QCOMPARE(shown(), branched);
     }
 };
 

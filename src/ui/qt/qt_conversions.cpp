@@ -4,6 +4,7 @@
 #include "ui/qt/qt_window.h"
 
 #include <algorithm>
+#include <future>
 #include <system_error>
 #include <sys/mman.h>
 #include <QWidget>
@@ -79,7 +80,20 @@ void ConsumedText::giveBackBefore(std::size_t offset) {
 }
 
 ConversionAhead::ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes)
-    : text_(text), consumed_(text), firstBytes_(firstBytes), bytes_(bytes) {
+    : ConversionAhead(text, ConsumedText(text), 0, firstBytes, bytes) {}
+
+ConversionAhead::ConversionAhead(std::string_view text, std::size_t from, std::size_t bytes)
+    : ConversionAhead(text, std::nullopt, from, bytes, bytes) {}
+
+ConversionAhead::ConversionAhead(std::string_view text, std::optional<ConsumedText> consumed, std::size_t from,
+                                 std::size_t firstBytes, std::size_t bytes)
+    : text_(text),
+      consumed_(std::move(consumed)),
+      start_(from),
+      firstBytes_(firstBytes),
+      bytes_(bytes),
+      converted_(from),
+      taken_(from) {
     try {
         worker_ = std::thread([this] { run(); });
     } catch (const std::system_error&) {
@@ -98,8 +112,8 @@ ConversionAhead::~ConversionAhead() {
 
 std::optional<QString> ConversionAhead::convert() {
     if (converted_ >= text_.size()) return std::nullopt;
-    QString block = toQtBlock(text_, converted_, converted_ == 0 ? firstBytes_ : bytes_);
-    consumed_.giveBackBefore(converted_);
+    QString block = toQtBlock(text_, converted_, converted_ == start_ ? firstBytes_ : bytes_);
+    if (consumed_) consumed_->giveBackBefore(converted_);
     return block;
 }
 
@@ -147,7 +161,9 @@ double ConversionAhead::taken() const {
 // UTF-16 of the toolkit as GBK, line breaks as CR LF. The body's document
 // also has its own separators and the no-break space, which become a line
 // break and a space. Runs between breaks go to the encoder uncopied.
-void appendGbk(QStringView text, bool document, Text& out) {
+namespace {
+
+void appendGbkOnThisThread(QStringView text, bool document, Text& out) {
     const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
     const auto size = static_cast<std::size_t>(text.size());
     std::size_t run = 0;
@@ -163,6 +179,30 @@ void appendGbk(QStringView text, bool document, Text& out) {
         run = i + 1;
     }
     appendGbkLossy(std::u16string_view(units + run, size - run), out);
+}
+
+}  // namespace
+
+void appendGbk(QStringView text, bool document, Text& out) {
+    // A whole novel read back (一键排版, a save) is converted in two halves
+    // side by side; the converter's tables are safe to share.
+    constexpr qsizetype kHalvedFrom = qsizetype(1) << 20;
+    if (text.size() < kHalvedFrom) return appendGbkOnThisThread(text, document, out);
+    qsizetype middle = text.size() / 2;
+    if (text.at(middle).isLowSurrogate()) ++middle;
+    Text second;
+    std::future<void> other;
+    try {
+        other = std::async(std::launch::async, [&] {
+            second.reserve(2 * static_cast<std::size_t>(text.size() - middle));
+            appendGbkOnThisThread(text.sliced(middle), document, second);
+        });
+    } catch (const std::system_error&) {
+        return appendGbkOnThisThread(text, document, out);  // no thread to be had
+    }
+    appendGbkOnThisThread(text.first(middle), document, out);
+    other.get();
+    out += second;
 }
 
 Text fromQt(const QString& text) {

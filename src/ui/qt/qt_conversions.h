@@ -46,13 +46,16 @@ private:
 };
 
 // A long text handed over to the toolkit, converted block by block (as
-// toQtBlock does, giving back what is converted) on a thread of its own a
-// few blocks ahead of the taker: the conversion and the filling of the
-// document run side by side. `text` must outlive it.
+// toQtBlock does) on a thread of its own a few blocks ahead of the taker:
+// the conversion and the filling of the document run side by side. `text`
+// must outlive it.
 class ConversionAhead {
 public:
-    // The first block of about `firstBytes`, the others of about `bytes`.
+    // The first block of about `firstBytes`, the others of about `bytes`;
+    // what is converted is given back.
     ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes);
+    // Blocks of about `bytes` from `from` on, the text left as it is.
+    ConversionAhead(std::string_view text, std::size_t from, std::size_t bytes);
     ~ConversionAhead();
     ConversionAhead(const ConversionAhead&) = delete;
     ConversionAhead& operator=(const ConversionAhead&) = delete;
@@ -64,11 +67,13 @@ public:
 private:
     std::optional<QString> convert();
     void run();
-    Text& text_;
-    ConsumedText consumed_;
-    const std::size_t firstBytes_, bytes_;
-    std::size_t converted_ = 0;  // the converting side's own
-    std::size_t taken_ = 0;      // the taking side's own
+    ConversionAhead(std::string_view text, std::optional<ConsumedText> consumed, std::size_t from,
+                    std::size_t firstBytes, std::size_t bytes);
+    const std::string_view text_;
+    std::optional<ConsumedText> consumed_;
+    const std::size_t start_, firstBytes_, bytes_;
+    std::size_t converted_;  // the converting side's own
+    std::size_t taken_;      // the taking side's own
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::pair<QString, std::size_t>> ready_;  // a block and where it ends

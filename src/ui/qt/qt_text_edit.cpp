@@ -3,6 +3,8 @@
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QInputMethodEvent>
@@ -10,6 +12,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -45,26 +48,135 @@ private:
     QTextBlock changedFrom_;
 };
 
+// The "?" rule: what GBK cannot hold becomes "?", a surrogate pair one "?".
+// Whether anything changed.
+bool makeGbkSafe(QString& text) {
+    bool changed = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QChar::ParagraphSeparator || c == u'\n') continue;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            text.replace(i, 2, QStringLiteral("?"));
+            changed = true;
+            continue;
+        }
+        if (!gbkCanHold(c.unicode())) {
+            text[i] = QLatin1Char('?');
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 }  // namespace
 
 TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
-    auto* doc = new QTextDocument(this);
-    auto* layout = new BodyLayout(doc);
-    doc->setDocumentLayout(layout);
-    setDocument(doc);
-    // The toolkit's whole-box repaints go through repaintFrom instead; should
-    // its wiring ever differ, they stay as they are.
-    for (QObject* control : children()) {
-        if (control->inherits("QWidgetTextControl") &&
-            QObject::disconnect(layout, SIGNAL(update(QRectF)), control, nullptr)) {
-            connect(layout, &QAbstractTextDocumentLayout::update, this, [this, layout] { repaintFrom(layout->changedFrom()); });
-        }
-    }
-    keptLayout_ = QTextCursor(doc);
-    connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
+    QTextDocument* doc = newDocument();
+    doc->setDocumentLayout(new BodyLayout(doc));
+    adopt(doc);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!fixing_ && !loading_) emit contentChanged();
     });
+}
+
+QTextDocument* TextEdit::newDocument() {
+    auto* doc = new QTextDocument(this);
+    // It reads as the one it follows: the same font, wrapping, tabs and alignment.
+    const QTextDocument* old = document();
+    doc->setDefaultFont(old->defaultFont());
+    doc->setDefaultTextOption(old->defaultTextOption());
+    doc->setDocumentMargin(old->documentMargin());
+    doc->setUseDesignMetrics(old->useDesignMetrics());
+    doc->setDefaultCursorMoveStyle(old->defaultCursorMoveStyle());
+    return doc;
+}
+
+void TextEdit::adopt(QTextDocument* doc) {
+    const bool loading = std::exchange(loading_, true);
+    setDocument(doc);
+    loading_ = loading;
+    // The toolkit's whole-box repaints go through repaintFrom instead; should
+    // its wiring ever differ, they stay as they are.
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    for (QObject* control : children()) {
+        if (control->inherits("QWidgetTextControl") &&
+            QObject::disconnect(layout, SIGNAL(update(QRectF)), control, nullptr)) {
+            connect(layout, &QAbstractTextDocumentLayout::update, this, &TextEdit::onLayoutUpdate, Qt::UniqueConnection);
+        }
+    }
+    keptLayout_ = QTextCursor(doc);
+    connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange, Qt::UniqueConnection);
+    // An edit made here starts a new line of steps: what redo would have
+    // brought back from another document is gone.
+    connect(doc, &QTextDocument::undoCommandAdded, this, &TextEdit::forgetLater, Qt::UniqueConnection);
+}
+
+void TextEdit::onLayoutUpdate() { repaintFrom(static_cast<BodyLayout*>(document()->documentLayout())->changedFrom()); }
+
+void TextEdit::park(std::vector<Parked>& into) {
+    const QTextCursor c = textCursor();
+    into.push_back({document(), c.anchor(), c.position(), verticalScrollBar()->value()});
+}
+
+void TextEdit::unpark(std::vector<Parked>& from, std::vector<Parked>& into) {
+    const int before = document()->characterCount() - 1;
+    const Parked back = from.back();
+    from.pop_back();
+    // What the box set in the meantime (a theme's font, centring) holds for it too.
+    QTextDocument* doc = back.document;
+    const QTextDocument* now = document();
+    if (doc->defaultFont() != now->defaultFont()) doc->setDefaultFont(now->defaultFont());
+    if (doc->defaultTextOption().alignment() != now->defaultTextOption().alignment() ||
+        doc->defaultTextOption().wrapMode() != now->defaultTextOption().wrapMode() ||
+        doc->defaultTextOption().tabStopDistance() != now->defaultTextOption().tabStopDistance())
+        doc->setDefaultTextOption(now->defaultTextOption());
+    tellRemoved(before);
+    park(into);
+    adopt(doc);
+    if (QAccessible::isActive()) {
+        QTextCursor all(doc);
+        all.select(QTextCursor::Document);
+        QAccessibleTextInsertEvent put(this, 0, all.selectedText());
+        QAccessible::updateAccessibility(&put);
+    }
+    QTextCursor c(doc);
+    c.setPosition(back.anchor);
+    c.setPosition(back.position, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+    verticalScrollBar()->setValue(back.scroll);
+    // A key typed now is a step of its own, not one more of the last.
+    endUndoStep();
+    report({0, before, doc->characterCount() - 1, false});
+}
+
+void TextEdit::drop(std::vector<Parked>& parked) {
+    for (const Parked& p : parked) delete p.document;
+    parked.clear();
+}
+
+void TextEdit::undoEdit() {
+    if (document()->isUndoAvailable() || earlier_.empty()) undo();
+    else unpark(earlier_, later_);
+}
+
+void TextEdit::redoEdit() {
+    if (document()->isRedoAvailable() || later_.empty()) redo();
+    else unpark(later_, earlier_);
+}
+
+void TextEdit::tellRemoved(int removed) {
+    // A screen reader hears what it would of the edit made in place: the
+    // old text gone (as the toolkit tells it, in spaces), then the new one
+    // put in.
+    if (!QAccessible::isActive()) return;
+    QAccessibleTextRemoveEvent gone(this, 0, QString(removed, u' '));
+    QAccessible::updateAccessibility(&gone);
+}
+
+void TextEdit::report(const Span& span) {
+    pending_ = span;
+    changed_ = true;
+    emit contentChanged();
 }
 
 void TextEdit::setContent(const QString& text) {
@@ -73,6 +185,9 @@ void TextEdit::setContent(const QString& text) {
         return;
     }
     deferred_.reset();
+    // A new text: undo goes back to nothing before it.
+    drop(earlier_);
+    drop(later_);
     setting_ = true;
     setPlainText(text);
     setting_ = false;
@@ -80,6 +195,8 @@ void TextEdit::setContent(const QString& text) {
 
 void TextEdit::setContent(const Pieces& next, const std::function<void()>& between) {
     deferred_.reset();
+    drop(earlier_);
+    drop(later_);
     setting_ = true;
     loading_ = true;
     QTextDocument* doc = document();
@@ -112,35 +229,45 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
 }
 
 void TextEdit::replaceEverything(QTextCursor& cursor, const QString& head, const QString& middle,
-                                 const QString& tail, const std::function<QString()>& more) {
-    // Emptied first, in a step that undo joins to the insertion: the
-    // toolkit's layout forgets its widest line only when one paragraph is
-    // left. Otherwise, laying out a new paragraph narrower than the old
-    // widest line sends it looking for the next widest through every
-    // paragraph of the new text, making a layout object for each: a tenth of
-    // the time a laid-out novel takes to go in, and memory it keeps.
+                                 const QString& tail, const Pieces& more) {
+    // The new text goes into a new document. Taking the old text out of
+    // this one would cost half as long again as putting the new one in, and
+    // the old document is what undo goes back to. The new one is shown
+    // empty and filled then: shown full, the toolkit would give every one of
+    // its paragraphs a layout object at once.
     const int before = document()->characterCount() - 1;
     const int from = static_cast<int>(head.size());
-    loading_ = true;
-    cursor.beginEditBlock();
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
-    cursor.endEditBlock();
-    const QString rest = more ? more() : QString();
-    cursor.joinPreviousEditBlock();
-    cursor.insertText(head);
-    cursor.insertText(middle);
-    cursor.insertText(rest);
-    const int after = cursor.position();
-    cursor.insertText(tail);
-    cursor.endEditBlock();
+    QTextDocument* doc = newDocument();
+    doc->setDocumentLayout(new BodyLayout(doc));
+    doc->setUndoRedoEnabled(false);  // undo in it starts from its first text
+    tellRemoved(before);
+    park(earlier_);
+    drop(later_);
+    adopt(doc);
+    // Every cursor on a document is moved at each of its paragraphs going
+    // in: the one that keeps a layout follows once the text is in.
+    keptLayout_ = QTextCursor();
+    setting_ = loading_ = true;
+    QTextCursor end(doc);
+    end.insertText(head);
+    const auto put = [&end](const QString& piece) {
+        if (!piece.contains(QChar::ReplacementCharacter)) return end.insertText(piece);
+        QString safe = piece;
+        makeGbkSafe(safe);
+        end.insertText(safe);
+    };
+    put(middle);
+    if (more)
+        while (const std::optional<QString> piece = more()) put(*piece);
+    const int after = end.position();
+    end.insertText(tail);
+    setting_ = loading_ = false;
+    keptLayout_ = QTextCursor(doc);
+    doc->setUndoRedoEnabled(true);
+    cursor = QTextCursor(doc);
     cursor.setPosition(after);
-    loading_ = false;
     // What changed is the middle, whatever the toolkit was told.
-    pending_ = {from, before - from - static_cast<int>(tail.size()), static_cast<int>(middle.size() + rest.size()),
-                false};
-    changed_ = true;
-    emit contentChanged();
+    report({from, before - from - static_cast<int>(tail.size()), after - from, false});
 }
 
 QString TextEdit::content() const { return deferred_ ? *deferred_ : toPlainText(); }
@@ -243,23 +370,8 @@ void TextEdit::onContentsChange(int position, int removed, int added) {
     QTextCursor cursor(document());
     cursor.setPosition(position);
     cursor.setPosition(std::min(position + added, document()->characterCount() - 1), QTextCursor::KeepAnchor);
-    const QString addedText = cursor.selectedText();  // block breaks read as U+2029
-    QString safe = addedText;
-    bool changed = false;
-    for (qsizetype i = 0; i < safe.size(); ++i) {
-        const QChar c = safe.at(i);
-        if (c == QChar::ParagraphSeparator) continue;
-        if (c.isHighSurrogate() && i + 1 < safe.size() && safe.at(i + 1).isLowSurrogate()) {
-            safe.replace(i, 2, QStringLiteral("?"));
-            changed = true;
-            continue;
-        }
-        if (!gbkCanHold(c.unicode())) {
-            safe[i] = QLatin1Char('?');
-            changed = true;
-        }
-    }
-    if (!changed) return;
+    QString safe = cursor.selectedText();  // block breaks read as U+2029
+    if (!makeGbkSafe(safe)) return;
     fixing_ = true;
     cursor.insertText(safe);
     fixing_ = false;
@@ -308,6 +420,13 @@ void TextEdit::keyPressEvent(QKeyEvent* event) {
         typingAt(undoClock_ ? undoClock_() : QDateTime::currentMSecsSinceEpoch());
         if (lineBreak) endUndoStep();
     }
+    // Undo and redo reach the documents a text replaced whole left behind.
+    if (!isReadOnly() && ((event->matches(QKeySequence::Undo) && !document()->isUndoAvailable() && !earlier_.empty()) ||
+                          (event->matches(QKeySequence::Redo) && !document()->isRedoAvailable() && !later_.empty()))) {
+        event->matches(QKeySequence::Undo) ? undoEdit() : redoEdit();
+        event->accept();
+        return;
+    }
     // Tab types a tab in the text; Ctrl+Tab leaves the box, as the keyboard's only way out.
     if (!isReadOnly() && (event->modifiers() & Qt::ControlModifier) &&
         (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
@@ -326,6 +445,16 @@ void TextEdit::contextMenuEvent(QContextMenuEvent* event) {
     // it takes the main window's, as the start menu does.
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     menu->setObjectName(QStringLiteral("bodyMenu"));
+    // Its undo and redo reach as far as the keys do.
+    const auto reach = [this, &menu](const QString& name, bool can, void (TextEdit::*step)()) {
+        QAction* item = menu->findChild<QAction*>(name);
+        if (!item || !can || isReadOnly()) return;
+        item->setEnabled(true);
+        QObject::disconnect(item, &QAction::triggered, nullptr, nullptr);
+        connect(item, &QAction::triggered, this, step);
+    };
+    reach(QStringLiteral("edit-undo"), !earlier_.empty(), &TextEdit::undoEdit);
+    reach(QStringLiteral("edit-redo"), !later_.empty(), &TextEdit::redoEdit);
     menu->setPalette(window()->palette());
     menu->exec(event->globalPos());
 }

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace talery {
 
@@ -53,10 +54,15 @@ public:
     // Puts head, middle and tail in place of everything, as one edit and one
     // undo step, the change reported being the middle's; `cursor` ends after
     // the middle. For a new text that differs from the old nearly throughout.
-    // `more`, asked for once the old text is out, is the rest of the middle:
-    // it can be made meanwhile.
+    // `more` gives the rest of the middle piece by piece, so it can be made
+    // meanwhile. The middle comes from GBK: only a character that could not
+    // be decoded needs the "?" rule.
     void replaceEverything(QTextCursor& cursor, const QString& head, const QString& middle, const QString& tail,
-                           const std::function<QString()>& more = {});
+                           const Pieces& more = {});
+    // Undo and redo: Ctrl+Z, Ctrl+Y and the menu's items, also across a text
+    // replaced whole.
+    void undoEdit();
+    void redoEdit();
     static constexpr qint64 kUndoPauseMs = 1000;
     // Milliseconds of a steady clock; tests give their own.
     void setUndoClock(std::function<qint64()> now) { undoClock_ = std::move(now); }
@@ -76,6 +82,23 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
+    // A whole text replaced goes into a document of its own: the old one is
+    // kept as it was, with its undo steps, for undo to go back to; what
+    // lies beyond those steps is the document before or after it here.
+    struct Parked {
+        QTextDocument* document;
+        int anchor, position, scroll;
+    };
+    QTextDocument* newDocument();
+    void adopt(QTextDocument* document);
+    void park(std::vector<Parked>& into);
+    void unpark(std::vector<Parked>& from, std::vector<Parked>& into);
+    static void drop(std::vector<Parked>& parked);
+    void forgetLater() { drop(later_); }
+    void tellRemoved(int removed);
+    void report(const Span& span);
+    std::vector<Parked> earlier_, later_;
+    void onLayoutUpdate();
     void onContentsChange(int position, int removed, int added);
     void noteChange(int position, int removed, int added);
     void keepLayoutOf(int position);

@@ -6,7 +6,6 @@
 #include "ui/qt/qt_widgets.h"
 
 #include <algorithm>
-#include <future>
 #include <optional>
 #include <vector>
 
@@ -190,11 +189,11 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     // text is taken out when everything goes.
     std::size_t split = 0;
     QString replacement = toQtBlock(text, split, 4 * kLong);
-    std::future<QString> rest;
-    if (split < text.size())
-        rest = std::async(std::launch::async, [&text, split] { return toQt(std::string_view(text).substr(split)); });
+    std::optional<ConversionAhead> rest;
+    if (split < text.size()) rest.emplace(text, split, std::size_t(1) << 20);
     const auto whole = [&] {
-        if (rest.valid()) replacement += rest.get();
+        if (rest)
+            while (const std::optional<QString> piece = rest->next()) replacement += *piece;
     };
     std::vector<Stretch> stretches;
     if (to - from >= kLong && replacement.size() >= kLong) {
@@ -215,11 +214,9 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     const int length = static_cast<int>(bodyLength());
     if (stretches.empty() && to - from >= kLong && 2 * (to - from) >= length) {
         e->replaceEverything(c, documentText(*e->document(), 0, from), replacement,
-                             documentText(*e->document(), to, length), [&] {
-                                 const QString more = rest.valid() ? rest.get() : QString();
-                                 e->setProgramEdit(decodedWhole(replacement) && decodedWhole(more));
-                                 return more;
-                             });
+                             documentText(*e->document(), to, length),
+                             [&rest]() -> std::optional<QString> { return rest ? rest->next() : std::nullopt; });
+        keepGbkOffsetsAhead(*e->document());  // a new document, read ahead as the old one was
     } else if (stretches.empty()) {
         whole();
         e->setProgramEdit(decodedWhole(replacement));
