@@ -32,6 +32,27 @@ TEST(ChapterLayout, EmptyLineRunsShrinkToOneOrNoneAndEachLineKeepsItsOwnBreak) {
     EXPECT_EQ(layOut(u8"标题\r\n段落\r\n\r\n\r\n"), g(u8"标题\r\n　　段落\r\n\r\n"));
 }
 
+TEST(ChapterLayout, ALongTextLaidOutInTwoHalvesReadsAsIfLaidOutLineByLine) {
+    // Past a megabyte the text is cut in two behind a line break, wherever
+    // that falls: in a run of empty lines, or just behind a title that is
+    // spaces alone (kept as it is, so no run of empty lines before the cut).
+    const Text unit = g(u8"  他说,好.\r\n") + "\r\n \r\n\t\r\n\r\n";
+    const Text laid = g(u8"　　他说，好。\r\n");
+    for (std::size_t shift = 0; shift < unit.size(); shift += 2) {
+        const Text title = g(u8"标题") + Text(shift, ' ') + "\r\n";
+        Text text = title, keep = title, drop = title;
+        while (text.size() < (std::size_t(3) << 19)) {
+            text += unit;
+            keep += laid + "\r\n";
+            drop += laid;
+        }
+        EXPECT_EQ(layOutChapter(text, {.keepEmptyLine = true}), keep) << shift;
+        EXPECT_EQ(layOutChapter(text, {.keepEmptyLine = false}), drop) << shift;
+    }
+    const Text spaces(std::size_t(3) << 19, ' ');
+    EXPECT_EQ(layOutChapter(spaces + "\r\n\r\nx", {}), spaces + g(u8"\r\n\r\n　　x"));
+}
+
 TEST(ChapterLayout, PunctuationBetweenChineseBecomesFullWidthButLatinNumbersAndUrlsStay) {
     EXPECT_EQ(layOut(u8"T\n他说,你好.我很好!你呢?时间:十点;好\n他走了.\n真的?!\n等等...他说"),
               g(u8"T\n　　他说，你好。我很好！你呢？时间：十点；好\n　　他走了。\n　　真的？！\n　　等等...他说"));

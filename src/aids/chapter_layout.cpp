@@ -1,6 +1,8 @@
 #include "aids/chapter_layout.h"
 
 #include <algorithm>
+#include <future>
+#include <system_error>
 #include <vector>
 
 namespace talery {
@@ -188,12 +190,24 @@ void appendParagraph(std::string_view line, std::vector<QuoteMark>& marks, Text&
 
 }  // namespace
 
-Text layOutChapter(std::string_view text, const LayoutOptions& options) {
-    Text out;
-    out.reserve(text.size() + text.size() / 8 + 16);
+namespace {
+
+// A line of spaces alone, or none at all.
+bool blank(std::string_view line) {
+    for (std::size_t i = 0; i < line.size();) {
+        const std::size_t n = spaceLength(line, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+// Lays out the whole lines of `text` after `out`; `afterEmpty` says whether
+// the line before them was empty.
+void layOutLines(std::string_view text, bool firstIsTitle, bool afterEmpty, bool keepEmptyLine, Text& out) {
     std::vector<QuoteMark> marks;
-    bool first = options.firstLineIsTitle;
-    bool inEmptyRun = false;
+    bool first = firstIsTitle;
+    bool inEmptyRun = afterEmpty;
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t lineStart = pos;
         std::size_t nl = text.find('\n', pos);
@@ -208,30 +222,63 @@ Text layOutChapter(std::string_view text, const LayoutOptions& options) {
             out += text.substr(lineStart, next - lineStart);
             continue;
         }
-        // The paragraph without the spaces around it, on character boundaries.
-        std::size_t start = 0;
-        while (start < line.size()) {
-            const std::size_t n = spaceLength(line, start);
-            if (n == 0) break;
-            start += n;
+        if (blank(line)) {
+            if (keepEmptyLine && !inEmptyRun) out += ending;
+            inEmptyRun = true;
+            continue;
         }
+        // The paragraph without the spaces around it, on character boundaries
+        // (it holds something else: `start` stops before its end).
+        std::size_t start = 0;
+        while (const std::size_t n = spaceLength(line, start)) start += n;
         std::size_t stop = start;
         for (std::size_t i = start; i < line.size();) {
             const std::size_t space = spaceLength(line, i);
-            const std::size_t n = space ? space : gbkCharLength(line, i);
-            i += n;
+            i += space ? space : gbkCharLength(line, i);
             if (!space) stop = i;
-        }
-        if (stop == start) {
-            if (options.keepEmptyLine && !inEmptyRun) out += ending;
-            inEmptyRun = true;
-            continue;
         }
         inEmptyRun = false;
         out += kIndent;
         appendParagraph(line.substr(start, stop - start), marks, out);
         out += ending;
     }
+}
+
+}  // namespace
+
+Text layOutChapter(std::string_view text, const LayoutOptions& options) {
+    Text out;
+    out.reserve(text.size() + text.size() / 8 + 16);
+    // A long text is laid out in two halves side by side, cut behind a line
+    // break: a line depends on no other but on whether the one before it
+    // was empty (the title aside, which is kept as it is).
+    constexpr std::size_t kHalvedFrom = std::size_t(1) << 20;
+    const std::size_t titleEnd = options.firstLineIsTitle ? text.find('\n') : std::string_view::npos;
+    std::size_t cut = text.size() < kHalvedFrom ? std::string_view::npos : text.find('\n', text.size() / 2);
+    if (cut != std::string_view::npos && cut + 1 < text.size()) {
+        ++cut;
+        const std::size_t lineStart = cut == 1 ? 0 : text.rfind('\n', cut - 2) + 1;  // npos + 1 is 0
+        std::size_t lineEnd = cut - 1;
+        if (lineEnd > lineStart && text[lineEnd - 1] == '\r') --lineEnd;
+        const bool afterEmpty = titleEnd + 1 != cut && blank(text.substr(lineStart, lineEnd - lineStart));
+        Text second;
+        std::future<void> other;
+        try {
+            other = std::async(std::launch::async, [&] {
+                second.reserve(out.capacity() / 2);
+                layOutLines(text.substr(cut), false, afterEmpty, options.keepEmptyLine, second);
+            });
+        } catch (const std::system_error&) {
+            cut = std::string_view::npos;  // no thread to be had
+        }
+        if (other.valid()) {
+            layOutLines(text.substr(0, cut), options.firstLineIsTitle, false, options.keepEmptyLine, out);
+            other.get();
+            out += second;
+            return out;
+        }
+    }
+    layOutLines(text, options.firstLineIsTitle, false, options.keepEmptyLine, out);
     return out;
 }
 
@@ -267,7 +314,9 @@ LayoutEdit layOutRange(std::string_view body, std::size_t start, std::size_t len
             tail = nl == std::string_view::npos ? 0 : before.size() - (nl + 1);
         }
     }
-    return {from + head, before.size() - head - tail, after.substr(head, after.size() - head - tail)};
+    after.resize(after.size() - tail);
+    after.erase(0, head);  // in place: a novel is not copied once more
+    return {from + head, before.size() - head - tail, std::move(after)};
 }
 
 void layOutBody(Window& window, const SettingsStore& settings, const Text& body, const ProgramTextHook& announce) {
