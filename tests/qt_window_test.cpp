@@ -268,7 +268,9 @@ private slots:
         window.showProgress(g(u8"正在打开：长篇.txt"), 0.5);
         const auto dialogs = window.widget()->findChildren<QProgressDialog*>();
         QCOMPARE(dialogs.size(), 1);
-        QVERIFY(dialogs.front()->isVisible());
+        // Shown once the work has lasted, not at its first step.
+        QVERIFY(!dialogs.front()->isVisible());
+        QTRY_VERIFY(dialogs.front()->isVisible());
         QCOMPARE(dialogs.front()->labelText(), q(u8"正在打开：长篇.txt"));
         QCOMPARE(dialogs.front()->value(), 500);
         QVERIFY(!dialogs.front()->isModal());

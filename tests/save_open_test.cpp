@@ -268,7 +268,7 @@ TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
     // Just over the size that shows progress; LF breaks, converted both ways.
     std::string file;
     const std::string line = g(u8"第一章，天色已晚。") + "\n";
-    while (file.size() < (std::size_t(21) << 20)) file += line;
+    while (file.size() < kLongWorkBytes + kLongWorkBytes / 20) file += line;
     const std::string path = dir.file("big.txt");
     writeBytes(path, file);
     openFile(path);

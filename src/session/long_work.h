@@ -10,8 +10,10 @@
 
 namespace talery {
 
-// Opening or saving a document this large shows its progress.
-constexpr std::uint64_t kLongWorkBytes = std::uint64_t(20) << 20;
+// Opening or saving a document this large is long work: the window keeps
+// painting between its steps (a tenth of a second without would show), and
+// shows its progress once it lasts.
+constexpr std::uint64_t kLongWorkBytes = std::uint64_t(2) << 20;
 
 // Progress of the work on one document, shown only when it is large. It
 // ends before any message about the result, and at the latest with the work.

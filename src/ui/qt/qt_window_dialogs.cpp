@@ -77,14 +77,15 @@ void QtWindow::showProgress(const Text& text, double fraction) {
         progress_->setWindowTitle(QStringLiteral("Talery"));
         progress_->setCancelButton(nullptr);
         progress_->setRange(0, 1000);
-        progress_->setMinimumDuration(0);
+        // Work over in half a second shows none: a box flashing up and
+        // away reads as something gone wrong. The window paints either way.
+        progress_->setMinimumDuration(500);
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
         progress_->setMinimumWidth(360);
     }
     progress_->setLabelText(toQt(text));
     progress_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
-    progress_->show();
     paintDuringWork();
 }
 
