@@ -1079,6 +1079,7 @@ private slots:
         const Text laid = layOutChapter(typed, {});
         window.replaceBodyRange({0, typed.size()}, laid);
         QCOMPARE(shown(), laid);
+        QCoreApplication::processEvents();  // the old document sheds its layouts while put aside
         QTest::keyClicks(body, "c");
         const Text laidTyped = shown();
         undo();
@@ -1089,6 +1090,7 @@ private slots:
         QCOMPARE(window.statusText(0), liveCountText(liveCount(countFigures(typed))));
         undo();
         QCOMPARE(shown(), messy);
+        QCoreApplication::processEvents();
         for (int i = 0; i < 3; ++i) redo();
         QCOMPARE(shown(), laidTyped);
         QCOMPARE(window.text(Unit::高级字数统计), reportText(textFigures(laidTyped)));

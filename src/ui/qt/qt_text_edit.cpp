@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -114,8 +115,18 @@ void TextEdit::adopt(QTextDocument* doc) {
 void TextEdit::onLayoutUpdate() { repaintFrom(static_cast<BodyLayout*>(document()->documentLayout())->changedFrom()); }
 
 void TextEdit::park(std::vector<Parked>& into) {
+    QTextDocument* doc = document();
     const QTextCursor c = textCursor();
-    into.push_back({document(), c.anchor(), c.position(), verticalScrollBar()->value()});
+    into.push_back({doc, c.anchor(), c.position(), verticalScrollBar()->value()});
+    // Once the window is idle, the document put aside lets the layout
+    // objects of its paragraphs go (a new layout frees them): a few hundred
+    // bytes each, tens of megabytes for a novel of short lines. It is laid
+    // out again when it comes back.
+    QTimer::singleShot(0, doc, [this, doc] {
+        if (doc == document()) return;
+        disconnect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange);
+        doc->setDocumentLayout(new BodyLayout(doc));
+    });
 }
 
 void TextEdit::unpark(std::vector<Parked>& from, std::vector<Parked>& into) {
