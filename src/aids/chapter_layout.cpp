@@ -188,10 +188,6 @@ void appendParagraph(std::string_view line, std::vector<QuoteMark>& marks, Text&
     flush(line.size());
 }
 
-}  // namespace
-
-namespace {
-
 // A line of spaces alone, or none at all.
 bool blank(std::string_view line) {
     for (std::size_t i = 0; i < line.size();) {
@@ -202,8 +198,8 @@ bool blank(std::string_view line) {
     return true;
 }
 
-// Lays out the whole lines of `text` after `out`; `afterEmpty` says whether
-// the line before them was empty.
+// Appends the whole lines of `text`, laid out, to `out`; `afterEmpty` says
+// whether the line before them was empty.
 void layOutLines(std::string_view text, bool firstIsTitle, bool afterEmpty, bool keepEmptyLine, Text& out) {
     std::vector<QuoteMark> marks;
     bool first = firstIsTitle;
@@ -261,12 +257,13 @@ Text layOutChapter(std::string_view text, const LayoutOptions& options) {
         std::size_t lineEnd = cut - 1;
         if (lineEnd > lineStart && text[lineEnd - 1] == '\r') --lineEnd;
         const bool afterEmpty = titleEnd + 1 != cut && blank(text.substr(lineStart, lineEnd - lineStart));
+        const std::string_view rest = text.substr(cut);
         Text second;
         std::future<void> other;
         try {
-            other = std::async(std::launch::async, [&] {
-                second.reserve(out.capacity() / 2);
-                layOutLines(text.substr(cut), false, afterEmpty, options.keepEmptyLine, second);
+            other = std::async(std::launch::async, [&second, rest, afterEmpty, keep = options.keepEmptyLine] {
+                second.reserve(rest.size() + rest.size() / 8 + 16);
+                layOutLines(rest, false, afterEmpty, keep, second);
             });
         } catch (const std::system_error&) {
             cut = std::string_view::npos;  // no thread to be had

@@ -79,7 +79,7 @@ void ConsumedText::giveBackBefore(std::size_t offset) {
     if (upTo != from) givenBack_ = static_cast<std::size_t>(upTo - begin);
 }
 
-ConversionAhead::ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes)
+ConversionAhead::ConversionAhead(Text& text, GiveBack, std::size_t firstBytes, std::size_t bytes)
     : ConversionAhead(text, ConsumedText(text), 0, firstBytes, bytes) {}
 
 ConversionAhead::ConversionAhead(std::string_view text, std::size_t from, std::size_t bytes)

@@ -52,8 +52,10 @@ private:
 class ConversionAhead {
 public:
     // The first block of about `firstBytes`, the others of about `bytes`;
-    // what is converted is given back.
-    ConversionAhead(Text& text, std::size_t firstBytes, std::size_t bytes);
+    // what is converted is given back (asked for by name: the text reads as
+    // zeros behind the conversion).
+    struct GiveBack {};
+    ConversionAhead(Text& text, GiveBack, std::size_t firstBytes, std::size_t bytes);
     // Blocks of about `bytes` from `from` on, the text left as it is.
     ConversionAhead(std::string_view text, std::size_t from, std::size_t bytes);
     ~ConversionAhead();

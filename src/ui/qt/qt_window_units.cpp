@@ -142,7 +142,7 @@ void QtWindow::takeText(Unit unit, Text&& text) {
     // few hundredths of a second; the first also takes the old text away and
     // is laid out at once, and a small one keeps that step as short.
     {
-        ConversionAhead blocks(text, std::size_t(1) << 16, std::size_t(1) << 19);
+        ConversionAhead blocks(text, ConversionAhead::GiveBack{}, std::size_t(1) << 16, std::size_t(1) << 19);
         const int from = progress_->value();
         e->setContent([&blocks] { return blocks.next(); },
                       [&] {
