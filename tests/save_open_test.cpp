@@ -274,6 +274,10 @@ TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
     openFile(path);
     expectWriting();
     EXPECT_TRUE(w.messages.empty());
+    // Digested on a second thread while the bytes were checked, before their
+    // line breaks became CR LF.
+    ASSERT_TRUE(session().record().onDisk);
+    EXPECT_EQ(session().record().onDisk->digest, fileDigestOf(file));
     ASSERT_GE(w.progress.size(), 3u);
     EXPECT_EQ(w.progress.front().text, g(u8"正在打开：") + path);
     for (std::size_t i = 1; i < w.progress.size(); ++i)

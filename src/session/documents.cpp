@@ -253,9 +253,13 @@ std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProb
 }
 
 std::optional<DecodedText> decodeTextDocumentTaking(std::string&& owned, DecodeProblem* problem,
-                                                    const std::function<void()>& between) {
+                                                    const std::function<void()>& between,
+                                                    const std::function<void()>& beforeChange) {
     auto pass = [&between] {
         if (between) between();
+    };
+    auto changing = [&beforeChange] {
+        if (beforeChange) beforeChange();
     };
     const std::string_view bytes = owned;
     auto refuse = [&](DecodeProblem p) -> std::optional<DecodedText> {
@@ -294,6 +298,7 @@ std::optional<DecodedText> decodeTextDocumentTaking(std::string&& owned, DecodeP
         }
     }
     pass();
+    changing();
     if (wide) {
         owned = std::string();
         auto gbkText = encodeGbk(*wide);

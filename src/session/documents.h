@@ -63,9 +63,12 @@ enum class DecodeProblem { None, ContainsNul, UnknownEncoding, NotRepresentable,
 // is refused.
 std::optional<DecodedText> decodeTextDocument(std::string_view bytes, DecodeProblem* problem = nullptr);
 // The same, taking over the bytes: a GBK file becomes the body without a copy.
-// `between` runs between its passes over a long text.
+// `between` runs between its passes over a long text; `beforeChange` once,
+// before the bytes are changed or let go (until then others may read them
+// alongside).
 std::optional<DecodedText> decodeTextDocumentTaking(std::string&& bytes, DecodeProblem* problem = nullptr,
-                                                    const std::function<void()>& between = {});
+                                                    const std::function<void()>& between = {},
+                                                    const std::function<void()>& beforeChange = {});
 
 // The bytes a plain-text save writes for the body in the given format. Given
 // the body to keep, a GBK body with CR LF breaks is passed through uncopied.

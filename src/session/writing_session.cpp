@@ -7,8 +7,11 @@
 #include "session/versions.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <future>
+#include <system_error>
 #include <unistd.h>
 
 namespace talery {
@@ -499,15 +502,34 @@ bool SessionController::loadTextDocument(const Path& path) {
         refuseFile(path, error.reasonUtf8);
         return false;
     }
-    const FileDigest fileBytes = digestOf(*bytes, work.span(0.3, 0.4));
-    if (seen) {
-        seen->digest = fileBytes;
-        seen->size = bytes->size();
+    // A long file's digest is made on a second thread while its bytes are
+    // checked as text, and taken before they change.
+    std::future<FileDigest> digesting;
+    if (bytes->size() >= kLongWorkBytes) {
+        try {
+            digesting = std::async(std::launch::async, [whole = std::string_view(*bytes)] { return fileDigestOf(whole); });
+        } catch (const std::system_error&) {
+            // No thread to be had: digested here, first.
+        }
     }
+    const std::optional<FileDigest> digested =
+        digesting.valid() ? std::nullopt : std::optional(digestOf(*bytes, work.span(0.3, 0.4)));
+    const std::uint64_t size = bytes->size();
     DecodeProblem problem;
     // The bytes become the body: a large file is not held twice.
-    auto decoded = decodeTextDocumentTaking(std::move(*bytes), &problem, [&view = view_] { view.window().paintDuringWork(); });
+    auto decoded = decodeTextDocumentTaking(
+        std::move(*bytes), &problem, [&view = view_] { view.window().paintDuringWork(); },
+        [&digesting, &view = view_] {
+            // The window paints while the digest catches up.
+            while (digesting.valid() && digesting.wait_for(std::chrono::milliseconds(15)) == std::future_status::timeout)
+                view.window().paintDuringWork();
+        });
+    const FileDigest fileBytes = digested ? *digested : digesting.get();
     bytes.reset();
+    if (seen) {
+        seen->digest = fileBytes;
+        seen->size = size;
+    }
     work.at(0.6);
     if (!decoded) {
         work.finish();
