@@ -1,8 +1,8 @@
 #include "aids/chapter_layout.h"
 
+#include "core/second_thread.h"
+
 #include <algorithm>
-#include <future>
-#include <system_error>
 #include <vector>
 
 namespace talery {
@@ -259,21 +259,14 @@ Text layOutChapter(std::string_view text, const LayoutOptions& options) {
         const bool afterEmpty = titleEnd + 1 != cut && blank(text.substr(lineStart, lineEnd - lineStart));
         const std::string_view rest = text.substr(cut);
         Text second;
-        std::future<void> other;
-        try {
-            other = std::async(std::launch::async, [&second, rest, afterEmpty, keep = options.keepEmptyLine] {
-                second.reserve(rest.size() + rest.size() / 8 + 16);
-                layOutLines(rest, false, afterEmpty, keep, second);
-            });
-        } catch (const std::system_error&) {
-            cut = std::string_view::npos;  // no thread to be had
-        }
-        if (other.valid()) {
-            layOutLines(text.substr(0, cut), options.firstLineIsTitle, false, options.keepEmptyLine, out);
-            other.get();
-            out += second;
-            return out;
-        }
+        auto other = onSecondThread([&second, rest, afterEmpty, keep = options.keepEmptyLine] {
+            second.reserve(rest.size() + rest.size() / 8 + 16);
+            layOutLines(rest, false, afterEmpty, keep, second);
+        });
+        layOutLines(text.substr(0, cut), options.firstLineIsTitle, false, options.keepEmptyLine, out);
+        other.get();
+        out += second;
+        return out;
     }
     layOutLines(text, options.firstLineIsTitle, false, options.keepEmptyLine, out);
     return out;

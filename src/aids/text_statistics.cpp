@@ -2,13 +2,11 @@
 
 #include "session/documents.h"
 #include "session/writing_session.h"
+#include "core/second_thread.h"
 
 #include <algorithm>
-#include <chrono>
 #include <future>
 #include <memory>
-#include <system_error>
-#include <type_traits>
 
 namespace talery {
 namespace {
@@ -29,16 +27,6 @@ Text dayCountKey() { return gbk(u8"今日字数"); }
 Text dayDateKey() { return gbk(u8"今日字数日期"); }
 // Calls of keepDayCount (seconds) between two writes of a changing count.
 constexpr int kDayCountEvery = 10;
-
-// `work` on a second thread; when none can be had, when its result is asked for.
-template <class Work>
-std::future<std::invoke_result_t<Work>> onSecondThread(Work work) {
-    try {
-        return std::async(std::launch::async, work);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, std::move(work));
-    }
-}
 
 constexpr std::array<DayTask, 4> kDayTasks{{{u8"1000字", 1000}, {u8"8000字", 8000}, {u8"20000字", 20000},
                                             {u8"100000字", 100000}}};
@@ -179,9 +167,7 @@ void BodyMirror::expectWhole(std::string_view text, const std::function<void()>&
         all.insert(all.end(), std::make_move_iterator(rest->begin()), std::make_move_iterator(rest->end()));
         return all;
     });
-    while (whole.wait_for(std::chrono::milliseconds(15)) == std::future_status::timeout)
-        if (between) between();
-    whole.wait();  // also when no thread could be had
+    waitWhile(whole, between);
     expected_ = Expected{0, kWholeBody, std::move(whole)};
 }
 

@@ -1,5 +1,7 @@
 #include "core/files.h"
 
+#include "core/second_thread.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -64,7 +66,7 @@ bool syncFile(int fd, const Progress& progress) {
     } catch (const std::system_error&) {
         return ::fsync(fd) == 0;  // no thread to be had: the sync is what matters
     }
-    while (done.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready) progress(1);
+    waitWhile(done, [&progress] { progress(1); });
     const int code = done.get();
     if (code != 0) errno = code;
     return code == 0;

@@ -3,15 +3,13 @@
 #include "session/backup.h"
 #include "session/long_work.h"
 #include "core/cipher.h"
+#include "core/second_thread.h"
 #include "session/refused_password.h"
 #include "session/versions.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
-#include <future>
-#include <system_error>
 #include <unistd.h>
 
 namespace talery {
@@ -503,28 +501,20 @@ bool SessionController::loadTextDocument(const Path& path) {
         return false;
     }
     // A long file's digest is made on a second thread while its bytes are
-    // checked as text, and taken before they change.
-    std::future<FileDigest> digesting;
-    if (bytes->size() >= kLongWorkBytes) {
-        try {
-            digesting = std::async(std::launch::async, [whole = std::string_view(*bytes)] { return fileDigestOf(whole); });
-        } catch (const std::system_error&) {
-            // No thread to be had: digested here, first.
-        }
-    }
-    const std::optional<FileDigest> digested =
-        digesting.valid() ? std::nullopt : std::optional(digestOf(*bytes, work.span(0.3, 0.4)));
+    // checked as text, and taken before they change; a short one's here,
+    // first (its bytes may live inside the string and move with it).
+    const auto digestAll = [whole = std::string_view(*bytes)] { return fileDigestOf(whole); };
+    const bool alongside = bytes->size() >= kLongWorkBytes;
+    std::future<FileDigest> digesting =
+        alongside ? onSecondThread(digestAll) : std::async(std::launch::deferred, digestAll);
+    if (!alongside) digesting.wait();
     const std::uint64_t size = bytes->size();
+    const std::function<void()> paint = [&view = view_] { view.window().paintDuringWork(); };
     DecodeProblem problem;
     // The bytes become the body: a large file is not held twice.
-    auto decoded = decodeTextDocumentTaking(
-        std::move(*bytes), &problem, [&view = view_] { view.window().paintDuringWork(); },
-        [&digesting, &view = view_] {
-            // The window paints while the digest catches up.
-            while (digesting.valid() && digesting.wait_for(std::chrono::milliseconds(15)) == std::future_status::timeout)
-                view.window().paintDuringWork();
-        });
-    const FileDigest fileBytes = digested ? *digested : digesting.get();
+    auto decoded = decodeTextDocumentTaking(std::move(*bytes), &problem, paint,
+                                            [&digesting, &paint] { waitWhile(digesting, paint); });
+    const FileDigest fileBytes = digesting.get();
     bytes.reset();
     if (seen) {
         seen->digest = fileBytes;

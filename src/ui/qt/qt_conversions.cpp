@@ -1,10 +1,10 @@
 #include "ui/qt/qt_conversions.h"
 
 #include "core/files.h"
+#include "core/second_thread.h"
 #include "ui/qt/qt_window.h"
 
 #include <algorithm>
-#include <future>
 #include <system_error>
 #include <sys/mman.h>
 #include <QWidget>
@@ -191,15 +191,10 @@ void appendGbk(QStringView text, bool document, Text& out) {
     qsizetype middle = text.size() / 2;
     if (text.at(middle).isLowSurrogate()) ++middle;
     Text second;
-    std::future<void> other;
-    try {
-        other = std::async(std::launch::async, [&] {
-            second.reserve(2 * static_cast<std::size_t>(text.size() - middle));
-            appendGbkOnThisThread(text.sliced(middle), document, second);
-        });
-    } catch (const std::system_error&) {
-        return appendGbkOnThisThread(text, document, out);  // no thread to be had
-    }
+    auto other = onSecondThread([&] {
+        second.reserve(2 * static_cast<std::size_t>(text.size() - middle));
+        appendGbkOnThisThread(text.sliced(middle), document, second);
+    });
     appendGbkOnThisThread(text.first(middle), document, out);
     other.get();
     out += second;

@@ -185,8 +185,8 @@ void QtWindow::replaceBodyRange(TextSelection range, const Text& text) {
     constexpr int kLong = 1 << 16;
     constexpr std::size_t kMostEdits = 2000;
     // The new text's first part is converted at once, enough to compare with
-    // the body; a long rest on a second thread meanwhile, and while the old
-    // text is taken out when everything goes.
+    // the body; a long rest on a second thread meanwhile, and a block ahead
+    // of the body taking it in when everything goes.
     std::size_t split = 0;
     QString replacement = toQtBlock(text, split, 4 * kLong);
     std::optional<ConversionAhead> rest;
