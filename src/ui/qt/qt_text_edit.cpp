@@ -1,5 +1,6 @@
 #include "ui/qt/qt_text_edit.h"
 
+#include "ui/qt/qt_body_layout.h"
 #include "ui/qt/qt_conversions.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -11,7 +12,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTimer>
 #include <QTextBlock>
@@ -26,28 +26,6 @@
 
 namespace talery {
 namespace {
-
-// The toolkit's plain-text layout repaints the whole box whenever a change
-// adds or removes a line or a paragraph: with a line wrapping every few dozen
-// keys, that is most of the painting while typing. A change moves nothing
-// above the paragraph it starts in, so this one tells which paragraph that
-// is, and only it and what lies below it are painted again.
-class BodyLayout : public QPlainTextDocumentLayout {
-public:
-    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
-
-    void documentChanged(int from, int removed, int added) override {
-        changedFrom_ = document()->findBlock(from);
-        QPlainTextDocumentLayout::documentChanged(from, removed, added);
-        changedFrom_ = QTextBlock();
-    }
-    // While a whole-box repaint is asked for: the paragraph of the change it
-    // follows, invalid when it follows none (a new width, a new font).
-    QTextBlock changedFrom() const { return changedFrom_; }
-
-private:
-    QTextBlock changedFrom_;
-};
 
 // The "?" rule: what GBK cannot hold becomes "?", a surrogate pair one "?".
 // Whether anything changed.
@@ -71,7 +49,10 @@ bool makeGbkSafe(QString& text) {
 
 }  // namespace
 
-TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent), settleTimer_(new QTimer(this)) {
+    settleTimer_->setSingleShot(true);
+    connect(settleTimer_, &QTimer::timeout, this, &TextEdit::settleSome);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextEdit::settleAtCaret);
     QTextDocument* doc = newDocument();
     doc->setDocumentLayout(new BodyLayout(doc));
     adopt(doc);
@@ -105,6 +86,11 @@ void TextEdit::adopt(QTextDocument* doc) {
             connect(layout, &QAbstractTextDocumentLayout::update, this, &TextEdit::onLayoutUpdate, Qt::UniqueConnection);
         }
     }
+    if (auto* body = qobject_cast<BodyLayout*>(layout)) {
+        body->setView(viewport());
+        // A pause in the typing: the writer has stopped for a moment.
+        connect(body, &BodyLayout::estimating, settleTimer_, [this] { settleTimer_->start(300); });
+    }
     keptLayout_ = QTextCursor(doc);
     connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange, Qt::UniqueConnection);
     // An edit made here starts a new line of steps: what redo would have
@@ -113,6 +99,48 @@ void TextEdit::adopt(QTextDocument* doc) {
 }
 
 void TextEdit::onLayoutUpdate() { repaintFrom(static_cast<BodyLayout*>(document()->documentLayout())->changedFrom()); }
+
+void TextEdit::paintEvent(QPaintEvent* event) {
+    settleShown();
+    QPlainTextEdit::paintEvent(event);
+}
+
+void TextEdit::settleShown() {
+    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    if (!body) return;
+    const int height = viewport()->height();
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top < height) {
+        const int line = body->estimatedLine(block);
+        if (line >= 0 && top + block.layout()->lineAt(line).y() < height) body->settle(block);
+        top += blockBoundingRect(block).height();
+        block = block.next();
+    }
+}
+
+void TextEdit::settleAtCaret() {
+    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    const QTextCursor caret = textCursor();
+    const QTextBlock block = caret.block();
+    const int line = body ? body->estimatedLine(block) : -1;
+    if (line >= 0 && caret.positionInBlock() >= block.layout()->lineAt(line).textStart()) body->settle(block);
+}
+
+void TextEdit::settleAll() {
+    if (auto* body = qobject_cast<BodyLayout*>(document()->documentLayout()))
+        for (const QTextBlock& block : body->estimatedBlocks()) body->settle(block);
+}
+
+void TextEdit::settleSome() {
+    // A slice at a time, so a key pressed meanwhile waits a few milliseconds at most.
+    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    if (!body) return;
+    const std::vector<QTextBlock> blocks = body->estimatedBlocks();
+    if (blocks.empty()) return;
+    body->settle(blocks.front(), 400);
+    settleTimer_->start(0);
+}
 
 void TextEdit::park(std::vector<Parked>& into) {
     QTextDocument* doc = document();
@@ -297,6 +325,8 @@ void TextEdit::changeEvent(QEvent* event) {
     // be drawn right, and the toolkit lays a whole paragraph out again on
     // every key: without them a long paragraph takes a third less per key.
     // Scripts that do need them are still shaped.
+    if (event->type() == QEvent::FontChange)
+        if (auto* body = qobject_cast<BodyLayout*>(document()->documentLayout())) body->forget();
     if (event->type() == QEvent::FontChange && !(font().styleStrategy() & QFont::PreferNoShaping)) {
         QFont f = font();
         f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));
@@ -438,6 +468,10 @@ void TextEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Moves by line and page go by the lines laid out.
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down || event->key() == Qt::Key_PageUp ||
+        event->key() == Qt::Key_PageDown)
+        settleAll();
     // Tab types a tab in the text; Ctrl+Tab leaves the box, as the keyboard's only way out.
     if (!isReadOnly() && (event->modifiers() & Qt::ControlModifier) &&
         (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -77,6 +78,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
@@ -99,6 +101,14 @@ private:
     void report(const Span& span);
     std::vector<Parked> earlier_, later_;
     void onLayoutUpdate();
+    // A long paragraph's estimated lines are laid out exactly before they
+    // are shown or the caret goes into them, and a slice at a time once the
+    // writer pauses.
+    void settleShown();
+    void settleAtCaret();
+    void settleAll();
+    void settleSome();
+    QTimer* settleTimer_;
     void onContentsChange(int position, int removed, int added);
     void noteChange(int position, int removed, int added);
     void keepLayoutOf(int position);
