@@ -217,8 +217,15 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     QTextLayout* layout = block.layout();
     layout->setTextOption(option);
     QTextEngine* engine = layout->engine();
-    // As the toolkit begins a layout: the shaping it holds may be of another font.
-    engine->invalidate();
+    // As the toolkit begins a layout, what the engine holds is dropped (it
+    // may be shaped in another font), unless it is what the last layout
+    // here left, in this font: settling the rest of a paragraph, a slice at
+    // a time, does not itemize it again.
+    const QFont font = doc->defaultFont();
+    const Snapshot* last = liveSnapshot(block);
+    if (!(last && engine->layoutData && engine->layoutData->haveCharAttributes && last->font == font &&
+          last->text.constData() == engine->layoutData->string.constData()))
+        engine->invalidate();
     engine->itemize();
     QTextEngine::LayoutData* data = engine->layoutData;
     const QString& text = data->string;
@@ -247,7 +254,6 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     const qsizetype changeFrom = identical ? n : same;
     const qsizetype changeEnd = identical ? 0 : n - sameEnd;
     const qsizetype offset = tail ? n - tail->text.size() : 0;
-    const QFont font = doc->defaultFont();
     const auto linesFit = [&](const Snapshot* s) {
         return s && !s->lines.isEmpty() && s->lines.constFirst().width == width && s->font == font &&
                s->option.wrapMode() == option.wrapMode() && s->option.tabStopDistance() == option.tabStopDistance() &&

@@ -405,7 +405,10 @@ void TextEdit::onContentsChange(int position, int removed, int added) {
     // A new text puts the caret at its start: that paragraph keeps its
     // layout from the first, or placing the caret shapes it all again. The
     // pieces of a long text going in come after it and change nothing there.
-    if (!setting_ || position == 0) keepLayoutOf(position);
+    // Otherwise the caret is where the change ends, a line break's new
+    // paragraph: that one is laid out next, and should keep what it gets.
+    if (setting_ && position == 0) keepLayoutOf(0);
+    else if (!setting_) keepLayoutOf(position + added);
     // Only what the user adds needs checking; the program's own text is GBK.
     if (setting_ || fixing_ || programEdit_ || added <= 0) return;
     QTextCursor cursor(document());
