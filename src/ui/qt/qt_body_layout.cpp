@@ -133,9 +133,11 @@ void BodyLayout::documentChanged(int from, int removed, int added) {
     bool done = false;
     // A change within one long paragraph: the toolkit's own handling of it,
     // with the paragraph laid out again only where the change reaches.
+    // An input method's text clears the paragraph's lines first: its height
+    // before is then unknown, and the whole box is painted.
     if (changedFrom_ == last && doc->blockCount() == blocks_ && changedFrom_.isValid() &&
-        changedFrom_.length() >= kLongParagraph && changedFrom_.layout()->lineCount() > 0) {
-        const QRectF before = blockBoundingRect(changedFrom_);
+        changedFrom_.length() >= kLongParagraph) {
+        const QRectF before = changedFrom_.layout()->lineCount() ? blockBoundingRect(changedFrom_) : QRectF();
         const int linesBefore = doc->lineCount();
         if (layOut(changedFrom_, linesPastChange())) {
             done = true;
@@ -201,7 +203,15 @@ std::vector<QTextBlock> BodyLayout::estimatedBlocks() const {
 bool BodyLayout::settle(const QTextBlock& block, int lines) {
     if (estimatedLine(block) < 0) return false;
     const int linesBefore = document()->lineCount();
-    layOut(block, lines);
+    if (!layOut(block, lines)) {
+        // Laid out in part no longer (the wrapping was turned off): the
+        // toolkit lays it out whole.
+        const QTextLayout* layout = block.layout();
+        std::erase_if(snapshots_, [layout](const auto& s) { return s->layout == layout; });
+        block.layout()->clearLayout();
+        QPlainTextDocumentLayout::blockBoundingRect(block);
+        emit update(QRectF(0., -document()->documentMargin(), 1000000000., 1000000000.));
+    }
     if (document()->lineCount() != linesBefore) emit documentSizeChanged(documentSize());
     return estimatedLine(block) >= 0;
 }

@@ -264,6 +264,8 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     doc->setModified(false);
     loading_ = false;
     setting_ = false;
+    // The layout's own call for it went unheard while it was quiet.
+    settleTimer_->start(300);
     emit contentChanged();
 }
 
@@ -407,8 +409,14 @@ void TextEdit::onContentsChange(int position, int removed, int added) {
     // pieces of a long text going in come after it and change nothing there.
     // Otherwise the caret is where the change ends, a line break's new
     // paragraph: that one is laid out next, and should keep what it gets.
-    if (setting_ && position == 0) keepLayoutOf(0);
-    else if (!setting_) keepLayoutOf(position + added);
+    // An input method's text is told as a change of its whole paragraph.
+    if (setting_ && position == 0) {
+        keepLayoutOf(0);
+    } else if (!setting_) {
+        const QTextBlock first = document()->findBlock(position);
+        const bool whole = position == first.position() && removed == added && added == first.length();
+        keepLayoutOf(whole ? position : std::min(position + added, document()->characterCount() - 1));
+    }
     // Only what the user adds needs checking; the program's own text is GBK.
     if (setting_ || fixing_ || programEdit_ || added <= 0) return;
     QTextCursor cursor(document());
