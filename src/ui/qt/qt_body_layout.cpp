@@ -271,7 +271,10 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     };
 
     // The break rules: the head's up to the change, the tail's after it.
-    if (!engine->ensureSpace(static_cast<int>(n))) return false;
+    // Room for the rules of every character (the engine sizes that part by
+    // the text) but for few glyphs: only the items the lines reach are
+    // shaped, and room for the rest would be megabytes cleared for nothing.
+    if (!engine->ensureSpace(1)) return false;
     auto* rules = reinterpret_cast<QCharAttributes*>(data->memory);
     if (!data->haveCharAttributes) {
         const qsizetype rulesFrom = identical ? n : std::max<qsizetype>(0, changeFrom - kRulesContext);
@@ -317,7 +320,11 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     const qsizetype laidFrom = keep ? lineEnd(engine->lines.constLast()) : 0;
     // Past this, lines are laid out only a screenful on: the change's end,
     // or where the lines kept end when nothing is known of the paragraph.
-    const qsizetype settledFrom = identical ? laidFrom : (!tail && same == 0) ? laidFrom : changeEnd;
+    const bool unknown = !identical && !tail && same == 0;
+    const qsizetype settledFrom = identical || unknown ? laidFrom : changeEnd;
+    // A paragraph seen for the first time is shown from its start: a
+    // screenful is enough, and each new character's glyph costs a load.
+    if (unknown) linesPastChange = std::max(1, linesPastChange / 2);
     int past = 0;
     int exact = -1;
     while (true) {
@@ -397,7 +404,7 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
 
     auto snapshot = std::make_shared<Snapshot>();
     snapshot->text = text;
-    snapshot->attributes = QByteArray(reinterpret_cast<const char*>(rules), n);
+    snapshot->attributes = QByteArray(reinterpret_cast<const char*>(data->memory), n);  // moved if shaping grew it
     snapshot->lines = engine->lines;
     snapshot->exact = exact;
     snapshot->layout = layout;
