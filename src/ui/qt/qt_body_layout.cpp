@@ -176,8 +176,8 @@ const BodyLayout::Snapshot* BodyLayout::liveSnapshot(const QTextBlock& block) co
         if (snapshot->layout != layout) continue;
         // The newest of this layout, if the paragraph still has the lines it left.
         const QTextCursor& start = snapshot->start;
-        const bool live = !snapshot->lines.isEmpty() && layout->lineCount() > 0 && start.block() == block && start.position() == block.position() &&
-                          layout->lineCount() == snapshot->lines.size() &&
+        const bool live = !snapshot->lines.isEmpty() && layout->lineCount() > 0 && start.block() == block &&
+                          start.position() == block.position() && layout->lineCount() == snapshot->lines.size() &&
                           block.length() - 1 + layout->preeditAreaText().size() == snapshot->text.size() &&
                           layout->engine()->lines.constLast().from == snapshot->lines.constLast().from;
         return live ? snapshot.get() : nullptr;
@@ -412,11 +412,12 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     snapshot->start.setPosition(block.position());
     snapshot->font = font;
     snapshot->option = option;
-    if (!engine->cacheGlyphs) engine->freeMemory();
     // The newest first; one of the same paragraph and text is superseded.
-    std::erase_if(snapshots_, [&](const auto& s) { return s->layout == layout && s->text.size() == n && s->text == text; });
+    std::erase_if(snapshots_, [&](const auto& s) { return s->layout == layout && s->text == snapshot->text; });
     snapshots_.insert(snapshots_.begin(), std::move(snapshot));
     if (snapshots_.size() > kSnapshots) snapshots_.resize(kSnapshots);
+    // As the toolkit ends a layout (the text above goes with it).
+    if (!engine->cacheGlyphs) engine->freeMemory();
     if (exact < layout->lineCount()) emit estimating();
     return true;
 }
