@@ -102,6 +102,33 @@ void workOutRules(const QTextEngine* engine, qsizetype from, qsizetype to, QChar
     std::memcpy(into + from, rules.data() + (from - start), static_cast<std::size_t>(to - from) * sizeof(QCharAttributes));
 }
 
+// Shaping goes an item at a time, up to 4,096 characters, and the glyph of
+// each character new to the font is loaded from its file then: a paragraph
+// seen for the first time loads the glyphs of lines nobody looks at yet.
+// Items are cut shorter, only between two ideographs (whose widths do not
+// depend on their neighbours), so the lines stay the toolkit's own.
+void cutItems(QTextEngine::LayoutData* data) {
+    constexpr qsizetype kItem = 512, kReach = 64;
+    const QString& text = data->string;
+    const auto ideograph = [&text](qsizetype i) { return QChar::script(text.at(i).unicode()) == QChar::Script_Han; };
+    QScriptItemArray cut;
+    cut.reserve(data->items.size());
+    for (qsizetype i = 0; i < data->items.size(); ++i) {
+        const QScriptItem item = data->items.at(i);
+        const qsizetype end = i + 1 < data->items.size() ? data->items.at(i + 1).position : text.size();
+        cut.append(item);
+        for (qsizetype at = item.position + kItem; at + kItem < end; at += kItem) {
+            qsizetype split = at;
+            while (split < at + kReach && !(ideograph(split - 1) && ideograph(split))) ++split;
+            if (split == at + kReach) continue;
+            QScriptItem piece(static_cast<int>(split), item.analysis);
+            cut.append(piece);
+            at = split;
+        }
+    }
+    data->items = std::move(cut);
+}
+
 const QCharAttributes* rulesOf(const QByteArray& bytes) { return reinterpret_cast<const QCharAttributes*>(bytes.constData()); }
 
 }  // namespace
@@ -233,10 +260,11 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     // a time, does not itemize it again.
     const QFont font = doc->defaultFont();
     const Snapshot* last = liveSnapshot(block);
-    if (!(last && engine->layoutData && engine->layoutData->haveCharAttributes && last->font == font &&
-          last->text.constData() == engine->layoutData->string.constData()))
-        engine->invalidate();
+    const bool fresh = !(last && engine->layoutData && engine->layoutData->haveCharAttributes &&
+                         last->font == font && last->text.constData() == engine->layoutData->string.constData());
+    if (fresh) engine->invalidate();
     engine->itemize();
+    if (fresh && engine->preeditAreaPosition() < 0 && engine->formats().isEmpty()) cutItems(engine->layoutData);
     QTextEngine::LayoutData* data = engine->layoutData;
     const QString& text = data->string;
     const qsizetype n = text.size();
