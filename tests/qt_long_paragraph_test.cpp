@@ -258,6 +258,24 @@ private slots:
         QCOMPARE(differences(box, block, true), QString());
     }
 
+    void manyLongParagraphsAreNeverShownEstimated() {
+        // More long paragraphs than the layout follows at once, each seen for
+        // the first time as the caret goes down to it; the last one was laid
+        // out, in part, to size the scroll bar.
+        Box box;
+        box.edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);  // as in the window: no width change
+        QString text = longParagraph().left(9000);
+        for (int i = 1; i < 7; ++i) text += QChar(u'\n') + longParagraph().mid(i * 7, 9000);
+        box.edit->setContent(text);
+        box.edit->repaint();
+        for (QTextBlock b = box.edit->document()->firstBlock(); b.isValid(); b = b.next()) {
+            box.caretAt(b.position() + b.length() / 2);
+            box.edit->repaint();
+        }
+        for (QTextBlock b = box.edit->document()->firstBlock(); b.isValid(); b = b.next())
+            if (b.layout()->lineCount() > 0) QCOMPARE(differences(box, b, false), QString());
+    }
+
     void aNewWidthOrFontLaysItOutAgain() {
         Box box;
         box.caretAt(2000);

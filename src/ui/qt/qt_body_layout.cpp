@@ -443,7 +443,13 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     // The newest first; one of the same paragraph and text is superseded.
     std::erase_if(snapshots_, [&](const auto& s) { return s->layout == layout && s->text == snapshot->text; });
     snapshots_.insert(snapshots_.begin(), std::move(snapshot));
-    if (snapshots_.size() > kSnapshots) snapshots_.resize(kSnapshots);
+    while (snapshots_.size() > kSnapshots) {
+        // A paragraph whose estimated lines nothing here follows any more
+        // is laid out afresh when it is next needed.
+        const QTextBlock gone = snapshots_.back()->start.block();
+        if (liveSnapshot(gone) == snapshots_.back().get() && estimatedLine(gone) >= 0) gone.layout()->clearLayout();
+        snapshots_.pop_back();
+    }
     // As the toolkit ends a layout (the text above goes with it).
     if (!engine->cacheGlyphs) engine->freeMemory();
     if (exact < layout->lineCount()) emit estimating();
