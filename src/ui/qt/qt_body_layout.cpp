@@ -212,6 +212,18 @@ const BodyLayout::Snapshot* BodyLayout::liveSnapshot(const QTextBlock& block) co
     return nullptr;
 }
 
+void BodyLayout::dropOldest() {
+    // A paragraph whose estimated lines nothing here follows any more is
+    // laid out afresh when it is next needed.
+    const QTextBlock gone = snapshots_.back()->start.block();
+    if (liveSnapshot(gone) == snapshots_.back().get() && estimatedLine(gone) >= 0) gone.layout()->clearLayout();
+    snapshots_.pop_back();
+}
+
+void BodyLayout::forget() {
+    while (!snapshots_.empty()) dropOldest();
+}
+
 int BodyLayout::estimatedLine(const QTextBlock& block) const {
     const Snapshot* snapshot = liveSnapshot(block);
     return snapshot && snapshot->exact < snapshot->lines.size() ? snapshot->exact : -1;
@@ -443,13 +455,7 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     // The newest first; one of the same paragraph and text is superseded.
     std::erase_if(snapshots_, [&](const auto& s) { return s->layout == layout && s->text == snapshot->text; });
     snapshots_.insert(snapshots_.begin(), std::move(snapshot));
-    while (snapshots_.size() > kSnapshots) {
-        // A paragraph whose estimated lines nothing here follows any more
-        // is laid out afresh when it is next needed.
-        const QTextBlock gone = snapshots_.back()->start.block();
-        if (liveSnapshot(gone) == snapshots_.back().get() && estimatedLine(gone) >= 0) gone.layout()->clearLayout();
-        snapshots_.pop_back();
-    }
+    while (snapshots_.size() > kSnapshots) dropOldest();
     // As the toolkit ends a layout (the text above goes with it).
     if (!engine->cacheGlyphs) engine->freeMemory();
     if (exact < layout->lineCount()) emit estimating();

@@ -40,7 +40,7 @@ public:
     // whether some are left.
     bool settle(const QTextBlock& block, int lines = INT_MAX);
     // What is kept of earlier layouts no longer holds (a new font).
-    void forget() { snapshots_.clear(); }
+    void forget();
 
     // Paragraphs of at least this many characters are laid out in part.
     static constexpr int kLongParagraph = 8192;
@@ -55,6 +55,7 @@ private:
     const Snapshot* liveSnapshot(const QTextBlock& block) const;
     qreal availableWidth() const;
     int linesPastChange() const;
+    void dropOldest();
     std::vector<std::shared_ptr<const Snapshot>> snapshots_;
     QTextBlock changedFrom_;
     QPointer<QWidget> view_;
