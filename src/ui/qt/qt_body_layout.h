@@ -1,6 +1,8 @@
 #pragma once
 // The body's document layout: the toolkit's plain-text layout, with a long
-// paragraph laid out again only where a change reaches.
+// paragraph laid out again only where a change reaches. It also tells which
+// paragraph a change starts in: the toolkit repaints the whole box whenever
+// a change adds or removes a line, and nothing above that paragraph moves.
 
 #include <QPlainTextDocumentLayout>
 #include <QPointer>
