@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <random>
 
 using namespace talery;
 
@@ -274,6 +275,41 @@ private slots:
         }
         for (QTextBlock b = box.edit->document()->firstBlock(); b.isValid(); b = b.next())
             if (b.layout()->lineCount() > 0) QCOMPARE(differences(box, b, false), QString());
+    }
+
+    void randomEditsKeepTheToolkitsLines() {
+        // Keys, pastes, line breaks, joins and input method text at random
+        // places (a fixed seed): after each, every paragraph's exact lines
+        // are the toolkit's, and once settled all of them are.
+        Box box;
+        std::mt19937 random(34);
+        const QString snippets[] = {QStringLiteral(u"字"), QStringLiteral("w"), QStringLiteral(" "),
+                                    QStringLiteral(u"。"), QStringLiteral("longerword "), QStringLiteral(u"　　她说")};
+        QTextDocument* doc = box.edit->document();
+        for (int i = 0; i < 120; ++i) {
+            box.caretAt(int(random() % unsigned(doc->characterCount())));
+            switch (random() % 6) {
+            case 0: QTest::keyClick(box.edit.get(), Qt::Key_Return); break;
+            case 1: QTest::keyClick(box.edit.get(), Qt::Key_Backspace); break;
+            case 2: QTest::keyClick(box.edit.get(), Qt::Key_Delete); break;
+            case 3: {
+                QInputMethodEvent typing(QStringLiteral("zhong"), {});
+                QApplication::sendEvent(box.edit.get(), &typing);
+                QInputMethodEvent commit;
+                commit.setCommitString(QStringLiteral(u"中"));
+                QApplication::sendEvent(box.edit.get(), &commit);
+                break;
+            }
+            default: test::typeText(box.edit.get(), snippets[random() % std::size(snippets)]);
+            }
+            box.edit->repaint();
+            for (QTextBlock b = doc->firstBlock(); b.isValid(); b = b.next())
+                if (b.layout()->lineCount() > 0) QCOMPARE(differences(box, b, false), QString());
+        }
+        settleAll(box);
+        for (QTextBlock b = doc->firstBlock(); b.isValid(); b = b.next())
+            if (b.layout()->lineCount() > 0 && b.length() >= BodyLayout::kLongParagraph)
+                QCOMPARE(differences(box, b, true), QString());
     }
 
     void aNewWidthOrFontLaysItOutAgain() {
