@@ -127,9 +127,20 @@ void TextEdit::settleAtCaret() {
     if (line >= 0 && caret.positionInBlock() >= block.layout()->lineAt(line).textStart()) body->settle(block);
 }
 
-void TextEdit::settleAll() {
-    if (auto* body = qobject_cast<BodyLayout*>(document()->documentLayout()))
-        for (const QTextBlock& block : body->estimatedBlocks()) body->settle(block);
+void TextEdit::settleNearCaret() {
+    // A move by line or page lands within a page of the caret: up to two
+    // pages below it are laid out exactly first (the paragraph a change was
+    // typed into usually has them already), and the paragraph above whole,
+    // whose last lines a move up may reach.
+    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    if (!body) return;
+    const QTextCursor caret = textCursor();
+    const QTextBlock block = caret.block();
+    const int page = viewport()->height() / std::max(1, fontMetrics().lineSpacing()) + 1;
+    const int line = body->estimatedLine(block);
+    const int at = block.layout()->lineForTextPosition(caret.positionInBlock()).lineNumber();
+    if (line >= 0 && line - at <= 2 * page) body->settle(block, 4 * page);
+    body->settle(block.previous());
 }
 
 void TextEdit::settleSome() {
@@ -482,7 +493,7 @@ void TextEdit::keyPressEvent(QKeyEvent* event) {
     // Moves by line and page go by the lines laid out.
     if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down || event->key() == Qt::Key_PageUp ||
         event->key() == Qt::Key_PageDown)
-        settleAll();
+        settleNearCaret();
     // Tab types a tab in the text; Ctrl+Tab leaves the box, as the keyboard's only way out.
     if (!isReadOnly() && (event->modifiers() & Qt::ControlModifier) &&
         (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {

@@ -106,7 +106,7 @@ private:
     // writer pauses.
     void settleShown();
     void settleAtCaret();
-    void settleAll();
+    void settleNearCaret();
     void settleSome();
     QTimer* settleTimer_;
     void onContentsChange(int position, int removed, int added);
