@@ -52,6 +52,7 @@ constexpr qsizetype kRulesContext = 64;  // characters each side of a change who
 constexpr qsizetype kLineContext = 16;   // characters before a change that a kept line must end ahead of
 constexpr qsizetype kWordReach = 4096;   // how far back a change's word is looked for
 constexpr std::size_t kSnapshots = 4;
+constexpr qsizetype kSnapshotCharacters = 8 << 20;
 
 qsizetype lineEnd(const QScriptLine& line) { return line.from + line.length + line.trailingSpaces; }
 
@@ -455,7 +456,14 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     // The newest first; one of the same paragraph and text is superseded.
     std::erase_if(snapshots_, [&](const auto& s) { return s->layout == layout && s->text == snapshot->text; });
     snapshots_.insert(snapshots_.begin(), std::move(snapshot));
-    while (snapshots_.size() > kSnapshots) dropOldest();
+    // A few paragraphs, and not more text than a long novel's worth: one
+    // paragraph of tens of megabytes keeps only its own last layout.
+    const auto kept = [this] {
+        qsizetype characters = 0;
+        for (const auto& s : snapshots_) characters += s->text.size();
+        return characters;
+    };
+    while (snapshots_.size() > kSnapshots || (snapshots_.size() > 1 && kept() > kSnapshotCharacters)) dropOldest();
     // As the toolkit ends a layout (the text above goes with it).
     if (!engine->cacheGlyphs) engine->freeMemory();
     if (exact < layout->lineCount()) emit estimating();
