@@ -88,8 +88,7 @@ void TextEdit::adopt(QTextDocument* doc) {
     }
     if (auto* body = qobject_cast<BodyLayout*>(layout)) {
         body->setView(viewport());
-        // A pause in the typing: the writer has stopped for a moment.
-        connect(body, &BodyLayout::estimating, settleTimer_, [this] { settleTimer_->start(300); });
+        connect(body, &BodyLayout::estimating, this, &TextEdit::settleAfterPause, Qt::UniqueConnection);
     }
     keptLayout_ = QTextCursor(doc);
     connect(doc, &QTextDocument::contentsChange, this, &TextEdit::onContentsChange, Qt::UniqueConnection);
@@ -98,7 +97,13 @@ void TextEdit::adopt(QTextDocument* doc) {
     connect(doc, &QTextDocument::undoCommandAdded, this, &TextEdit::forgetLater, Qt::UniqueConnection);
 }
 
-void TextEdit::onLayoutUpdate() { repaintFrom(static_cast<BodyLayout*>(document()->documentLayout())->changedFrom()); }
+void TextEdit::onLayoutUpdate() { repaintFrom(bodyLayout()->changedFrom()); }
+
+// The layout of the document shown; every document the box makes has one.
+BodyLayout* TextEdit::bodyLayout() const { return qobject_cast<BodyLayout*>(document()->documentLayout()); }
+
+// A pause in the typing: the writer has stopped for a moment.
+void TextEdit::settleAfterPause() { settleTimer_->start(300); }
 
 void TextEdit::paintEvent(QPaintEvent* event) {
     settleShown();
@@ -106,7 +111,7 @@ void TextEdit::paintEvent(QPaintEvent* event) {
 }
 
 void TextEdit::settleShown() {
-    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    BodyLayout* body = bodyLayout();
     if (!body) return;
     const int height = viewport()->height();
     QTextBlock block = firstVisibleBlock();
@@ -120,7 +125,7 @@ void TextEdit::settleShown() {
 }
 
 void TextEdit::settleAtCaret() {
-    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    BodyLayout* body = bodyLayout();
     const QTextCursor caret = textCursor();
     const QTextBlock block = caret.block();
     const int line = body ? body->estimatedLine(block) : -1;
@@ -132,7 +137,7 @@ void TextEdit::settleNearCaret() {
     // pages below it are laid out exactly first (the paragraph a change was
     // typed into usually has them already), and the paragraph above whole,
     // whose last lines a move up may reach.
-    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    BodyLayout* body = bodyLayout();
     if (!body) return;
     const QTextCursor caret = textCursor();
     const QTextBlock block = caret.block();
@@ -145,7 +150,7 @@ void TextEdit::settleNearCaret() {
 
 void TextEdit::settleSome() {
     // A slice at a time, so a key pressed meanwhile waits a few milliseconds at most.
-    auto* body = qobject_cast<BodyLayout*>(document()->documentLayout());
+    BodyLayout* body = bodyLayout();
     if (!body) return;
     const std::vector<QTextBlock> blocks = body->estimatedBlocks();
     if (blocks.empty()) return;
@@ -276,7 +281,7 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     loading_ = false;
     setting_ = false;
     // The layout's own call for it went unheard while it was quiet.
-    settleTimer_->start(300);
+    settleAfterPause();
     emit contentChanged();
 }
 
@@ -339,7 +344,7 @@ void TextEdit::changeEvent(QEvent* event) {
     // every key: without them a long paragraph takes a third less per key.
     // Scripts that do need them are still shaped.
     if (event->type() == QEvent::FontChange)
-        if (auto* body = qobject_cast<BodyLayout*>(document()->documentLayout())) body->forget();
+        if (BodyLayout* body = bodyLayout()) body->forget();
     if (event->type() == QEvent::FontChange && !(font().styleStrategy() & QFont::PreferNoShaping)) {
         QFont f = font();
         f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::PreferNoShaping));

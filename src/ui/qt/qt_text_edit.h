@@ -108,7 +108,9 @@ private:
     void settleAtCaret();
     void settleNearCaret();
     void settleSome();
+    void settleAfterPause();
     QTimer* settleTimer_;
+    class BodyLayout* bodyLayout() const;
     void onContentsChange(int position, int removed, int added);
     void noteChange(int position, int removed, int added);
     void keepLayoutOf(int position);
