@@ -153,6 +153,20 @@ TEST(TextFiguresTest, OnePassEqualsThePatternPasses) {
             sum += countFigures(std::string_view(body).substr(cut + 1));
             ASSERT_EQ(sum, counts);
         }
+        // Counted a line, or a few characters, at a time, as the live counts are: the same.
+        const std::size_t limit = 1 + maker.pick(6);
+        FigureCounts lines;
+        for (std::size_t at = 0; at < body.size();) {
+            const CountedLine line = countLine(body, at, limit);
+            const std::string_view part = std::string_view(body).substr(at, line.end - at);
+            ASSERT_EQ(line.counts, countFigures(part)) << gbkToUtf8Lossy(body);
+            ASSERT_EQ(line.characters, countBodyCharacters(part));
+            ASSERT_TRUE(part.back() == '\n' || line.characters == limit || line.end == body.size());
+            ASSERT_EQ(countOf(part, '\n'), part.back() == '\n' ? 1u : 0u);
+            lines += line.counts;
+            at = line.end;
+        }
+        ASSERT_EQ(lines, counts);
     }
     // Every double-byte code that decodes comes back as two bytes, outside ASCII.
     for (int lead = 0x81; lead <= 0xFE; ++lead)

@@ -37,20 +37,11 @@ std::vector<BodyMirror::Piece> BodyMirror::cut(std::string_view text) {
     std::vector<Piece> out;
     // About a piece a line: a novel of short lines would otherwise grow the
     // vector many times over.
-    out.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + text.size() / kPieceCharacters + 1);
-    std::size_t start = 0, characters = 0, i = 0;
-    while (i < text.size()) {
-        i += bodyCharLength(text, i);
-        ++characters;
-        if (text[i - 1] == '\n' || characters == kPieceCharacters || i == text.size()) {
-            Piece p;
-            p.characters = characters;
-            p.endsWithBreak = text[i - 1] == '\n';
-            p.counts = countFigures(std::string_view(text).substr(start, i - start));
-            out.push_back(std::move(p));
-            start = i;
-            characters = 0;
-        }
+    out.reserve(countOf(text, '\n') + text.size() / kPieceCharacters + 1);
+    for (std::size_t i = 0; i < text.size();) {
+        CountedLine line = countLine(text, i, kPieceCharacters);
+        i = line.end;
+        out.push_back(Piece{line.characters, text[i - 1] == '\n', line.counts});
     }
     return out;
 }

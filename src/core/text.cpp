@@ -10,6 +10,7 @@
 #include <atomic>
 #include <bitset>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -373,6 +374,15 @@ Text utf8ToGbkLossy(std::string_view utf8) {
         }
     }
     return encodeGbkLossy(wide);
+}
+
+std::size_t countOf(std::string_view text, char c) {
+    std::size_t n = 0;
+    const char* const end = text.data() + text.size();
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p))));
+         ++p)
+        ++n;
+    return n;
 }
 
 std::size_t findGbk(std::string_view haystack, std::string_view needle, std::size_t from) {

@@ -21,6 +21,28 @@ const std::bitset<65536>& ideographCodes() {
     return *codes;
 }
 
+// One double-byte character's share of the counts.
+inline void countPair(FigureCounts& c, const std::bitset<65536>& ideographs, char lead, char trail) {
+    c.nonAscii += 2;
+    if (!ideographs.test(static_cast<unsigned char>(lead) << 8 | static_cast<unsigned char>(trail))) c.symbolBytes += 2;
+}
+
+// One single byte's share; `afterCr` when the byte before it in the counted text is a CR.
+inline void countByte(FigureCounts& c, char byte, bool afterCr) {
+    const auto b = static_cast<unsigned char>(byte);
+    const bool letter = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+    const bool digit = b >= '0' && b <= '9';
+    if (letter) ++c.letters;
+    if (digit) ++c.digits;
+    if (!letter && !digit) ++c.symbolBytes;
+    if (b < 0x20 || b >= 0x80) ++c.nonAscii;
+    if (b == ' ') ++c.spaces;
+    if (b == '\n') {
+        ++c.lineFeeds;
+        if (afterCr) ++c.lineBreaks;
+    }
+}
+
 }  // namespace
 
 FigureCounts& FigureCounts::operator+=(const FigureCounts& o) {
@@ -53,27 +75,38 @@ FigureCounts countFigures(std::string_view text) {
     c.bytes = text.size();
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
         if (gbkCharLength(text, i) == 2) {
-            c.nonAscii += 2;
-            if (!ideographs.test(b << 8 | static_cast<unsigned char>(text[i + 1]))) c.symbolBytes += 2;
+            countPair(c, ideographs, text[i], text[i + 1]);
             i += 2;
             continue;
         }
-        const bool letter = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
-        const bool digit = b >= '0' && b <= '9';
-        if (letter) ++c.letters;
-        if (digit) ++c.digits;
-        if (!letter && !digit) ++c.symbolBytes;
-        if (b < 0x20 || b >= 0x80) ++c.nonAscii;
-        if (b == ' ') ++c.spaces;
-        if (b == '\n') {
-            ++c.lineFeeds;
-            if (i > 0 && text[i - 1] == '\r') ++c.lineBreaks;
-        }
+        countByte(c, text[i], i > 0 && text[i - 1] == '\r');
         ++i;
     }
     return c;
+}
+
+CountedLine countLine(std::string_view text, std::size_t start, std::size_t limit) {
+    const auto& ideographs = ideographCodes();
+    CountedLine out;
+    std::size_t i = start;
+    while (i < text.size() && out.characters < limit) {
+        const std::size_t length = bodyCharLength(text, i);
+        ++out.characters;
+        if (text[i] == '\r' && length == 2) {
+            countByte(out.counts, '\r', false);
+            countByte(out.counts, '\n', true);
+        } else if (length == 2) {
+            countPair(out.counts, ideographs, text[i], text[i + 1]);
+        } else {
+            countByte(out.counts, text[i], i > start && text[i - 1] == '\r');
+        }
+        i += length;
+        if (text[i - 1] == '\n') break;
+    }
+    out.counts.bytes = i - start;
+    out.end = i;
+    return out;
 }
 
 TextFigures textFigures(const FigureCounts& c, bool endsWithLineFeed) {

@@ -28,6 +28,16 @@ struct FigureCounts {
 
 FigureCounts countFigures(std::string_view gbkText);
 
+// The body characters of GBK text from byte `start` (a CR LF is one): up to
+// and with the first line feed, or `limit` of them. They are counted as
+// countFigures counts them, in the same pass that finds their end.
+struct CountedLine {
+    std::size_t end = 0;  // the byte after the last
+    std::size_t characters = 0;
+    FigureCounts counts;
+};
+CountedLine countLine(std::string_view gbkText, std::size_t start, std::size_t limit);
+
 // The five figures of the report.
 struct TextFigures {
     double chinese = 0;  // bytes outside U+0020..U+007F of the stripped body, halved

@@ -22,12 +22,6 @@ struct BodyChange {
     friend bool operator==(const BodyChange&, const BodyChange&) = default;
 };
 
-// Bytes of the body character starting at `pos` of GBK text.
-inline std::size_t bodyCharLength(std::string_view text, std::size_t pos) {
-    if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') return 2;
-    return gbkCharLength(text, pos);
-}
-
 inline std::size_t countBodyCharacters(std::string_view text) {
     std::size_t n = 0;
     for (std::size_t i = 0; i < text.size(); i += bodyCharLength(text, i)) ++n;
