@@ -341,6 +341,7 @@ private slots:
         Text moving = body;
         window.takeText(Unit::编辑框1, std::move(moving));
         edit->viewport()->removeEventFilter(&paints);
+        QVERIFY(edit->viewport()->updatesEnabled());  // held back only for the step that lays the start out
         QVERIFY(std::any_of(paints.lengths.begin(), paints.lengths.end(),
                             [&](int length) { return length > 5 && std::size_t(length) < characters; }));
         QVERIFY(ticks - ticksBefore >= 2);

@@ -112,14 +112,13 @@ void TextEdit::paintEvent(QPaintEvent* event) {
 
 void TextEdit::settleShown() {
     BodyLayout* body = bodyLayout();
-    if (!body) return;
     const int height = viewport()->height();
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top < height) {
-        const int line = body->estimatedLine(block);
+        const int line = body ? body->estimatedLine(block) : -1;
         if (line >= 0 && top + block.layout()->lineAt(line).y() < height) body->settle(block);
-        top += blockBoundingRect(block).height();
+        top += blockBoundingRect(block).height();  // lays the paragraph out if it is not
         block = block.next();
     }
 }
@@ -261,8 +260,14 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     // below it.
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
     const bool blocked = layout->blockSignals(true);
+    // The first screen is laid out in one step and drawn in the next: each
+    // loads the shapes of its glyphs, and the two at once would hold the
+    // window twice as long.
+    viewport()->setUpdatesEnabled(false);
     setPlainText(next().value_or(QString()));  // the caret at the start, no undo steps
-    viewport()->update();
+    settleShown();
+    between();
+    viewport()->setUpdatesEnabled(true);  // and asks for the paint
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor end(doc);
