@@ -260,9 +260,11 @@ void TextEdit::setContent(const Pieces& next, const std::function<void()>& betwe
     // below it.
     QAbstractTextDocumentLayout* layout = doc->documentLayout();
     const bool blocked = layout->blockSignals(true);
-    // The first screen is laid out in one step and drawn in the next: each
+    // What changed before the text (a session begun) is drawn first. Then
+    // the first screen is laid out in one step and drawn in the next: each
     // loads the shapes of its glyphs, and the two at once would hold the
     // window twice as long.
+    between();
     viewport()->setUpdatesEnabled(false);
     setPlainText(next().value_or(QString()));  // the caret at the start, no undo steps
     settleShown();
