@@ -123,6 +123,25 @@ TEST_F(RecoveryTest, EncryptedDocumentAsksItsPasswordAndNeverOpensGarbage) {
     EXPECT_EQ(readBytes(dir / "信.tlr"), encryptText(typed, documentKeyText("pw")));
 }
 
+TEST_F(RecoveryTest, ALongEncipheredSessionComesBackInStepsWithProgress) {
+    Text saved;
+    while (saved.size() < kLongWorkBytes + kLongWorkBytes / 20) saved += g(u8"第一章，天色已晚。\r\n");
+    writeBytes(dir / "长信.tlr", encryptText(saved, documentKeyText("pw")));
+    crashWhile(dir, [&](FakeWindow& cw, Application& app) {
+        cw.passwordResults.push_back(Text("pw"));
+        app.openNamedFile(dir / "长信.tlr");
+        cw.typeText(Unit::编辑框1, u8"序");
+    });
+    restart({Answer::Yes}, {Text("pw")});
+    EXPECT_EQ(w->text(Unit::编辑框1), g(u8"序") + saved);
+    // The copy and its document are read, deciphered and checked with the
+    // window painting, under progress that ends with the work.
+    ASSERT_GE(w->progress.size(), 3u);
+    EXPECT_EQ(w->progress.front().text, g(u8"正在恢复：长信"));
+    EXPECT_EQ(w->progressEnds, 1);
+    EXPECT_GE(w->paintsDuringWork, 5);
+}
+
 TEST_F(RecoveryTest, ARecoveredTextIsSavedBackTheWayItsDocumentCame) {
     writeBytes(dir / "u.txt", u8(u8"第一行\n"));  // UTF-8, LF line breaks
     crashWhile(dir, [&](FakeWindow& cw, Application& app) {

@@ -170,7 +170,8 @@ void applyDocumentKeystream(std::string& bytes, std::string_view keyText, const 
     if (bytes.empty())
         return;
     Rc4 rc4(deriveDocumentKey(keyText));
-    constexpr std::size_t step = std::size_t(16) << 20;
+    // A step of 4 MB takes about 12 ms: the window paints between them.
+    constexpr std::size_t step = std::size_t(4) << 20;
     for (std::size_t at = 0; at < bytes.size(); at += step) {
         const std::size_t n = std::min(step, bytes.size() - at);
         rc4.apply({reinterpret_cast<std::uint8_t*>(bytes.data()) + at, n});

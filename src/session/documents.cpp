@@ -354,8 +354,8 @@ std::string DocumentEncoder::next(std::string&& slice) {
     return text;
 }
 
-bool plausibleDecipheredText(std::string_view bytes) {
-    return bytes.find('\0') == std::string_view::npos && isValidGbk(bytes);
+bool plausibleDecipheredText(std::string_view bytes, const std::function<void()>& between) {
+    return bytes.find('\0') == std::string_view::npos && isValidGbkInBlocks(bytes, between);
 }
 
 }  // namespace talery

@@ -97,8 +97,9 @@ private:
     bool started_ = false;
 };
 
-// Whether deciphered bytes can be a body: no NUL, valid GBK.
-bool plausibleDecipheredText(std::string_view bytes);
+// Whether deciphered bytes can be a body: no NUL, valid GBK (checked in
+// blocks, `between` running after each).
+bool plausibleDecipheredText(std::string_view bytes, const std::function<void()>& between = {});
 
 // Whether bytes with multi-byte UTF-8 sequences read at least as well as
 // UTF-8 as they do as GBK.

@@ -11,16 +11,18 @@ namespace {
 
 // How the document a recovered session is bound to stores its text, so a
 // save writes it back the way it came; a new text's format when it cannot be read.
-DocumentFormat formatOfDocument(const Path& path, const Text& keyText) {
-    auto bytes = readWholeFile(path);
+// A long one is read a step at a time, `paint` running between the steps.
+DocumentFormat formatOfDocument(const Path& path, const Text& keyText, const Progress& progress,
+                                const std::function<void()>& paint) {
+    auto bytes = readWholeFile(path, nullptr, kMaxWholeFile, progress);
     if (!bytes) return {};
     if (isEncryptedPath(path)) {
-        const std::string plain = decryptBytes(*bytes, keyText);
+        applyDocumentKeystream(*bytes, keyText, [&paint](double) { paint(); });
         DocumentFormat format;
-        if (plausibleDecipheredText(plain)) format.lineBreaks = normaliseLineBreaks(plain).style;
+        if (plausibleDecipheredText(*bytes, paint)) format.lineBreaks = normaliseLineBreaks(*bytes).style;
         return format;
     }
-    auto decoded = decodeTextDocument(*bytes);
+    auto decoded = decodeTextDocumentTaking(std::move(*bytes), nullptr, paint);
     return decoded ? decoded->format : DocumentFormat{};
 }
 
@@ -95,7 +97,12 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     // An entry without a check (an older one): a password that merely
     // deciphers the copy plausibly is not confirmed, and never becomes one.
     passwordUnconfirmed_ = entry.encrypted && entry.passwordCheck.empty();
+    // A long copy is read, deciphered and checked in steps, with progress.
+    LongWork work(view_.window(), fileSize(entry.backup), gbk(u8"正在恢复：") + entry.title);
+    work.at(0);
+    const std::function<void()> paint = [&view = view_] { view.window().paintDuringWork(); };
     const auto refuse = [&](const std::string& reason) {
+        work.finish();
         refuseFile(entry.backup, reason);
         return false;
     };
@@ -104,23 +111,26 @@ bool SessionController::restoreSession(const InterruptedSession& interrupted) {
     if (entry.encrypted && !entry.passwordCheck.empty() && !passwordCheckMatches(entry.passwordCheck, keyText()))
         return refuse("密码不正确");
     FileError error;
-    auto bytes = readWholeFile(entry.backup, &error);
+    auto bytes = readWholeFile(entry.backup, &error, kMaxWholeFile, work.span(0, 0.3));
     if (!bytes) return refuse(error.reasonUtf8);
-    std::string body = entry.encrypted ? decryptBytes(*bytes, keyText()) : std::move(*bytes);
+    std::string body = std::move(*bytes);
+    if (entry.encrypted) applyDocumentKeystream(body, keyText(), work.span(0.3, 0.4));
     // The copy holds the body as it was: GBK with CR LF. Anything else (a
     // wrong password) is never opened, so it cannot be saved over the document.
-    if (!plausibleDecipheredText(body))
+    if (!plausibleDecipheredText(body, paint))
         return refuse(entry.encrypted ? "解密后的内容不是文本，密码可能不正确" : "备份文件不是文本");
     session_.openedFromFile = !entry.document.empty();
     // The restored session goes on in its copy, which stays until it is saved.
     backupCopy_ = entry.backup;
-    const DocumentFormat format = entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText());
+    const DocumentFormat format =
+        entry.document.empty() ? DocumentFormat{} : formatOfDocument(entry.document, keyText(), work.span(0.4, 0.6), paint);
+    work.at(0.7);
     startLoaded(entry.document, entry.title, std::move(body), format);
     view_.caretToEnd();
     if (!entry.document.empty()) {
         // The entry names the document; whether the file there is the
         // writer's own is not taken on its word.
-        auto found = identify(entry.document);
+        auto found = identify(entry.document, paint);
         const auto reason = found ? distrustReason(*found) : std::nullopt;
         session_.distrust = reason.value_or(std::string());
         bindOnDisk(entry.document, found);
