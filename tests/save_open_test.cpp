@@ -327,6 +327,18 @@ TEST_F(SaveOpenTest, LargeFileShowsProgressOpeningAndSavingAndKeepsItsBytes) {
     expectWriting();
     EXPECT_TRUE(w.progress.empty());
     EXPECT_EQ(w.progressEnds, 4);
+
+    // Saved unchanged, nothing is written; the window still paints after the novel has let go.
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    writeBytes(path, file);
+    openFile(path);
+    w.answers = {Answer::Yes};
+    w.click(Unit::开始书写按钮);
+    expectSavedState(u8"文件已经保存");
+    ASSERT_FALSE(w.progress.empty());
+    EXPECT_EQ(w.progress.back().bodyBytes, g(u8"文本已经保存，感谢您的使用").size());
+    EXPECT_EQ(readBytes(path), file);
 }
 
 // A body of many slices is saved a slice at a time: a byte-order mark once,

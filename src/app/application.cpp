@@ -17,7 +17,7 @@ Application::Application(Window& window, const Clock& clock, SettingsStore setti
                 .openWav = [this](const Path& path) { openWav(path); },
                 .beforeBodyReplaced = [this] { statistics_.beforeBodyReplaced(); },
                 .bodyLoading = [this](const Text* body) { statistics_.expectLoaded(body); },
-                .discardBackup = [this] { statistics_.backup().discard(); },
+                .discardBackup = [this] { statistics_.backup().discard([this] { window_.paintDuringWork(); }); },
                 // A net that fails is said in the status bar: the writer may be typing.
                 .netNote = [this](const Text& note) { note_.show(window_, note); }}),
       diary_(window, clock, settings_, session_,

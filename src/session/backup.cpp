@@ -214,7 +214,7 @@ void BackupWriter::setWritten(Written written) {
     state_->written = std::move(written);
 }
 
-void BackupWriter::discard() {
+void BackupWriter::discard(const std::function<void()>& between) {
     State& s = *state_;
     {
         std::lock_guard lock(s.mutex);
@@ -225,8 +225,11 @@ void BackupWriter::discard() {
             s.wake.notify_all();
         }
     }
-    // A copy past its last slice is renamed under this lock: wait for it.
-    std::lock_guard one(writing_);
+    // A copy past its last slice is renamed under this lock: wait for it
+    // (flushing a long one to disk takes a while).
+    while (!writing_.try_lock_for(std::chrono::milliseconds(15)))
+        if (between) between();
+    writing_.unlock();
 }
 
 int BackupWriter::writesDone() const {

@@ -79,7 +79,8 @@ public:
     void flush();
     // Nothing pending or being written is written: on return no copy will
     // be written until the next schedule. The text is safe elsewhere.
-    void discard();
+    // `between` runs while a copy's last step is waited for.
+    void discard(const std::function<void()>& between = {});
     // Writes completed so far (successful or not), for tests.
     int writesDone() const;
     // Waits until no copy is pending or in the making, so that none will be
@@ -96,7 +97,7 @@ private:
 
     std::shared_ptr<State> state_;  // requests posted to the window's thread hold it weakly
     Post post_;
-    std::mutex writing_;  // one file replaced at a time
+    std::timed_mutex writing_;  // one file replaced at a time
     std::thread thread_;
 };
 

@@ -217,6 +217,8 @@ bool SessionController::writeDocument(const Path& path, const DocumentFormat& fo
     // Saving over the file it came from, unchanged: every byte is already there.
     if (path == session_.currentPath && untouchedSinceLoad()) {
         written_ = session_.onDisk;
+        // The window still paints around the long body letting go.
+        if (keepSaveProgress_) saveProgress_ = std::move(owned);
         return true;
     }
     written_.reset();
@@ -417,6 +419,7 @@ void SessionController::returnToIdle(const Text& farewell) {
     lock_.release();
     view_.window().watchFile({});
     journal_.end();
+    if (saveProgress_) saveProgress_->at(1);
     journalCurrent_ = false;
     netTold_ = false;
     passwordUnconfirmed_ = false;
@@ -450,6 +453,9 @@ void SessionController::finishSave(bool opened, const Path& savedAs) {
     // copy of a text just saved enciphered.
     if (hooks_.discardBackup) hooks_.discardBackup();
     if (!backupCopy_.empty()) removeFile(backupCopy_);
+    // Right after a long save the disk is busy: the window paints between
+    // the steps that touch it.
+    if (saveProgress_) saveProgress_->at(1);
     const bool diary = diaryMode();
     returnToIdle(gbk(u8"文本已经保存，感谢您的使用"));
     saveProgress_.reset();  // before the message about it
@@ -577,7 +583,7 @@ bool SessionController::loadEncryptedDocument(const Path& path) {
     std::string plain = std::move(*bytes);
     bytes.reset();
     applyDocumentKeystream(plain, keyText(), work.span(0.35, 0.5));
-    if (!plausibleDecipheredText(plain)) {
+    if (!plausibleDecipheredText(plain, [&view = view_] { view.window().paintDuringWork(); })) {
         work.finish();
         refuseFile(path, "解密后的内容不是文本，密码可能不正确");
         return false;
@@ -600,6 +606,9 @@ void SessionController::startLoaded(const Path& path, const Text& title, Text bo
     session_.currentPath = path;
     view_.setTitle(title);
     toggleWriting(true);
+    // The session's start (an enciphered one's journal entry takes a while)
+    // is drawn before a long text is counted and goes in.
+    view_.window().paintDuringWork();
     if (hooks_.bodyLoading) hooks_.bodyLoading(&body);
     view_.setBody(std::move(body));
     if (hooks_.bodyLoading) hooks_.bodyLoading(nullptr);
