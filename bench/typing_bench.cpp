@@ -132,6 +132,14 @@ void drain() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
+// An open's stall counts the first pictures of the text too: they come
+// after the open returns.
+void awaitFirstPictures() {
+    QEventLoop shown;
+    QTimer::singleShot(250, &shown, &QEventLoop::quit);
+    shown.exec();
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -282,12 +290,7 @@ int runShapes(int rounds, const std::string& only) {
         app->openNamedFile(path);
         const double openMs = static_cast<double>(wall.nsecsElapsed()) / 1e6;
         const double openCpu = (cpuSeconds() - cpu0) * 1000;
-        // The stall counts the first pictures of the text too: they come after the open returns.
-        {
-            QEventLoop shown;
-            QTimer::singleShot(250, &shown, &QEventLoop::quit);
-            shown.exec();
-        }
+        awaitFirstPictures();
         const qint64 openStall = watch.stop();
         drain();
         std::printf("open: %.0f ms wall, %.0f ms CPU; longest stall %lld ms (first pictures included); peak memory "
@@ -374,11 +377,7 @@ int runShapes(int rounds, const std::string& only) {
             watch.start();
             app2.openNamedFile(tlr);
             const double tlrOpenMs = static_cast<double>(wall.nsecsElapsed()) / 1e6;
-            {
-                QEventLoop shown;
-                QTimer::singleShot(250, &shown, &QEventLoop::quit);
-                shown.exec();
-            }
+            awaitFirstPictures();
             const qint64 tlrOpenStall = watch.stop();
             const bool opened = window2.text(Unit::编辑框1).size() + 1 >= shape.gbkBytes;
             // A word typed, so that the save writes the whole text enciphered.
