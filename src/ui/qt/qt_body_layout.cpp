@@ -366,6 +366,20 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
     // A paragraph seen for the first time is shown from its start: a
     // screenful is enough, and each new character's glyph costs a load.
     if (unknown) linesPastChange = std::max(1, linesPastChange / 2);
+    // The tail's lines from `match` on, moved below the lines laid out (to
+    // `y`), the first starting where those end (`at`).
+    const auto appendTail = [&](QList<QScriptLine>::const_iterator match, qsizetype at) {
+        const QFixed dy = QFixed::fromReal(y) - match->y;
+        for (auto it = match; it != tail->lines.constEnd(); ++it) {
+            QScriptLine line = *it;
+            const qsizetype end = line.from + offset + line.length;
+            line.from = static_cast<int>(it == match ? at : line.from + offset);
+            line.length = static_cast<int>(end - line.from);
+            line.y += dy;
+            line.justified = line.gridfitted = 0;
+            engine->lines.append(line);
+        }
+    };
     int past = 0;
     int exact = -1;
     while (true) {
@@ -378,15 +392,8 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
             const auto match = std::partition_point(first, first + tail->exact,
                                                     [&](const QScriptLine& l) { return l.from + offset < at; });
             if (match != first + tail->exact && match->from + offset == at) {
-                const QFixed dy = QFixed::fromReal(y) - match->y;
                 exact = static_cast<int>(engine->lines.size() + (first + tail->exact - match));
-                for (auto it = match; it != tail->lines.constEnd(); ++it) {
-                    QScriptLine line = *it;
-                    line.from += static_cast<int>(offset);
-                    line.y += dy;
-                    line.justified = line.gridfitted = 0;
-                    engine->lines.append(line);
-                }
+                appendTail(match, at);
                 break;
             }
         }
@@ -410,17 +417,10 @@ bool BodyLayout::layOut(const QTextBlock& block, int linesPastChange) {
             if (linesFit(tail)) {
                 const auto match = std::partition_point(tail->lines.constBegin(), tail->lines.constEnd(),
                                                         [&](const QScriptLine& l) { return l.from + offset < at; });
-                const QFixed dy = QFixed::fromReal(y) - (match != tail->lines.constEnd() ? match->y : QFixed());
-                for (auto it = match; it != tail->lines.constEnd(); ++it) {
-                    QScriptLine line = *it;
-                    const qsizetype end = line.from + offset + line.length;
-                    line.from = static_cast<int>(it == match ? at : line.from + offset);
-                    line.length = static_cast<int>(end - line.from);
-                    line.y += dy;
-                    line.justified = line.gridfitted = 0;
-                    engine->lines.append(line);
+                if (match != tail->lines.constEnd()) {
+                    appendTail(match, at);
+                    at = lineEnd(engine->lines.constLast());
                 }
-                if (match != tail->lines.constEnd()) at = lineEnd(engine->lines.constLast());
             }
             const QScriptLine model = engine->lines.constLast();
             const int perLine = std::max(1, static_cast<int>(at / engine->lines.size()));
